@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests, the benchmarks and the fuzzers need.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+PACKAGES=(
+  build-essential cmake pkg-config ninja-build
+  libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  qt6-base-dev libgl-dev
+  libcli11-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev googletest
+  clang libclang-rt-14-dev
+  xvfb xauth
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,107 @@
+#pragma once
+// tEndInd and TImageInfo: what the reader learns from one EXIF block.
+#include "exif/TagEntry.h"
+#include "platform/DateTime.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace morvik {
+
+class TimgData;
+
+// Byte-order base: a byte-order flag and the byte string being parsed.
+class tEndInd {
+public:
+    virtual ~tEndInd() = default;
+
+    bool BigEndian = false;   // false for "II", true for "MM"
+    std::string WorkData;
+
+    // 1-based positions; a read outside WorkData raises ReadOutside (see ByteSource.h).
+    uint16_t Read16At(int64_t pos) const;
+    int32_t Read32At(int64_t pos) const;
+};
+
+class TImageInfo : public tEndInd {
+public:
+    TImageInfo(TimgData* owner, int parseMode);
+    ~TImageInfo() override;
+
+    // Virtual slots 0 and 1.
+    virtual int IndexOfTag(const std::string& name) const;
+    virtual std::string TagText(const std::string& name) const;
+
+    std::vector<TTagEntry> TagList;  // count = size(); capacity grows by 25
+    TimgData* Owner = nullptr;       // not owned
+    std::string ExifVersionText;     // up to 6 characters
+    std::string CameraMake;          // up to 32
+    std::string CameraModel;         // up to 40
+    std::string DateTimeText;        // up to 20
+    int32_t Height = 0;
+    int32_t Width = 0;
+    int32_t HeightPos = 0;
+    int32_t WidthPos = 0;
+    int32_t FlashValue = 0;
+    int32_t ParseMode = 0;           // 2 listing only, 255 listing and tag list
+    std::string MakerNoteData;
+    bool FromTiff = false;
+    std::string UserCommentText;
+    int32_t UserCommentPos = 0;
+    int32_t UserCommentLength = 0;
+    int32_t DateTimePos = 0;
+    int32_t DateTimeOriginalPos = 0;
+    int32_t DateTimeDigitizedPos = 0;
+    std::string ListingText;
+    std::string MakerListingText;
+    bool MakerDecoded = false;
+    int32_t MakerNotePos = 0;
+
+    // Directory walk (kind 1 main, 2 GPS); problems go to the owner's error text.
+    void WalkDirectory(int64_t pos, int64_t base, int kind);
+    TTagEntry ProcessEntry(int64_t e, int64_t base, int kind);
+    TDateTime DateTimeAt(int64_t pos) const;
+
+    // Rendering (needs the byte order).
+    std::string RenderValue(const std::string& raw, int fieldType, const std::string& valueNames,
+                            const std::string& tmpl) const;
+    double NumericValue(const std::string& raw, int fieldType) const;
+    int32_t BytesToInt(const std::string& bytes) const;
+
+    // Tag list.
+    int AppendTag(const TTagEntry& entry);
+    void AddNamedTag(const std::string& name, const std::string& valueText, int fieldType);
+    TTagEntry TagEntryByName(const std::string& name) const;
+    double TagNumber(const std::string& name) const;
+    int32_t TagInteger(const std::string& name) const;
+    void AddEquivalentFocalLength();
+
+    // Metadata report; dimension correction for the writer.
+    std::string SummaryText() const;
+    void UpdateDimensions(int newHeight, int newWidth);
+    void Write32At(std::string& bytes, int32_t value, int64_t pos) const;
+};
+
+// Table operations and renderers that need no TImageInfo.
+TTagEntry RowForTag(int tagNo, int kind);
+int TableIndexOfName(const std::string& name);
+TTagEntry MainTableRow(int index);
+std::string NameForValue(const std::string& valueNames, const std::string& key);
+std::string PrintableText(const std::string& text);
+double FractionValue(const std::string& text);
+TDateTime DateTimeFromText(const std::string& text);
+
+std::string RenderComponents(const std::string& text);
+std::string RenderShutterSpeed(const std::string& text);
+std::string RenderFlash(const std::string& text);
+std::string RenderUserComment(const std::string& text);
+std::string RenderXPText(const std::string& text);
+std::string RenderGPSCoordinate(const std::string& text);
+std::string RenderGPSTime(const std::string& text);
+
+// The directories walked since the last TImageInfo was made ("[9:17][9:120]"); one per
+// thread, so batch workers reading files side by side do not see each other's walks.
+std::string& VisitedDirs();
+
+}  // namespace morvik

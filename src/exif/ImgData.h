@@ -1,0 +1,64 @@
+#pragma once
+// TimgData: the per-file entry point of the metadata reader, and tSection.
+#include "exif/ImageInfo.h"
+#include "platform/DateTime.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace morvik {
+
+class TIPTCdata;
+
+struct tSection {
+    std::string Data;  // from the two length bytes on
+    int32_t Marker = 0;
+    int32_t Size = 0;  // value of the length field
+};
+
+class TimgData : public tEndInd {
+public:
+    explicit TimgData(int parseMode = 255);
+    ~TimgData() override;
+    TimgData(const TimgData&) = delete;
+    TimgData& operator=(const TimgData&) = delete;
+
+    std::array<tSection, 22> Sections;  // numbered 1..21; index 0 unused
+    bool FromTiff = false;
+    int32_t ParseMode = 255;
+    int32_t SectionCount = 0;
+    tSection* ExifSection = nullptr;
+    tSection* IptcSection = nullptr;
+    tSection* CommentSection = nullptr;
+    tSection* App0Section = nullptr;
+    std::string FileName;
+    TDateTime FileDate = 0;
+    int32_t FileSize = 0;
+    std::string ErrorText;
+    std::unique_ptr<TImageInfo> ExifInfo;
+    std::unique_ptr<TIPTCdata> IptcInfo;
+
+    void ResetData();
+    bool ReadMetadata(const std::string& fileName);
+    // The same reading over a file's bytes held in memory; the name decides the reader
+    // by its extension and is kept as FileName. No file-system facts are taken.
+    bool ReadMetadataFromMemory(const std::string& fileName, std::string_view bytes);
+    bool HasExif() const { return ExifSection != nullptr; }
+    bool HasMetadata() const
+    {
+        return ExifSection != nullptr || CommentSection != nullptr || IptcSection != nullptr;
+    }
+
+    void ReadFileFacts(const std::string& fileName);
+    void ReadExifBlock();
+
+    // EXIF-preserving writer: the new picture is an encoded JPEG stream of the given size.
+    void WriteJpegWithExif(const std::string& jpegStream, int width, int height,
+                           const std::string& outputFileName, bool adjustDimensions);
+    // Writes items 1 to 4 of the output layout; returns the bytes of items 2 to 4.
+    int64_t WriteHeaderSections(std::string& out);
+};
+
+}  // namespace morvik

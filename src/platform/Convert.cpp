@@ -1,0 +1,72 @@
+#include "platform/Convert.h"
+
+#include "platform/Exceptions.h"
+
+#include <string>
+
+namespace morvik {
+
+std::optional<int32_t> TryStrToInt(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i >= text.size())
+        return std::nullopt;
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > 2147483648LL)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX || value < INT32_MIN)
+        return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+int32_t StrToInt(std::string_view text)
+{
+    if (auto v = TryStrToInt(text))
+        return *v;
+    throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+std::string AsciiLower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string AsciiUpper(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string_view Trim(std::string_view text)
+{
+    size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ')
+        --e;
+    return text.substr(b, e - b);
+}
+
+}  // namespace morvik

@@ -1,0 +1,134 @@
+#include "platform/Format.h"
+
+#include "platform/FormatSettings.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace morvik {
+
+namespace {
+
+std::string Printf(const std::string& spec, auto value)
+{
+    char buf[512];
+    int n = std::snprintf(buf, sizeof buf, spec.c_str(), value);
+    if (n < 0)
+        return {};
+    if (static_cast<size_t>(n) < sizeof buf)
+        return std::string(buf, static_cast<size_t>(n));
+    std::string big(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    big.resize(static_cast<size_t>(n));
+    return big;
+}
+
+}  // namespace
+
+std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args)
+{
+    std::string out;
+    size_t next = 0;
+    for (size_t i = 0; i < tmpl.size(); ++i) {
+        if (tmpl[i] != '%') {
+            out += tmpl[i];
+            continue;
+        }
+        if (i + 1 < tmpl.size() && tmpl[i + 1] == '%') {
+            out += '%';
+            ++i;
+            continue;
+        }
+        // Flags, width, precision, then the conversion letter.
+        size_t j = i + 1;
+        while (j < tmpl.size() && std::strchr("-+ #0", tmpl[j]))
+            ++j;
+        while (j < tmpl.size() && tmpl[j] >= '0' && tmpl[j] <= '9')
+            ++j;
+        if (j < tmpl.size() && tmpl[j] == '.') {
+            ++j;
+            while (j < tmpl.size() && tmpl[j] >= '0' && tmpl[j] <= '9')
+                ++j;
+        }
+        if (j >= tmpl.size()) {
+            out.append(tmpl.substr(i));
+            break;
+        }
+        const char conv = tmpl[j];
+        std::string spec(tmpl.substr(i, j - i));
+        const FormatArg* arg = next < args.size() ? &args[next] : nullptr;
+        std::string piece;
+        bool ok = arg != nullptr;
+        if (ok) {
+            switch (conv) {
+            case 'd': case 'i': case 'u': case 'x': case 'X': {
+                int64_t v = 0;
+                if (auto p = std::get_if<int64_t>(arg))
+                    v = *p;
+                else if (auto d = std::get_if<double>(arg))
+                    v = static_cast<int64_t>(*d);
+                else
+                    ok = false;
+                if (ok)
+                    piece = Printf(spec + "ll" + (conv == 'i' ? 'd' : conv), static_cast<long long>(v));
+                break;
+            }
+            case 'f': case 'e': case 'E': case 'g': case 'G': {
+                double v = 0;
+                if (auto d = std::get_if<double>(arg))
+                    v = *d;
+                else if (auto p = std::get_if<int64_t>(arg))
+                    v = static_cast<double>(*p);
+                else
+                    ok = false;
+                if (ok) {
+                    piece = Printf(spec + conv, v);
+                    for (char& c : piece)
+                        if (c == '.')
+                            c = FormatSettings().DecimalSeparator;
+                }
+                break;
+            }
+            case 's': {
+                std::string s;
+                if (auto t = std::get_if<std::string>(arg))
+                    s = *t;
+                else if (auto p = std::get_if<int64_t>(arg))
+                    s = std::to_string(*p);
+                else
+                    ok = false;
+                if (ok)
+                    piece = Printf(spec + 's', s.c_str());
+                break;
+            }
+            default:
+                ok = false;
+            }
+        }
+        if (ok) {
+            out += piece;
+            ++next;
+        } else {
+            out.append(tmpl.substr(i, j - i + 1));
+        }
+        i = j;
+    }
+    return out;
+}
+
+std::string FormatThousands(int64_t value)
+{
+    std::string digits = std::to_string(value < 0 ? -value : value);
+    std::string out;
+    const std::string& sep = FormatSettings().ThousandSeparator;
+    int count = 0;
+    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+        if (count > 0 && count % 3 == 0)
+            out.insert(0, sep);
+        out.insert(out.begin(), *it);
+        ++count;
+    }
+    return value < 0 ? "-" + out : out;
+}
+
+}  // namespace morvik

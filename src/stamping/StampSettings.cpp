@@ -1,0 +1,1 @@
+#include "stamping/StampSettings.h"

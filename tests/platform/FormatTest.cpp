@@ -1,0 +1,63 @@
+#include "platform/Convert.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
+#include "platform/FormatSettings.h"
+#include "platform/Text1251.h"
+
+#include <gtest/gtest.h>
+
+using namespace morvik;
+
+class FormatTest : public ::testing::Test {
+protected:
+    void SetUp() override { saved_ = FormatSettings(); }
+    void TearDown() override { FormatSettings() = saved_; }
+    TFormatSettings saved_;
+};
+
+TEST_F(FormatTest, TemplatesFollowPrintfWithTheLocaleDecimalSeparator)
+{
+    FormatSettings() = TFormatSettings::English();
+    EXPECT_EQ(Format("%5.2f", 5.8), " 5.80");
+    EXPECT_EQ(Format("F%0.1f", 2.8), "F2.8");
+    EXPECT_EQ(Format("%5.2f mm", 5.8), " 5.80 mm");
+    EXPECT_EQ(Format("%0.0f", 2.5), "2");  // C rounding: ties to even on the binary value
+    EXPECT_EQ(Format("%s sec", std::string("1/60")), "1/60 sec");
+    EXPECT_EQ(Format("%d/%d", 5, 0), "5/0");
+    EXPECT_EQ(Format("%d%%", 42), "42%");
+    FormatSettings().DecimalSeparator = ',';
+    EXPECT_EQ(Format("%4.4f sec", 0.015625), "0,0156 sec");
+    EXPECT_EQ(Format("%d", 1234), "1234");
+}
+
+TEST_F(FormatTest, ThousandsUseTheLocaleSeparator)
+{
+    FormatSettings().ThousandSeparator = ",";
+    EXPECT_EQ(FormatThousands(0), "0");
+    EXPECT_EQ(FormatThousands(999), "999");
+    EXPECT_EQ(FormatThousands(1234567), "1,234,567");
+    FormatSettings().ThousandSeparator = " ";
+    EXPECT_EQ(FormatThousands(16384000), "16 384 000");
+}
+
+TEST(Convert, StrictIntegerConversion)
+{
+    struct Case { const char* text; std::optional<int32_t> value; };
+    const Case cases[] = {
+        {"101", 101}, {" 101", 101}, {"-5", -5}, {"+7", 7}, {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN}, {"2147483648", std::nullopt}, {"1, 0", std::nullopt},
+        {"", std::nullopt}, {" ", std::nullopt}, {"12 ", std::nullopt}, {"1/2", std::nullopt},
+        {"-", std::nullopt}, {"0x10", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TryStrToInt(c.text), c.value) << '"' << c.text << '"';
+    EXPECT_THROW(StrToInt("abc"), EConvertError);
+}
+
+TEST(Text1251, RoundTripsCyrillicAndDegreeSign)
+{
+    const std::string cp = "\xC7\xE0\xED\xFF\xEB\xEE \xB0";  // "Заняло °"
+    EXPECT_EQ(Cp1251ToUtf8(cp), "Заняло °");
+    EXPECT_EQ(Utf8ToCp1251("Заняло °"), cp);
+    EXPECT_EQ(Utf8ToCp1251("日"), "?");
+}
