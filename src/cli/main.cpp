@@ -1,26 +1,35 @@
 // morvik-cli: the metadata report, the folder batch and the mosaic chart from a terminal.
-#include <CLI/CLI.hpp>
+#include "cli/Commands.h"
 
 #include "platform/FormatSettings.h"
 
-#include <clocale>
 #include <iostream>
+#include <vector>
 
 int main(int argc, char** argv)
 {
     morvik::FillFormatSettingsFromLocale();
     CLI::App app{"Morvik: dates and texts stamped into JPEG photographs", "morvik-cli"};
     app.require_subcommand(1);
-    auto* info = app.add_subcommand("info", "Show the metadata of JPEG and TIFF files");
-    std::vector<std::string> files;
-    bool json = false;
-    info->add_option("FILE", files, "Files to read")->required();
-    info->add_flag("--json", json, "Write one JSON array");
+    std::vector<std::pair<CLI::App*, morvik::cli::CommandRunner>> commands;
+    auto add = [&](morvik::cli::CommandRunner (*adder)(CLI::App&)) {
+        const size_t before = app.get_subcommands({}).size();
+        auto runner = adder(app);
+        auto subs = app.get_subcommands({});
+        if (subs.size() > before)
+            commands.emplace_back(subs.back(), std::move(runner));
+    };
+    add(&morvik::cli::AddInfoCommand);
+    add(&morvik::cli::AddStampCommand);
+    add(&morvik::cli::AddMosaicCommand);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : 2;
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 2;
     }
-    std::cerr << "not yet\n";
-    return 1;
+    for (auto& [sub, run] : commands)
+        if (sub->parsed())
+            return run();
+    return 2;
 }
