@@ -9,7 +9,7 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth tzdata locales
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
