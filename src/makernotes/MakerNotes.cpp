@@ -19,6 +19,12 @@ thread_local bool tMultiLineFlag = false;
 
 constexpr const char* kCrLf = "\r\n";
 
+// Real notes hold a few kilobytes of values. A crafted one could let thousands of entries
+// each copy the whole EXIF block; the walk stops once its values pass this many bytes.
+constexpr int64_t kMaxNoteValueBytes = 16 * 1024 * 1024;
+
+struct ValueBudgetSpent {};
+
 // A table row as the entry it stands for.
 TTagEntry EntryFromRow(const TagRow& row)
 {
@@ -144,6 +150,7 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
     const int64_t noteLength = static_cast<int64_t>(note.size());
     int64_t i = -1;
     int64_t n = 0;
+    int64_t copied = 0;
     try {
         n = info.Read16At(directoryOffset + 1);
         for (i = 0; i < n; ++i) {
@@ -167,6 +174,10 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
                 const int64_t pos = fallbackBase + offset;
                 bytes = exifBlock.Clip(pos < 1 ? 1 : pos, size);
             }
+
+            copied += static_cast<int64_t>(bytes.size());
+            if (copied > kMaxNoteValueBytes)
+                throw ValueBudgetSpent{};
 
             const int t = RowIndex(table, tag);
             const std::string name = t >= 0 ? table[t].DisplayName : "Unknown";
@@ -217,6 +228,8 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
         else
             SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
                                     " lies outside the note");
+    } catch (const ValueBudgetSpent&) {
+        SetOwnerError(info, "maker note values exceed " + std::to_string(kMaxNoteValueBytes) + " bytes");
     } catch (const std::exception& ex) {
         SetOwnerError(info, ex.what());
     } catch (...) {

@@ -15,13 +15,13 @@ struct LayoutCase {
     const char* Model;
     std::string ExifVersion;
     std::string NoteStart;
-    bool FromTiff;
-    MakerTable (*Table)();  // nullptr: no table
-    int64_t DirectoryOffset;
-    bool NoteRelative;
-    int64_t NoteBase;
-    int64_t FallbackBase;
-    bool LittleEndian;
+    bool FromTiff = false;
+    MakerTable (*Table)() = nullptr;  // nullptr: no table
+    int64_t DirectoryOffset = 0;
+    bool NoteRelative = false;
+    int64_t NoteBase = 0;
+    int64_t FallbackBase = 0;
+    bool LittleEndian = false;
 };
 
 class MakerLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
@@ -43,8 +43,9 @@ TEST_P(MakerLayoutTest, ChoosesTableAndLayout)
     EXPECT_EQ(layout->Table.data(), c.Table().data());
     EXPECT_EQ(layout->DirectoryOffset, c.DirectoryOffset);
     EXPECT_EQ(layout->NoteRelative, c.NoteRelative);
-    if (c.NoteRelative)
+    if (c.NoteRelative) {
         EXPECT_EQ(layout->NoteBase, c.NoteBase);
+    }
     EXPECT_EQ(layout->FallbackBase, c.FallbackBase);
     EXPECT_EQ(layout->LittleEndian, c.LittleEndian);
 }

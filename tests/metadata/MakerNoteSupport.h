@@ -42,6 +42,8 @@ inline NoteImage MakeNoteImage(const std::string& make, bool bigEndian, const st
     block += note + after;
     image.Block = block;
 
+    image.Owner->WorkData = block;
+    image.Owner->BigEndian = bigEndian;
     TImageInfo& info = *image.Info;
     info.WorkData = block;
     info.BigEndian = bigEndian;

@@ -1,6 +1,7 @@
 // The walk of a maker directory, per maker, from notes built here in both byte orders.
 #include "makernotes/MakerNotes.h"
 #include "metadata/MakerNoteSupport.h"
+#include "platform/Convert.h"
 #include "platform/FormatSettings.h"
 
 #include <gtest/gtest.h>
