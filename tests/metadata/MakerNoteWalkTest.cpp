@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -495,4 +496,32 @@ TEST_P(MakerNoteWalkTest, ReaderKeepsTheFilesByteOrderAfterAFujifilmNote)
     EXPECT_EQ(info.TagText("FlashStrength"), "6/10");
     EXPECT_EQ(info.BigEndian, BigEndian());
     EXPECT_EQ(info.Height, 1200);
+}
+
+// Damaged notes: whatever the bytes, the walk stays inside the data, reports failures only
+// through the error text, and leaves WorkData and the byte order as it found them.
+TEST_P(MakerNoteWalkTest, DamagedNotesLeaveTheImageAsFound)
+{
+    struct Maker {
+        const char* Make;
+        std::string Note;
+    };
+    const Maker makers[] = {{"Canon", CanonNote(BigEndian())}, {"FUJIFILM", FujifilmNote()}};
+    std::mt19937 random(BigEndian() ? 7 : 11);
+    for (const Maker& m : makers) {
+        for (int round = 0; round < 300; ++round) {
+            std::string note = m.Note;
+            const int flips = 1 + static_cast<int>(random() % 8);
+            for (int f = 0; f < flips; ++f)
+                note[random() % note.size()] = static_cast<char>(random() & 0xFF);
+            if (round % 5 == 0)
+                note.resize(random() % note.size());
+            NoteImage image = MakeNoteImage(m.Make, BigEndian(), note, std::string(32, 'z'));
+            EXPECT_TRUE(image.Decode());
+            EXPECT_EQ(image.Info->WorkData, image.Block);
+            EXPECT_EQ(image.Info->BigEndian, BigEndian());
+            if (!image.Error().empty())
+                EXPECT_EQ(image.Error().rfind("Error Detected = ", 0), 0u) << image.Error();
+        }
+    }
 }
