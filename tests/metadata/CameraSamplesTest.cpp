@@ -29,8 +29,9 @@ TEST(CameraSamples, EveryFileReadsFromFileAndMemoryAlike)
         EXPECT_FALSE(fromFile.ExifInfo->TagList.empty()) << path;
         // Every stored value position lies inside the block.
         for (const TTagEntry& t : fromFile.ExifInfo->TagList) {
-            if (t.ByteCount > 0)
+            if (t.ByteCount > 0) {
                 EXPECT_LE(static_cast<size_t>(t.ValuePos) + t.ByteCount - 1, fromFile.WorkData.size()) << path;
+            }
         }
     }
     EXPECT_GT(files, 10);
