@@ -313,3 +313,23 @@ TEST(IptcReadFromFile, ReadsThroughTheOwnerAndSurvivesItsOwnReader)
 
 }  // namespace
 }  // namespace morvik
+
+namespace morvik {
+namespace {
+
+TEST(IptcCameraSamples, ReadsThePhotoshopBlockOfBlueSquare)
+{
+    MORVIK_REQUIRE_CAMERA_SAMPLES();
+    TimgData owner;
+    TIPTCdata iptc(&owner);
+    ASSERT_TRUE(iptc.ReadFromFile((test::CameraSamplesDir() / "BlueSquare.jpg").string()));
+    EXPECT_EQ(Names(iptc), (std::vector<std::string>{"ImageCaption", "ObjectName", "Keywords"}));
+    EXPECT_EQ(iptc.GetValue("objectname", ""), "Blue Square Test File - .jpg");
+    EXPECT_EQ(iptc.GetValue("Keywords", ""), "XMP,Blue,Square,test,file,Photoshop,.jpg");
+    // The other samples carry no APP13: the reader stays empty.
+    EXPECT_FALSE(iptc.ReadFromFile((test::CameraSamplesDir() / "Canon_40D.jpg").string()));
+    EXPECT_EQ(iptc.Count(), 0);
+}
+
+}  // namespace
+}  // namespace morvik
