@@ -1,6 +1,7 @@
 #include "exif/ImgData.h"
 #include "platform/DateMask.h"
 #include "stamping/PhotoDate.h"
+#include "support/ExifBuilder.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,61 +16,33 @@ using morvik::test::WriteFile;
 
 namespace {
 
-// Little-endian bytes of a small JPEG: start of image, the given sections, a scan
-// header and end of image. Only what the section reader looks at.
-std::string Le16(uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
-std::string Le32(uint32_t v) { return Le16(static_cast<uint16_t>(v & 0xFFFF)) + Le16(static_cast<uint16_t>(v >> 16)); }
-std::string Be16(size_t v) { return {static_cast<char>((v >> 8) & 0xFF), static_cast<char>(v & 0xFF)}; }
-
-std::string Section(uint8_t marker, const std::string& body)
-{
-    return std::string("\xFF", 1) + static_cast<char>(marker) + Be16(body.size() + 2) + body;
-}
-
-std::string Jpeg(const std::vector<std::string>& sections)
-{
-    std::string out("\xFF\xD8", 2);
-    for (const auto& s : sections)
-        out += s;
-    out += Section(0xDA, std::string("\x01\x01\x00\x00\x3F\x00", 6));
-    out += std::string("\x00\x00\xFF\xD9", 4);
-    return out;
-}
-
-std::string App0() { return Section(0xE0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14)); }
-std::string Comment(const std::string& text) { return Section(0xFE, text); }
+using morvik::test::ExifBuilder;
+using morvik::test::MakeJpeg;
+using morvik::test::Section;
 
 struct DateTag {
     uint16_t Tag;
     std::string Text;  // 19 characters; written with its closing NUL
 };
 
-// An APP1 EXIF block ("II" order): IFD0 with DateTime (when given) and a pointer to the
-// EXIF sub-directory holding DateTimeOriginal and DateTimeDigitized (when given).
-std::string ExifApp1(const std::vector<DateTag>& ifd0Dates, const std::vector<DateTag>& exifDates)
+// An APP1 EXIF block: IFD0 with DateTime (when given) and a pointer to the EXIF
+// sub-directory holding DateTimeOriginal and DateTimeDigitized (when given).
+std::string ExifApp1(const std::vector<DateTag>& ifd0Dates, const std::vector<DateTag>& exifDates,
+                     bool bigEndian = false)
 {
-    const uint32_t ifd0Count = static_cast<uint32_t>(ifd0Dates.size() + 1);
-    const uint32_t exifCount = static_cast<uint32_t>(exifDates.size());
-    const uint32_t ifd0At = 8;
-    const uint32_t exifAt = ifd0At + 2 + 12 * ifd0Count + 4;
-    uint32_t dataAt = exifAt + 2 + 12 * exifCount + 4;
-    std::string data;
-    auto entries = [&](const std::vector<DateTag>& dates) {
-        std::string out;
-        for (const auto& d : dates) {
-            std::string text = d.Text;
-            text.resize(20, '\0');
-            out += Le16(d.Tag) + Le16(2) + Le32(20) + Le32(dataAt + static_cast<uint32_t>(data.size()));
-            data += text;
-        }
-        return out;
-    };
-    std::string ifd0 = Le16(static_cast<uint16_t>(ifd0Count)) + entries(ifd0Dates);
-    ifd0 += Le16(0x8769) + Le16(4) + Le32(1) + Le32(exifAt) + Le32(0);
-    std::string exif = Le16(static_cast<uint16_t>(exifCount)) + entries(exifDates) + Le32(0);
-    const std::string tiff = std::string("II*\0", 4) + Le32(ifd0At) + ifd0 + exif + data;
-    return Section(0xE1, std::string("Exif\0\0", 6) + tiff);
+    ExifBuilder b(bigEndian);
+    const int exif = b.AddIfd();
+    for (const auto& d : ifd0Dates)
+        b.Ascii(0, d.Tag, d.Text);
+    b.Pointer(0, 0x8769, exif);
+    for (const auto& d : exifDates)
+        b.Ascii(exif, d.Tag, d.Text);
+    return b.App1();
 }
+
+std::string App0() { return Section(0xE0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14)); }
+std::string Comment(const std::string& text) { return Section(0xFE, text); }
+std::string Jpeg(const std::vector<std::string>& sections) { return MakeJpeg(sections); }
 
 TDateTime At(int y, int mo, int d, int h, int mi, int s)
 {
@@ -98,6 +71,11 @@ TEST(PhotoDate, ChosenExifDate)
     const auto upper = (dir / "IMG_0001.JPG").string();
     WriteFile(upper, Jpeg({ExifApp1(kIfd0, kExif)}));
     EXPECT_EQ(PhotoDate(upper, kFallback, 1), At(2005, 1, 2, 3, 4, 5));
+    // Motorola byte order reads the same dates.
+    const auto motorola = (dir / "mm.jpeg").string();
+    WriteFile(motorola, Jpeg({ExifApp1(kIfd0, kExif, true)}));
+    EXPECT_EQ(PhotoDate(motorola, kFallback, 0), At(2006, 5, 10, 14, 3, 27));
+    EXPECT_EQ(PhotoDate(motorola, kFallback, 2), At(2004, 11, 12, 13, 14, 15));
 }
 
 TEST(PhotoDate, ExifBlockWithoutTheDateGivesZero)
