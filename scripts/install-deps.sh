@@ -20,3 +20,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+# A Russian UTF-8 locale, for the regional-settings tests and the program's own language.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  localedef -i ru_RU -f UTF-8 ru_RU.UTF-8 2>/dev/null || true
+fi
