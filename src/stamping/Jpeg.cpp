@@ -249,11 +249,15 @@ std::string EncodeJpeg(const Picture& picture, int quality)
 
 void WriteFileReplacing(const std::string& path, std::string_view bytes)
 {
+    // The temporary file lies in the target's folder (so the rename stays on one file
+    // system) under a short hidden name that no "*.jpg" listing picks up.
     static std::atomic<unsigned> counter{0};
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        temp = folder + ".morvik-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             ThrowCannotCreate(path, errno);
