@@ -10,7 +10,6 @@
 
 #include <cstdio>
 #include <iostream>
-#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,20 +34,42 @@ nlohmann::json DateAt(const TImageInfo* info, int32_t pos)
     return std::string(buf);
 }
 
+// Calls line(text) for each non-empty line of a CR LF separated listing (the walk's
+// listing starts with an empty one); the text is still Windows-1251.
+template <typename LineFn>
+void ForEachListingLine(std::string_view listing, LineFn&& line)
+{
+    size_t start = 0;
+    while (start <= listing.size()) {
+        size_t end = listing.find("\r\n", start);
+        if (end == std::string_view::npos)
+            end = listing.size();
+        if (end > start)
+            line(listing.substr(start, end - start));
+        start = end + 2;
+    }
+}
+
 // The walk's listing: CR LF separated lines, the first one empty.
 std::vector<std::string> ListingLines(const std::string& listing)
 {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= listing.size()) {
-        size_t end = listing.find("\r\n", start);
-        if (end == std::string::npos)
-            end = listing.size();
-        if (end > start)
-            lines.push_back(Cp1251ToUtf8(std::string_view(listing).substr(start, end - start)));
-        start = end + 2;
-    }
+    ForEachListingLine(listing, [&lines](std::string_view line) { lines.push_back(Cp1251ToUtf8(line)); });
     return lines;
+}
+
+// Appends each line of a listing as UTF-8 with the given indent and a line feed; true
+// when there was at least one.
+bool AppendListing(std::string& out, std::string_view listing, std::string_view indent)
+{
+    bool any = false;
+    ForEachListingLine(listing, [&](std::string_view line) {
+        out += indent;
+        AppendCp1251ToUtf8(out, line);
+        out += '\n';
+        any = true;
+    });
+    return any;
 }
 
 // The IPTC datasets of the file's first APP13 section, read by a reader of our own so the
@@ -65,39 +86,43 @@ std::vector<TTagEntry> IptcEntries(const TimgData& data)
     return entries;
 }
 
-// The report's CR LF separated lines.
-std::vector<std::string> ReportLines(const TimgData& data)
+// The text block of one file, appended to out.
+void AppendText(std::string& out, const std::string& fileName, bool read, const TimgData& data)
 {
-    return data.ExifInfo ? ListingLines(data.ExifInfo->SummaryText()) : std::vector<std::string>{};
-}
-
-void PrintText(std::ostream& out, const std::string& fileName, bool read, const TimgData& data)
-{
-    out << fileName << "\n";
-    out << "  read: " << (read ? "yes" : "no") << "\n";
-    out << "  error: " << Cp1251ToUtf8(data.ErrorText) << "\n";
-    if (data.ExifInfo)
-        for (const std::string& line : ListingLines(data.ExifInfo->ListingText))
-            out << "  " << line << "\n";
-    const std::vector<std::string> report = ReportLines(data);
-    if (!report.empty()) {
-        out << "  report:\n";
-        for (const std::string& line : report)
-            out << "    " << line << "\n";
+    out += fileName;
+    out += "\n  read: ";
+    out += read ? "yes" : "no";
+    out += "\n  error: ";
+    AppendCp1251ToUtf8(out, data.ErrorText);
+    out += '\n';
+    const TImageInfo* info = data.ExifInfo.get();
+    if (info)
+        AppendListing(out, info->ListingText, "  ");
+    if (info) {
+        const std::string summary = info->SummaryText();
+        const size_t heading = out.size();
+        out += "  report:\n";
+        if (!AppendListing(out, summary, "    "))
+            out.resize(heading);  // no lines, no heading
     }
-    if (data.ExifInfo) {
-        const std::vector<std::string> maker = ListingLines(data.ExifInfo->MakerListingText);
-        if (!maker.empty()) {
-            out << "  maker note" << (data.ExifInfo->MakerDecoded ? "" : " (not decoded)") << ":\n";
-            for (const std::string& line : maker)
-                out << "    " << line << "\n";
-        }
+    if (info) {
+        const size_t heading = out.size();
+        out += "  maker note";
+        out += info->MakerDecoded ? "" : " (not decoded)";
+        out += ":\n";
+        if (!AppendListing(out, info->MakerListingText, "    "))
+            out.resize(heading);
     }
     const std::vector<TTagEntry> iptc = IptcEntries(data);
     if (!iptc.empty()) {
-        out << "  iptc:\n";
-        for (const TTagEntry& e : iptc)
-            out << "    " << Cp1251ToUtf8(e.DisplayName) << " = " << Cp1251ToUtf8(e.ValueText) << "\n";
+        out += "  iptc:\n";
+        for (const TTagEntry& e : iptc) {
+            out += "    ";
+            AppendCp1251ToUtf8(out, e.DisplayName);
+            out += " = ";
+            AppendCp1251ToUtf8(out, e.ValueText);
+            out += '\n';
+        }
     }
 }
 
@@ -177,7 +202,10 @@ CommandRunner AddInfoCommand(CLI::App& app)
     return [options] {
         bool allRead = true;
         nlohmann::json all = nlohmann::json::array();
+        // The text goes out in blocks of some tens of kilobytes rather than a write per line.
+        constexpr size_t kFlushBytes = 64 * 1024;
         std::string text;
+        text.reserve(kFlushBytes + 16 * 1024);
         for (const std::string& file : options->files) {
             TimgData data(255);
             const bool read = data.ReadMetadata(file);
@@ -185,11 +213,14 @@ CommandRunner AddInfoCommand(CLI::App& app)
             if (options->json) {
                 all.push_back(InfoJson(file, read, data));
             } else {
-                std::ostringstream out;
-                PrintText(out, file, read, data);
-                std::cout << out.str();
+                AppendText(text, file, read, data);
+                if (text.size() >= kFlushBytes) {
+                    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+                    text.clear();
+                }
             }
         }
+        std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
         if (options->json)
             std::cout << all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         std::cout.flush();

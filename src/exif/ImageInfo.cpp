@@ -23,7 +23,11 @@ constexpr int64_t kMaxDirectories = 256;
 constexpr int64_t kMaxEntries = 100000;
 constexpr int64_t kMaxValueBytes = 64 * 1024 * 1024;
 
-struct WalkLimit {};  // a walk that has gone past the limits: fails like a bad read
+struct WalkLimit {};
+
+// Entries of a typical camera file (EXIF, GPS and maker note), reserved up front so the
+// tag list is not moved while it fills.
+constexpr size_t kTypicalTagCount = 128;  // a walk that has gone past the limits: fails like a bad read
 
 std::string DirectoryKey(int64_t base, int64_t pos)
 {
@@ -55,6 +59,7 @@ int32_t tEndInd::Read32At(int64_t pos) const { return ByteSource(WorkData).I32(p
 
 TImageInfo::TImageInfo(TimgData* owner, int parseMode) : Owner(owner), ParseMode(parseMode)
 {
+    TagList.reserve(kTypicalTagCount);
     DeriveDisplayNames();
     VisitedDirs().clear();
 }
@@ -156,7 +161,7 @@ void TImageInfo::WalkDirectory(int64_t pos, int64_t base, int kind)
 
         if (ParseMode == 255) {
             try {
-                AppendTag(entry);
+                AppendTag(std::move(entry));
             } catch (...) {
                 // A failure while storing loses this entry only.
             }
@@ -173,7 +178,7 @@ TTagEntry TImageInfo::ProcessEntry(int64_t e, int64_t base, int kind)
     if (size == 0)
         return {};
     const int64_t v = size <= 4 ? e + 8 : static_cast<int64_t>(Read32At(e + 8)) + base;
-    const std::string raw = size < 0 ? std::string() : ByteSource(ExifBlock()).Clip(v, size);
+    std::string raw = size < 0 ? std::string() : ByteSource(ExifBlock()).Clip(v, size);
     ChargeWalk(1, static_cast<int64_t>(raw.size()));
 
     TTagEntry entry = RowForTag(tag, kind);
@@ -186,13 +191,16 @@ TTagEntry TImageInfo::ProcessEntry(int64_t e, int64_t base, int kind)
         UserCommentLength = ClampToInt32(size - 9);
     }
     ChargeWalk(0, static_cast<int64_t>(text.size()));
-    ListingText += "\r\n" + entry.DisplayName + " = " + text;
+    ListingText += "\r\n";
+    ListingText += entry.DisplayName;
+    ListingText += " = ";
+    ListingText += text;
 
     entry.FieldType = static_cast<uint16_t>(type);
     entry.ValueText = std::move(text);
-    entry.RawBytes = raw;
     entry.ValuePos = static_cast<int32_t>(v);
     entry.ByteCount = static_cast<int32_t>(raw.size());
+    entry.RawBytes = std::move(raw);
     return entry;
 }
 
@@ -224,6 +232,13 @@ int TImageInfo::AppendTag(const TTagEntry& entry)
 {
     if (entry.TagNo != 0)
         TagList.push_back(entry);
+    return static_cast<int>(TagList.size()) - 1;
+}
+
+int TImageInfo::AppendTag(TTagEntry&& entry)
+{
+    if (entry.TagNo != 0)
+        TagList.push_back(std::move(entry));
     return static_cast<int>(TagList.size()) - 1;
 }
 

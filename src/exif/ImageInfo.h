@@ -34,7 +34,7 @@ public:
     virtual int IndexOfTag(const std::string& name) const;
     virtual std::string TagText(const std::string& name) const;
 
-    std::vector<TTagEntry> TagList;  // count = size(); capacity grows by 25
+    std::vector<TTagEntry> TagList;  // count = size()
     TimgData* Owner = nullptr;       // not owned
     std::string ExifVersionText;     // up to 6 characters
     std::string CameraMake;          // up to 32
@@ -80,10 +80,11 @@ public:
     std::string RenderValue(const std::string& raw, int fieldType, const std::string& valueNames,
                             const std::string& tmpl) const;
     double NumericValue(const std::string& raw, int fieldType) const;
-    int32_t BytesToInt(const std::string& bytes) const;
+    int32_t BytesToInt(std::string_view bytes) const;
 
     // Tag list.
     int AppendTag(const TTagEntry& entry);
+    int AppendTag(TTagEntry&& entry);
     void AddNamedTag(const std::string& name, const std::string& valueText, int fieldType);
     TTagEntry TagEntryByName(const std::string& name) const;
     double TagNumber(const std::string& name) const;
@@ -120,7 +121,7 @@ constexpr int GpsTableSize = 31;
 TTagEntry GpsTableRow(int index);    // index 0..30, else the empty entry
 // Fills the empty display names of both tables from their tag names, once per process.
 void DeriveDisplayNames();
-std::string NameForValue(const std::string& valueNames, const std::string& key);
+std::string NameForValue(std::string_view valueNames, std::string_view key);
 std::string PrintableText(const std::string& text);
 double FractionValue(const std::string& text);
 TDateTime DateTimeFromText(const std::string& text);

@@ -4,6 +4,7 @@
 #include "platform/Convert.h"
 #include "platform/Format.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -45,6 +46,14 @@ Triple SplitTriple(const std::string& text)
     return t;
 }
 
+// Appends the decimal text of a value, as "%d" writes it.
+void AppendDecimal(std::string& out, int64_t value)
+{
+    char buf[24];
+    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    out.append(buf, static_cast<size_t>(end - buf));
+}
+
 // A value rounded to 64-bit for "%d" conversions; infinities and NaN give 0.
 int64_t RoundToInt64(double value)
 {
@@ -65,7 +74,7 @@ int32_t RoundToInt(double value)
     return static_cast<int32_t>(r);
 }
 
-int32_t TImageInfo::BytesToInt(const std::string& bytes) const
+int32_t TImageInfo::BytesToInt(std::string_view bytes) const
 {
     uint64_t acc = 0;
     if (BigEndian) {
@@ -80,22 +89,23 @@ int32_t TImageInfo::BytesToInt(const std::string& bytes) const
 
 double TImageInfo::NumericValue(const std::string& raw, int fieldType) const
 {
+    const std::string_view bytes(raw);
     if (IsIntegerType(fieldType))
-        return BytesToInt(raw);
+        return BytesToInt(bytes);
     if (fieldType == 5 || fieldType == 10) {
-        const int32_t num = BytesToInt(raw.substr(0, 4));
-        const int32_t den = BytesToInt(raw.size() > 4 ? raw.substr(4, 4) : std::string());
+        const int32_t num = BytesToInt(bytes.substr(0, 4));
+        const int32_t den = BytesToInt(bytes.size() > 4 ? bytes.substr(4, 4) : std::string_view());
         return den == 0 ? 0.0 : static_cast<double>(num) / den;
     }
-    if (fieldType == 11 && raw.size() >= 4) {
-        uint32_t bits = static_cast<uint32_t>(BytesToInt(raw.substr(0, 4)));
+    if (fieldType == 11 && bytes.size() >= 4) {
+        uint32_t bits = static_cast<uint32_t>(BytesToInt(bytes.substr(0, 4)));
         float f;
         std::memcpy(&f, &bits, sizeof f);
         return std::isfinite(f) ? f : 0.0;
     }
-    if (fieldType == 12 && raw.size() >= 8) {
-        const uint64_t hi = static_cast<uint32_t>(BytesToInt(BigEndian ? raw.substr(0, 4) : raw.substr(4, 4)));
-        const uint64_t lo = static_cast<uint32_t>(BytesToInt(BigEndian ? raw.substr(4, 4) : raw.substr(0, 4)));
+    if (fieldType == 12 && bytes.size() >= 8) {
+        const uint64_t hi = static_cast<uint32_t>(BytesToInt(BigEndian ? bytes.substr(0, 4) : bytes.substr(4, 4)));
+        const uint64_t lo = static_cast<uint32_t>(BytesToInt(BigEndian ? bytes.substr(4, 4) : bytes.substr(0, 4)));
         const uint64_t bits = (hi << 32) | lo;
         double d;
         std::memcpy(&d, &bits, sizeof d);
@@ -112,19 +122,27 @@ std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, const
     if (size == 0) {
         result = "0";
     } else {
-        const size_t n = std::min<size_t>(raw.size() / static_cast<size_t>(size), 128);
+        const std::string_view bytes(raw);
+        const size_t n = std::min<size_t>(bytes.size() / static_cast<size_t>(size), 128);
         for (size_t i = 0; i < n; ++i) {
             if (i > 0)
                 result += ", ";
-            const std::string element = raw.substr(i * size, size);
+            const std::string_view element = bytes.substr(i * size, size);
             switch (fieldType) {
             case 1: case 3: case 4: case 6: case 8: case 9: {
-                const std::string number = std::to_string(BytesToInt(element));
-                result += valueNames.empty() ? number : NameForValue(valueNames, number);
+                if (valueNames.empty()) {
+                    AppendDecimal(result, BytesToInt(element));
+                } else {
+                    std::string number;
+                    AppendDecimal(number, BytesToInt(element));
+                    result += NameForValue(valueNames, number);
+                }
                 break;
             }
             case 5: case 10:
-                result += Format("%d/%d", BytesToInt(element.substr(0, 4)), BytesToInt(element.substr(4, 4)));
+                AppendDecimal(result, BytesToInt(element.substr(0, 4)));
+                result += '/';
+                AppendDecimal(result, BytesToInt(element.substr(4, 4)));
                 break;
             case 11: case 12:
                 result += "-9999.99";
@@ -144,16 +162,21 @@ std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, const
     return result;
 }
 
-std::string NameForValue(const std::string& valueNames, const std::string& key)
+std::string NameForValue(std::string_view valueNames, std::string_view key)
 {
-    const std::string list = "," + valueNames + ",";
-    const std::string wanted = "," + std::string(Trim(key)) + ":";
-    const size_t at = list.find(wanted);
-    if (at == std::string::npos)
-        return {};
-    const size_t from = at + wanted.size();
-    const size_t comma = list.find(',', from);
-    return list.substr(from, comma - from);
+    // The first "key:" that starts the list or follows a comma; its name runs to the next
+    // comma or the end of the list.
+    const std::string_view wanted = Trim(key);
+    for (size_t at = valueNames.find(wanted); at != std::string_view::npos; at = valueNames.find(wanted, at + 1)) {
+        const size_t colon = at + wanted.size();
+        if ((at == 0 || valueNames[at - 1] == ',') && colon < valueNames.size() && valueNames[colon] == ':') {
+            const size_t from = colon + 1;
+            const size_t comma = valueNames.find(',', from);
+            return std::string(valueNames.substr(from, comma == std::string_view::npos ? std::string_view::npos
+                                                                                          : comma - from));
+        }
+    }
+    return {};
 }
 
 std::string PrintableText(const std::string& text)

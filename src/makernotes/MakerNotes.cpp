@@ -181,7 +181,7 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
 
             const int t = RowIndex(table, tag);
             const std::string name = t >= 0 ? table[t].DisplayName : "Unknown";
-            if (AsciiUpper(name) == "SKIP")
+            if (SameTextIgnoringCase(name, "SKIP"))
                 continue;
             if (info.ParseMode != 255)
                 continue;
@@ -203,10 +203,19 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
             MultiLineFlag() = false;
             const std::string shown = t >= 0 && table[t].Renderer ? table[t].Renderer(valueText)
                                                                   : PrintableText(valueText);
-            if (!MultiLineFlag())
-                info.MakerListingText += kCrLf + name + " = " + shown;
-            else
-                info.MakerListingText += shown + kCrLf + name + " = " + valueText;
+            std::string& listing = info.MakerListingText;
+            if (!MultiLineFlag()) {
+                listing += kCrLf;
+                listing += name;
+                listing += " = ";
+                listing += shown;
+            } else {
+                listing += shown;
+                listing += kCrLf;
+                listing += name;
+                listing += " = ";
+                listing += valueText;
+            }
 
             if (t >= 0) {
                 try {
@@ -215,7 +224,7 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
                     entry.FieldType = type;
                     entry.RawBytes = bytes;
                     entry.ValueText = MultiLineFlag() ? valueText : shown;
-                    info.AppendTag(entry);
+                    info.AppendTag(std::move(entry));
                 } catch (...) {
                     // A value that cannot be stored is left out; the walk goes on.
                 }

@@ -35,16 +35,28 @@ void AppendUtf8(std::string& out, uint32_t cp)
 
 }  // namespace
 
+void AppendCp1251ToUtf8(std::string& out, std::string_view bytes)
+{
+    // Metadata texts are mostly ASCII: runs of plain bytes go over in one append, and
+    // only the bytes above 0x7F are converted one by one.
+    size_t i = 0;
+    while (i < bytes.size()) {
+        size_t run = i;
+        while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80)
+            ++run;
+        out.append(bytes.data() + i, run - i);
+        for (i = run; i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80; ++i) {
+            const unsigned char b = static_cast<unsigned char>(bytes[i]);
+            AppendUtf8(out, kHigh[b - 0x80] ? kHigh[b - 0x80] : 0xFFFD);
+        }
+    }
+}
+
 std::string Cp1251ToUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size());
-    for (unsigned char b : bytes) {
-        if (b < 0x80)
-            out += static_cast<char>(b);
-        else
-            AppendUtf8(out, kHigh[b - 0x80] ? kHigh[b - 0x80] : 0xFFFD);
-    }
+    AppendCp1251ToUtf8(out, bytes);
     return out;
 }
 

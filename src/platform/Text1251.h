@@ -7,6 +7,8 @@
 namespace morvik {
 
 std::string Cp1251ToUtf8(std::string_view bytes);
+// The same conversion appended to out.
+void AppendCp1251ToUtf8(std::string& out, std::string_view bytes);
 // Characters with no Windows-1251 form become '?'.
 std::string Utf8ToCp1251(std::string_view text);
 

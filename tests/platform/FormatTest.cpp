@@ -61,3 +61,33 @@ TEST(Text1251, RoundTripsCyrillicAndDegreeSign)
     EXPECT_EQ(Utf8ToCp1251("Заняло °"), cp);
     EXPECT_EQ(Utf8ToCp1251("日"), "?");
 }
+
+// ASCII runs are copied in bulk; the result must match a byte-by-byte conversion on any
+// mix of plain bytes, code-page letters, the unused byte 0x98, NULs and run boundaries.
+TEST(Text1251, RunsOfPlainBytesConvertLikeSingleBytes)
+{
+    auto byteByByte = [](std::string_view bytes) {
+        std::string out;
+        for (char c : bytes)
+            out += Cp1251ToUtf8(std::string_view(&c, 1));
+        return out;
+    };
+    const std::string cases[] = {
+        "",
+        "Canon EOS 40D",
+        "\xC7\xE0\xED",
+        "ISO \xB0 100",
+        "\xC7" "abc",
+        "abc" "\xFF",
+        std::string("a\0b\x98" "c\x80\x7F\x81", 8),
+        "\x98\x98" "  \x88",
+    };
+    for (const std::string& c : cases) {
+        EXPECT_EQ(Cp1251ToUtf8(c), byteByByte(c)) << c;
+        std::string appended = "prefix ";
+        AppendCp1251ToUtf8(appended, c);
+        EXPECT_EQ(appended, "prefix " + byteByByte(c)) << c;
+    }
+    EXPECT_EQ(Cp1251ToUtf8("\x98"), "\xEF\xBF\xBD");  // unused byte: replacement character
+    EXPECT_EQ(Cp1251ToUtf8("a\x88z"), "a\xE2\x82\xAC" "z");  // euro sign between ASCII
+}
