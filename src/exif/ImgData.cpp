@@ -8,8 +8,10 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace morvik {
@@ -47,15 +49,16 @@ private:
     size_t pos_ = 0;
 };
 
-// A file read through a 64 KiB buffer; closed with the object.
+// A file read through a 64 KiB buffer; closed with the object. Plain reads: the sections
+// before a picture's scan usually come with the first one.
 class FileInput final : public SectionInput {
 public:
-    explicit FileInput(const std::string& fileName) : file_(std::fopen(fileName.c_str(), "rb"))
+    explicit FileInput(const std::string& fileName) : fd_(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC))
     {
-        if (!file_)
+        if (fd_ < 0)
             throw EInOutError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
     }
-    ~FileInput() override { std::fclose(file_); }
+    ~FileInput() override { ::close(fd_); }
     FileInput(const FileInput&) = delete;
     FileInput& operator=(const FileInput&) = delete;
 
@@ -80,14 +83,21 @@ public:
     }
 
 private:
+    // False at the end of the file or on a failed read, which ends the data the same way.
     bool Fill()
     {
-        pos_ = 0;
-        end_ = std::fread(buffer_, 1, sizeof buffer_, file_);
-        return end_ > 0;
+        pos_ = end_ = 0;
+        ssize_t n;
+        do
+            n = ::read(fd_, buffer_, sizeof buffer_);
+        while (n < 0 && errno == EINTR);
+        if (n <= 0)
+            return false;
+        end_ = static_cast<size_t>(n);
+        return true;
     }
 
-    std::FILE* file_;
+    int fd_;
     char buffer_[64 * 1024];
     size_t pos_ = 0, end_ = 0;
 };
@@ -131,28 +141,37 @@ void TimgData::ResetData()
     BigEndian = false;
 }
 
-void TimgData::ReadFileFacts(const std::string& fileName)
+namespace {
+
+void TakeFileFacts(TimgData& data, const std::string& fileName, const FileFacts& facts)
 {
-    auto facts = GetFileFacts(fileName);
-    if (!facts)
-        return;
-    FileName = fileName;
-    if (auto packed = PackedFileTime(facts->Modified)) {
+    data.FileName = fileName;
+    if (auto packed = PackedFileTime(facts.Modified)) {
         auto value = TryEncodeDateTime(packed->Year, packed->Month, packed->Day, packed->Hour, packed->Minute,
                                        packed->Second, 0);
-        FileDate = value ? *value : facts->Modified;
+        data.FileDate = value ? *value : facts.Modified;
     } else {
-        FileDate = facts->Modified;  // outside the packed date's years: the plain time
+        data.FileDate = facts.Modified;  // outside the packed date's years: the plain time
     }
-    FileSize = static_cast<int32_t>(std::min<int64_t>(facts->Size, INT32_MAX));
+    data.FileSize = static_cast<int32_t>(std::min<int64_t>(facts.Size, INT32_MAX));
+}
+
+}  // namespace
+
+void TimgData::ReadFileFacts(const std::string& fileName)
+{
+    if (auto facts = GetFileFacts(fileName))
+        TakeFileFacts(*this, fileName, *facts);
 }
 
 bool TimgData::ReadMetadata(const std::string& fileName)
 {
     ResetData();
-    if (!FileExists(fileName))
+    // One look at the file answers both whether it is there and what its facts are.
+    const auto facts = GetFileFacts(fileName);
+    if (!facts || facts->IsDirectory)
         return false;
-    ReadFileFacts(fileName);
+    TakeFileFacts(*this, fileName, *facts);
     try {
         ErrorText = "Not an EXIF file";
         switch (KindOfName(fileName)) {
