@@ -43,7 +43,9 @@ void ForEachListingLine(std::string_view listing, LineFn&& line)
 {
     size_t start = 0;
     while (start <= listing.size()) {
-        size_t end = listing.find("\r\n", start);
+        size_t end = listing.find('\r', start);
+        while (end != std::string_view::npos && (end + 1 == listing.size() || listing[end + 1] != '\n'))
+            end = listing.find('\r', end + 1);  // a lone CR belongs to the line
         if (end == std::string_view::npos)
             end = listing.size();
         if (end > start)

@@ -330,9 +330,10 @@ int FindTag(const TagRow* rows, int count, int tagNo)
     return -1;
 }
 
-// Display names: a table's own, or derived from its tag name by DeriveDisplayNames.
-std::array<std::string, MainTableSize> gMainDisplayNames;
-std::array<std::string, GpsTableSize> gGpsDisplayNames;
+// The rows as entries, built once with their display names (a table's own, or derived
+// from the tag name) so that a lookup copies strings instead of building them.
+std::array<TTagEntry, MainTableSize> gMainEntries;
+std::array<TTagEntry, GpsTableSize> gGpsEntries;
 std::once_flag gDisplayNamesOnce;
 
 // "ExposureTime" -> "Exposure Time": a blank before every capital letter whose
@@ -349,28 +350,24 @@ std::string DerivedDisplayName(const char* tagName)
     return out;
 }
 
-void FillDisplayNames()
-{
-    for (int i = 0; i < MainTableSize; ++i) {
-        const TagRow& row = kMainRows[i];
-        gMainDisplayNames[i] = row.DisplayName[0] != '\0' ? row.DisplayName : DerivedDisplayName(row.TagName);
-    }
-    for (int i = 0; i < GpsTableSize; ++i) {
-        const TagRow& row = kGpsRows[i];
-        gGpsDisplayNames[i] = row.DisplayName[0] != '\0' ? row.DisplayName : DerivedDisplayName(row.TagName);
-    }
-}
-
-TTagEntry RowEntry(const TagRow& row, const std::string& displayName)
+TTagEntry RowEntry(const TagRow& row)
 {
     TTagEntry entry;
     entry.TagNo = row.TagNo;
     entry.TagName = row.TagName;
-    entry.DisplayName = displayName;
+    entry.DisplayName = row.DisplayName[0] != '\0' ? row.DisplayName : DerivedDisplayName(row.TagName);
     entry.ValueNames = row.ValueNames;
     entry.Template = row.Template;
     entry.Renderer = row.Renderer;
     return entry;
+}
+
+void FillDisplayNames()
+{
+    for (int i = 0; i < MainTableSize; ++i)
+        gMainEntries[i] = RowEntry(kMainRows[i]);
+    for (int i = 0; i < GpsTableSize; ++i)
+        gGpsEntries[i] = RowEntry(kGpsRows[i]);
 }
 
 constexpr int kSentinel = MainTableSize - 1;
@@ -407,7 +404,7 @@ TTagEntry MainTableRow(int index)
     if (index < 0 || index >= MainTableSize)
         return {};
     DeriveDisplayNames();
-    return RowEntry(kMainRows[index], gMainDisplayNames[index]);
+    return gMainEntries[index];
 }
 
 TTagEntry GpsTableRow(int index)
@@ -415,7 +412,7 @@ TTagEntry GpsTableRow(int index)
     if (index < 0 || index >= GpsTableSize)
         return {};
     DeriveDisplayNames();
-    return RowEntry(kGpsRows[index], gGpsDisplayNames[index]);
+    return gGpsEntries[index];
 }
 
 TTagEntry RowForTag(int tagNo, int kind)

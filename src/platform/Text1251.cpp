@@ -1,6 +1,7 @@
 #include "platform/Text1251.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace morvik {
 
@@ -42,6 +43,14 @@ void AppendCp1251ToUtf8(std::string& out, std::string_view bytes)
     size_t i = 0;
     while (i < bytes.size()) {
         size_t run = i;
+        // Eight bytes at a time while none has its top bit set, then byte by byte.
+        while (run + 8 <= bytes.size()) {
+            uint64_t word;
+            std::memcpy(&word, bytes.data() + run, sizeof word);
+            if (word & 0x8080808080808080u)
+                break;
+            run += 8;
+        }
         while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80)
             ++run;
         out.append(bytes.data() + i, run - i);
