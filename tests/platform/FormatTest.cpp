@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace morvik;
 
 class FormatTest : public ::testing::Test {
@@ -28,6 +30,26 @@ TEST_F(FormatTest, TemplatesFollowPrintfWithTheLocaleDecimalSeparator)
     FormatSettings().DecimalSeparator = ',';
     EXPECT_EQ(Format("%4.4f sec", 0.015625), "0,0156 sec");
     EXPECT_EQ(Format("%d", 1234), "1234");
+}
+
+// Plain "%W.Pf" conversions take a path of their own; it must write what printf writes,
+// ties and signs included.
+TEST_F(FormatTest, PlainFixedConversionsMatchPrintf)
+{
+    FormatSettings() = TFormatSettings::English();
+    const char* specs[] = {"%f", "%.0f", "%.f", "%5.2f", "%8.3f", "%1.4f", "%12.f", "%99.1f", "%.17f", "%4.4f"};
+    const double values[] = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, 2.675, 1.005, 5.8, 72.0,
+                             -3.14159, 1e-10, 123456789.987654321, 1e20, -1e300, 4.35, 0.045};
+    for (const char* spec : specs) {
+        for (double v : values) {
+            char expected[512];
+            std::snprintf(expected, sizeof expected, spec, v);
+            EXPECT_EQ(Format(spec, v), expected) << spec << " of " << v;
+        }
+    }
+    FormatSettings().DecimalSeparator = ',';
+    EXPECT_EQ(Format("%5.2f mm", 5.8), " 5,80 mm");
+    EXPECT_EQ(Format("%+5.2f|%05.1f|%-6.1f|", 5.8, 2.25, 1.0), "+5,80|002,2|1,0   |");  // flags: printf itself
 }
 
 TEST_F(FormatTest, ThousandsUseTheLocaleSeparator)
@@ -80,6 +102,9 @@ TEST(Text1251, RunsOfPlainBytesConvertLikeSingleBytes)
         "\xC7" "abc",
         "abc" "\xFF",
         std::string("a\0b\x98" "c\x80\x7F\x81", 8),
+        "abcdefgh\xC7" "ijklmnopqrstuvw",            // a letter just after a whole word
+        "0123456\xFF" "89abcdefghijklmnop\xE0",      // in the middle and at the end of words
+        "\xC0\xC1\xC2\xC3\xC4\xC5\xC6\xC7\xC8" "ABCDEFGHIJ",
         "\x98\x98" "  \x88",
     };
     for (const std::string& c : cases) {
