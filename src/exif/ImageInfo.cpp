@@ -206,19 +206,25 @@ TTagEntry TImageInfo::ProcessEntry(int64_t e, int64_t base, int kind)
 
 std::string TImageInfo::EntryValueText(const TTagEntry& row, const std::string& raw, int fieldType) const
 {
-    std::string text;
+    const bool rendered = row.TagNo != 0 && row.Renderer != nullptr;
     if (fieldType == 2) {
-        text = raw;
+        // ASCII: the text is the bytes without a final NUL, cut straight from them.
+        std::string_view text(raw);
         if (!text.empty() && text.back() == '\0')
-            text.pop_back();
-    } else if (fieldType == 7) {
-        text = "\"" + raw.substr(0, raw.find('\0')) + "\"";
+            text.remove_suffix(1);
+        return rendered ? row.Renderer(std::string(text)) : PrintableText(text);
+    }
+    std::string text;
+    if (fieldType == 7) {
+        const std::string_view bytes = std::string_view(raw).substr(0, raw.find('\0'));
+        text.reserve(bytes.size() + 2);
+        text += '"';
+        text += bytes;
+        text += '"';
     } else {
         text = RenderValue(raw, fieldType, row.ValueNames, row.Template);
     }
-    if (row.TagNo != 0 && row.Renderer != nullptr)
-        return row.Renderer(text);
-    return PrintableText(text);
+    return rendered ? row.Renderer(text) : PrintableText(text);
 }
 
 TDateTime TImageInfo::DateTimeAt(int64_t pos) const

@@ -77,8 +77,8 @@ public:
     const std::string& ExifBlock() const;
 
     // Rendering (needs the byte order).
-    std::string RenderValue(const std::string& raw, int fieldType, const std::string& valueNames,
-                            const std::string& tmpl) const;
+    std::string RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
+                            std::string_view tmpl) const;
     double NumericValue(const std::string& raw, int fieldType) const;
     int32_t BytesToInt(std::string_view bytes) const;
 
@@ -122,7 +122,7 @@ TTagEntry GpsTableRow(int index);    // index 0..30, else the empty entry
 // Fills the empty display names of both tables from their tag names, once per process.
 void DeriveDisplayNames();
 std::string NameForValue(std::string_view valueNames, std::string_view key);
-std::string PrintableText(const std::string& text);
+std::string PrintableText(std::string_view text);
 double FractionValue(const std::string& text);
 TDateTime DateTimeFromText(const std::string& text);
 

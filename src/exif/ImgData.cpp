@@ -254,10 +254,11 @@ bool TimgData::ReadJpegSections(SectionInput& input)
             tSection& s = Sections[static_cast<size_t>(SectionCount)];
             s.Marker = m;
             s.Size = hi * 256 + lo;
+            const size_t body = s.Size > 2 ? static_cast<size_t>(s.Size - 2) : 0;
             s.Data.clear();
+            s.Data.reserve(2 + body);  // the length field says how much comes: one allocation
             s.Data += static_cast<char>(hi);
             s.Data += static_cast<char>(lo);
-            const size_t body = s.Size > 2 ? static_cast<size_t>(s.Size - 2) : 0;
             if (input.Read(s.Data, body) < body)
                 continue;  // cut short: kept as read, not looked at; the next read ends the loop
 

@@ -114,13 +114,13 @@ double TImageInfo::NumericValue(const std::string& raw, int fieldType) const
     return 0.0;
 }
 
-std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, const std::string& valueNames,
-                                    const std::string& tmpl) const
+std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
+                                    std::string_view tmpl) const
 {
     const int size = FieldTypeSize(fieldType);
     std::string result;
     if (size == 0) {
-        result = "0";
+        result += '0';
     } else {
         const std::string_view bytes(raw);
         const size_t n = std::min<size_t>(bytes.size() / static_cast<size_t>(size), 128);
@@ -154,10 +154,14 @@ std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, const
     }
     if (!tmpl.empty()) {
         const size_t at = tmpl.find("%s");
-        if (at != std::string::npos)
-            result = tmpl.substr(0, at) + result + tmpl.substr(at + 2);
-        else
+        if (at != std::string_view::npos) {
+            std::string whole(tmpl.substr(0, at));
+            whole += result;
+            whole += tmpl.substr(at + 2);
+            result = std::move(whole);
+        } else {
             result = Format(tmpl, NumericValue(raw, fieldType));
+        }
     }
     return result;
 }
@@ -179,9 +183,9 @@ std::string NameForValue(std::string_view valueNames, std::string_view key)
     return {};
 }
 
-std::string PrintableText(const std::string& text)
+std::string PrintableText(std::string_view text)
 {
-    std::string out = text.substr(0, 50);
+    std::string out(text.substr(0, 50));
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 32)
             c = '.';

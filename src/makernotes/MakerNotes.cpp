@@ -180,7 +180,7 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
                 throw ValueBudgetSpent{};
 
             const int t = RowIndex(table, tag);
-            const std::string name = t >= 0 ? table[t].DisplayName : "Unknown";
+            const std::string_view name = t >= 0 ? table[t].DisplayName : "Unknown";
             if (SameTextIgnoringCase(name, "SKIP"))
                 continue;
             if (info.ParseMode != 255)
@@ -222,8 +222,8 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
                     TTagEntry entry = EntryFromRow(table[t]);
                     entry.Kind = 1;
                     entry.FieldType = type;
-                    entry.RawBytes = bytes;
-                    entry.ValueText = MultiLineFlag() ? valueText : shown;
+                    entry.RawBytes = std::move(bytes);
+                    entry.ValueText = MultiLineFlag() ? std::move(valueText) : std::move(shown);
                     info.AppendTag(std::move(entry));
                 } catch (...) {
                     // A value that cannot be stored is left out; the walk goes on.
