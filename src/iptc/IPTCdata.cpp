@@ -351,15 +351,23 @@ void TIPTCdata::ParseResource(std::string_view bytes)
     const int64_t signature = found == std::string::npos ? 0 : static_cast<int64_t>(found) + 1;
 
     // The datasets start at the first 0x1C 2 or 0x1C 8 pair after the signature.
+    // Resource blocks before the datasets can be long (thumbnails): the marker bytes are
+    // found with memchr rather than by a checked read of every byte.
     int64_t marker = length + 1;
-    for (int64_t i = signature + static_cast<int64_t>(kSignature.size()); i <= length; ++i) {
-        if (src.Byte(i) != kTagMarker || !src.Holds(i + 1, 1))
-            continue;
-        const uint8_t record = src.Byte(i + 1);
-        if (record == 2 || record == 8) {
-            marker = i;
+    int64_t from = signature + static_cast<int64_t>(kSignature.size());
+    while (from <= length) {
+        const size_t at = buffer.find(static_cast<char>(kTagMarker), static_cast<size_t>(from < 1 ? 1 : from) - 1);
+        if (at == std::string::npos)
             break;
+        const int64_t i = static_cast<int64_t>(at) + 1;
+        if (src.Holds(i + 1, 1)) {
+            const uint8_t record = src.Byte(i + 1);
+            if (record == 2 || record == 8) {
+                marker = i;
+                break;
+            }
         }
+        from = i + 1;
     }
 
     int64_t q = marker + 1;

@@ -136,6 +136,8 @@ TEST(IptcParse, ToleratesOddAndTruncatedBlocks)
          std::string(12, 'z') + Dataset(2, 5, "abc"), {"ObjectName"}, "abc"},
         {"marker before position 13 is ignored", Dataset(2, 5, "abc"), {}, ""},
         {"marker 1C 01 is skipped", App13(std::string("\x1C\x01", 2) + Dataset(2, 90, "x")), {"City"}, "x"},
+        {"marker right after another 1C", App13(std::string("\x1C", 1) + Dataset(2, 90, "y")), {"City"}, "y"},
+        {"a 1C as the last byte", App13("") + std::string("\x1C", 1), {}, ""},
         {"only a signature", "Photoshop 3.0", {}, ""},
         {"huge declared length", App13(std::string("\x1C\x02\x05\xFF\xFF", 5) + "abc"), {"ObjectName"}, "abc"},
     };
