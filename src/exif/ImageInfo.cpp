@@ -175,13 +175,14 @@ TTagEntry TImageInfo::ProcessEntry(int64_t e, int64_t base, int kind)
     const int type = Read16At(e + 2);
     const int64_t count = Read32At(e + 4);
     const int64_t size = count * FieldTypeSize(type);  // at most 2^31 * 8: no overflow
+    // One entry object, returned on every path, so it is built in the caller's place.
+    TTagEntry entry = size == 0 ? TTagEntry{} : RowForTag(tag, kind);
     if (size == 0)
-        return {};
+        return entry;
     const int64_t v = size <= 4 ? e + 8 : static_cast<int64_t>(Read32At(e + 8)) + base;
     std::string raw = size < 0 ? std::string() : ByteSource(ExifBlock()).Clip(v, size);
     ChargeWalk(1, static_cast<int64_t>(raw.size()));
 
-    TTagEntry entry = RowForTag(tag, kind);
     std::string text = EntryValueText(entry, raw, type);
     if (tag == 0x9286) {
         UserCommentText = std::string(Trim(raw.size() > 8 ? std::string_view(raw).substr(8, raw.size() - 9)
