@@ -4,6 +4,9 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
+# Absolute, since the timed commands run in the work folder: a relative path would make
+# morvik fail there unseen and the ratio meaningless.
+[ -d "$build" ] && build="$(cd "$build" && pwd)"
 cli="$build/src/morvik-cli"
 samples="$here/../shared/samples/camera"
 [ -x "$cli" ] || { echo "build morvik-cli first ($cli)" >&2; exit 1; }

@@ -316,7 +316,8 @@ void TImageInfo::AddEquivalentFocalLength()
     if (!(sensorWidth * sensorHeight > 0))
         return;
     const double factor = 43.26661531 / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
-    TTagEntry entry = MainTableRow(TableIndexOfName("FocalLengthIn35mmFilm"));
+    static const int row = TableIndexOfName("FocalLengthIn35mmFilm");  // the tables never change
+    TTagEntry entry = MainTableRow(row);
     entry.ValueText = Format("%5.2f", f * factor);
     entry.RawBytes.clear();
     entry.Template = "%s mm";
