@@ -1,7 +1,19 @@
+#include "platform/FormatSettings.h"
+#include "ui/Startup.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Morvik"));
+    // The program ends when the main window closes, whatever else is open.
+    QApplication::setQuitOnLastWindowClosed(false);
+    morvik::FillFormatSettingsFromLocale();
+
+    morvik::ui::QtDialogs dialogs;
+    morvik::ui::Windows windows(dialogs);
+    QObject::connect(windows.Form1.get(), &morvik::ui::TForm1::Closed, &app, &QApplication::quit);
+    windows.Form1->show();
+    return app.exec();
 }
