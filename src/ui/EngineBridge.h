@@ -14,6 +14,10 @@
 
 namespace morvik::ui {
 
+// Whether ReadPhoto reads the photo's own metadata (false while it stands in with the
+// file's time alone).
+inline constexpr bool EngineReadsMetadata = false;
+
 struct StampFont {
     std::string Family = "Futura Md BT";
     int PixelHeight = 11;  // character height: 8 point at 96 pixels per inch
