@@ -311,7 +311,12 @@ bool TimgData::ReadTiffFile(SectionInput& input)
         ExifInfo->ListingText.clear();
         ExifInfo->WorkData = s.Data;
         ExifInfo->BigEndian = bigEndian;
-        ExifInfo->WalkDirectory(1, -7, 1);
+        // The first directory lies where the header's offset says (position = offset - 7);
+        // cameras put it right after the header (offset 8, position 1), editors often
+        // at the end of the file, where reading from offset 8 would take picture data
+        // for a directory.
+        const int32_t first = ByteSource(header).I32(5, bigEndian);
+        ExifInfo->WalkDirectory(static_cast<int64_t>(first) - 7, -7, 1);
         ExifInfo->AddEquivalentFocalLength();
         return true;
     } catch (...) {
