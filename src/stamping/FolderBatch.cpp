@@ -122,11 +122,12 @@ private:
         if (item.Failure) {
             item.Dated.Date = fallback;  // the reader cannot read it either
         } else {
-            item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Controls.DateSource);
+            item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Controls.Settings.DateSource);
         }
-        const std::string stampText = steps_.FormatDate(kStampDateMask, item.Dated.Date);
+        const std::string stampText = steps_.FormatDate(StampDateMask, item.Dated.Date);
         observer_.FileDated(stampText);
-        item.Text = item.Controls.DateMode ? stampText : item.Controls.OwnText;
+        item.Controls.Controls.StampDateText = stampText;
+        item.Text = item.Controls.Settings.DateMode ? stampText : item.Controls.Controls.OwnText;
         if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
             item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
                 return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls);
@@ -170,12 +171,11 @@ private:
         out.Date = item.Dated.Date;
         std::string fileName;
         if (options_.RenameByMask) {
-            if (item.Controls.CorrectionOn) {
+            if (item.Controls.Controls.CorrectionOn) {
                 out.Date = steps_.CorrectDate(out.Date, item.Controls);
                 observer_.DateCorrected(out.Date);
             }
-            const std::string mask =
-                item.Controls.NamingMask.empty() ? std::string(kDefaultNamingMask) : item.Controls.NamingMask;
+            const std::string mask = EffectiveNamingMask(item.Controls.Controls);
             std::string name = steps_.FormatDate(mask, out.Date);
             CheckMadeName(name, mask);
             fileName = name + ".jpg";
@@ -186,7 +186,7 @@ private:
         }
         out.OutputPath = JoinPath(outputFolder_, fileName);
         if (!options_.DryRun) {
-            if (item.Controls.CarryExif)
+            if (item.Controls.Controls.ExifCarryOver)
                 steps_.WriteWithExif(item.Dated.Reader.get(), picture, out.OutputPath);
             else
                 WriteFileReplacing(out.OutputPath, picture.Jpeg);

@@ -24,29 +24,13 @@ namespace morvik {
 class TimgData;
 
 // The settings one file of the batch is made with, read afresh at each file's turn (the
-// window's controls, or the command line's options).
+// window's controls, or the command line's options). Of the switches the batch reads
+// DateMode, BackgroundStyle and DateSource; StopRequested comes through the observer.
 struct TBatchControls {
-    bool DateMode = true;
-    TBrushStyle BackgroundStyle = TBrushStyle::Solid;
-    int DateSource = 1;
-    std::string OwnText;                 // UTF-8, stamped while DateMode is false
-    std::string FontFamily = "Futura Md BT";
-    int FontHeight = 11;                 // character height in pixels
-    bool Bold = true;
-    bool Italic = true;
-    uint32_t TextColor = 16744576;       // stored colour value 0x00BBGGRR
-    uint32_t BackgroundColor = 0xFFFFFF;
-    int X = 0, Y = 0;
-    int Quality = 80;
-    std::string NamingMask = "yy.mm.dd  hh_nn_ss";
-    bool CarryExif = true;               // cbEXIF
-    bool CorrectionOn = false;           // cbPogr
-    int CorrectionDirection = 0;         // cbDirect: 0 adds, anything else subtracts
-    std::string CorrectionText = "00:00:00";
+    StampSettings Settings;
+    StampControls Controls;
 };
 
-constexpr std::string_view kDefaultNamingMask = "yy.mm.dd  hh_nn_ss";
-constexpr std::string_view kStampDateMask = "dd.mm.yyyy hh:nn:ss";
 constexpr std::string_view kOutputFolderName = "Dated";
 
 // A photo's date with the metadata reader that read it (held for the EXIF carry-over).

@@ -3,7 +3,10 @@
 #include "stamping/FolderBatch.h"
 
 #include "exif/ImgData.h"
+#include "platform/DateMask.h"
 #include "platform/Exceptions.h"
+#include "stamping/PhotoDate.h"
+#include "stamping/TimeCorrection.h"
 
 namespace morvik {
 
@@ -12,28 +15,25 @@ TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view by
 {
     // The bytes already read for the picture serve the reader too: each source is read once.
     TDatedSource dated;
-    dated.Date = fallback;
     dated.Reader = std::make_shared<TimgData>(255);
-    if (dated.Reader->ReadMetadataFromMemory(path, bytes) && dated.Reader->HasExif()) {
-        const TImageInfo* info = dated.Reader->ExifInfo.get();
-        switch (dateSource) {
-        case 0: dated.Date = info ? info->DateTimeAt(info->DateTimePos) : 0; break;
-        case 1: dated.Date = info ? info->DateTimeAt(info->DateTimeOriginalPos) : 0; break;
-        case 2: dated.Date = info ? info->DateTimeAt(info->DateTimeDigitizedPos) : 0; break;
-        default: break;
-        }
+    bool processed = false;
+    try {
+        processed = dated.Reader->ReadMetadataFromMemory(path, bytes);
+    } catch (...) {
+        processed = false;  // the reader's troubles are no failure of the batch
     }
+    dated.Date = PhotoDate(*dated.Reader, processed, fallback, dateSource);
     return dated;
 }
 
 std::string TBatchSteps::FormatDate(std::string_view mask, TDateTime value)
 {
-    throw Exception("the date mask is not built yet");
+    return FormatDateTime(mask, value);
 }
 
 TDateTime TBatchSteps::CorrectDate(TDateTime date, const TBatchControls& controls)
 {
-    throw Exception("the time correction is not built yet");
+    return CorrectedDate(date, controls.Controls);
 }
 
 TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string_view bytes,

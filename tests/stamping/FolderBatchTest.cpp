@@ -11,7 +11,6 @@
 
 #include <sys/stat.h>
 
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -27,7 +26,7 @@ using test::WriteFile;
 
 TDateTime At(int y, int mo, int d, int h, int mi, int s) { return *TryEncodeDateTime(y, mo, d, h, mi, s); }
 
-// Source files of the fakes: "DATE:yyyy:mm:dd hh:nn:ss" gives the photo's date, anything
+// The date mask and the time correction are the real ones. Source files of the fakes: "DATE:yyyy:mm:dd hh:nn:ss" gives the photo's date, anything
 // else has no EXIF and takes the fallback; a file beginning "BAD" does not decode.
 class FakeSteps : public TBatchSteps {
 public:
@@ -44,47 +43,14 @@ public:
         return d;
     }
 
-    // yyyy, yy, mm, dd, hh, nn, ss and literal characters; "" quotes give nothing.
-    std::string FormatDate(std::string_view mask, TDateTime value) override
-    {
-        DateTimeFields f = DecodeDateTime(value);
-        auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
-        std::string out;
-        for (size_t i = 0; i < mask.size();) {
-            auto run = [&](std::string_view t) { return mask.substr(i, t.size()) == t; };
-            if (run("yyyy")) { out += std::to_string(f.Year); i += 4; }
-            else if (run("yy")) { out += two(f.Year % 100); i += 2; }
-            else if (run("mm")) { out += two(f.Month); i += 2; }
-            else if (run("dd")) { out += two(f.Day); i += 2; }
-            else if (run("hh")) { out += two(f.Hour); i += 2; }
-            else if (run("nn")) { out += two(f.Minute); i += 2; }
-            else if (run("ss")) { out += two(f.Second); i += 2; }
-            else if (mask[i] == '"') { ++i; }
-            else { out += mask[i++]; }
-        }
-        return out;
-    }
-
-    TDateTime CorrectDate(TDateTime date, const TBatchControls& c) override
-    {
-        const std::string& t = c.CorrectionText;
-        const bool digits = t.size() == 8 && std::isdigit(static_cast<unsigned char>(t[3])) &&
-                            std::isdigit(static_cast<unsigned char>(t[4]));
-        if (!digits || t[2] != ':' || t[5] != ':')
-            throw EConvertError("'" + t + "' is not a valid date and time");
-        const double shift = std::stoi(t.substr(0, 2)) / 24.0 + std::stoi(t.substr(3, 2)) / 1440.0 +
-                             std::stoi(t.substr(6, 2)) / 86400.0;
-        return c.CorrectionDirection == 0 ? date + shift : date - shift;
-    }
-
     TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes, const std::string& text,
-                                   const TBatchControls& c) override
+                                   const TBatchControls& b) override
     {
         if (bytes.substr(0, 3) == "BAD")
             throw Exception("JPEG error #53");
         // Uneven work, so that parallel workers finish out of order.
         std::this_thread::sleep_for(std::chrono::milliseconds(bytes.size() % 7));
-        return {"JPEG[" + text + "|q" + std::to_string(c.Quality) + "|" + std::string(bytes) + "]", 10, 10};
+        return {"JPEG[" + text + "|q" + std::to_string(b.Controls.Quality) + "|" + std::string(bytes) + "]", 10, 10};
     }
 
     void WriteWithExif(TimgData*, const TEncodedPicture& p, const std::string& path) override
@@ -218,8 +184,8 @@ TEST(FolderBatchTest, KeepNamesReplacesAndIgnoresTheCorrection)
     fs::create_directory(dir / "Dated");
     WriteFile(dir / "Dated" / "IMG_0001.JPG", "old output");
     RecordingObserver obs;
-    obs.Controls.CorrectionOn = true;
-    obs.Controls.CorrectionText = "02:00:00";
+    obs.Controls.Controls.CorrectionOn = true;
+    obs.Controls.Controls.CorrectionText = "02:00:00";
     auto r = RunBatch(dir, obs, /*rename=*/false);
     EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"IMG_0001.JPG"}));
     EXPECT_NE(ReadFile(dir / "Dated" / "IMG_0001.JPG"), "old output");
@@ -235,8 +201,8 @@ TEST(FolderBatchTest, CorrectionMovesNameAndFileTimeButNotTheStampedText)
     TempDir dir;
     WriteFile(dir / "a.jpg", Dated("2007:08:15 23:30:00"));
     RecordingObserver obs;
-    obs.Controls.CorrectionOn = true;
-    obs.Controls.CorrectionText = "02:00:00";
+    obs.Controls.Controls.CorrectionOn = true;
+    obs.Controls.Controls.CorrectionText = "02:00:00";
     RunBatch(dir, obs);
     const fs::path out = dir / "Dated" / "07.08.16  01_30_00.jpg";
     ASSERT_TRUE(fs::exists(out));
@@ -306,8 +272,8 @@ TEST(FolderBatchTest, UnconvertibleCorrectionFailsBeforeWriting)
     TempDir dir;
     WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
     RecordingObserver obs;
-    obs.Controls.CorrectionOn = true;
-    obs.Controls.CorrectionText = "24:0 :00";
+    obs.Controls.Controls.CorrectionOn = true;
+    obs.Controls.Controls.CorrectionText = "24:0 :00";
     EXPECT_THROW(
         {
             try {
@@ -342,11 +308,11 @@ TEST(FolderBatchTest, OutputThatCannotBeCreatedFailsWithItsPath)
 TEST(FolderBatchTest, NamingMasksThatWouldLeaveTheOutputFolderAreRefused)
 {
     struct Case { const char* mask; const char* nameInMessage; };
-    for (const Case& c : {Case{"yy/mm/dd", "07/08/15.jpg"}, Case{"../yy", "../07.jpg"}, Case{"\"\"", ".jpg"}}) {
+    for (const Case& c : {Case{"yy\"/\"mm", "07/08.jpg"}, Case{"'../'yy", "../07.jpg"}, Case{"\"\"", ".jpg"}}) {
         TempDir dir;
         WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
         RecordingObserver obs;
-        obs.Controls.NamingMask = c.mask;
+        obs.Controls.Controls.NamingMask = c.mask;
         try {
             RunBatch(dir, obs);
             ADD_FAILURE() << c.mask;
@@ -367,7 +333,7 @@ TEST(FolderBatchTest, EmptyNamingMaskMeansTheDefault)
     TempDir dir;
     WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
     RecordingObserver obs;
-    obs.Controls.NamingMask = "";
+    obs.Controls.Controls.NamingMask = "";
     RunBatch(dir, obs);
     EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"07.08.15  12_00_00.jpg"}));
 }
@@ -401,7 +367,7 @@ TEST(FolderBatchTest, SourcesAreOnlyRead)
         before[n] = {ReadFile(dir / n), st};
     }
     RecordingObserver obs;
-    obs.Controls.CarryExif = false;
+    obs.Controls.Controls.ExifCarryOver = false;
     RunBatch(dir, obs, true, 2);
     RunBatch(dir, obs, false, 1);
     for (auto& [n, b] : before) {
@@ -420,10 +386,10 @@ TEST(FolderBatchTest, ExifTickChoosesTheWriter)
     TempDir dir;
     WriteFile(dir / "a.jpg", Dated("2007:08:15 12:00:00"));
     RecordingObserver obs;
-    obs.Controls.CarryExif = false;
+    obs.Controls.Controls.ExifCarryOver = false;
     RunBatch(dir, obs, false);
     EXPECT_EQ(ReadFile(dir / "Dated" / "a.jpg").substr(0, 5), "JPEG[");
-    obs.Controls.CarryExif = true;
+    obs.Controls.Controls.ExifCarryOver = true;
     RunBatch(dir, obs, false);
     EXPECT_EQ(ReadFile(dir / "Dated" / "a.jpg").substr(0, 5), "EXIF+");
 }
