@@ -143,8 +143,9 @@ TEST(IptcParse, ToleratesOddAndTruncatedBlocks)
         TIPTCdata r(nullptr);
         r.ParseResource(c.bytes);
         EXPECT_EQ(Names(r), c.names) << c.what;
-        if (!c.names.empty())
+        if (!c.names.empty()) {
             EXPECT_EQ(r.EntryAt(0).ValueText, c.firstValue) << c.what;
+        }
     }
 }
 
