@@ -3,13 +3,13 @@
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "stamping/Jpeg.h"
 
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -294,51 +294,6 @@ std::string ReadSourceFile(const std::string& path)
     }
     ::close(fd);
     return bytes;
-}
-
-void WriteFileReplacing(const std::string& path, std::string_view bytes)
-{
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    // A dot-name, so that a run over this folder passes an interrupted write over.
-    std::string temp;
-    int fd = -1;
-    static std::atomic<unsigned> serial{0};
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = JoinPath(folder, "." + base + "." + std::to_string(::getpid()) + "-" +
-                                    std::to_string(serial++) + ".tmp");
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
-        throw EInOutError(CannotCreate(path, std::strerror(errno)));
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw EInOutError(CannotCreate(path, std::strerror(err)));
-    };
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        throw EInOutError(CannotCreate(path, std::strerror(err)));
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        throw EInOutError(CannotCreate(path, std::strerror(err)));
-    }
 }
 
 }  // namespace morvik

@@ -130,8 +130,4 @@ TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& opti
 // Reads a whole file without changing it or its times. Throws EInOutError
 // "Cannot open file "%s". %s".
 std::string ReadSourceFile(const std::string& path);
-// Writes bytes to path through a temporary file in the same folder and a rename, replacing
-// a file of that name. Throws EInOutError "Cannot create file "%s". %s".
-void WriteFileReplacing(const std::string& path, std::string_view bytes);
-
 }  // namespace morvik

@@ -5,7 +5,9 @@
 #include "exif/ImgData.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
+#include "stamping/Jpeg.h"
 #include "stamping/PhotoDate.h"
+#include "stamping/StampDrawing.h"
 #include "stamping/TimeCorrection.h"
 
 namespace morvik {
@@ -39,7 +41,21 @@ TDateTime TBatchSteps::CorrectDate(TDateTime date, const TBatchControls& control
 TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string_view bytes,
                                             const std::string& text, const TBatchControls& controls)
 {
-    throw Exception("the picture work is not built yet");
+    const StampControls& c = controls.Controls;
+    Picture picture = DecodeJpeg(bytes);
+    StampLook look;
+    look.Font = TFont{c.Font.Name, c.Font.Height, c.Font.Bold, c.Font.Italic};
+    look.TextColor = c.TextColor;
+    look.BackgroundColor = c.BackgroundColor;
+    look.BackgroundStyle = controls.Settings.BackgroundStyle;
+    look.X = c.PositionX;
+    look.Y = c.PositionY;
+    DrawStamp(picture, text, look);
+    TEncodedPicture encoded;
+    encoded.Width = picture.Width();
+    encoded.Height = picture.Height();
+    encoded.Jpeg = EncodeJpeg(picture, c.Quality);
+    return encoded;
 }
 
 void TBatchSteps::WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path)

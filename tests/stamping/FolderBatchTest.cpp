@@ -5,6 +5,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "stamping/Jpeg.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
