@@ -58,10 +58,22 @@ public:
     bool MakerDecoded = false;
     int32_t MakerNotePos = 0;
 
-    // Directory walk (kind 1 main, 2 GPS); problems go to the owner's error text.
+    // Directory walk (kind 1 main, 2 GPS). A directory that does not fit sets the owner's
+    // error text and is skipped. A failure while an entry is handled (ReadOutside, a
+    // renderer's EConvertError, a maker-note failure) ends this directory's walk and is
+    // thrown on; sub-directories swallow theirs. Callers inside the reader catch it.
     void WalkDirectory(int64_t pos, int64_t base, int kind);
+    // Steps of one entry at position e: its row, value, text and listing line (no special
+    // tags, no store). The returned copy of the row carries FieldType, ValueText, RawBytes,
+    // ValuePos and ByteCount.
     TTagEntry ProcessEntry(int64_t e, int64_t base, int kind);
+    // Text of a directory entry: ASCII without a final NUL, UNDEFINED in double quotes,
+    // other types rendered with the row's value names and template; then the row's
+    // renderer or the printable-text cut.
+    std::string EntryValueText(const TTagEntry& row, const std::string& raw, int fieldType) const;
     TDateTime DateTimeAt(int64_t pos) const;
+    // The owner's EXIF block (this object's WorkData when it has no owner).
+    const std::string& ExifBlock() const;
 
     // Rendering (needs the byte order).
     std::string RenderValue(const std::string& raw, int fieldType, const std::string& valueNames,
@@ -81,12 +93,29 @@ public:
     std::string SummaryText() const;
     void UpdateDimensions(int newHeight, int newWidth);
     void Write32At(std::string& bytes, int32_t value, int64_t pos) const;
+
+private:
+    // Guards against crafted blocks: how deep sub-directories nest, how many directories
+    // and entries one block may hold, and how many bytes its values may copy in total.
+    int walkDepth_ = 0;
+    int64_t walkedDirs_ = 0;
+    int64_t walkedEntries_ = 0;
+    int64_t walkedBytes_ = 0;
+    void ChargeWalk(int64_t entries, int64_t bytes);
 };
+
+// Nearest integer, ties to even; values out of the 32-bit range (or not numbers) give 0.
+int32_t RoundToInt(double value);
 
 // Table operations and renderers that need no TImageInfo.
 TTagEntry RowForTag(int tagNo, int kind);
 int TableIndexOfName(const std::string& name);
-TTagEntry MainTableRow(int index);
+TTagEntry MainTableRow(int index);   // index 0..250, else the empty entry
+constexpr int MainTableSize = 251;     // 250 tags and the sentinel Unknown
+constexpr int GpsTableSize = 31;
+TTagEntry GpsTableRow(int index);    // index 0..30, else the empty entry
+// Fills the empty display names of both tables from their tag names, once per process.
+void DeriveDisplayNames();
 std::string NameForValue(const std::string& valueNames, const std::string& key);
 std::string PrintableText(const std::string& text);
 double FractionValue(const std::string& text);

@@ -11,6 +11,7 @@
 namespace morvik {
 
 class TIPTCdata;
+class SectionInput;  // where ReadJpegSections and ReadTiffFile take their bytes from
 
 struct tSection {
     std::string Data;  // from the two length bytes on
@@ -52,6 +53,13 @@ public:
     }
 
     void ReadFileFacts(const std::string& fileName);
+    // The reading steps; a file that cannot be opened raises EInOutError.
+    bool ReadJpegSections(const std::string& fileName);
+    bool ReadTiffFile(const std::string& fileName);
+    bool ReadJpegSections(SectionInput& input);
+    bool ReadTiffFile(SectionInput& input);
+    // Checks the EXIF and TIFF headers of WorkData and walks the first directory; a
+    // failure that ends that walk is thrown on to the section reader.
     void ReadExifBlock();
 
     // EXIF-preserving writer: the new picture is an encoded JPEG stream of the given size.

@@ -1,20 +1,83 @@
 #pragma once
-// TIPTCdata: the IPTC datasets of a JPEG file's first APP13 section.
+// TIPTCdata: the IPTC datasets of a JPEG file's first APP13 section ("Photoshop 3.0"
+// resource block), one tag record per dataset, named after a fixed table of known
+// datasets and looked up by name.
 #include "exif/TagEntry.h"
 
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvik {
 
 class TimgData;
 
+// One row of the dataset table.
+struct IptcDatasetRow {
+    uint16_t RecordNo;
+    uint16_t DatasetNo;
+    const char* Name;
+    const char* Description;
+    int32_t Size;
+};
+
+// The 49 known datasets, searched in this order.
+std::span<const IptcDatasetRow> IptcDatasetTable();
+
+// Datasets that may repeat and are gathered into one comma-list entry (whatever the record).
+bool IsIptcListDataset(int datasetNo);
+
+// Comma lists: items joined by ","; an item with a blank, a control character, a double
+// quote or a comma is double-quoted with inner quotes doubled; a lone empty item is "".
+std::vector<std::string> ReadCommaList(std::string_view text);
+std::string WriteCommaList(const std::vector<std::string>& items);
+
 class TIPTCdata {
 public:
     explicit TIPTCdata(TimgData* owner);
     virtual ~TIPTCdata();
+    TIPTCdata(const TIPTCdata&) = delete;
+    TIPTCdata& operator=(const TIPTCdata&) = delete;
+
+    // Replaceable operations, in their slot order; lookups by name all go through
+    // IndexOfName, and the others call each other through these slots.
+    virtual int IndexOfName(const std::string& name) const;
+    virtual void DeleteByName(const std::string& name);
+    virtual int SetValue(const std::string& name, const std::string& value);
+    virtual int MergeValue(const std::string& name, const std::string& value);
+    virtual int StoreValue(const std::string& name, const std::string& value);
+    virtual std::string GetValue(const std::string& name, const std::string& defaultValue) const;
+    virtual bool ReadFromFile(const std::string& fileName);
+
+    int32_t Count() const { return count_; }
+    // Sets the number of entries in use, kept within 0 .. the allocated slots so that no
+    // entry outside the array can ever be reached.
+    void SetCount(int32_t count);
+    int32_t Capacity() const { return static_cast<int32_t>(entries_.size()); }
+    TimgData* Owner() const { return owner_; }
+
+    // A copy of the entry at the index; the empty entry for an index outside 0 .. Count-1.
+    TTagEntry EntryAt(int index) const;
+    // Row index 0..48 of the first table row of that name (ASCII case ignored), or -1.
+    static int DefinitionIndex(const std::string& name);
+    // Appends an entry (dataset number 0: nothing stored); the index of the last entry.
+    int AppendEntry(const TTagEntry& entry);
+    // Reads the datasets of an APP13 section's bytes, replacing what the reader held.
+    void ParseResource(std::string_view bytes);
+    void Clear();
+    bool HasDatasets() const { return count_ > 0; }
+
+    // The existing comma list with the new items that are not in it yet (case ignored).
+    static std::string MergeList(const std::string& existing, const std::string& newItems);
 
 protected:
     TimgData* owner_;
+
+private:
+    int32_t count_ = 0;
+    std::vector<TTagEntry> entries_;  // the allocated slots; 0 .. count_-1 in use
 };
 
 }  // namespace morvik

@@ -1,18 +1,40 @@
 #pragma once
 // The stamp settings: the switches and values that stamping one picture and the folder
-// batch read. Owned by the main window (or the command line) for the length of a run.
+// batch read. Two records make them up:
+//  - StampSettings, the switches the window keeps beside its controls;
+//  - StampControls, the values that live in the window's controls (colours, font,
+//    position, texts, quality, naming mask, ticks, correction, preset) and are read at
+//    the moment of use, so a change takes effect at the next use.
+// The window (or the command line) owns one of each for the length of a run; nothing is
+// kept between runs. The operations below change the records and report what the window
+// has to mirror; they touch no widget themselves.
+#include <array>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace morvik {
 
 enum class TBrushStyle { Solid, Cross };
 
+// Which EXIF date dates a photo: the index of the date-source list. Any other value
+// (-1 when the list's text was edited so that no entry is selected) means "use the
+// fallback date".
+enum DateSourceIndex : int {
+    DateSourceDateTime = 0,           // "Изменения"
+    DateSourceDateTimeOriginal = 1,   // "Date Time Original"
+    DateSourceDateTimeDigitized = 2,  // "Date Time Digitized"
+};
+// Labels of the date-source list, by index.
+inline constexpr std::array<std::string_view, 3> DateSourceLabels = {
+    "Изменения", "Date Time Original", "Date Time Digitized"};
+
 struct StampSettings {
-    bool DateMode = true;          // stamp the date (true) or the own text (false)
+    bool DateMode = true;          // stamp the date (true) or the own text (false); = CheckBox1
     bool Transparent = false;
     TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // solid exactly when !Transparent
-    int DateSource = 1;            // 0 DateTime, 1 DateTimeOriginal, 2 DateTimeDigitized, -1 none
-    bool RenameByMask = false;
+    int DateSource = DateSourceDateTimeOriginal;       // = index selected in ComboBox1
+    bool RenameByMask = false;     // taken from the rename tick when a batch starts
     bool StopRequested = false;
     int FileCount = 0;
     std::string StartFolder;       // the program's folder with its trailing separator
@@ -20,5 +42,113 @@ struct StampSettings {
     int PictureHeight = 0;
     bool Stretched = false;
 };
+
+// The settings a run starts from: date mode, solid background, date source 1, and the
+// start folder set to the program's own folder (with its trailing separator).
+StampSettings InitialStampSettings();
+
+// A Windows COLORREF: 0x00BBGGRR.
+using ColorRef = uint32_t;
+constexpr ColorRef MakeColorRef(int red, int green, int blue)
+{
+    return static_cast<ColorRef>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
+}
+constexpr int ColorRefRed(ColorRef c) { return static_cast<int>(c & 0xFF); }
+constexpr int ColorRefGreen(ColorRef c) { return static_cast<int>((c >> 8) & 0xFF); }
+constexpr int ColorRefBlue(ColorRef c) { return static_cast<int>((c >> 16) & 0xFF); }
+
+// Face, size and style of the stamp. The colour is not part of it: the text colour
+// replaces the font's own colour at each use.
+struct StampFont {
+    std::string Name = "Futura Md BT";
+    int Height = 11;  // character height in pixels (8 point at 96 pixels per inch)
+    bool Bold = true;
+    bool Italic = true;
+    bool Underline = false;
+    bool StrikeOut = false;
+    int CharSet = 0;  // Western
+};
+
+inline constexpr std::string_view DefaultNamingMask = "yy.mm.dd  hh_nn_ss";  // two blanks
+inline constexpr std::string_view StampDateMask = "dd.mm.yyyy hh:nn:ss";
+
+// The values held by the window's controls; the name of each control is given beside.
+struct StampControls {
+    ColorRef TextColor = MakeColorRef(128, 128, 255);  // ColorDialog1; 16744576
+    ColorRef BackgroundColor = MakeColorRef(255, 255, 255);  // ColorDialog2
+    StampFont Font;                                    // FontDialog1
+    int PositionX = 0;                                 // SpinEdit1, picture pixels, may be < 0
+    int PositionY = 0;                                 // SpinEdit2
+    std::string OwnText;                               // Edit1, stamped while !DateMode
+    std::string StampDateText;                         // Label1, stamped while DateMode
+    int Quality = 80;                                  // TrackBar1, 0..100
+    std::string NamingMask = std::string(DefaultNamingMask);  // Edit2
+    bool RenameTicked = true;                          // CheckBox3
+    bool ExifCarryOver = true;                         // cbEXIF
+    bool CorrectionOn = false;                         // cbPogr
+    int CorrectionDirection = 0;                       // cbDirect index: 0 "+", else subtract
+    std::string CorrectionText = "00:00:00";           // TimeEdit1
+    int PresetIndex = 1;                               // cbConf, "Для Хранения"
+};
+
+// A spin edit's text as a position: a whole number, else 0.
+int PositionFromText(std::string_view text);
+
+// The quality label's text: the decimal quality followed by " %" ("65 %").
+std::string QualityLabelText(int quality);
+
+// The naming mask in use: an empty mask stands for the default one.
+std::string EffectiveNamingMask(const StampControls& controls);
+
+// switch date / own text: inverts DateMode.
+void SwitchDateMode(StampSettings& settings);
+// switch transparent background: inverts Transparent; cross-hatched background while
+// transparent, solid otherwise.
+void SwitchTransparent(StampSettings& settings);
+
+// Which controls are enabled, as the settings decide outside a folder batch.
+struct StampControlStates {
+    bool OwnTextEnabled = false;          // Edit1: exactly when !DateMode
+    bool DatePickersEnabled = false;      // DateTimePicker1, 2: exactly when DateMode
+    bool BackgroundColorEnabled = false;  // BitBtn3 "Цвет Фона": exactly when !Transparent
+    bool NamingMaskEnabled = false;       // Edit2: exactly when the rename tick is set
+    bool CorrectionEnabled = false;       // cbDirect, TimeEdit1: follow cbPogr
+};
+StampControlStates ControlStates(const StampSettings& settings, const StampControls& controls);
+
+// The three presets of cbConf.
+struct StampPreset {
+    std::string_view Name;
+    int Quality;
+    int DateSource;
+    bool DateTicked;
+    bool RenameTicked;
+    bool ExifCarryOver;
+    std::string_view NamingMask;
+};
+inline constexpr std::array<StampPreset, 3> StampPresets = {{
+    {"Стандартные", 75, DateSourceDateTime, true, true, true, "yy.mm.dd  hh_nn_ss"},
+    {"Для Хранения", 80, DateSourceDateTimeOriginal, true, true, true, "yy.mm.dd  hh_nn_ss"},
+    {"Для Интернета", 65, DateSourceDateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss"},
+}};
+
+// What applying a preset changed, so that the window can mirror it. A flag is set only
+// when the value really changed: setting a control to the value it has does nothing.
+struct PresetFollowUps {
+    bool Applied = false;             // the index named a preset
+    bool QualityChanged = false;      // TrackBar1 moved; rewrite Label2 (QualityLabelText)
+    bool DateSourceChanged = false;   // ComboBox1 selection and DateSource changed
+    bool DateModeChanged = false;     // CheckBox1 ticked: DateMode on, Edit1 off, pickers on
+    bool OwnTextCleared = false;      // Edit1 emptied
+    bool RenameChanged = false;       // CheckBox3 ticked: Edit2 enabled
+    bool ExifChanged = false;         // cbEXIF set or cleared
+    bool NamingMaskChanged = false;   // Edit2 rewritten
+};
+
+// apply preset: for a preset index 0..2 sets, in this order, the quality, the date
+// source, the date tick, the own text, the rename tick, the EXIF tick and the naming
+// mask, each with the follow-up of a user's change. Any other index changes nothing.
+// The preset index itself is the caller's (it is what the user selected).
+PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& settings);
 
 }  // namespace morvik

@@ -1,0 +1,307 @@
+// TImageInfo: the walk of EXIF/TIFF directories and the tag list it fills.
+#include "exif/ImageInfo.h"
+
+#include "exif/ByteSource.h"
+#include "exif/ImgData.h"
+#include "makernotes/MakerNotes.h"
+#include "platform/Convert.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
+
+#include <cmath>
+#include <limits>
+
+namespace morvik {
+
+namespace {
+
+// Limits of one block's walk. Real files nest three or four directories deep and hold a
+// few hundred entries; a crafted block could otherwise chain thousands of directories
+// (deep recursion) or let thousands of entries each copy the whole block.
+constexpr int kMaxDepth = 16;
+constexpr int64_t kMaxDirectories = 256;
+constexpr int64_t kMaxEntries = 100000;
+constexpr int64_t kMaxValueBytes = 64 * 1024 * 1024;
+
+struct WalkLimit {};  // a walk that has gone past the limits: fails like a bad read
+
+std::string DirectoryKey(int64_t base, int64_t pos)
+{
+    return "[" + std::to_string(base) + ":" + std::to_string(pos) + "]";
+}
+
+int32_t ClampToInt32(int64_t v)
+{
+    if (v > std::numeric_limits<int32_t>::max())
+        return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min())
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+const std::string kEmpty;
+
+}  // namespace
+
+std::string& VisitedDirs()
+{
+    thread_local std::string visited;
+    return visited;
+}
+
+uint16_t tEndInd::Read16At(int64_t pos) const { return ByteSource(WorkData).U16(pos, BigEndian); }
+
+int32_t tEndInd::Read32At(int64_t pos) const { return ByteSource(WorkData).I32(pos, BigEndian); }
+
+TImageInfo::TImageInfo(TimgData* owner, int parseMode) : Owner(owner), ParseMode(parseMode)
+{
+    DeriveDisplayNames();
+    VisitedDirs().clear();
+}
+
+TImageInfo::~TImageInfo() = default;
+
+const std::string& TImageInfo::ExifBlock() const { return Owner ? Owner->WorkData : WorkData; }
+
+void TImageInfo::ChargeWalk(int64_t entries, int64_t bytes)
+{
+    walkedEntries_ += entries;
+    walkedBytes_ += bytes;
+    if (walkedEntries_ > kMaxEntries || walkedBytes_ > kMaxValueBytes)
+        throw WalkLimit{};
+}
+
+void TImageInfo::WalkDirectory(int64_t pos, int64_t base, int kind)
+{
+    if (walkDepth_ >= kMaxDepth || walkedDirs_ >= kMaxDirectories)
+        throw WalkLimit{};
+    ++walkedDirs_;
+    VisitedDirs() += DirectoryKey(base, pos);
+    const int64_t n = Read16At(pos);
+    if (pos + 2 + 12 * n - 1 > static_cast<int64_t>(WorkData.size())) {
+        if (Owner)
+            Owner->ErrorText = "Illegally sized directory";
+        return;
+    }
+    ++walkDepth_;
+    struct DepthGuard {
+        int& depth;
+        ~DepthGuard() { --depth; }
+    } guard{walkDepth_};
+
+    for (int64_t i = 0; i < n; ++i) {
+        const int64_t e = pos + 2 + 12 * i;
+        TTagEntry entry = ProcessEntry(e, base, kind);
+        if (entry.FieldType == 0)
+            continue;  // a value of size 0 (or a type of no size): the entry is skipped
+        const int64_t v = static_cast<int64_t>(entry.ValuePos);
+        const std::string& text = entry.ValueText;
+
+        auto subDirectory = [&](int subKind) {
+            try {
+                const int64_t q = static_cast<int64_t>(Read32At(v)) + base;
+                if (VisitedDirs().find(DirectoryKey(base, q)) == std::string::npos)
+                    WalkDirectory(q, base, subKind);
+            } catch (...) {
+                // A sub-directory's failure ends that directory only.
+            }
+        };
+
+        switch (Read16At(e)) {
+        case 0x0100: case 0xA002:
+            WidthPos = ClampToInt32(e + 8);
+            Width = RoundToInt(NumericValue(entry.RawBytes, entry.FieldType));
+            break;
+        case 0x0101: case 0xA003:
+            HeightPos = ClampToInt32(e + 8);
+            Height = RoundToInt(NumericValue(entry.RawBytes, entry.FieldType));
+            break;
+        case 0x010F:
+            CameraMake = text.substr(0, 32);
+            break;
+        case 0x0110:
+            CameraModel = text.substr(0, 40);
+            break;
+        case 0x0132:
+            DateTimePos = entry.ValuePos;
+            DateTimeText = text.substr(0, 20);
+            break;
+        case 0x9003:
+            DateTimeOriginalPos = entry.ValuePos;
+            DateTimeText = text.substr(0, 20);
+            break;
+        case 0x9004:
+            DateTimeDigitizedPos = entry.ValuePos;
+            break;
+        case 0x9000:
+            ExifVersionText = entry.RawBytes.substr(0, 6);
+            break;
+        case 0x9209:
+            FlashValue = RoundToInt(NumericValue(entry.RawBytes, entry.FieldType));
+            break;
+        case 0x014A: case 0x8769: case 0xA005:
+            subDirectory(1);
+            break;
+        case 0x8825:
+            subDirectory(2);
+            break;
+        case 0x927C: {
+            MakerNoteData = entry.RawBytes;
+            MakerNotePos = entry.ValuePos;
+            TmsInfo note(FromTiff, this);
+            MakerDecoded = note.DecodeMakerNote();
+            break;
+        }
+        }
+
+        if (ParseMode == 255) {
+            try {
+                AppendTag(entry);
+            } catch (...) {
+                // A failure while storing loses this entry only.
+            }
+        }
+    }
+}
+
+TTagEntry TImageInfo::ProcessEntry(int64_t e, int64_t base, int kind)
+{
+    const int tag = Read16At(e);
+    const int type = Read16At(e + 2);
+    const int64_t count = Read32At(e + 4);
+    const int64_t size = count * FieldTypeSize(type);  // at most 2^31 * 8: no overflow
+    if (size == 0)
+        return {};
+    const int64_t v = size <= 4 ? e + 8 : static_cast<int64_t>(Read32At(e + 8)) + base;
+    const std::string raw = size < 0 ? std::string() : ByteSource(ExifBlock()).Clip(v, size);
+    ChargeWalk(1, static_cast<int64_t>(raw.size()));
+
+    TTagEntry entry = RowForTag(tag, kind);
+    std::string text = EntryValueText(entry, raw, type);
+    if (tag == 0x9286) {
+        UserCommentText = std::string(Trim(raw.size() > 8 ? std::string_view(raw).substr(8, raw.size() - 9)
+                                                          : std::string_view()));
+        text = UserCommentText;
+        UserCommentPos = ClampToInt32(v);
+        UserCommentLength = ClampToInt32(size - 9);
+    }
+    ChargeWalk(0, static_cast<int64_t>(text.size()));
+    ListingText += "\r\n" + entry.DisplayName + " = " + text;
+
+    entry.FieldType = static_cast<uint16_t>(type);
+    entry.ValueText = std::move(text);
+    entry.RawBytes = raw;
+    entry.ValuePos = static_cast<int32_t>(v);
+    entry.ByteCount = static_cast<int32_t>(raw.size());
+    return entry;
+}
+
+std::string TImageInfo::EntryValueText(const TTagEntry& row, const std::string& raw, int fieldType) const
+{
+    std::string text;
+    if (fieldType == 2) {
+        text = raw;
+        if (!text.empty() && text.back() == '\0')
+            text.pop_back();
+    } else if (fieldType == 7) {
+        text = "\"" + raw.substr(0, raw.find('\0')) + "\"";
+    } else {
+        text = RenderValue(raw, fieldType, row.ValueNames, row.Template);
+    }
+    if (row.TagNo != 0 && row.Renderer != nullptr)
+        return row.Renderer(text);
+    return PrintableText(text);
+}
+
+TDateTime TImageInfo::DateTimeAt(int64_t pos) const
+{
+    if (pos == 0)
+        return 0;
+    return DateTimeFromText(ByteSource(ExifBlock()).Clip(pos, 19));
+}
+
+int TImageInfo::AppendTag(const TTagEntry& entry)
+{
+    if (entry.TagNo != 0)
+        TagList.push_back(entry);
+    return static_cast<int>(TagList.size()) - 1;
+}
+
+void TImageInfo::AddNamedTag(const std::string& name, const std::string& valueText, int fieldType)
+{
+    if (ParseMode != 255)
+        return;
+    try {
+        TTagEntry entry;
+        entry.Kind = 1;
+        entry.FieldType = static_cast<uint16_t>(fieldType);
+        entry.TagName = name;
+        entry.DisplayName = name;
+        entry.ValueText = valueText;
+        entry.RawBytes = valueText;
+        entry.ByteCount = static_cast<int32_t>(valueText.size());
+        TagList.push_back(std::move(entry));
+    } catch (...) {
+    }
+}
+
+int TImageInfo::IndexOfTag(const std::string& name) const
+{
+    const std::string wanted = AsciiUpper(name);
+    for (size_t i = 0; i < TagList.size(); ++i)
+        if (AsciiUpper(TagList[i].TagName) == wanted)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string TImageInfo::TagText(const std::string& name) const
+{
+    const int i = IndexOfTag(name);
+    return i < 0 ? std::string() : TagList[static_cast<size_t>(i)].ValueText;
+}
+
+TTagEntry TImageInfo::TagEntryByName(const std::string& name) const
+{
+    const int i = IndexOfTag(name);
+    return i < 0 ? TTagEntry{} : TagList[static_cast<size_t>(i)];
+}
+
+double TImageInfo::TagNumber(const std::string& name) const
+{
+    const int i = IndexOfTag(name);
+    if (i < 0)
+        return 0;
+    const TTagEntry& entry = TagList[static_cast<size_t>(i)];
+    return entry.TagNo == 0 ? 0 : NumericValue(entry.RawBytes, entry.FieldType);
+}
+
+int32_t TImageInfo::TagInteger(const std::string& name) const { return RoundToInt(TagNumber(name)); }
+
+void TImageInfo::AddEquivalentFocalLength()
+{
+    if (IndexOfTag("FocalLengthin35mmFilm") >= 0)
+        return;
+    int unit = TagInteger("FocalPlaneResolutionUnit");
+    if (unit < 1)
+        unit = TagInteger("ResolutionUnit");
+    const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
+    const double f = TagNumber("FocalLength");
+    if (mmPerUnit == 0 || f == 0)
+        return;
+    const int32_t x = TagInteger("FocalPlaneXResolution");
+    const double sensorWidth = x > 0 ? Width * mmPerUnit / x : 0;
+    const int32_t y = TagInteger("FocalPlaneYResolution");
+    const double sensorHeight = y > 0 ? Height * mmPerUnit / y : 0;
+    if (!(sensorWidth * sensorHeight > 0))
+        return;
+    const double factor = 43.26661531 / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+    TTagEntry entry = MainTableRow(TableIndexOfName("FocalLengthIn35mmFilm"));
+    entry.ValueText = Format("%5.2f", f * factor);
+    entry.RawBytes.clear();
+    entry.Template = "%s mm";
+    entry.FieldType = 10;
+    AppendTag(entry);
+    ListingText += "\r\n" + entry.DisplayName + " = " + entry.ValueText;
+}
+
+}  // namespace morvik

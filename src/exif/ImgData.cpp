@@ -1,0 +1,357 @@
+// TimgData: reads a JPEG file's sections up to its scan, or the start of a TIFF file,
+// and hands the EXIF block to the directory walk.
+#include "exif/ImgData.h"
+
+#include "exif/ByteSource.h"
+#include "iptc/IPTCdata.h"
+#include "platform/Convert.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace morvik {
+
+// Bytes in file order from a file (through a buffer) or from memory. At the end of the
+// data reads deliver fewer bytes than asked, never a failure.
+class SectionInput {
+public:
+    virtual ~SectionInput() = default;
+    // Appends up to count bytes to out; returns how many came.
+    virtual size_t Read(std::string& out, size_t count) = 0;
+    // The next byte, or -1 at the end.
+    virtual int ReadByte() = 0;
+};
+
+namespace {
+
+constexpr int kMaxSections = 20;
+constexpr size_t kTiffBlockBytes = 256000;
+
+class MemoryInput final : public SectionInput {
+public:
+    explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
+    size_t Read(std::string& out, size_t count) override
+    {
+        const size_t n = std::min(count, bytes_.size() - pos_);
+        out.append(bytes_.substr(pos_, n));
+        pos_ += n;
+        return n;
+    }
+    int ReadByte() override { return pos_ < bytes_.size() ? static_cast<unsigned char>(bytes_[pos_++]) : -1; }
+
+private:
+    std::string_view bytes_;
+    size_t pos_ = 0;
+};
+
+// A file read through a 64 KiB buffer; closed with the object.
+class FileInput final : public SectionInput {
+public:
+    explicit FileInput(const std::string& fileName) : file_(std::fopen(fileName.c_str(), "rb"))
+    {
+        if (!file_)
+            throw EInOutError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+    }
+    ~FileInput() override { std::fclose(file_); }
+    FileInput(const FileInput&) = delete;
+    FileInput& operator=(const FileInput&) = delete;
+
+    size_t Read(std::string& out, size_t count) override
+    {
+        size_t total = 0;
+        while (total < count) {
+            if (pos_ == end_ && !Fill())
+                break;
+            const size_t n = std::min(count - total, end_ - pos_);
+            out.append(buffer_ + pos_, n);
+            pos_ += n;
+            total += n;
+        }
+        return total;
+    }
+    int ReadByte() override
+    {
+        if (pos_ == end_ && !Fill())
+            return -1;
+        return static_cast<unsigned char>(buffer_[pos_++]);
+    }
+
+private:
+    bool Fill()
+    {
+        pos_ = 0;
+        end_ = std::fread(buffer_, 1, sizeof buffer_, file_);
+        return end_ > 0;
+    }
+
+    std::FILE* file_;
+    char buffer_[64 * 1024];
+    size_t pos_ = 0, end_ = 0;
+};
+
+enum class ReaderKind { None, Jpeg, Tiff };
+
+ReaderKind KindOfName(const std::string& fileName)
+{
+    const size_t dot = fileName.find_last_of('.');
+    const size_t slash = fileName.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return ReaderKind::None;
+    const std::string ext = AsciiLower(fileName.substr(dot));
+    if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe")
+        return ReaderKind::Jpeg;
+    if (ext == ".tif" || ext == ".tiff" || ext == ".nef")
+        return ReaderKind::Tiff;
+    return ReaderKind::None;
+}
+
+}  // namespace
+
+TimgData::TimgData(int parseMode) : ParseMode(parseMode) { ResetData(); }
+
+TimgData::~TimgData()
+{
+    ExifInfo.reset();
+    IptcInfo.reset();
+}
+
+void TimgData::ResetData()
+{
+    SectionCount = 0;
+    ExifSection = IptcSection = CommentSection = App0Section = nullptr;
+    FileName.clear();
+    FileDate = 0;
+    FileSize = 0;
+    ErrorText.clear();
+    ExifInfo.reset();
+    IptcInfo.reset();
+    BigEndian = false;
+}
+
+void TimgData::ReadFileFacts(const std::string& fileName)
+{
+    auto facts = GetFileFacts(fileName);
+    if (!facts)
+        return;
+    FileName = fileName;
+    if (auto packed = PackedFileTime(facts->Modified)) {
+        auto value = TryEncodeDateTime(packed->Year, packed->Month, packed->Day, packed->Hour, packed->Minute,
+                                       packed->Second, 0);
+        FileDate = value ? *value : facts->Modified;
+    } else {
+        FileDate = facts->Modified;  // outside the packed date's years: the plain time
+    }
+    FileSize = static_cast<int32_t>(std::min<int64_t>(facts->Size, INT32_MAX));
+}
+
+bool TimgData::ReadMetadata(const std::string& fileName)
+{
+    ResetData();
+    if (!FileExists(fileName))
+        return false;
+    ReadFileFacts(fileName);
+    try {
+        ErrorText = "Not an EXIF file";
+        switch (KindOfName(fileName)) {
+        case ReaderKind::Jpeg:
+            if (ReadJpegSections(fileName)) {
+                ErrorText = "<none>";
+                return true;
+            }
+            break;
+        case ReaderKind::Tiff:
+            if (ReadTiffFile(fileName)) {
+                ErrorText = "<none>";
+                return true;
+            }
+            break;
+        case ReaderKind::None:
+            break;
+        }
+    } catch (...) {
+        ErrorText = "Illegal Exif construction";
+    }
+    return false;
+}
+
+bool TimgData::ReadMetadataFromMemory(const std::string& fileName, std::string_view bytes)
+{
+    ResetData();
+    FileName = fileName;
+    FileSize = static_cast<int32_t>(std::min<size_t>(bytes.size(), INT32_MAX));
+    try {
+        ErrorText = "Not an EXIF file";
+        MemoryInput input(bytes);
+        bool ok = false;
+        switch (KindOfName(fileName)) {
+        case ReaderKind::Jpeg: ok = ReadJpegSections(input); break;
+        case ReaderKind::Tiff: ok = ReadTiffFile(input); break;
+        case ReaderKind::None: break;
+        }
+        if (ok) {
+            ErrorText = "<none>";
+            return true;
+        }
+    } catch (...) {
+        ErrorText = "Illegal Exif construction";
+    }
+    return false;
+}
+
+bool TimgData::ReadJpegSections(const std::string& fileName)
+{
+    FileInput input(fileName);  // a file that cannot be opened fails outside the reading
+    return ReadJpegSections(input);
+}
+
+bool TimgData::ReadTiffFile(const std::string& fileName)
+{
+    FileInput input(fileName);
+    return ReadTiffFile(input);
+}
+
+bool TimgData::ReadJpegSections(SectionInput& input)
+{
+    try {
+        if (input.ReadByte() != 0xFF || input.ReadByte() != 0xD8)
+            return false;
+        SectionCount = 0;
+        while (SectionCount < kMaxSections) {
+            int m;
+            do
+                m = input.ReadByte();
+            while (m == 0xFF);
+            if (m < 0)
+                return HasMetadata();  // the file ends before its scan
+            const int hi = input.ReadByte();
+            const int lo = input.ReadByte();
+            if (hi < 0 || lo < 0)
+                return HasMetadata();
+
+            ++SectionCount;
+            tSection& s = Sections[static_cast<size_t>(SectionCount)];
+            s.Marker = m;
+            s.Size = hi * 256 + lo;
+            s.Data.clear();
+            s.Data += static_cast<char>(hi);
+            s.Data += static_cast<char>(lo);
+            const size_t body = s.Size > 2 ? static_cast<size_t>(s.Size - 2) : 0;
+            if (input.Read(s.Data, body) < body)
+                continue;  // cut short: kept as read, not looked at; the next read ends the loop
+
+            if (SectionCount == 5 && !HasMetadata())
+                return false;
+            switch (m) {
+            case 0xD9: case 0xDA:
+                return HasMetadata();
+            case 0xE0:
+                App0Section = &s;
+                break;
+            case 0xE1:
+                if (ExifSection != nullptr || SectionCount > 5) {
+                    --SectionCount;
+                    break;
+                }
+                ExifSection = &s;
+                ExifInfo = std::make_unique<TImageInfo>(this, ParseMode);
+                WorkData = s.Data;
+                ReadExifBlock();
+                break;
+            case 0xED:
+                if (IptcSection == nullptr) {
+                    IptcSection = &s;
+                    IptcInfo = std::make_unique<TIPTCdata>(this);
+                }
+                break;
+            case 0xFE:
+                CommentSection = &s;
+                break;
+            default:
+                break;
+            }
+        }
+        return HasMetadata();
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TimgData::ReadTiffFile(SectionInput& input)
+{
+    struct TiffFlag {
+        bool& flag;
+        explicit TiffFlag(bool& f) : flag(f) { flag = true; }
+        ~TiffFlag() { flag = false; }
+    } tiff(FromTiff);
+    try {
+        std::string header;
+        if (input.Read(header, 8) < 8)
+            return false;
+        bool bigEndian;
+        if (header.compare(0, 2, "II") == 0)
+            bigEndian = false;
+        else if (header.compare(0, 2, "MM") == 0)
+            bigEndian = true;
+        else
+            return false;
+        tSection& s = Sections[1];
+        s.Data.clear();
+        input.Read(s.Data, kTiffBlockBytes);
+        s.Marker = 0;
+        s.Size = static_cast<int32_t>(s.Data.size());
+        SectionCount = 1;
+        ExifSection = &s;
+        WorkData = s.Data;
+        BigEndian = bigEndian;
+        ExifInfo = std::make_unique<TImageInfo>(this, ParseMode);
+        ExifInfo->FromTiff = true;
+        ExifInfo->ListingText.clear();
+        ExifInfo->WorkData = s.Data;
+        ExifInfo->BigEndian = bigEndian;
+        // The first directory lies where the header's offset says (position = offset - 7);
+        // cameras put it right after the header (offset 8, position 1), editors often
+        // at the end of the file, where reading from offset 8 would take picture data
+        // for a directory.
+        const int32_t first = ByteSource(header).I32(5, bigEndian);
+        ExifInfo->WalkDirectory(static_cast<int64_t>(first) - 7, -7, 1);
+        ExifInfo->AddEquivalentFocalLength();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TimgData::ReadExifBlock()
+{
+    if (!ExifInfo)
+        ExifInfo = std::make_unique<TImageInfo>(this, ParseMode);
+    const ByteSource block(WorkData);
+    if (block.Clip(3, 5) != std::string("Exif\0", 5)) {
+        ErrorText = "Incorrect Exif header";
+        return;
+    }
+    const std::string mark = block.Clip(9, 2);
+    if (mark == "II") {
+        BigEndian = false;
+    } else if (mark == "MM") {
+        BigEndian = true;
+    } else {
+        ErrorText = "Invalid Exif alignment marker";
+        return;
+    }
+    ExifInfo->ListingText.clear();
+    ExifInfo->WorkData = WorkData;
+    ExifInfo->BigEndian = BigEndian;
+    const int32_t first = Read32At(13);
+    if (first != 0)
+        ExifInfo->WalkDirectory(static_cast<int64_t>(first) + 9, 9, 1);
+    else
+        ExifInfo->WalkDirectory(17, 9, 1);
+    if (!ErrorText.empty())
+        ExifInfo->AddEquivalentFocalLength();
+}
+
+}  // namespace morvik

@@ -1,0 +1,283 @@
+// Turning the raw bytes of an entry into text and numbers: value rendering, the
+// tag-specific renderers, fractions and EXIF date texts.
+#include "exif/ImageInfo.h"
+#include "platform/Convert.h"
+#include "platform/Format.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace morvik {
+
+namespace {
+
+bool IsIntegerType(int fieldType)
+{
+    return fieldType == 1 || fieldType == 3 || fieldType == 4 || fieldType == 6 || fieldType == 8 ||
+           fieldType == 9;
+}
+
+// The text before the first ", " and what follows it (the whole text and nothing when
+// there is no separator).
+std::pair<std::string, std::string> SplitAtComma(const std::string& text)
+{
+    const size_t at = text.find(", ");
+    if (at == std::string::npos)
+        return {text, {}};
+    return {text.substr(0, at), text.substr(at + 2)};
+}
+
+// Degrees/minutes/seconds or hours/minutes/seconds of three rendered rationals.
+struct Triple {
+    double First = 0, Second = 0, Third = 0;
+};
+
+Triple SplitTriple(const std::string& text)
+{
+    Triple t;
+    auto [first, rest] = SplitAtComma(text);
+    t.First = FractionValue(first);
+    rest = rest.substr(0, 64);
+    auto [second, third] = SplitAtComma(rest);
+    t.Second = FractionValue(second);
+    t.Third = FractionValue(third.substr(0, 64));
+    return t;
+}
+
+// A value rounded to 64-bit for "%d" conversions; infinities and NaN give 0.
+int64_t RoundToInt64(double value)
+{
+    if (!std::isfinite(value) || value > 9.2e18 || value < -9.2e18)
+        return 0;
+    return static_cast<int64_t>(std::nearbyint(value));
+}
+
+}  // namespace
+
+int32_t RoundToInt(double value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    const double r = std::nearbyint(value);  // the default rounding mode: ties to even
+    if (r > std::numeric_limits<int32_t>::max() || r < std::numeric_limits<int32_t>::min())
+        return 0;
+    return static_cast<int32_t>(r);
+}
+
+int32_t TImageInfo::BytesToInt(const std::string& bytes) const
+{
+    uint64_t acc = 0;
+    if (BigEndian) {
+        for (unsigned char c : bytes)
+            acc = acc * 256 + c;
+    } else {
+        for (auto it = bytes.rbegin(); it != bytes.rend(); ++it)
+            acc = acc * 256 + static_cast<unsigned char>(*it);
+    }
+    return static_cast<int32_t>(static_cast<uint32_t>(acc & 0xFFFFFFFFu));
+}
+
+double TImageInfo::NumericValue(const std::string& raw, int fieldType) const
+{
+    if (IsIntegerType(fieldType))
+        return BytesToInt(raw);
+    if (fieldType == 5 || fieldType == 10) {
+        const int32_t num = BytesToInt(raw.substr(0, 4));
+        const int32_t den = BytesToInt(raw.size() > 4 ? raw.substr(4, 4) : std::string());
+        return den == 0 ? 0.0 : static_cast<double>(num) / den;
+    }
+    if (fieldType == 11 && raw.size() >= 4) {
+        uint32_t bits = static_cast<uint32_t>(BytesToInt(raw.substr(0, 4)));
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return std::isfinite(f) ? f : 0.0;
+    }
+    if (fieldType == 12 && raw.size() >= 8) {
+        const uint64_t hi = static_cast<uint32_t>(BytesToInt(BigEndian ? raw.substr(0, 4) : raw.substr(4, 4)));
+        const uint64_t lo = static_cast<uint32_t>(BytesToInt(BigEndian ? raw.substr(4, 4) : raw.substr(0, 4)));
+        const uint64_t bits = (hi << 32) | lo;
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return std::isfinite(d) ? d : 0.0;
+    }
+    return 0.0;
+}
+
+std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, const std::string& valueNames,
+                                    const std::string& tmpl) const
+{
+    const int size = FieldTypeSize(fieldType);
+    std::string result;
+    if (size == 0) {
+        result = "0";
+    } else {
+        const size_t n = std::min<size_t>(raw.size() / static_cast<size_t>(size), 128);
+        for (size_t i = 0; i < n; ++i) {
+            if (i > 0)
+                result += ", ";
+            const std::string element = raw.substr(i * size, size);
+            switch (fieldType) {
+            case 1: case 3: case 4: case 6: case 8: case 9: {
+                const std::string number = std::to_string(BytesToInt(element));
+                result += valueNames.empty() ? number : NameForValue(valueNames, number);
+                break;
+            }
+            case 5: case 10:
+                result += Format("%d/%d", BytesToInt(element.substr(0, 4)), BytesToInt(element.substr(4, 4)));
+                break;
+            case 11: case 12:
+                result += "-9999.99";
+                break;
+            default:
+                result += "?";
+            }
+        }
+    }
+    if (!tmpl.empty()) {
+        const size_t at = tmpl.find("%s");
+        if (at != std::string::npos)
+            result = tmpl.substr(0, at) + result + tmpl.substr(at + 2);
+        else
+            result = Format(tmpl, NumericValue(raw, fieldType));
+    }
+    return result;
+}
+
+std::string NameForValue(const std::string& valueNames, const std::string& key)
+{
+    const std::string list = "," + valueNames + ",";
+    const std::string wanted = "," + std::string(Trim(key)) + ":";
+    const size_t at = list.find(wanted);
+    if (at == std::string::npos)
+        return {};
+    const size_t from = at + wanted.size();
+    const size_t comma = list.find(',', from);
+    return list.substr(from, comma - from);
+}
+
+std::string PrintableText(const std::string& text)
+{
+    std::string out = text.substr(0, 50);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 32)
+            c = '.';
+    return out;
+}
+
+double FractionValue(const std::string& text)
+{
+    std::string rest(Trim(text));
+    double whole = 0;
+    const size_t blank = rest.find(' ');
+    if (blank != std::string::npos) {
+        auto w = TryStrToInt(rest.substr(0, blank));
+        if (!w)
+            return 0;
+        whole = *w;
+        rest = rest.substr(blank + 1);
+    }
+    const size_t slash = rest.find('/');
+    if (slash == std::string::npos)
+        return 0;
+    auto num = TryStrToInt(rest.substr(0, slash));
+    auto den = TryStrToInt(rest.substr(slash + 1));
+    if (!num || !den || *den == 0)
+        return 0;
+    return (whole * *den + *num) / static_cast<double>(*den);
+}
+
+TDateTime DateTimeFromText(const std::string& text)
+{
+    if (text.size() < 19)
+        return 0;
+    auto field = [&text](size_t from, size_t length) { return TryStrToInt(std::string_view(text).substr(from, length)); };
+    auto year = field(0, 4), month = field(5, 2), day = field(8, 2);
+    auto hour = field(11, 2), minute = field(14, 2), second = field(17, 2);
+    if (!year || !month || !day || !hour || !minute || !second)
+        return 0;
+    auto value = TryEncodeDateTime(*year, *month, *day, *hour, *minute, *second, 0);
+    return value ? *value : 0;
+}
+
+std::string RenderComponents(const std::string& text)
+{
+    static constexpr const char* kNames[] = {"", "Y", "Cb", "Cr", "R", "G", "B"};
+    std::string out;
+    for (size_t i = 1; i <= 4 && i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 1 && c <= 6)
+            out += kNames[c];
+    }
+    return out;
+}
+
+std::string RenderShutterSpeed(const std::string& text)
+{
+    const double x = FractionValue(text);
+    const double t = 1.0 / std::pow(2.0, x);
+    std::string out = Format("%4.4f sec", t);
+    if (t <= 0.5)
+        out += Format(" (1/%d)", RoundToInt64(1.0 / t));
+    return out;
+}
+
+std::string RenderFlash(const std::string& text)
+{
+    const int32_t v = StrToInt(text);
+    std::string out = (v & 1) ? "On" : "Off";
+    switch (v & 6) {
+    case 2: out += ", UNKNOWN"; break;
+    case 4: out += ", no strobe return"; break;
+    case 6: out += ", strobe return"; break;
+    }
+    switch (v & 0x18) {
+    case 0x08: out += ", forced"; break;
+    case 0x10: out += ", surpressed"; break;
+    case 0x18: out += ", auto mode"; break;
+    }
+    if (v & 0x20)
+        out += ", no flash function";
+    if (v & 0x40)
+        out += ", red-eye reduction";
+    return out;
+}
+
+std::string RenderUserComment(const std::string& text) { return text.size() > 8 ? text.substr(8) : std::string(); }
+
+std::string RenderXPText(const std::string& text)
+{
+    std::string out;
+    size_t start = 0;
+    for (int k = 1;; ++k) {
+        const size_t comma = text.find(',', start);
+        if (comma == std::string::npos)
+            break;  // the field after the last comma is never examined
+        if (k % 2 == 1) {
+            const int32_t v = StrToInt(std::string_view(text).substr(start, comma - start));
+            if ((v & 0xFF) != 0)
+                out += static_cast<char>(v & 0xFF);
+        }
+        start = comma + 1;
+    }
+    return out;
+}
+
+std::string RenderGPSCoordinate(const std::string& text)
+{
+    Triple t = SplitTriple(text);
+    double minutes = t.Second, seconds = t.Third;
+    if (seconds == 0) {
+        seconds = (minutes - std::trunc(minutes)) * 100 * 0.6;
+        minutes = std::trunc(minutes);
+    }
+    return Format("%0.0f Degrees %0.0f Minutes %0.0f Seconds", t.First, minutes, seconds);
+}
+
+std::string RenderGPSTime(const std::string& text)
+{
+    Triple t = SplitTriple(text);
+    return Format("%0.0f:%0.0f:%0.0f", t.First, t.Second, t.Third);
+}
+
+}  // namespace morvik

@@ -1,0 +1,293 @@
+#include "stamping/Jpeg.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+namespace morvik {
+
+namespace {
+
+// libjpeg reports a fatal error through error_exit, which must not return. We jump back
+// to the step that called the library (no C++ object with a destructor lives in the
+// frames jumped over) and throw from there.
+struct ErrorManager {
+    jpeg_error_mgr Pub;
+    std::jmp_buf Jump;
+};
+
+extern "C" void JumpOnError(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->Jump, 1);
+}
+
+// Warnings and trace messages are counted by the library and otherwise dropped.
+extern "C" void DropMessage(j_common_ptr) {}
+
+void InitErrors(ErrorManager& err)
+{
+    jpeg_std_error(&err.Pub);
+    err.Pub.error_exit = JumpOnError;
+    err.Pub.output_message = DropMessage;
+}
+
+constexpr int kNoError = -1;
+
+// Runs one step of library calls; kNoError, or the message number of the error it met.
+// The step must only call the library and touch plain data.
+template <class Step>
+int Guarded(ErrorManager& err, Step&& step)
+{
+    if (setjmp(err.Jump) != 0)
+        return err.Pub.msg_code;
+    step();
+    return kNoError;
+}
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+[[noreturn]] void ThrowCannotOpen(const std::string& path, int error)
+{
+    throw EInOutError("Cannot open file " + Quoted(path) + ". " + std::strerror(error));
+}
+
+[[noreturn]] void ThrowCannotCreate(const std::string& path, int error)
+{
+    throw EInOutError("Cannot create file " + Quoted(path) + ". " + std::strerror(error));
+}
+
+// Files larger than this are not read into memory as a picture.
+constexpr off_t kMaxJpegFileBytes = off_t(1) << 30;
+
+std::string ReadWholeFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        ThrowCannotOpen(path, errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ThrowCannotOpen(path, error);
+    }
+    if (S_ISDIR(st.st_mode) || st.st_size > kMaxJpegFileBytes) {
+        ::close(fd);
+        ThrowCannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EFBIG);
+    }
+    std::string bytes;
+    bytes.resize(size_t(std::max<off_t>(st.st_size, 0)));
+    size_t done = 0;
+    for (;;) {
+        if (done == bytes.size())
+            bytes.resize(done + 65536);  // a file that grew, or one without a size (a pipe)
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            ThrowCannotOpen(path, error);
+        }
+        if (got == 0)
+            break;
+        done += size_t(got);
+        if (done > size_t(kMaxJpegFileBytes)) {
+            ::close(fd);
+            ThrowCannotOpen(path, EFBIG);
+        }
+    }
+    ::close(fd);
+    bytes.resize(done);
+    return bytes;
+}
+
+}  // namespace
+
+EJPEG::EJPEG(int code) : Exception("JPEG error #" + std::to_string(code)), code_(code) {}
+
+// ---- Decoding ------------------------------------------------------------------------
+
+struct JpegDecoder::Impl {
+    std::string Data;
+    ErrorManager Err{};
+    jpeg_decompress_struct Info{};
+    bool Created = false;
+    bool Decoded = false;
+
+    ~Impl()
+    {
+        if (Created)
+            jpeg_destroy_decompress(&Info);
+    }
+};
+
+JpegDecoder::JpegDecoder(std::string bytes) : impl_(std::make_unique<Impl>())
+{
+    Impl& d = *impl_;
+    d.Data = std::move(bytes);
+    InitErrors(d.Err);
+    d.Info.err = &d.Err.Pub;
+    jpeg_create_decompress(&d.Info);
+    d.Created = true;
+    const int code = Guarded(d.Err, [&d] {
+        jpeg_mem_src(&d.Info, reinterpret_cast<const unsigned char*>(d.Data.data()),
+                     static_cast<unsigned long>(d.Data.size()));
+        jpeg_read_header(&d.Info, TRUE);
+    });
+    if (code != kNoError)
+        throw EJPEG(code);
+}
+
+JpegDecoder::JpegDecoder(JpegDecoder&&) noexcept = default;
+JpegDecoder& JpegDecoder::operator=(JpegDecoder&&) noexcept = default;
+JpegDecoder::~JpegDecoder() = default;
+
+JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(ReadWholeFile(path)); }
+
+JpegDecoder JpegDecoder::FromMemory(std::string_view bytes) { return JpegDecoder(std::string(bytes)); }
+
+int JpegDecoder::Width() const { return int(impl_->Info.image_width); }
+int JpegDecoder::Height() const { return int(impl_->Info.image_height); }
+
+Picture JpegDecoder::Decode()
+{
+    Impl& d = *impl_;
+    if (d.Decoded)
+        throw Exception("The JPEG picture has been decoded already");
+    d.Decoded = true;
+
+    // A header may claim any size up to 65535 a side over a few bytes of data: refuse a
+    // raster that would not fit before the library or we allocate it. A progressive
+    // stream also keeps every coefficient (two bytes per sample) until its last scan.
+    const int width = Width(), height = Height();
+    uint64_t decoderBytes = 0;
+    if (d.Info.progressive_mode)
+        decoderBytes = uint64_t(width) * uint64_t(height) * uint64_t(std::max(d.Info.num_components, 1)) * 2;
+    CheckPictureFits(width, height, decoderBytes);
+
+    d.Info.out_color_space = JCS_RGB;  // grey becomes RGB; CMYK and YCCK are refused
+    Picture picture(width, height);
+    std::vector<JSAMPROW> rows(size_t(std::max(height, 0)));
+    for (int y = 0; y < height; ++y)
+        rows[size_t(y)] = picture.Row(y);
+
+    const int code = Guarded(d.Err, [&d, &rows] {
+        jpeg_start_decompress(&d.Info);
+        while (d.Info.output_scanline < d.Info.output_height) {
+            JSAMPARRAY at = rows.data() + d.Info.output_scanline;
+            jpeg_read_scanlines(&d.Info, at, d.Info.output_height - d.Info.output_scanline);
+        }
+        jpeg_finish_decompress(&d.Info);
+    });
+    if (code != kNoError)
+        throw EJPEG(code);
+    return picture;
+}
+
+Picture DecodeJpegFile(const std::string& path) { return JpegDecoder::FromFile(path).Decode(); }
+
+Picture DecodeJpeg(std::string_view bytes) { return JpegDecoder::FromMemory(bytes).Decode(); }
+
+// ---- Encoding ------------------------------------------------------------------------
+
+std::string EncodeJpeg(const Picture& picture, int quality)
+{
+    ErrorManager err{};
+    InitErrors(err);
+    jpeg_compress_struct info{};
+    info.err = &err.Pub;
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const int q = std::clamp(quality, 0, 100);
+    const int code = Guarded(err, [&] {
+        jpeg_mem_dest(&info, &buffer, &size);
+        info.image_width = JDIMENSION(picture.Width());
+        info.image_height = JDIMENSION(picture.Height());
+        info.input_components = 3;
+        info.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, q, TRUE);
+        jpeg_start_compress(&info, TRUE);
+        while (info.next_scanline < info.image_height) {
+            JSAMPROW row = const_cast<JSAMPROW>(picture.Row(int(info.next_scanline)));
+            jpeg_write_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_compress(&info);
+    });
+    std::string out;
+    std::exception_ptr failure;
+    if (code == kNoError) {
+        try {
+            out.assign(reinterpret_cast<const char*>(buffer), size);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    if (code != kNoError)
+        throw EJPEG(code);
+    if (failure)
+        std::rethrow_exception(failure);
+    return out;
+}
+
+// ---- Files ---------------------------------------------------------------------------
+
+void WriteFileReplacing(const std::string& path, std::string_view bytes)
+{
+    static std::atomic<unsigned> counter{0};
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            ThrowCannotCreate(path, errno);
+    }
+    if (fd < 0)
+        ThrowCannotCreate(path, EEXIST);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            const int error = put < 0 ? errno : EIO;
+            ::close(fd);
+            ::unlink(temp.c_str());
+            ThrowCannotCreate(path, error);
+        }
+        done += size_t(put);
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        ThrowCannotCreate(path, error);
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        ThrowCannotCreate(path, error);
+    }
+}
+
+void SaveJpegFile(const Picture& picture, int quality, const std::string& path)
+{
+    WriteFileReplacing(path, EncodeJpeg(picture, quality));
+}
+
+}  // namespace morvik

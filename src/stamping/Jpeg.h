@@ -1,0 +1,71 @@
+#pragma once
+// JPEG pictures through libjpeg: decoding into a Picture at full size with the library's
+// default settings, encoding a Picture at a quality of 0 to 100, and writing files.
+//
+// Failures are exceptions with the runtime's messages:
+//   EInOutError  "Cannot open file \"<path>\". <system's reason>"
+//                "Cannot create file \"<path>\". <system's reason>"
+//   EJPEG        "JPEG error #<the library's message number>"
+//   EPictureTooLarge (Picture.h) for a header whose size would not fit in memory.
+// libjpeg's warnings (a stream cut short, extra bytes) never stop a decode. Everything
+// here is safe to use from several threads on different pictures.
+#include "platform/Exceptions.h"
+#include "stamping/Picture.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace morvik {
+
+class EJPEG : public Exception {
+public:
+    explicit EJPEG(int code);
+    int Code() const { return code_; }
+
+private:
+    int code_;
+};
+
+// A JPEG stream whose header has been read: its size is known before its data is decoded,
+// so a caller can show the size first and still meet a data error at Decode.
+class JpegDecoder {
+public:
+    // Reads the whole file; "Cannot open file …" when it cannot be read, "JPEG error #…"
+    // when its header is not a JPEG's.
+    static JpegDecoder FromFile(const std::string& path);
+    // Takes a copy of the bytes; "JPEG error #…" when the header is not a JPEG's.
+    static JpegDecoder FromMemory(std::string_view bytes);
+
+    JpegDecoder(JpegDecoder&&) noexcept;
+    JpegDecoder& operator=(JpegDecoder&&) noexcept;
+    ~JpegDecoder();
+
+    int Width() const;
+    int Height() const;
+    // Decodes the picture data into 24-bit RGB (a grey source gives grey RGB pixels; a
+    // CMYK or YCCK source is refused with the library's error). Once per decoder.
+    Picture Decode();
+
+private:
+    struct Impl;
+    explicit JpegDecoder(std::string bytes);
+    std::unique_ptr<Impl> impl_;
+};
+
+Picture DecodeJpegFile(const std::string& path);
+Picture DecodeJpeg(std::string_view bytes);
+
+// The encoder's plain output: baseline, sequential, three components, standard tables,
+// only the quality set (clamped to 0..100; the library uses 1 for 0). An empty picture
+// gives the library's error.
+std::string EncodeJpeg(const Picture& picture, int quality);
+
+// Writes bytes to path through a temporary file beside it, renamed over path only when
+// complete, so an existing file is replaced whole or not at all.
+void WriteFileReplacing(const std::string& path, std::string_view bytes);
+
+// "Save picture": the picture encoded at quality, written to path (no metadata).
+void SaveJpegFile(const Picture& picture, int quality, const std::string& path);
+
+}  // namespace morvik

@@ -1,0 +1,40 @@
+#include "stamping/PhotoDate.h"
+
+#include "exif/ImgData.h"
+#include "stamping/StampSettings.h"
+
+namespace morvik {
+
+TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, int dateSource)
+{
+    if (!processed || !reader.HasExif())
+        return fallback;
+    if (dateSource < DateSourceDateTime || dateSource > DateSourceDateTimeDigitized)
+        return fallback;
+    // A section taken as the EXIF block that held no EXIF data has no TImageInfo.
+    const TImageInfo* info = reader.ExifInfo.get();
+    if (info == nullptr)
+        return 0;
+    const int32_t pos = dateSource == DateSourceDateTime           ? info->DateTimePos
+                        : dateSource == DateSourceDateTimeOriginal ? info->DateTimeOriginalPos
+                                                                   : info->DateTimeDigitizedPos;
+    if (pos <= 0)
+        return 0;  // the block lacks the chosen tag
+    return info->DateTimeAt(pos);
+}
+
+TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)
+{
+    TimgData reader(255);
+    bool processed = false;
+    try {
+        processed = reader.ReadMetadata(path);
+    } catch (...) {
+        // The reader reports through its result; anything escaping it counts as a
+        // file it failed to process.
+        processed = false;
+    }
+    return PhotoDate(reader, processed, fallback, dateSource);
+}
+
+}  // namespace morvik

@@ -1,0 +1,24 @@
+#pragma once
+// The date of a photo: the EXIF date the date source chooses, or the fallback the caller
+// took from the file system (the batch: the modification time; the single picture: the
+// creation time).
+#include "platform/DateTime.h"
+
+#include <string>
+
+namespace morvik {
+
+// Reads the file's metadata and returns:
+//  - the fallback when the reader fails on the file (missing, unknown extension,
+//    unreadable), when the file has no EXIF block, or when dateSource is outside 0..2;
+//  - otherwise the chosen EXIF date (0 DateTime, 1 DateTimeOriginal, 2 DateTimeDigitized)
+//    converted to a date-time value, which is 0 when the block lacks the tag, its text
+//    does not parse, or the section taken as the EXIF block holds no EXIF data.
+TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource);
+
+class TimgData;
+// The same rule over a reader that has already processed the file (processed tells
+// whether that succeeded); the batch keeps the reader for writing the output.
+TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, int dateSource);
+
+}  // namespace morvik

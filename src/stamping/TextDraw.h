@@ -1,0 +1,34 @@
+#pragma once
+// One line of text drawn with FreeType in a face that fontconfig finds for a TFont.
+//
+// The character cell of a face at a size is ascender + descender pixels high; the text's
+// top y is the top of the cells and its baseline lies ascender pixels below. Glyphs are
+// anti-aliased: their coverage blends the text colour over what lies beneath (the picture
+// or, when opaque, the background filled into the cells first). Safe on several threads
+// at once: each thread keeps its own FreeType library and faces; the face lookup is
+// shared under a lock.
+#include "stamping/Picture.h"
+
+#include <string>
+#include <string_view>
+
+namespace morvik {
+
+struct TextExtent {
+    int Width = 0;   // sum of the glyphs' advances
+    int Height = 0;  // the character cell's height
+};
+
+// Width and height of one line of UTF-8 text in the font (0 wide for an empty text).
+TextExtent MeasureText(const TFont& font, std::string_view text);
+
+// Draws one line with the top-left of its first cell at (x, y); negative positions and
+// text beyond the edges are clipped. Opaque fills the cells (x..x+width, y..y+height)
+// with background first. An empty text draws nothing.
+void DrawTextLine(Picture& picture, int x, int y, std::string_view text, const TFont& font,
+                  TColor textColor, TColor background, bool opaque);
+
+// The font file fontconfig chose for the font ("" when none was found), for reports and tests.
+std::string ResolvedFontFile(const TFont& font);
+
+}  // namespace morvik

@@ -1,0 +1,361 @@
+// The directory walk: bounds, value placement, byte orders, loops and the members the
+// walk fills.
+#include "exif/ImgData.h"
+#include "platform/FormatSettings.h"
+#include "support/ExifBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+namespace morvik {
+namespace {
+
+using test::ExifBuilder;
+using test::MakeJpeg;
+
+std::unique_ptr<TimgData> Read(const ExifBuilder& b, bool expectRead = true)
+{
+    auto data = std::make_unique<TimgData>(255);
+    EXPECT_EQ(data->ReadMetadataFromMemory("t.jpg", MakeJpeg({b.App1()})), expectRead);
+    EXPECT_TRUE(data->ExifInfo);
+    return data;
+}
+
+// A typical camera block: IFD0 -> EXIF directory -> interoperability, and GPS.
+ExifBuilder CameraBlock(bool big)
+{
+    ExifBuilder b(big);
+    const int exif = b.AddIfd(), gps = b.AddIfd(), interop = b.AddIfd();
+    b.Ascii(0, 0x010F, "Canon");
+    b.Ascii(0, 0x0110, "Canon PowerShot S40");
+    b.Short(0, 0x0112, {1});
+    b.Rational(0, 0x011A, {{72, 1}});
+    b.Ascii(0, 0x0132, "2005:07:15 08:00:00");
+    b.Pointer(0, 0x8769, exif);
+    b.Pointer(0, 0x8825, gps);
+    b.Rational(exif, 0x829A, {{1, 60}});
+    b.Rational(exif, 0x829D, {{28, 10}});
+    b.Ascii(exif, 0x9003, "2005:07:14 12:30:45");
+    b.Ascii(exif, 0x9004, "2005:07:14 12:30:46");
+    b.Undefined(exif, 0x9000, "0220");
+    b.Short(exif, 0x9209, {0x19});
+    b.Short(exif, 0xA002, {1600});
+    b.Long(exif, 0xA003, {1200});
+    b.Short(exif, 0x0102, {8, 8, 8});  // three SHORTs: 6 bytes, out of line
+    b.Pointer(exif, 0xA005, interop);
+    b.Ascii(interop, 0x0001, "R98");
+    b.Rational(gps, 0x0002, {{55, 1}, {4530, 100}, {0, 1}});
+    b.Rational(gps, 0x0007, {{14, 1}, {30, 1}, {15, 1}});
+    return b;
+}
+
+class WalkTest : public ::testing::Test {
+protected:
+    void SetUp() override { FormatSettings() = TFormatSettings::English(); }
+};
+
+TEST_F(WalkTest, BothByteOrdersGiveTheSameValuesAndPositions)
+{
+    auto little = Read(CameraBlock(false));
+    auto big = Read(CameraBlock(true));
+    const TImageInfo& l = *little->ExifInfo;
+    const TImageInfo& b = *big->ExifInfo;
+    EXPECT_EQ(l.ListingText, b.ListingText);
+    ASSERT_EQ(l.TagList.size(), b.TagList.size());
+    for (size_t i = 0; i < l.TagList.size(); ++i) {
+        EXPECT_EQ(l.TagList[i].TagName, b.TagList[i].TagName);
+        EXPECT_EQ(l.TagList[i].ValueText, b.TagList[i].ValueText);
+        EXPECT_EQ(l.TagList[i].ValuePos, b.TagList[i].ValuePos);
+    }
+    for (const TImageInfo* info : {&l, &b}) {
+        EXPECT_EQ(info->CameraMake, "Canon");
+        EXPECT_EQ(info->CameraModel, "Canon PowerShot S40");
+        EXPECT_EQ(info->Width, 1600);
+        EXPECT_EQ(info->Height, 1200);
+        EXPECT_EQ(info->FlashValue, 0x19);
+        EXPECT_EQ(info->ExifVersionText, "0220");
+        EXPECT_EQ(info->DateTimeText, "2005:07:14 12:30:45");  // the last of DateTime/Original met
+        EXPECT_EQ(info->TagText("GPSLatitude"), "55 Degrees 45 Minutes 18 Seconds");
+        EXPECT_EQ(info->TagText("GPSTimeStamp"), "14:30:15");
+        EXPECT_EQ(info->TagText("InteroperabilityIndex"), "R98");
+        EXPECT_EQ(info->TagText("ExposureTime"), "1/60 sec");
+        EXPECT_EQ(info->TagText("FNumber"), "F2.8");
+        EXPECT_EQ(info->TagText("Orientation"), "Normal");
+        EXPECT_EQ(info->TagText("BitsPerSample"), "8, 8, 8");
+    }
+}
+
+TEST_F(WalkTest, DatesAtTheirPositions)
+{
+    const ExifBuilder b = CameraBlock(false);
+    auto data = Read(b);
+    const TImageInfo& info = *data->ExifInfo;
+    EXPECT_EQ(info.DateTimeOriginalPos, ExifBuilder::Position(b.ValueOffset(1, 2)));
+    EXPECT_DOUBLE_EQ(info.DateTimeAt(info.DateTimeOriginalPos), *TryEncodeDateTime(2005, 7, 14, 12, 30, 45));
+    EXPECT_DOUBLE_EQ(info.DateTimeAt(info.DateTimeDigitizedPos), *TryEncodeDateTime(2005, 7, 14, 12, 30, 46));
+    EXPECT_DOUBLE_EQ(info.DateTimeAt(info.DateTimePos), *TryEncodeDateTime(2005, 7, 15, 8, 0, 0));
+    EXPECT_EQ(info.DateTimeAt(0), 0);
+    EXPECT_EQ(info.DateTimeAt(static_cast<int64_t>(data->WorkData.size()) - 5), 0);  // too short
+}
+
+TEST_F(WalkTest, DateTimeWithoutOriginal)
+{
+    ExifBuilder b;
+    b.Ascii(0, 0x0132, "0000:00:00 00:00:00");
+    auto data = Read(b);
+    EXPECT_EQ(data->ExifInfo->DateTimeOriginalPos, 0);
+    EXPECT_NE(data->ExifInfo->DateTimePos, 0);
+    EXPECT_EQ(data->ExifInfo->DateTimeAt(data->ExifInfo->DateTimePos), 0);
+}
+
+TEST_F(WalkTest, InlineAndOutOfLineValues)
+{
+    ExifBuilder b;
+    b.Short(0, 0x0102, {8, 8});     // 4 bytes: inline
+    b.Short(0, 0x0115, {3, 3, 3});  // 6 bytes: at offset + 9
+    auto data = Read(b);
+    const TImageInfo& info = *data->ExifInfo;
+    ASSERT_EQ(info.TagList.size(), 2u);
+    EXPECT_EQ(info.TagList[0].ValuePos, ExifBuilder::Position(b.EntryOffset(0, 0) + 8));
+    EXPECT_EQ(info.TagList[0].ValueText, "8, 8");
+    EXPECT_EQ(info.TagList[1].ValuePos, ExifBuilder::Position(b.ValueOffset(0, 1)));
+    EXPECT_NE(b.ValueOffset(0, 1), b.EntryOffset(0, 1) + 8);
+    EXPECT_EQ(info.TagList[1].ValueText, "3, 3, 3");
+    EXPECT_EQ(info.TagList[1].ByteCount, 6);
+    EXPECT_EQ(info.TagList[1].FieldType, 3);
+}
+
+TEST_F(WalkTest, ExifDirectoryEntriesComeBeforeThePointer)
+{
+    auto data = Read(CameraBlock(false));
+    const TImageInfo& info = *data->ExifInfo;
+    EXPECT_LT(info.IndexOfTag("DateTimeOriginal"), info.IndexOfTag("ExifOffset"));
+    EXPECT_LT(info.IndexOfTag("InteroperabilityIndex"), info.IndexOfTag("InteroperabilityOffset"));
+    EXPECT_LT(info.IndexOfTag("Make"), info.IndexOfTag("DateTimeOriginal"));
+    // The listing has one line per entry in walking order, pointers before their targets.
+    EXPECT_EQ(info.ListingText.find("\r\nMake = Canon"), 0u);
+    EXPECT_LT(info.ListingText.find("Exif Offset"), info.ListingText.find("Date Time Original"));
+}
+
+TEST_F(WalkTest, ExifOffsetPointingBackIsWalkedOnce)
+{
+    ExifBuilder b;
+    b.Ascii(0, 0x010F, "Canon");
+    b.Pointer(0, 0x8769, 0);
+    auto data = Read(b);
+    EXPECT_EQ(data->ExifInfo->TagList.size(), 2u);
+    EXPECT_EQ(VisitedDirs(), "[9:17]");
+}
+
+TEST_F(WalkTest, TwoPointersToOneDirectoryAndMutualLoops)
+{
+    ExifBuilder b;
+    const int a = b.AddIfd(), c = b.AddIfd();
+    b.Pointer(0, 0x8769, a);
+    b.Pointer(0, 0xA005, a);
+    b.Ascii(a, 0x0001, "R98");
+    b.Pointer(a, 0x8769, c);
+    b.Pointer(c, 0x8769, a);
+    auto data = Read(b);
+    const auto& list = data->ExifInfo->TagList;
+    EXPECT_EQ(std::count_if(list.begin(), list.end(), [](const TTagEntry& t) { return t.TagNo == 0x0001; }), 1);
+    EXPECT_EQ(data->ErrorText, "<none>");
+}
+
+TEST_F(WalkTest, IllegallySizedDirectoryIsSkipped)
+{
+    ExifBuilder b;
+    const int exif = b.AddIfd();
+    b.Ascii(0, 0x010F, "Canon");
+    b.Pointer(0, 0x8769, exif);
+    b.Short(exif, 0xA002, {1600});
+    b.SetEntryCount(exif, 2000);
+    auto data = Read(b);
+    EXPECT_EQ(data->ErrorText, "<none>");  // the read itself succeeds
+    EXPECT_EQ(data->ExifInfo->Width, 0);
+    EXPECT_EQ(data->ExifInfo->IndexOfTag("ExifImageWidth"), -1);
+    EXPECT_EQ(data->ExifInfo->CameraMake, "Canon");
+}
+
+TEST_F(WalkTest, IllegallySizedDirectoryReportsItsText)
+{
+    ExifBuilder b;
+    b.Ascii(0, 0x010F, "Canon");
+    b.SetEntryCount(0, 2000);
+    TimgData data;
+    data.WorkData = b.Block();
+    data.ErrorText = "";
+    data.ReadExifBlock();
+    EXPECT_EQ(data.ErrorText, "Illegally sized directory");
+    EXPECT_TRUE(data.ExifInfo->TagList.empty());
+}
+
+TEST_F(WalkTest, SubDirectoryFailuresAreSwallowed)
+{
+    ExifBuilder b;
+    const int exif = b.AddIfd();
+    b.Pointer(0, 0x8769, exif);
+    b.RawEntry(0, 0x8825, 4, 1, 0x7FFFFFF0);  // GPS directory far outside
+    b.Ascii(0, 0x010F, "Canon");
+    b.Short(exif, 0xA002, {1600});
+    b.Short(exif, 0x9209, {1, 0});  // RenderFlash cannot convert "1, 0": ends this directory
+    b.Short(exif, 0xA003, {1200});
+    auto data = Read(b);
+    EXPECT_EQ(data->ExifInfo->Width, 1600);
+    EXPECT_EQ(data->ExifInfo->Height, 0);
+    EXPECT_EQ(data->ExifInfo->CameraMake, "Canon");
+    EXPECT_EQ(data->ErrorText, "<none>");
+}
+
+TEST_F(WalkTest, ValuesPartlyOrWhollyOutsideTheBlock)
+{
+    ExifBuilder b;
+    b.Ascii(0, 0x010F, "Canon");
+    const uint32_t end = static_cast<uint32_t>(b.Tiff().size());
+    ExifBuilder c;
+    c.Ascii(0, 0x010F, "Canon");
+    c.RawEntry(0, 0x0131, 2, 100, end - 30);      // Software: runs past the end
+    c.RawEntry(0, 0x013B, 2, 10, 0x7FFFFFFF);     // Artist: wholly outside
+    c.RawEntry(0, 0x010E, 2, 0xFFFFFFFF, 8);      // negative count: empty value
+    c.RawEntry(0, 0x0110, 99, 1000, 8);           // unknown field type: skipped
+    auto data = Read(c);
+    const TImageInfo& info = *data->ExifInfo;
+    const auto sw = info.TagEntryByName("Software");
+    EXPECT_GT(sw.ByteCount, 0);
+    EXPECT_LT(sw.ByteCount, 100);
+    EXPECT_EQ(info.TagEntryByName("Artist").ByteCount, 0);
+    EXPECT_EQ(info.TagEntryByName("Artist").TagNo, 0x013B);
+    EXPECT_EQ(info.TagEntryByName("ImageDescription").RawBytes, "");
+    EXPECT_EQ(info.IndexOfTag("Model"), -1);
+}
+
+TEST_F(WalkTest, ReadsOutsideTheDataFailTheFirstDirectory)
+{
+    // The directory claims two entries but the block ends inside the second.
+    ExifBuilder b;
+    b.Ascii(0, 0x010F, "Canon");
+    std::string block = b.Block();
+    for (size_t cut = 10; cut < block.size(); ++cut) {
+        TimgData data;
+        data.WorkData = block.substr(0, cut);
+        data.ErrorText = "Not an EXIF file";
+        try {
+            data.ReadExifBlock();
+        } catch (...) {
+        }
+        SUCCEED();
+    }
+}
+
+TEST_F(WalkTest, UserComment)
+{
+    ExifBuilder b;
+    b.Undefined(0, 0x9286, std::string("ASCII\0\0\0hello\0", 14));
+    auto data = Read(b);
+    const TImageInfo& info = *data->ExifInfo;
+    EXPECT_EQ(info.UserCommentText, "hello");
+    EXPECT_EQ(info.TagText("UserComment"), "hello");
+    EXPECT_EQ(info.UserCommentLength, 5);
+    EXPECT_EQ(info.UserCommentPos, ExifBuilder::Position(b.ValueOffset(0, 0)));
+}
+
+TEST_F(WalkTest, UnknownTagsAreListedButNotStored)
+{
+    ExifBuilder b;
+    b.Short(0, 0x7777, {5});
+    b.Short(0, 0x0112, {2});
+    auto data = Read(b);
+    EXPECT_EQ(data->ExifInfo->ListingText, "\r\nUnknown = 5\r\nOrientation = ");
+    ASSERT_EQ(data->ExifInfo->TagList.size(), 1u);
+}
+
+TEST_F(WalkTest, ParseModeTwoBuildsTheListingOnly)
+{
+    TimgData data(2);
+    ASSERT_TRUE(data.ReadMetadataFromMemory("t.jpg", MakeJpeg({CameraBlock(false).App1()})));
+    EXPECT_TRUE(data.ExifInfo->TagList.empty());
+    EXPECT_NE(data.ExifInfo->ListingText.find("Make = Canon"), std::string::npos);
+    EXPECT_EQ(data.ExifInfo->Width, 1600);
+}
+
+TEST_F(WalkTest, LaterDuplicatesOverwriteAndAppend)
+{
+    ExifBuilder b;
+    b.Ascii(0, 0x010F, "First");
+    b.Ascii(0, 0x010F, "Second");
+    auto data = Read(b);
+    EXPECT_EQ(data->ExifInfo->CameraMake, "Second");
+    EXPECT_EQ(data->ExifInfo->TagList.size(), 2u);
+    EXPECT_EQ(data->ExifInfo->TagText("Make"), "First");
+}
+
+TEST_F(WalkTest, LongTextsAreCut)
+{
+    ExifBuilder b;
+    b.Ascii(0, 0x010F, std::string(40, 'M'));
+    b.Ascii(0, 0x0110, std::string(45, 'm'));
+    b.Ascii(0, 0x0132, "2005:07:14 12:30:45 and more");
+    b.Undefined(0, 0x9000, "02200000");
+    auto data = Read(b);
+    const TImageInfo& info = *data->ExifInfo;
+    EXPECT_EQ(info.CameraMake, std::string(32, 'M'));
+    EXPECT_EQ(info.CameraModel, std::string(40, 'm'));
+    EXPECT_EQ(info.DateTimeText, "2005:07:14 12:30:45 ");
+    EXPECT_EQ(info.ExifVersionText, "022000");
+}
+
+TEST_F(WalkTest, WidthFromExifImageWidthAlone)
+{
+    ExifBuilder b;
+    const int exif = b.AddIfd();
+    b.Pointer(0, 0x8769, exif);
+    b.Short(exif, 0xA002, {1600});
+    auto data = Read(b);
+    EXPECT_EQ(data->ExifInfo->Width, 1600);
+    EXPECT_EQ(data->ExifInfo->WidthPos, ExifBuilder::Position(b.EntryOffset(exif, 0) + 8));
+}
+
+// A chain of thousands of directories, each pointing to the next, neither overflows
+// the stack nor takes long: deep nesting is cut off like a failing sub-directory.
+TEST_F(WalkTest, LongChainsOfDirectories)
+{
+    ExifBuilder b;
+    int previous = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const int next = b.AddIfd();
+        b.Pointer(previous, 0x8769, next);
+        previous = next;
+    }
+    b.Ascii(0, 0x010F, "Canon");
+    const std::string tiff = b.Tiff();
+    TimgData data;
+    ASSERT_TRUE(data.ReadMetadataFromMemory("t.tif", tiff));
+    EXPECT_EQ(data.ExifInfo->CameraMake, "Canon");
+}
+
+TEST_F(WalkTest, ManyEntriesCopyingTheWholeBlockStayBounded)
+{
+    ExifBuilder b;
+    for (int i = 0; i < 5000; ++i)
+        b.RawEntry(0, 0x927C - 1, 7, 250000, 0);  // unknown tag, value = the whole file
+    std::string tiff = b.Tiff() + std::string(250000, 'x');
+    TimgData data;
+    data.ReadMetadataFromMemory("t.tif", tiff);  // finishes; the outcome is not the point
+    SUCCEED();
+}
+
+TEST(VisitedDirsTest, EachThreadHasItsOwn)
+{
+    VisitedDirs() = "[9:17]";
+    std::string seen;
+    std::thread([&seen] { seen = VisitedDirs(); }).join();
+    EXPECT_EQ(seen, "");
+    TImageInfo info(nullptr, 255);
+    EXPECT_EQ(VisitedDirs(), "");
+}
+
+}  // namespace
+}  // namespace morvik

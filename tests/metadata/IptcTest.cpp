@@ -1,0 +1,315 @@
+#include "iptc/IPTCdata.h"
+
+#include "exif/ImgData.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace morvik {
+namespace {
+
+std::string Dataset(int record, int dataset, const std::string& value)
+{
+    std::string d = {'\x1C', static_cast<char>(record), static_cast<char>(dataset),
+                     static_cast<char>(value.size() >> 8), static_cast<char>(value.size() & 0xFF)};
+    return d + value;
+}
+
+// An APP13 section's bytes: length field, signature, one 8BIM IPTC resource with the datasets.
+std::string App13(const std::string& datasets)
+{
+    std::string body = std::string("Photoshop 3.0", 13) + '\0' + "8BIM" + std::string("\x04\x04\0\0", 4);
+    const size_t n = datasets.size();
+    body += std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                        static_cast<char>(n)};
+    body += datasets;
+    const size_t len = body.size() + 2;
+    return std::string{static_cast<char>(len >> 8), static_cast<char>(len & 0xFF)} + body;
+}
+
+std::vector<std::string> Names(const TIPTCdata& r)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < r.Count(); ++i)
+        names.push_back(r.EntryAt(i).TagName);
+    return names;
+}
+
+TEST(IptcTable, HasTheKnownDatasetsInOrder)
+{
+    const auto table = IptcDatasetTable();
+    ASSERT_EQ(table.size(), 49u);
+    EXPECT_STREQ(table[0].Name, "SKIP");
+    EXPECT_STREQ(table[48].Name, "Subfile");
+    EXPECT_EQ(table[48].RecordNo, 8);
+    EXPECT_EQ(TIPTCdata::DefinitionIndex("keywords"), 11);
+    EXPECT_EQ(TIPTCdata::DefinitionIndex("IMAGECAPTION"), 43);
+    EXPECT_EQ(TIPTCdata::DefinitionIndex("Custom_240"), -1);
+    EXPECT_TRUE(IsIptcListDataset(20));
+    EXPECT_TRUE(IsIptcListDataset(25));
+    EXPECT_FALSE(IsIptcListDataset(5));
+}
+
+TEST(IptcParse, DropsTheRecordVersionAndKeepsTheObjectName)
+{
+    // The example block: signature, NUL, resource header, record version, object name.
+    std::string block = std::string("Photoshop 3.0", 13) + '\0' +
+                        std::string("\x38\x42\x49\x4D\x04\x04\x00\x00\x00\x00\x00\x0F", 12) +
+                        std::string("\x1C\x02\x00\x00\x02\x00\x02\x1C\x02\x05\x00\x03", 12) + "abc";
+    TIPTCdata r(nullptr);
+    r.ParseResource(block);
+    ASSERT_EQ(r.Count(), 1);
+    const TTagEntry e = r.EntryAt(0);
+    EXPECT_EQ(e.TagName, "ObjectName");
+    EXPECT_EQ(e.DisplayName, "Object name");
+    EXPECT_EQ(e.ValueText, "abc");
+    EXPECT_EQ(e.RecordNo, 2);
+    EXPECT_EQ(e.TagNo, 5);
+    EXPECT_EQ(e.ByteCount, 64);
+    EXPECT_TRUE(r.HasDatasets());
+}
+
+TEST(IptcParse, GathersKeywordsIntoOneCommaList)
+{
+    struct Case {
+        std::vector<std::string> keywords;
+        std::string expected;
+    } cases[] = {
+        {{"sea", "sky"}, "sea,sky"},
+        {{"sea", "sky", "Sea"}, "sea,sky"},
+        {{"blue sea"}, "blue,sea"},
+        {{"sea", "SKY", "sky"}, "sea,SKY"},
+        {{"\xCC\xEE\xF0\xE5", "\xEC\xEE\xF0\xE5"}, "\xCC\xEE\xF0\xE5"},  // Море, море in Windows-1251
+        {{"\"a, b\""}, "\"a, b\""},
+    };
+    for (const auto& c : cases) {
+        std::string datasets;
+        for (const auto& k : c.keywords)
+            datasets += Dataset(2, 25, k);
+        TIPTCdata r(nullptr);
+        r.ParseResource(App13(datasets));
+        ASSERT_EQ(r.Count(), 1) << c.expected;
+        EXPECT_EQ(r.GetValue("Keywords", "?"), c.expected);
+    }
+}
+
+TEST(IptcParse, NamesUnknownDatasetsAndDropsOtherRecords)
+{
+    TIPTCdata r(nullptr);
+    r.ParseResource(App13(Dataset(2, 240, "x") + Dataset(3, 5, "no") + Dataset(8, 0, "v") + Dataset(8, 10, "ab") +
+                          Dataset(8, 25, "dropped") + Dataset(2, 20, "cat")));
+    EXPECT_EQ(Names(r), (std::vector<std::string>{"Custom_240", "Subfile", "SuppCategory"}));
+    const TTagEntry custom = r.EntryAt(0);
+    EXPECT_EQ(custom.DisplayName, "Custom_240");
+    EXPECT_EQ(custom.ByteCount, 64);
+    EXPECT_EQ(custom.RecordNo, 2);
+    EXPECT_EQ(custom.TagNo, 240);
+    EXPECT_EQ(r.EntryAt(1).RecordNo, 8);
+}
+
+TEST(IptcParse, RepeatedPlainDatasetsGiveOneEntryEach)
+{
+    TIPTCdata r(nullptr);
+    r.ParseResource(App13(Dataset(2, 90, "Moscow") + Dataset(2, 90, "Paris")));
+    EXPECT_EQ(r.Count(), 2);
+    EXPECT_EQ(r.GetValue("city", ""), "Moscow");
+    EXPECT_EQ(r.IndexOfName("CITY"), 0);
+}
+
+TEST(IptcParse, ToleratesOddAndTruncatedBlocks)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> names;
+        std::string firstValue;
+    } cases[] = {
+        {"empty", "", {}, ""},
+        {"no marker", App13(""), {}, ""},
+        {"length runs past the end", App13(Dataset(2, 5, "abcdef")).substr(0, App13("").size() + 7),
+         {"ObjectName"}, "ab"},
+        {"partial dataset of three bytes", App13(Dataset(2, 5, "abc") + std::string("\x1C\x02\x5A\x00", 4)), {"ObjectName"}, "abc"},
+        {"no signature: scan from position 13",
+         std::string(12, 'z') + Dataset(2, 5, "abc"), {"ObjectName"}, "abc"},
+        {"marker before position 13 is ignored", Dataset(2, 5, "abc"), {}, ""},
+        {"marker 1C 01 is skipped", App13(std::string("\x1C\x01", 2) + Dataset(2, 90, "x")), {"City"}, "x"},
+        {"only a signature", "Photoshop 3.0", {}, ""},
+        {"huge declared length", App13(std::string("\x1C\x02\x05\xFF\xFF", 5) + "abc"), {"ObjectName"}, "abc"},
+    };
+    for (const auto& c : cases) {
+        TIPTCdata r(nullptr);
+        r.ParseResource(c.bytes);
+        EXPECT_EQ(Names(r), c.names) << c.what;
+        if (!c.names.empty()) {
+            EXPECT_EQ(r.EntryAt(0).ValueText, c.firstValue) << c.what;
+        }
+    }
+}
+
+TEST(IptcParse, ClearsWhatAnEarlierParseLeft)
+{
+    TIPTCdata r(nullptr);
+    r.ParseResource(App13(Dataset(2, 90, "a") + Dataset(2, 95, "b")));
+    const int capacity = r.Capacity();
+    r.ParseResource(App13(Dataset(2, 5, "c")));
+    EXPECT_EQ(Names(r), std::vector<std::string>{"ObjectName"});
+    EXPECT_EQ(r.Capacity(), capacity);
+    r.Clear();
+    EXPECT_EQ(r.Count(), 0);
+    EXPECT_FALSE(r.HasDatasets());
+    EXPECT_EQ(r.Capacity(), capacity);
+}
+
+TEST(IptcEntries, SetMergeStoreAndDelete)
+{
+    TIPTCdata r(nullptr);
+    EXPECT_EQ(r.SetValue("ObjectName", "first"), 0);
+    EXPECT_EQ(r.SetValue("objectname", ""), 0);
+    EXPECT_EQ(r.GetValue("OBJECTNAME", "-"), "first");
+    EXPECT_EQ(r.SetValue("objectname", "second"), 0);
+    EXPECT_EQ(r.GetValue("ObjectName", "-"), "second");
+    EXPECT_EQ(r.SetValue("NoSuchName", "x"), -1);
+    EXPECT_EQ(r.Count(), 1);
+    EXPECT_EQ(r.GetValue("NoSuchName", "default"), "default");
+
+    EXPECT_EQ(r.StoreValue("Keywords", "a b"), 1);
+    EXPECT_EQ(r.StoreValue("keywords", "B,c"), 1);
+    EXPECT_EQ(r.GetValue("Keywords", ""), "a,b,c");
+    EXPECT_EQ(r.StoreValue("City", "x"), 2);
+    EXPECT_EQ(r.StoreValue("City", "y"), 2);
+    EXPECT_EQ(r.GetValue("City", ""), "y");
+    EXPECT_EQ(r.StoreValue("Custom_1", "y"), -1);
+    EXPECT_EQ(r.MergeValue("SuppCategory", ""), 3);
+    EXPECT_EQ(r.GetValue("SuppCategory", "-"), "");
+
+    r.DeleteByName("objectname");
+    EXPECT_EQ(Names(r), (std::vector<std::string>{"Keywords", "City", "SuppCategory"}));
+    r.DeleteByName("nothing");
+    EXPECT_EQ(r.Count(), 3);
+    EXPECT_EQ(r.EntryAt(3).TagNo, 0);
+    EXPECT_EQ(r.EntryAt(-1).TagNo, 0);
+}
+
+TEST(IptcEntries, AppendGrowsByTwentyFive)
+{
+    TIPTCdata r(nullptr);
+    TTagEntry e;
+    e.TagNo = 90;
+    e.TagName = "City";
+    EXPECT_EQ(r.Capacity(), 0);
+    EXPECT_EQ(r.AppendEntry(TTagEntry{}), -1);  // dataset number 0 is never stored
+    EXPECT_EQ(r.Capacity(), 0);
+    EXPECT_EQ(r.AppendEntry(e), 0);
+    EXPECT_EQ(r.Capacity(), 25);
+    for (int i = 1; i < 24; ++i)
+        r.AppendEntry(e);
+    EXPECT_EQ(r.Capacity(), 25);
+    EXPECT_EQ(r.AppendEntry(e), 24);  // the 25th
+    EXPECT_EQ(r.Capacity(), 50);
+    EXPECT_EQ(r.AppendEntry(TTagEntry{}), 24);
+    r.SetCount(1000);
+    EXPECT_EQ(r.Count(), 50);
+    r.SetCount(-3);
+    EXPECT_EQ(r.Count(), 0);
+}
+
+TEST(IptcVirtualSlots, GoThroughTheReplaceableOperations)
+{
+    // A derived reader that renames every lookup: StoreValue and MergeValue must reach it.
+    struct Aliased : TIPTCdata {
+        using TIPTCdata::TIPTCdata;
+        mutable int lookups = 0;
+        int IndexOfName(const std::string& name) const override
+        {
+            ++lookups;
+            return TIPTCdata::IndexOfName(name == "Tags" ? "Keywords" : name);
+        }
+    } r(nullptr);
+    r.StoreValue("Keywords", "a");
+    r.MergeValue("Tags", "b");
+    EXPECT_EQ(r.GetValue("Tags", ""), "a,b");
+    EXPECT_GE(r.lookups, 3);
+}
+
+TEST(CommaList, ReadsAndWritesItems)
+{
+    struct Case {
+        std::string text;
+        std::vector<std::string> items;
+    } reads[] = {
+        {"", {}},
+        {"a,b", {"a", "b"}},
+        {"  a , b  ", {"a", "b"}},
+        {"a b\tc", {"a", "b", "c"}},
+        {"\"a b\",c", {"a b", "c"}},
+        {"\"say \"\"hi\"\"\"", {"say \"hi\""}},
+        {"a,", {"a", ""}},
+        {"a, ", {"a"}},
+        {"\"\"", {""}},
+        {"\"open", {"open"}},
+        {"\"a\"b", {"a", "b"}},
+        {",,a", {"", "", "a"}},
+    };
+    for (const auto& c : reads)
+        EXPECT_EQ(ReadCommaList(c.text), c.items) << c.text;
+
+    struct Write {
+        std::vector<std::string> items;
+        std::string text;
+    } writes[] = {
+        {{}, ""},
+        {{""}, "\"\""},
+        {{"a", "b"}, "a,b"},
+        {{"a b", "c,d", "e\"f", std::string("g\x01", 2)}, "\"a b\",\"c,d\",\"e\"\"f\",\"g\x01\""},
+        {{"a", ""}, "a,"},
+    };
+    for (const auto& w : writes) {
+        EXPECT_EQ(WriteCommaList(w.items), w.text);
+        EXPECT_EQ(ReadCommaList(w.text), w.items) << w.text;
+    }
+}
+
+TEST(CommaList, MergeAddsOnlyNewItemsTrimmed)
+{
+    EXPECT_EQ(TIPTCdata::MergeList("", "sea"), "sea");
+    EXPECT_EQ(TIPTCdata::MergeList("sea", "SEA,sky"), "sea,sky");
+    EXPECT_EQ(TIPTCdata::MergeList("sea", "\" sky \""), "sea,sky");
+    EXPECT_EQ(TIPTCdata::MergeList("sea", "sky,sky"), "sea,sky");
+    EXPECT_EQ(TIPTCdata::MergeList("", "\"\""), "\"\"");
+    EXPECT_EQ(TIPTCdata::MergeList("", ""), "");
+    EXPECT_EQ(TIPTCdata::MergeList("\"old one\"", "new"), "\"old one\",new");
+}
+
+TEST(IptcReadFromFile, ReadsThroughTheOwnerAndSurvivesItsOwnReader)
+{
+    test::TempDir dir;
+    const std::string app13 = App13(Dataset(2, 5, "title") + Dataset(2, 25, "a") + Dataset(2, 25, "b"));
+    std::string file = std::string("\xFF\xD8\xFF\xED", 4) + app13 + std::string("\xFF\xD9", 2);
+    const auto path = dir / "photo.jpg";
+    test::WriteFile(path, file);
+
+    TimgData owner;
+    TIPTCdata separate(&owner);
+    EXPECT_TRUE(separate.ReadFromFile(path.string()));
+    EXPECT_EQ(Names(separate), (std::vector<std::string>{"ObjectName", "Keywords"}));
+    EXPECT_EQ(separate.GetValue("Keywords", ""), "a,b");
+    ASSERT_NE(owner.IptcSection, nullptr);
+
+    // The owner's own reader: the owner's read would free it, so it must not be used.
+    ASSERT_NE(owner.IptcInfo, nullptr);
+    TIPTCdata* own = owner.IptcInfo.get();
+    EXPECT_TRUE(own->ReadFromFile(path.string()));
+    EXPECT_EQ(owner.IptcInfo.get(), own);
+    EXPECT_EQ(own->GetValue("ObjectName", ""), "title");
+
+    EXPECT_FALSE(separate.ReadFromFile((dir / "missing.jpg").string()));
+    EXPECT_EQ(separate.Count(), 0);
+    TIPTCdata orphan(nullptr);
+    EXPECT_FALSE(orphan.ReadFromFile(path.string()));
+}
+
+}  // namespace
+}  // namespace morvik

@@ -1,0 +1,275 @@
+#include "stamping/Jpeg.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+using namespace morvik;
+using morvik::test::TempDir;
+
+namespace {
+
+// A picture with gentle gradients (one step a pixel), which JPEG keeps close.
+Picture Gradient(int w, int h)
+{
+    Picture p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.SetPixel(x, y, RgbColor(uint8_t(std::min(x, 255)), uint8_t(std::min(y, 255)), 128));
+    return p;
+}
+
+double MeanDifference(const Picture& a, const Picture& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int i = 0; i < a.Width() * 3; ++i)
+            sum += std::abs(int(a.Row(y)[i]) - int(b.Row(y)[i]));
+    return sum / (double(a.Width()) * a.Height() * 3);
+}
+
+// Encodes a stream in a colour space our encoder never writes (grey, CMYK) with libjpeg.
+std::string EncodeRaw(int w, int h, int components, J_COLOR_SPACE space, uint8_t value)
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr err{};
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(w);
+    info.image_height = JDIMENSION(h);
+    info.input_components = components;
+    info.in_color_space = space;
+    jpeg_set_defaults(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row(size_t(w * components), value);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&info, &r, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::string out(reinterpret_cast<char*>(buffer), size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return out;
+}
+
+// Overwrites the height and width of the stream's SOF0 header.
+std::string WithClaimedSize(std::string jpeg, int width, int height)
+{
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (uint8_t(jpeg[i]) == 0xFF && uint8_t(jpeg[i + 1]) == 0xC0) {
+            jpeg[i + 5] = char(height >> 8);
+            jpeg[i + 6] = char(height & 0xFF);
+            jpeg[i + 7] = char(width >> 8);
+            jpeg[i + 8] = char(width & 0xFF);
+            return jpeg;
+        }
+    ADD_FAILURE() << "no SOF0 marker";
+    return jpeg;
+}
+
+template <class F>
+std::string MessageOf(F&& f)
+{
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "<no exception>";
+}
+
+}  // namespace
+
+TEST(Jpeg, RoundTripKeepsSizeAndColours)
+{
+    const std::pair<int, int> sizes[] = {{1, 1}, {17, 9}, {8, 8}, {640, 480}, {3, 1000}};
+    for (auto [w, h] : sizes) {
+        const Picture source = Gradient(w, h);
+        const std::string stream = EncodeJpeg(source, 95);
+        ASSERT_GT(stream.size(), 4u);
+        EXPECT_EQ(uint8_t(stream[0]), 0xFF);
+        EXPECT_EQ(uint8_t(stream[1]), 0xD8);
+        JpegDecoder decoder = JpegDecoder::FromMemory(stream);
+        EXPECT_EQ(decoder.Width(), w);
+        EXPECT_EQ(decoder.Height(), h);
+        const Picture back = decoder.Decode();
+        ASSERT_EQ(back.Width(), w);
+        ASSERT_EQ(back.Height(), h);
+        EXPECT_LE(MeanDifference(source, back), 4.0) << w << "x" << h;
+    }
+}
+
+TEST(Jpeg, QualityIsClampedAndZeroActsAsOne)
+{
+    const Picture p = Gradient(64, 48);
+    EXPECT_EQ(EncodeJpeg(p, 0), EncodeJpeg(p, 1));
+    EXPECT_EQ(EncodeJpeg(p, -7), EncodeJpeg(p, 1));
+    EXPECT_EQ(EncodeJpeg(p, 250), EncodeJpeg(p, 100));
+    EXPECT_LT(EncodeJpeg(p, 1).size(), EncodeJpeg(p, 100).size());
+}
+
+TEST(Jpeg, EncoderWritesBaselineSequentialColour)
+{
+    const std::string s = EncodeJpeg(Gradient(16, 16), 70);
+    bool sof0 = false;
+    for (size_t i = 2; i + 9 < s.size(); ++i)
+        if (uint8_t(s[i]) == 0xFF && uint8_t(s[i + 1]) == 0xC0) {
+            sof0 = true;
+            EXPECT_EQ(uint8_t(s[i + 9]), 3) << "three components";
+            break;
+        }
+    EXPECT_TRUE(sof0);
+    EXPECT_EQ(s.find("\xFF\xC2"), std::string::npos) << "not progressive";
+    EXPECT_EQ(s.find("Exif"), std::string::npos);
+}
+
+TEST(Jpeg, GreySourceBecomesGreyRgb)
+{
+    const Picture p = DecodeJpeg(EncodeRaw(24, 16, 1, JCS_GRAYSCALE, 100));
+    ASSERT_EQ(p.Width(), 24);
+    for (int y = 0; y < p.Height(); ++y)
+        for (int x = 0; x < p.Width(); ++x) {
+            const TColor c = p.Pixel(x, y);
+            EXPECT_EQ(ColorRed(c), ColorGreen(c));
+            EXPECT_EQ(ColorGreen(c), ColorBlue(c));
+            EXPECT_NEAR(ColorRed(c), 100, 2);
+        }
+}
+
+TEST(Jpeg, CmykSourceIsRefusedWithTheLibrarysError)
+{
+    const std::string cmyk = EncodeRaw(16, 16, 4, JCS_CMYK, 40);
+    JpegDecoder decoder = JpegDecoder::FromMemory(cmyk);  // its header is fine
+    EXPECT_EQ(decoder.Width(), 16);
+    try {
+        decoder.Decode();
+        FAIL() << "CMYK decoded";
+    } catch (const EJPEG& e) {
+        EXPECT_EQ(std::string(e.what()), "JPEG error #" + std::to_string(e.Code()));
+        EXPECT_EQ(e.Code(), JERR_CONVERSION_NOTIMPL);
+    }
+}
+
+TEST(Jpeg, BrokenDataGivesJpegErrorNotAnExit)
+{
+    const std::string good = EncodeJpeg(Gradient(64, 64), 80);
+    const std::string broken[] = {
+        "",
+        "hello, not a picture",
+        good.substr(0, 2),
+        good.substr(0, 40),                      // cut inside the tables
+        std::string("\xFF\xD8\xFF\xD9", 4),       // start and end, no image
+        std::string(1000, '\xFF'),
+    };
+    for (const auto& bytes : broken) {
+        const std::string message = MessageOf([&] { DecodeJpeg(bytes); });
+        EXPECT_EQ(message.rfind("JPEG error #", 0), 0u) << message << " for " << bytes.size() << " bytes";
+    }
+    EXPECT_THROW(DecodeJpeg("garbage"), EJPEG);
+}
+
+TEST(Jpeg, DataCutShortStillDecodesLikeTheLibraryDoes)
+{
+    // A stream cut inside its picture data is only a warning: the rest comes out grey.
+    const std::string good = EncodeJpeg(Gradient(128, 128), 90);
+    const Picture p = DecodeJpeg(good.substr(0, good.size() / 2));
+    EXPECT_EQ(p.Width(), 128);
+    EXPECT_EQ(p.Height(), 128);
+}
+
+TEST(Jpeg, HugeHeaderIsRefusedBeforeAllocating)
+{
+    const std::string small = EncodeJpeg(Gradient(16, 16), 50);
+    for (auto [w, h] : {std::pair{65000, 65000}, {65500, 4200}, {30000, 20000}}) {
+        JpegDecoder decoder = JpegDecoder::FromMemory(WithClaimedSize(small, w, h));
+        EXPECT_EQ(decoder.Width(), w);
+        EXPECT_EQ(decoder.Height(), h);
+        try {
+            decoder.Decode();
+            FAIL() << "decoded " << w << "x" << h;
+        } catch (const EPictureTooLarge& e) {
+            EXPECT_NE(std::string(e.what()).find(std::to_string(w) + " на " + std::to_string(h)), std::string::npos)
+                << e.what();
+        }
+    }
+    // Beyond 65500 a side the library itself refuses the header.
+    EXPECT_THROW(JpegDecoder::FromMemory(WithClaimedSize(small, 65535, 65535)), EJPEG);
+    // A header that claims a modest size over too little data decodes to grey, no crash.
+    const Picture p = DecodeJpeg(WithClaimedSize(small, 2000, 1500));
+    EXPECT_EQ(p.Width(), 2000);
+}
+
+TEST(Jpeg, FileErrorsCarryTheRuntimesMessages)
+{
+    TempDir dir;
+    const std::string missing = (dir / "none.jpg").string();
+    EXPECT_EQ(MessageOf([&] { DecodeJpegFile(missing); }),
+              "Cannot open file \"" + missing + "\". No such file or directory");
+    EXPECT_THROW(DecodeJpegFile(missing), EInOutError);
+    EXPECT_EQ(MessageOf([&] { DecodeJpegFile(dir.path().string()); }),
+              "Cannot open file \"" + dir.path().string() + "\". Is a directory");
+
+    const std::string unwritable = (dir / "no-such-folder" / "out.jpg").string();
+    EXPECT_EQ(MessageOf([&] { SaveJpegFile(Gradient(8, 8), 70, unwritable); }),
+              "Cannot create file \"" + unwritable + "\". No such file or directory");
+
+    const std::string notJpeg = (dir / "text.jpg").string();
+    morvik::test::WriteFile(notJpeg, "just text");
+    EXPECT_EQ(MessageOf([&] { DecodeJpegFile(notJpeg); }).rfind("JPEG error #", 0), 0u);
+}
+
+TEST(Jpeg, SaveReplacesWholeAndLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    const std::string path = (dir / "out.jpg").string();
+    morvik::test::WriteFile(path, std::string(100000, 'x'));
+    const Picture p = Gradient(40, 30);
+    SaveJpegFile(p, 70, path);
+    EXPECT_EQ(morvik::test::ReadFile(path), EncodeJpeg(p, 70));
+    const Picture back = DecodeJpegFile(path);
+    EXPECT_EQ(back.Width(), 40);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 1);
+
+    // A target that is a folder cannot be replaced; the folder stays.
+    const auto folder = dir / "folder.jpg";
+    std::filesystem::create_directory(folder);
+    EXPECT_EQ(MessageOf([&] { SaveJpegFile(p, 70, folder.string()); }).rfind("Cannot create file \"" + folder.string() + "\". ", 0), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST(Jpeg, EmptyPictureGivesTheEncodersError)
+{
+    EXPECT_THROW(EncodeJpeg(Picture(), 70), EJPEG);
+}
+
+TEST(Jpeg, DecodesCameraSamples)
+{
+    MORVIK_REQUIRE_CAMERA_SAMPLES();
+    const auto dir = morvik::test::CameraSamplesDir();
+    int decoded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".jpg")
+            continue;
+        JpegDecoder decoder = JpegDecoder::FromFile(entry.path().string());
+        const Picture p = decoder.Decode();
+        EXPECT_EQ(p.Width(), decoder.Width()) << entry.path();
+        EXPECT_GT(p.Height(), 0) << entry.path();
+        ++decoded;
+    }
+    EXPECT_GT(decoded, 0);
+}

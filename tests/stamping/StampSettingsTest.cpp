@@ -1,0 +1,248 @@
+#include "platform/Exceptions.h"
+#include "platform/FormatSettings.h"
+#include "stamping/StampSettings.h"
+#include "stamping/TimeCorrection.h"
+
+#include <gtest/gtest.h>
+
+using namespace morvik;
+
+namespace {
+
+TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return TryEncodeDateTime(y, mo, d, h, mi, s).value();
+}
+
+class StampSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_ = FormatSettings();
+        FormatSettings() = TFormatSettings::Russian();
+    }
+    void TearDown() override { FormatSettings() = saved_; }
+    TFormatSettings saved_;
+};
+
+}  // namespace
+
+TEST_F(StampSettingsTest, StartValues)
+{
+    const StampSettings s = InitialStampSettings();
+    EXPECT_TRUE(s.DateMode);
+    EXPECT_FALSE(s.Transparent);
+    EXPECT_EQ(s.BackgroundStyle, TBrushStyle::Solid);
+    EXPECT_EQ(s.DateSource, 1);
+    EXPECT_EQ(DateSourceLabels[static_cast<size_t>(s.DateSource)], "Date Time Original");
+    EXPECT_FALSE(s.RenameByMask);
+    EXPECT_FALSE(s.StopRequested);
+    EXPECT_EQ(s.FileCount, 0);
+    ASSERT_FALSE(s.StartFolder.empty());
+    EXPECT_EQ(s.StartFolder.back(), '/');
+
+    const StampControls c;
+    EXPECT_EQ(c.TextColor, 16744576u);
+    EXPECT_EQ(ColorRefRed(c.TextColor), 128);
+    EXPECT_EQ(ColorRefGreen(c.TextColor), 128);
+    EXPECT_EQ(ColorRefBlue(c.TextColor), 255);
+    EXPECT_EQ(c.BackgroundColor, 0xFFFFFFu);
+    EXPECT_EQ(c.Font.Name, "Futura Md BT");
+    EXPECT_EQ(c.Font.Height, 11);
+    EXPECT_TRUE(c.Font.Bold && c.Font.Italic);
+    EXPECT_EQ(c.Quality, 80);
+    EXPECT_EQ(c.NamingMask, "yy.mm.dd  hh_nn_ss");
+    EXPECT_TRUE(c.RenameTicked && c.ExifCarryOver);
+    EXPECT_FALSE(c.CorrectionOn);
+    EXPECT_EQ(c.CorrectionDirection, 0);
+    EXPECT_EQ(c.CorrectionText, "00:00:00");
+    EXPECT_EQ(c.PresetIndex, 1);
+    EXPECT_EQ(StampPresets[static_cast<size_t>(c.PresetIndex)].Name, "Для Хранения");
+
+    const StampControlStates states = ControlStates(s, c);
+    EXPECT_FALSE(states.OwnTextEnabled);
+    EXPECT_TRUE(states.DatePickersEnabled);
+    EXPECT_TRUE(states.BackgroundColorEnabled);
+    EXPECT_TRUE(states.NamingMaskEnabled);
+    EXPECT_FALSE(states.CorrectionEnabled);
+}
+
+// The start values are what "Для Хранения" sets, so applying it changes nothing.
+TEST_F(StampSettingsTest, StartValuesEqualTheStoragePreset)
+{
+    StampSettings s = InitialStampSettings();
+    StampControls c;
+    const PresetFollowUps done = ApplyPreset(1, c, s);
+    EXPECT_TRUE(done.Applied);
+    EXPECT_FALSE(done.QualityChanged || done.DateSourceChanged || done.DateModeChanged ||
+                 done.OwnTextCleared || done.RenameChanged || done.ExifChanged || done.NamingMaskChanged);
+}
+
+TEST_F(StampSettingsTest, PresetsSetTheirValuesWithFollowUps)
+{
+    StampSettings s = InitialStampSettings();
+    StampControls c;
+
+    PresetFollowUps done = ApplyPreset(0, c, s);  // "Стандартные"
+    EXPECT_TRUE(done.QualityChanged);
+    EXPECT_EQ(c.Quality, 75);
+    EXPECT_EQ(QualityLabelText(c.Quality), "75 %");
+    EXPECT_TRUE(done.DateSourceChanged);
+    EXPECT_EQ(s.DateSource, 0);
+    EXPECT_EQ(DateSourceLabels[0], "Изменения");
+    EXPECT_FALSE(done.ExifChanged || done.NamingMaskChanged || done.DateModeChanged);
+
+    done = ApplyPreset(2, c, s);  // "Для Интернета"
+    EXPECT_EQ(c.Quality, 65);
+    EXPECT_EQ(s.DateSource, 1);
+    EXPECT_TRUE(done.ExifChanged);
+    EXPECT_FALSE(c.ExifCarryOver);
+    EXPECT_TRUE(done.NamingMaskChanged);
+    EXPECT_EQ(c.NamingMask, "yymmdd_hh_nn_ss");
+
+    // The own text is emptied, the date tick and the rename tick come back on.
+    SwitchDateMode(s);
+    c.OwnText = "Отпуск";
+    c.RenameTicked = false;
+    done = ApplyPreset(2, c, s);
+    EXPECT_FALSE(done.QualityChanged || done.DateSourceChanged || done.ExifChanged || done.NamingMaskChanged);
+    EXPECT_TRUE(done.DateModeChanged);
+    EXPECT_TRUE(s.DateMode);
+    EXPECT_TRUE(done.OwnTextCleared);
+    EXPECT_TRUE(c.OwnText.empty());
+    EXPECT_TRUE(done.RenameChanged);
+    EXPECT_TRUE(c.RenameTicked);
+    const StampControlStates states = ControlStates(s, c);
+    EXPECT_FALSE(states.OwnTextEnabled);
+    EXPECT_TRUE(states.DatePickersEnabled);
+    EXPECT_TRUE(states.NamingMaskEnabled);
+
+    done = ApplyPreset(1, c, s);
+    EXPECT_TRUE(c.ExifCarryOver);
+    EXPECT_EQ(c.NamingMask, "yy.mm.dd  hh_nn_ss");
+    EXPECT_EQ(c.Quality, 80);
+}
+
+TEST_F(StampSettingsTest, IndexOutsideThePresetsChangesNothing)
+{
+    for (int index : {-1, 3, 100}) {
+        StampSettings s = InitialStampSettings();
+        s.DateMode = false;
+        s.DateSource = -1;
+        StampControls c;
+        c.Quality = 33;
+        c.OwnText = "x";
+        c.ExifCarryOver = false;
+        const PresetFollowUps done = ApplyPreset(index, c, s);
+        EXPECT_FALSE(done.Applied) << index;
+        EXPECT_EQ(c.Quality, 33);
+        EXPECT_EQ(c.OwnText, "x");
+        EXPECT_FALSE(c.ExifCarryOver);
+        EXPECT_FALSE(s.DateMode);
+        EXPECT_EQ(s.DateSource, -1);
+    }
+}
+
+TEST_F(StampSettingsTest, SwitchesKeepTheirCompanions)
+{
+    StampSettings s = InitialStampSettings();
+    StampControls c;
+    SwitchTransparent(s);
+    EXPECT_TRUE(s.Transparent);
+    EXPECT_EQ(s.BackgroundStyle, TBrushStyle::Cross);
+    EXPECT_FALSE(ControlStates(s, c).BackgroundColorEnabled);
+    SwitchTransparent(s);
+    EXPECT_FALSE(s.Transparent);
+    EXPECT_EQ(s.BackgroundStyle, TBrushStyle::Solid);
+    EXPECT_TRUE(ControlStates(s, c).BackgroundColorEnabled);
+
+    SwitchDateMode(s);
+    EXPECT_TRUE(ControlStates(s, c).OwnTextEnabled);
+    EXPECT_FALSE(ControlStates(s, c).DatePickersEnabled);
+
+    c.RenameTicked = false;
+    c.CorrectionOn = true;
+    EXPECT_FALSE(ControlStates(s, c).NamingMaskEnabled);
+    EXPECT_TRUE(ControlStates(s, c).CorrectionEnabled);
+}
+
+TEST_F(StampSettingsTest, PositionsAndNamingMask)
+{
+    EXPECT_EQ(PositionFromText("12"), 12);
+    EXPECT_EQ(PositionFromText("-40"), -40);
+    EXPECT_EQ(PositionFromText("12a"), 0);
+    EXPECT_EQ(PositionFromText(""), 0);
+    EXPECT_EQ(PositionFromText("99999999999"), 0);
+    StampControls c;
+    c.NamingMask.clear();
+    EXPECT_EQ(EffectiveNamingMask(c), "yy.mm.dd  hh_nn_ss");
+    c.NamingMask = "yyyy";
+    EXPECT_EQ(EffectiveNamingMask(c), "yyyy");
+}
+
+TEST_F(StampSettingsTest, CorrectionTextConversion)
+{
+    struct Case {
+        const char* text;
+        int h, m, s;
+    };
+    for (const Case& c : {Case{"00:00:00", 0, 0, 0}, Case{"01:30:00", 1, 30, 0}, Case{" 1:30:00", 1, 30, 0},
+                          Case{"23:59:59", 23, 59, 59}, Case{"12:05:09", 12, 5, 9}}) {
+        EXPECT_EQ(CorrectionFromText(c.text), TryEncodeTime(c.h, c.m, c.s, 0).value()) << c.text;
+    }
+    for (const char* bad : {"24:00:00", "99:00:00", "00:60:00", "00:00:60", "01: 0:00", "01:3 :00",
+                            "01:30: 0", "01:30:0 ", "0 :30:00", "  :30:00", "", "1:30:00", "01:30:00 ",
+                            "01.30.00", "-1:30:00", "01:30", "ab:cd:ef"}) {
+        try {
+            CorrectionFromText(bad);
+            ADD_FAILURE() << "accepted '" << bad << "'";
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(std::string(e.what()), "'" + std::string(bad) + "' is not a valid date and time");
+        }
+    }
+}
+
+TEST_F(StampSettingsTest, CorrectionShiftsAcrossMidnight)
+{
+    StampControls c;
+    c.CorrectionOn = true;
+    c.CorrectionText = "01:30:00";
+    const TDateTime evening = At(2006, 5, 10, 23, 0, 0);
+
+    c.CorrectionDirection = 0;
+    EXPECT_EQ(StampDateText(CorrectedDate(evening, c)), "11.05.2006 00:30:00");
+    c.CorrectionDirection = 1;
+    EXPECT_EQ(StampDateText(CorrectedDate(evening, c)), "10.05.2006 21:30:00");
+    // The direction list's text edited away from both entries: subtracts.
+    c.CorrectionDirection = -1;
+    EXPECT_EQ(StampDateText(CorrectedDate(evening, c)), "10.05.2006 21:30:00");
+
+    c.CorrectionDirection = 0;
+    c.CorrectionText = "01:00:00";
+    EXPECT_EQ(StampDateText(CorrectedDate(At(2006, 12, 31, 23, 30, 0), c)), "01.01.2007 00:30:00");
+    c.CorrectionText = "02:00:00";
+    EXPECT_EQ(StampDateText(CorrectedDate(At(2007, 8, 15, 23, 30, 0), c)), "16.08.2007 01:30:00");
+    c.CorrectionDirection = 1;
+    c.CorrectionText = "00:30:00";
+    EXPECT_EQ(StampDateText(CorrectedDate(At(2007, 1, 1, 0, 10, 0), c)), "31.12.2006 23:40:00");
+    // A missing date (0) corrected backwards runs before 30.12.1899.
+    c.CorrectionText = "01:00:00";
+    EXPECT_EQ(StampDateText(CorrectedDate(0, c)), "29.12.1899 23:00:00");
+}
+
+TEST_F(StampSettingsTest, CorrectionOffLeavesTheDateAndIgnoresTheText)
+{
+    StampControls c;
+    c.CorrectionText = "24:00:00";
+    const TDateTime date = At(2006, 5, 10, 23, 0, 0);
+    EXPECT_EQ(CorrectedDate(date, c), date);
+    c.CorrectionOn = true;
+    EXPECT_THROW(CorrectedDate(date, c), EConvertError);
+}
+
+TEST_F(StampSettingsTest, StampDateTextUsesTheLocaleTimeSeparator)
+{
+    EXPECT_EQ(StampDateText(At(2007, 8, 15, 12, 30, 45)), "15.08.2007 12:30:45");
+    FormatSettings().TimeSeparator = ".";
+    EXPECT_EQ(StampDateText(At(2007, 8, 15, 12, 30, 45)), "15.08.2007 12.30.45");
+}
