@@ -178,7 +178,7 @@ Picture JpegDecoder::Decode()
     CheckPictureFits(width, height, decoderBytes);
 
     d.Info.out_color_space = JCS_RGB;  // grey becomes RGB; CMYK and YCCK are refused
-    Picture picture(width, height);
+    Picture picture = Picture::Uninitialized(width, height);  // the decoder writes every row
     std::vector<JSAMPROW> rows(size_t(std::max(height, 0)));
     for (int y = 0; y < height; ++y)
         rows[size_t(y)] = picture.Row(y);
