@@ -3,9 +3,12 @@
 #include "metadata/MakerNoteSupport.h"
 #include "platform/Convert.h"
 #include "platform/FormatSettings.h"
+#include "support/ExifBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -438,3 +441,87 @@ TEST(MakerNoteThreadsTest, ParallelDecodingsGiveTheSameListing)
 }
 
 }  // namespace
+
+// --- Through the reader ------------------------------------------------------------------
+
+namespace {
+
+// A JPEG whose EXIF directory holds a MakerNote between two other entries; `note` builds
+// the note from the TIFF offset its value will have.
+template <typename BuildNote>
+std::unique_ptr<TimgData> ReadJpegWithNote(bool bigEndian, const std::string& make, BuildNote note)
+{
+    auto layout = [&](const std::string& bytes) {
+        ExifBuilder b(bigEndian);
+        const int exif = b.AddIfd();
+        b.Ascii(0, 0x010F, make).Pointer(0, 0x8769, exif);
+        b.Short(exif, 0xA002, {1600}).Undefined(exif, 0x927C, bytes).Short(exif, 0xA003, {1200});
+        return b;
+    };
+    const std::string placeholder = note(0);
+    const uint32_t noteOffset = layout(placeholder).ValueOffset(1, 1);
+    auto data = std::make_unique<TimgData>();
+    data->ReadMetadataFromMemory("t.jpg", MakeJpeg({layout(note(noteOffset)).App1()}));
+    return data;
+}
+
+}  // namespace
+
+TEST_P(MakerNoteWalkTest, ReaderDecodesTheNoteAndGoesOnWithTheExifBlock)
+{
+    // Canon: value offsets count from the TIFF header.
+    auto data = ReadJpegWithNote(BigEndian(), "Canon", [&](uint32_t noteOffset) {
+        MakerNoteBuilder note(BigEndian());
+        note.Ascii(0x0006, "IMG:PowerShot S40 JPEG").Shorts(0x0001, {6, 1, 0});
+        return note.Build(-static_cast<int64_t>(noteOffset));
+    });
+    ASSERT_TRUE(data->ExifInfo);
+    const TImageInfo& info = *data->ExifInfo;
+    EXPECT_TRUE(info.MakerDecoded);
+    EXPECT_EQ(info.MakerListingText,
+              "\r\nImageType = \"IMG:PowerShot S40 JPEG\""
+              "\r\nMacro mode = Macro\r\nSelf Timer =  1\r\nExposureInfo1 = 6, 1, 0");
+    EXPECT_EQ(info.Width, 1600);
+    EXPECT_EQ(info.Height, 1200);  // read from the EXIF block again after the note
+    EXPECT_LT(info.IndexOfTag("ExposureInfo1"), info.IndexOfTag("MakerNote"));
+    EXPECT_EQ(data->ErrorText, "<none>");
+}
+
+TEST_P(MakerNoteWalkTest, ReaderKeepsTheFilesByteOrderAfterAFujifilmNote)
+{
+    auto data = ReadJpegWithNote(BigEndian(), "FUJIFILM", [](uint32_t) { return FujifilmNote(); });
+    ASSERT_TRUE(data->ExifInfo);
+    const TImageInfo& info = *data->ExifInfo;
+    EXPECT_TRUE(info.MakerDecoded);
+    EXPECT_EQ(info.TagText("FlashStrength"), "6/10");
+    EXPECT_EQ(info.BigEndian, BigEndian());
+    EXPECT_EQ(info.Height, 1200);
+}
+
+// Damaged notes: whatever the bytes, the walk stays inside the data, reports failures only
+// through the error text, and leaves WorkData and the byte order as it found them.
+TEST_P(MakerNoteWalkTest, DamagedNotesLeaveTheImageAsFound)
+{
+    struct Maker {
+        const char* Make;
+        std::string Note;
+    };
+    const Maker makers[] = {{"Canon", CanonNote(BigEndian())}, {"FUJIFILM", FujifilmNote()}};
+    std::mt19937 random(BigEndian() ? 7 : 11);
+    for (const Maker& m : makers) {
+        for (int round = 0; round < 300; ++round) {
+            std::string note = m.Note;
+            const int flips = 1 + static_cast<int>(random() % 8);
+            for (int f = 0; f < flips; ++f)
+                note[random() % note.size()] = static_cast<char>(random() & 0xFF);
+            if (round % 5 == 0)
+                note.resize(random() % note.size());
+            NoteImage image = MakeNoteImage(m.Make, BigEndian(), note, std::string(32, 'z'));
+            EXPECT_TRUE(image.Decode());
+            EXPECT_EQ(image.Info->WorkData, image.Block);
+            EXPECT_EQ(image.Info->BigEndian, BigEndian());
+            if (!image.Error().empty())
+                EXPECT_EQ(image.Error().rfind("Error Detected = ", 0), 0u) << image.Error();
+        }
+    }
+}
