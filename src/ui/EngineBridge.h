@@ -4,6 +4,7 @@
 // correction, the mosaic chart and the folder batch. The windows hold pictures as
 // QImage; the conversions to and from the engine's picture live behind this door.
 #include "platform/DateTime.h"
+#include "stamping/FolderBatch.h"
 #include "stamping/StampSettings.h"
 
 #include <QColor>
@@ -14,11 +15,10 @@
 
 namespace morvik::ui {
 
-// Whether ReadPhoto reads the photo's own metadata (false while it stands in with the
-// file's time alone).
-inline constexpr bool EngineReadsMetadata = false;
+// Whether ReadPhoto reads the photo's own metadata.
+inline constexpr bool EngineReadsMetadata = true;
 
-struct StampFont {
+struct StampFontChoice {
     std::string Family = "Futura Md BT";
     int PixelHeight = 11;  // character height: 8 point at 96 pixels per inch
     bool Bold = true;
@@ -29,7 +29,7 @@ struct StampFont {
 struct StampStyle {
     QColor TextColor{128, 128, 255};
     QColor BackColor{255, 255, 255};
-    StampFont Font;
+    StampFontChoice Font;
     TBrushStyle BackgroundStyle = TBrushStyle::Solid;
     std::string Text;  // UTF-8
     int X = 0, Y = 0;
@@ -64,30 +64,28 @@ int BuildMosaic(const QImage& source, int width, int height, int cell, QImage& c
                 const std::function<void(int)>& columnStart,
                 const std::function<void(int)>& columnDone, const bool& stop);
 
+// The chart's width and height for a cell size; throws for a cell size below 1 or a
+// chart too large to make.
+std::pair<int, int> MosaicChartSize(int width, int height, int cell);
+
 // What the folder batch asks of the window while it runs.
 class BatchHost {
 public:
     virtual ~BatchHost() = default;
     virtual void LetEventsRun() = 0;
     virtual bool StopRequested() = 0;
-    virtual int DateSource() = 0;
+    virtual void Started(int fileCount) = 0;                   // Label4, gauge
     virtual void ShowDateText(const std::string& text) = 0;   // Label1
     virtual void FileStarted(const std::string& name) = 0;     // Memo1
     virtual void Progress(int done) = 0;                       // gauge, labels, status
-    virtual StampStyle CurrentStamp() = 0;                     // read at each file
-    virtual int Quality() = 0;
-    virtual bool CarryExif() = 0;
-    virtual std::string NamingMask() = 0;
-    // The correction text and direction while the correction is on.
-    virtual std::optional<std::pair<std::string, bool>> Correction() = 0;
     virtual void ShowCorrectedDate(TDateTime date) = 0;        // Panel4
+    // The settings of the next file, read from the controls at its turn.
+    virtual TBatchControls CurrentControls() = 0;
 };
 
 // Number of "*.jpg" entries of a folder (every entry, no test).
-int CountPictures(const std::string& folder);
-// The file loop of the folder batch over `folder` into its "dated" subfolder.
-void RunFileLoop(const std::string& folder, bool renameByMask, BatchHost& host);
-// Creates the output subfolder; a failure is ignored.
-void CreateOutputFolder(const std::string& folder);
+int CountJpegEntries(const std::string& folder);
+// The folder batch over `folder` into its "Dated" subfolder, on the calling thread.
+void RunBatch(const std::string& folder, bool renameByMask, BatchHost& host);
 
 }  // namespace morvik::ui

@@ -112,7 +112,14 @@ public:
     explicit BatchAdapter(TForm1& form) : f(form) {}
     void LetEventsRun() override { QApplication::processEvents(QEventLoop::AllEvents); }
     bool StopRequested() override { return f.Settings.StopRequested; }
-    int DateSource() override { return f.Settings.DateSource; }
+    void Started(int fileCount) override
+    {
+        f.Settings.FileCount = fileCount;
+        f.Label4->setText(QStringLiteral("Всего файлов:") + QString::number(fileCount));
+        f.Gauge1->SetMaxValue(fileCount);
+        f.Gauge1->SetProgress(0);
+        f.Gauge1Action->setVisible(true);
+    }
     void ShowDateText(const std::string& text) override { f.SetDateText(U(text)); }
     void FileStarted(const std::string& name) override { f.Memo1->appendPlainText(U(name)); }
     void Progress(int done) override
@@ -122,19 +129,35 @@ public:
         f.StatusPanel1->setText(QStringLiteral("Обрабатывается:") + QString::number(done) +
                                 QStringLiteral(" из ") + QString::number(f.Settings.FileCount));
     }
-    StampStyle CurrentStamp() override { return f.CurrentStamp(); }
-    int Quality() override { return f.TrackBar1->value(); }
-    bool CarryExif() override { return f.cbEXIF->isChecked(); }
-    std::string NamingMask() override { return S(f.Edit2->text()); }
-    std::optional<std::pair<std::string, bool>> Correction() override
-    {
-        if (!f.cbPogr->isChecked())
-            return std::nullopt;
-        return std::make_pair(S(f.TimeEdit1->text()), TForm1::SelectedIndex(f.cbDirect) == 0);
-    }
     void ShowCorrectedDate(TDateTime date) override
     {
         f.Panel4->setText(U(FormatDate("dd.mm.yyyy hh:nn:ss", date)));
+    }
+    TBatchControls CurrentControls() override
+    {
+        TBatchControls c;
+        c.Settings = f.Settings;
+        StampControls& k = c.Controls;
+        const StampStyle style = f.CurrentStamp();
+        k.TextColor = MakeColorRef(style.TextColor.red(), style.TextColor.green(), style.TextColor.blue());
+        k.BackgroundColor = MakeColorRef(style.BackColor.red(), style.BackColor.green(), style.BackColor.blue());
+        k.Font.Name = style.Font.Family;
+        k.Font.Height = style.Font.PixelHeight;
+        k.Font.Bold = style.Font.Bold;
+        k.Font.Italic = style.Font.Italic;
+        k.PositionX = style.X;
+        k.PositionY = style.Y;
+        k.OwnText = S(f.Edit1->text());
+        k.StampDateText = S(f.Label1->text());
+        k.Quality = f.TrackBar1->value();
+        k.NamingMask = S(f.Edit2->text());
+        k.RenameTicked = f.CheckBox3->isChecked();
+        k.ExifCarryOver = f.cbEXIF->isChecked();
+        k.CorrectionOn = f.cbPogr->isChecked();
+        k.CorrectionDirection = TForm1::SelectedIndex(f.cbDirect);
+        k.CorrectionText = S(f.TimeEdit1->text());
+        k.PresetIndex = TForm1::SelectedIndex(f.cbConf);
+        return c;
     }
 
 private:
@@ -753,7 +776,7 @@ void TForm1::ToolButton5Click()
 
 void TForm1::CountEntries(const std::string& folder)
 {
-    Settings.FileCount = CountPictures(folder);
+    Settings.FileCount = CountJpegEntries(folder);
 }
 
 void TForm1::ToolButton14Click()
@@ -798,21 +821,16 @@ void TForm1::RunBatch(const std::string& folder)
     try {
         DateTimePicker1->setEnabled(false);
         DateTimePicker2->setEnabled(false);
-        CountEntries(folder);
-        Label4->setText(QStringLiteral("Всего файлов:") + QString::number(Settings.FileCount));
-        Gauge1->SetMaxValue(Settings.FileCount);
-        Gauge1->SetProgress(0);
-        Gauge1Action->setVisible(true);
         ExPanel3->setEnabled(false);
-        CreateOutputFolder(folder);
         Button4->setEnabled(false);
         SpeedButton1->setEnabled(true);
         Settings.RenameByMask = CheckBox3->isChecked();
-        QApplication::processEvents();
         const TDateTime start = Now();
         Settings.StopRequested = false;
+        // The engine counts the entries (Started), makes the subfolder, lets events run
+        // before the loop and twice per file, and reads the stop flag after each file.
         BatchAdapter host(*this);
-        RunFileLoop(folder, Settings.RenameByMask, host);
+        ui::RunBatch(folder, Settings.RenameByMask, host);
         StatusPanel1->setText(U(FormatDate("Заняло hh:nn:ss", Now() - start)));
         if (!closePending_)
             dialogs_.Message(this, BatchDoneMessage);

@@ -24,8 +24,6 @@
 namespace morvik::ui {
 namespace {
 
-const QString CellSizeMessage = QStringLiteral("Размер квадрата должен быть не меньше 1");
-
 template <typename W>
 W* Put(QWidget* parent, W* w, const char* name, int left, int top, int width, int height)
 {
@@ -189,17 +187,9 @@ void TForm2::BitBtn2Click()
     if (building_)
         return;  // the chart being painted is not cleared under the build
     const int cell = SpinEdit1->value();
-    if (cell < 1) {
-        dialogs_.Message(this, CellSizeMessage);
-        return;
-    }
-    cellSize_ = cell;
     const Source s = source_();
-    const int64_t w = int64_t(s.Width) * cell, h = int64_t(s.Height) * cell;
-    if (w > 32767 || h > 32767) {
-        dialogs_.Message(this, CellSizeMessage);
-        return;
-    }
+    const auto [w, h] = MosaicChartSize(s.Width, s.Height, cell);  // refuses a size it cannot make
+    cellSize_ = cell;
     QImage blank(std::max<int>(1, w), std::max<int>(1, h), QImage::Format_RGB32);
     blank.fill(Qt::white);
     Image1->resize(static_cast<int>(w), static_cast<int>(h));

@@ -411,7 +411,7 @@ TEST(MainWindow, BatchStoppedAfterTheFirstFile)
     EXPECT_TRUE(f.StatusPanel1->text().startsWith(QStringLiteral("Заняло 00:00:0")));
     EXPECT_EQ(f.Memo1->blockCount(), 1);
     int written = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir / "dated")) {
+    for (const auto& e : std::filesystem::directory_iterator(dir / "Dated")) {
         ++written;
         EXPECT_EQ(e.path().extension(), ".jpg");
     }
@@ -434,7 +434,7 @@ TEST(MainWindow, BatchOverAnEmptyFolderAndCounting)
     EXPECT_EQ(f.Label4->text(), QStringLiteral("Всего файлов:0"));
     EXPECT_EQ(f.StatusPanel1->text(), QStringLiteral("Заняло 00:00:00"));
     EXPECT_EQ(app.Dialogs.Messages, QStringList{BatchDone});
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "dated"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "Dated"));
 
     MakeJpeg(dir / "one.jpg", 4, 4);
     MakeJpeg(dir / "two.JPG", 4, 4);
