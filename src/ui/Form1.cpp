@@ -345,7 +345,8 @@ void TForm1::BuildPanels()
     ComboBox1 = MakeList({QStringLiteral("Изменения"), QStringLiteral("Date Time Original"),
                           QStringLiteral("Date Time Digitized")}, 1);
     named(ComboBox1, "ComboBox1");
-    ExPanel3->Place(ComboBox1, 56, 24, 105, 21);
+    // A little right of its design place, so the wider desktop font leaves "Дату" whole.
+    ExPanel3->Place(ComboBox1, 62, 24, 107, 21);
     Label1 = new QLabel;
     named(Label1, "Label1");
     QFont bold = WindowFont(13);
@@ -357,11 +358,13 @@ void TForm1::BuildPanels()
     DateTimePicker1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     DateTimePicker1->setMinimumDate(QDate(100, 1, 1));
     DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setFont(WindowFont(10));
     SetHint(DateTimePicker1, QStringLiteral("Изменить дату "), false);
     ExPanel3->Place(DateTimePicker1, 8, 64, 81, 21);
     DateTimePicker2 = new QTimeEdit(QTime(12, 0, 0));
     named(DateTimePicker2, "DateTimePicker2");
     DateTimePicker2->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    DateTimePicker2->setFont(WindowFont(10));
     SetHint(DateTimePicker2, QStringLiteral("Изменить время"), false);
     ExPanel3->Place(DateTimePicker2, 88, 64, 82, 21);
     StaticText1 = MakeStaticText(QStringLiteral("Текст:"));

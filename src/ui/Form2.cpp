@@ -155,18 +155,15 @@ void TForm2::BitBtn1Click()
     };
     try {
         QImage chart;
+        // The chart's size is checked (a cell size below 1 is refused) before anything
+        // changes; the area and its label take it at once.
+        const auto [chartWidth, chartHeight] = MosaicChartSize(s.Width, s.Height, cell);
+        Image1->resize(chartWidth, chartHeight);
+        Label5->setText(SizeText(chartWidth, chartHeight));
         const TDateTime start = Now();
-        bool sized = false;
         BuildMosaic(
             s.Picture, s.Width, s.Height, cell, chart,
-            [&](int x) {
-                if (!sized) {
-                    Image1->resize(chart.size());
-                    Label5->setText(SizeText(chart.width(), chart.height()));
-                    sized = true;
-                }
-                Gauge1->SetProgress(static_cast<int>(std::nearbyint(100.0 * x / s.Width)));
-            },
+            [&](int x) { Gauge1->SetProgress(static_cast<int>(std::nearbyint(100.0 * x / s.Width))); },
             [&](int) { QApplication::processEvents(); }, stop_);
         Image1->resize(chart.size());
         Label5->setText(SizeText(chart.width(), chart.height()));
