@@ -9,7 +9,7 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth tzdata locales
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -19,4 +19,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# A Russian UTF-8 locale, for the regional-settings tests and the program's own language.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  localedef -i ru_RU -f UTF-8 ru_RU.UTF-8 2>/dev/null || true
 fi

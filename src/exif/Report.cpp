@@ -1,7 +1,8 @@
 // The short English report of a photo's metadata that the picture information shows.
 #include "exif/ImageInfo.h"
 #include "exif/ImgData.h"
-#include "platform/ShortDate.h"
+#include "platform/DateMask.h"
+#include "platform/FormatSettings.h"
 #include "platform/Text1251.h"
 
 #include <string>
@@ -34,7 +35,7 @@ std::string TImageInfo::SummaryText() const
     text += kLineBreak;
     text += "File Size: " + std::to_string(Owner->FileSize / 1024) + "k";
     text += kLineBreak;
-    text += "File Date: " + Utf8ToCp1251(ShortDateText(Owner->FileDate));
+    text += "File Date: " + Utf8ToCp1251(FormatDateTime(FormatSettings().ShortDateFormat, Owner->FileDate));
     text += kLineBreak;
     text += "Photo Date: " + DateTimeText;
     text += kLineBreak;

@@ -57,14 +57,15 @@ std::optional<TDateTime> TryEncodeDateTime(int year, int month, int day, int hou
     auto time = TryEncodeTime(hour, minute, second, msec);
     if (!date || !time)
         return std::nullopt;
-    // Before 30.12.1899 the fraction counts backwards from the day's number.
-    return *date >= 0 ? *date + *time : *date - *time;
+    // Plain arithmetic on both sides of 30.12.1899, matching DecodeDateTime.
+    return *date + *time;
 }
 
 DateTimeFields DecodeDateTime(TDateTime value)
 {
     DateTimeFields f;
-    if (!std::isfinite(value))
+    // Outside years 1..9999 (and for NaN) there are no fields to give.
+    if (!std::isfinite(value) || value < -693594.0 || value > 2958466.0)
         return f;
     // Whole milliseconds since 30.12.1899 00:00, then days and the time of day.
     const double totalMs = std::round(value * MSecsPerDay);

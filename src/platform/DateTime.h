@@ -30,6 +30,7 @@ std::optional<TDateTime> TryEncodeDateTime(int year, int month, int day, int hou
 
 // Rounds to whole milliseconds first, then splits. A negative value counts back from
 // 30.12.1899 00:00 with a time of day that runs forward (-1/24 is 29.12.1899 23:00).
+// Values outside years 1..9999 give all fields 0.
 DateTimeFields DecodeDateTime(TDateTime value);
 
 // Local time, with the time-zone rule in force on that date (daylight saving included).

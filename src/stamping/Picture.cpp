@@ -140,7 +140,7 @@ void Picture::SetSize(int width, int height)
     if (pixels)
         std::memset(pixels.get(), 0xFF, stride * size_t(height));
     const int keepW = std::min(width, width_), keepH = std::min(height, height_);
-    for (int y = 0; y < keepH; ++y)
+    for (int y = 0; keepW > 0 && y < keepH; ++y)
         std::memcpy(pixels.get() + size_t(y) * stride, Row(y), size_t(keepW) * 3);
     pixels_ = std::move(pixels);
     width_ = width;

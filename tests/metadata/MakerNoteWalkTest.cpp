@@ -520,8 +520,9 @@ TEST_P(MakerNoteWalkTest, DamagedNotesLeaveTheImageAsFound)
             EXPECT_TRUE(image.Decode());
             EXPECT_EQ(image.Info->WorkData, image.Block);
             EXPECT_EQ(image.Info->BigEndian, BigEndian());
-            if (!image.Error().empty())
+            if (!image.Error().empty()) {
                 EXPECT_EQ(image.Error().rfind("Error Detected = ", 0), 0u) << image.Error();
+            }
         }
     }
 }

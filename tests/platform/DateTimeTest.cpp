@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace morvik;
 
 TEST(DateTime, EncodesKnownDays)
@@ -54,4 +56,16 @@ TEST(DateTime, EveryDayOfFourCenturiesRoundTrips)
         auto f = DecodeDateTime(d);
         ASSERT_EQ(TryEncodeDate(f.Year, f.Month, f.Day).value(), d);
     }
+}
+
+TEST(DateTime, ValuesBeforeTheEpochArePlainArithmetic)
+{
+    // Encoding and decoding agree on both sides of 30.12.1899.
+    const auto v = TryEncodeDateTime(1899, 12, 29, 23, 0, 0).value();
+    EXPECT_NEAR(v, -1.0 / 24.0, 1e-12);
+    const auto f = DecodeDateTime(v);
+    EXPECT_EQ(f.Day, 29);
+    EXPECT_EQ(f.Hour, 23);
+    for (double bad : {1e12, -1e12, std::nan("")})
+        EXPECT_EQ(DecodeDateTime(bad).Year, 0);
 }

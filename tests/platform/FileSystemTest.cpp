@@ -1,0 +1,86 @@
+#include "platform/FileSystem.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace morvik;
+
+TEST(FileSystem, PackedFileTimeKeepsEvenSecondsWithinTheFatRange)
+{
+    struct Case { int y, mo, d, h, mi, s; bool inRange; int expectedSecond; };
+    const Case cases[] = {
+        {2007, 8, 15, 12, 30, 45, true, 44}, {2007, 8, 15, 0, 0, 42, true, 42},
+        {1980, 1, 1, 0, 0, 0, true, 0},      {2107, 12, 31, 23, 59, 59, true, 58},
+        {1979, 12, 31, 23, 59, 59, false, 0}, {2108, 1, 1, 0, 0, 0, false, 0},
+    };
+    for (const auto& c : cases) {
+        auto v = TryEncodeDateTime(c.y, c.mo, c.d, c.h, c.mi, c.s).value();
+        auto packed = PackedFileTime(v);
+        ASSERT_EQ(packed.has_value(), c.inRange) << c.y;
+        if (packed)
+            EXPECT_EQ(packed->Second, c.expectedSecond) << c.y << " " << c.s;
+    }
+}
+
+TEST(FileSystem, ModifiedTimeSetAndReadBackInLocalTime)
+{
+    test::TempDir dir;
+    const std::string file = (dir / "a.jpg").string();
+    test::WriteFile(file, "x");
+    auto when = TryEncodeDateTime(2006, 7, 1, 10, 20, 31).value();
+    ASSERT_TRUE(SetFileModifiedTime(file, when));
+    auto facts = GetFileFacts(file);
+    ASSERT_TRUE(facts);
+    auto f = DecodeDateTime(facts->Modified);
+    EXPECT_EQ(f.Year, 2006);
+    EXPECT_EQ(f.Hour, 10);
+    EXPECT_EQ(f.Minute, 20);
+    EXPECT_EQ(f.Second, 30);  // two-second resolution
+    EXPECT_FALSE(SetFileModifiedTime(file, TryEncodeDate(1970, 1, 1).value()));
+    EXPECT_FALSE(SetFileModifiedTime((dir / "missing.jpg").string(), when));
+}
+
+TEST(FileSystem, LocalTimeFollowsTheZoneRuleOfThatDate)
+{
+    const char* old = std::getenv("TZ");
+    std::string saved = old ? old : "";
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    test::TempDir dir;
+    const std::string file = (dir / "b.jpg").string();
+    test::WriteFile(file, "x");
+    // Summer (UTC+2) and winter (UTC+1) dates both read back as the local time set.
+    for (auto when : {TryEncodeDateTime(2008, 7, 16, 11, 33, 20).value(),
+                      TryEncodeDateTime(2008, 1, 16, 11, 33, 20).value()}) {
+        ASSERT_TRUE(SetFileModifiedTime(file, when));
+        auto f = DecodeDateTime(GetFileFacts(file)->Modified);
+        EXPECT_EQ(f.Hour, 11);
+        EXPECT_EQ(f.Minute, 33);
+        EXPECT_EQ(f.Second, 20);
+    }
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST(FileSystem, ListFolderSeesFilesAndFolders)
+{
+    test::TempDir dir;
+    test::WriteFile(dir / "one.jpg", "1");
+    std::filesystem::create_directory(dir / "x.jpg");
+    auto entries = ListFolder(dir.path().string());
+    ASSERT_EQ(entries.size(), 2u);
+    int folders = 0;
+    for (const auto& e : entries)
+        folders += e.IsDirectory ? 1 : 0;
+    EXPECT_EQ(folders, 1);
+    EXPECT_TRUE(FileExists((dir / "one.jpg").string()));
+    EXPECT_FALSE(FileExists((dir / "x.jpg").string()));
+    EXPECT_TRUE(DirectoryExists((dir / "x.jpg").string()));
+}
