@@ -18,14 +18,15 @@ namespace morvik::cli {
 
 namespace {
 
-// "YYYY-MM-DD HH:MM:SS" of the date at a recorded position, or null when there is none.
+// "YYYY-MM-DD HH:MM:SS" of the date at a recorded position; null when the tag was not
+// met or its text is no date.
 nlohmann::json DateAt(const TImageInfo* info, int32_t pos)
 {
     if (info == nullptr || pos == 0)
         return nullptr;
     const TDateTime value = info->DateTimeAt(pos);
     if (value == 0)
-        return "";
+        return nullptr;
     const DateTimeFields f = DecodeDateTime(value);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", f.Year, f.Month, f.Day, f.Hour, f.Minute,

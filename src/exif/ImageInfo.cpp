@@ -247,9 +247,8 @@ void TImageInfo::AddNamedTag(const std::string& name, const std::string& valueTe
 
 int TImageInfo::IndexOfTag(const std::string& name) const
 {
-    const std::string wanted = AsciiUpper(name);
     for (size_t i = 0; i < TagList.size(); ++i)
-        if (AsciiUpper(TagList[i].TagName) == wanted)
+        if (SameTextIgnoringCase(TagList[i].TagName, name))
             return static_cast<int>(i);
     return -1;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvik {
@@ -103,6 +104,9 @@ private:
     int64_t walkedBytes_ = 0;
     void ChargeWalk(int64_t entries, int64_t bytes);
 };
+
+// Equal texts when ASCII letters are compared without their case.
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 
 // Nearest integer, ties to even; values out of the 32-bit range (or not numbers) give 0.
 int32_t RoundToInt(double value);

@@ -303,6 +303,33 @@ constexpr TagRow kGpsRows[GpsTableSize] = {
 
 constexpr std::array<int, 13> kFieldTypeSizes = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
 
+// Tag numbers ascend through both tables (the sentinel aside), so a tag is found by
+// binary search.
+constexpr bool Ascending(const TagRow* rows, int count)
+{
+    for (int i = 1; i < count; ++i)
+        if (rows[i - 1].TagNo >= rows[i].TagNo)
+            return false;
+    return true;
+}
+static_assert(Ascending(kMainRows, MainTableSize - 1));
+static_assert(Ascending(kGpsRows, GpsTableSize));
+
+int FindTag(const TagRow* rows, int count, int tagNo)
+{
+    int lo = 0, hi = count - 1;
+    while (lo <= hi) {
+        const int mid = (lo + hi) / 2;
+        if (rows[mid].TagNo == tagNo)
+            return mid;
+        if (rows[mid].TagNo < tagNo)
+            lo = mid + 1;
+        else
+            hi = mid - 1;
+    }
+    return -1;
+}
+
 // Display names: a table's own, or derived from its tag name by DeriveDisplayNames.
 std::array<std::string, MainTableSize> gMainDisplayNames;
 std::array<std::string, GpsTableSize> gGpsDisplayNames;
@@ -350,6 +377,22 @@ constexpr int kSentinel = MainTableSize - 1;
 
 }  // namespace
 
+bool SameTextIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
 int FieldTypeSize(int fieldType)
 {
     if (fieldType < 0 || fieldType >= static_cast<int>(kFieldTypeSizes.size()))
@@ -378,22 +421,19 @@ TTagEntry GpsTableRow(int index)
 TTagEntry RowForTag(int tagNo, int kind)
 {
     if (kind == 1) {
-        for (int i = 0; i < kSentinel; ++i)
-            if (kMainRows[i].TagNo == tagNo)
-                return MainTableRow(i);
+        if (const int i = FindTag(kMainRows, kSentinel, tagNo); i >= 0)
+            return MainTableRow(i);
     } else if (kind == 2) {
-        for (int i = 0; i < GpsTableSize; ++i)
-            if (kGpsRows[i].TagNo == tagNo)
-                return GpsTableRow(i);
+        if (const int i = FindTag(kGpsRows, GpsTableSize, tagNo); i >= 0)
+            return GpsTableRow(i);
     }
     return MainTableRow(kSentinel);
 }
 
 int TableIndexOfName(const std::string& name)
 {
-    const std::string wanted = AsciiLower(name);
     for (int i = 0; i < kSentinel; ++i)
-        if (AsciiLower(kMainRows[i].TagName) == wanted)
+        if (SameTextIgnoringCase(kMainRows[i].TagName, name))
             return i;
     return -1;
 }
