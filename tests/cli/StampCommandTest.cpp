@@ -69,7 +69,24 @@ TEST(StampCommandTest, StampsTheSamplesAndReportsEachFile)
     EXPECT_EQ(out.size(), 5u);
     EXPECT_TRUE(out.count("07.08.15  12_30_45.jpg"));
     EXPECT_TRUE(out.count("07.08.15  12_30_45photo 2.jpg"));
-    EXPECT_TRUE(out.count("19.03.02  18_04_10.jpg"));
+    ASSERT_TRUE(out.count("19.03.02  18_04_10.jpg"));
+    // The EXIF block is carried over by default, right behind the start of image.
+    EXPECT_EQ(out.at("19.03.02  18_04_10.jpg").substr(0, 4), "\xFF\xD8\xFF\xE1");
+}
+
+TEST(StampCommandTest, ExifSwitchAndPresetDecideTheCarryOver)
+{
+    struct Case { std::string options; bool exif; };
+    const Case cases[] = {
+        {"", true}, {"--no-exif", false}, {"--preset internet", false}, {"--preset internet --exif", true},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        CopySamples(dir);
+        ASSERT_EQ(RunCli("stamp --keep-names " + c.options + " " + Quoted(dir.path())).Status, 0) << c.options;
+        const std::string out = ReadFile(dir / "Dated" / "forest.JPG");
+        EXPECT_EQ(out.find("Exif") != std::string::npos, c.exif) << c.options;
+    }
 }
 
 TEST(StampCommandTest, ExitCodes)
