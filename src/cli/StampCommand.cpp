@@ -229,6 +229,13 @@ int RunStamp(const StampOptions& o)
     return 0;
 }
 
+// --NAME and --no-NAME: set only when given, so a preset's value stays otherwise.
+void AddSwitch(CLI::App* cmd, const std::string& name, std::optional<bool>& target, const std::string& help)
+{
+    cmd->add_flag_callback("--" + name, [&target] { target = true; }, help);
+    cmd->add_flag_callback("--no-" + name, [&target] { target = false; });
+}
+
 }  // namespace
 
 CommandRunner AddStampCommand(CLI::App& app)
@@ -249,15 +256,15 @@ CommandRunner AddStampCommand(CLI::App& app)
     cmd->add_option("--font", o->FontName, "Font family (default \"Futura Md BT\")");
     cmd->add_option("--font-size", o->FontHeight, "Character height in pixels (default 11)")
         ->check(CLI::Range(1, 2000));
-    cmd->add_flag("--bold,!--no-bold", o->Bold, "Bold face (default on)");
-    cmd->add_flag("--italic,!--no-italic", o->Italic, "Italic face (default on)");
+    AddSwitch(cmd, "bold", o->Bold, "Bold face (default on)");
+    AddSwitch(cmd, "italic", o->Italic, "Italic face (default on)");
     cmd->add_option("--color", o->TextColor, "Text colour RRGGBB (default 8080FF)");
     cmd->add_option("--background", o->BackgroundColor, "Background colour RRGGBB (default FFFFFF)");
     cmd->add_flag("--transparent", o->Transparent, "No background behind the text");
     cmd->add_option("-q,--quality", o->Quality, "JPEG quality 0..100 (default 80)")->check(CLI::Range(0, 100));
     cmd->add_option("--mask", o->NamingMask, "Naming mask of the outputs (default \"yy.mm.dd  hh_nn_ss\")");
     cmd->add_flag("--keep-names", o->KeepNames, "Name each output after its source, replacing earlier ones");
-    cmd->add_flag("--exif,!--no-exif", o->Exif, "Carry the source's EXIF block over (default on)");
+    AddSwitch(cmd, "exif", o->Exif, "Carry the source's EXIF block over (default on; off in the internet preset)");
     cmd->add_option("--correct", o->Correction,
                     "Time correction [+|-]HH:MM:SS for the output's name and file time (the stamp keeps the "
                     "camera's date)");
