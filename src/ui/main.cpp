@@ -1,4 +1,5 @@
 #include "platform/FormatSettings.h"
+#include "ui/Icons.h"
 #include "ui/Startup.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvik"));
+    QApplication::setWindowIcon(morvik::ui::ToolbarIcon(9));
     // The program ends when the main window closes, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
     morvik::FillFormatSettingsFromLocale();

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimeEdit>
@@ -485,4 +486,58 @@ TEST(AboutBox, ShowsNameVersionAndMemoryFigures)
     EXPECT_EQ(app.Dialogs.ModalShown, 2);
     EXPECT_EQ(about.PhysMem->text(), first);
     EXPECT_FALSE(about.windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+TEST(MainWindow, ExitClosesEverythingEvenWithTheMosaicOpen)
+{
+    TempDir dir;
+    App app;
+    auto& f = app.Form1();
+    LoadInto(app, MakeJpeg(dir / "p.jpg", 8, 8));
+    f.ToolButton5->click();
+    ASSERT_TRUE(app.Form2().isVisible());
+    QSignalSpy closed(&f, &ui::TForm1::Closed);
+    f.Close1->trigger();
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_FALSE(app.Form2().isVisible());
+}
+
+TEST(MainWindow, ASecondBatchIsRefusedWhileOneRuns)
+{
+    TempDir dir;
+    MakeJpeg(dir / "a.jpg", 8, 8);
+    MakeJpeg(dir / "b.jpg", 8, 8);
+    App app;
+    auto& f = app.Form1();
+    app.Dialogs.FolderAnswers = {Q(dir.path()), Q(dir.path())};
+    bool asked = false;
+    QObject::connect(f.Memo1, &QPlainTextEdit::textChanged, [&] {
+        if (!asked) {
+            asked = true;
+            f.N8->trigger();  // the menu entry stays live during the run
+        }
+    });
+    f.Button4->click();
+    EXPECT_EQ(app.Dialogs.FolderTitles.size(), 1);  // the second run never opened its chooser
+    EXPECT_EQ(f.Memo1->blockCount(), 2);
+    EXPECT_EQ(app.Dialogs.Messages, QStringList{BatchDone});
+}
+
+TEST(MainWindow, ABatchThatFailsShowsTheErrorAndGivesTheControlsBack)
+{
+    TempDir dir;
+    WriteFile(dir / "broken.jpg", "no JPEG here");
+    App app;
+    auto& f = app.Form1();
+    app.Dialogs.FolderAnswers = {Q(dir.path())};
+    f.Button4->click();
+    ASSERT_EQ(app.Dialogs.Messages.size(), 1);
+    EXPECT_TRUE(app.Dialogs.Messages[0].startsWith(QStringLiteral("JPEG error #")))
+        << app.Dialogs.Messages[0].toStdString();
+    EXPECT_TRUE(f.Button4->isEnabled());
+    EXPECT_TRUE(f.ExPanel3->isEnabled());
+    EXPECT_FALSE(f.SpeedButton1->isEnabled());
+    EXPECT_FALSE(f.Gauge1Action->isVisible());
+    EXPECT_FALSE(f.BatchRunning());
 }
