@@ -79,6 +79,7 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     BitBtn1 = Put(Panel2, new QPushButton(QStringLiteral("Показать мозайку")), "BitBtn1", 8, 8, 169, 25);
     SetHint(BitBtn1, QStringLiteral("Начать процесс"));
     Label1 = Put(Panel2, new QLabel(QStringLiteral("Размер квадрата")), "Label1", 184, 8, 95, 13);
+    Label1->setFont(WindowFont(10));  // the desktop's face is wider than the design's
     SpinEdit1 = Put(Panel2, new QSpinBox, "SpinEdit1", 280, 5, 49, 22);
     SpinEdit1->setRange(INT_MIN, INT_MAX);
     SpinEdit1->setValue(3);
@@ -92,7 +93,7 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     Label4 = Put(Panel2, new QLabel, "Label4", 8, 69, 265, 13);
     BitBtn3 = Put(Panel2, new QPushButton(QStringLiteral("Save to File")), "BitBtn3", 368, 8, 169, 25);
     SetHint(BitBtn3, QStringLiteral("Сохранить полученное"));
-    Label2 = Put(Panel2, new QLabel(QStringLiteral("Качество сжатия")), "Label2", 408, 40, 95, 13);
+    Label2 = Put(Panel2, new QLabel(QStringLiteral("Качество сжатия")), "Label2", 408, 40, 130, 13);
     TrackBar1 = Put(Panel2, new QSlider(Qt::Horizontal), "TrackBar1", 368, 56, 161, 25);
     TrackBar1->setRange(0, 100);
     TrackBar1->setValue(70);
