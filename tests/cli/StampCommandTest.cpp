@@ -1,5 +1,6 @@
 // morvik-cli stamp as a user runs it: exit codes, outputs, the dry run, and parallel jobs
 // that write what one job writes.
+#include "cli/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,27 +18,10 @@ namespace fs = std::filesystem;
 using morvik::test::ReadFile;
 using morvik::test::TempDir;
 
-struct CliRun {
-    int Status = -1;
-    std::string Out;
-};
+using morvik::test::CliRun;
 
 // Runs morvik-cli with the arguments (already quoted for the shell); stderr joins stdout.
-CliRun RunCli(const std::string& args)
-{
-    CliRun r;
-    const std::string cmd = std::string("'") + MORVIK_CLI_PATH + "' " + args + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 4096> buf{};
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.Out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+CliRun RunCli(const std::string& args) { return morvik::test::RunCli(args, {}, morvik::test::Stderr::Joined); }
 
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
