@@ -83,6 +83,13 @@ QComboBox* MakeList(const QStringList& items, int selected)
     box->setInsertPolicy(QComboBox::NoInsert);
     box->addItems(items);
     box->setCurrentIndex(selected);
+    // A narrow list shows the start of its entry, not its tail.
+    auto showStart = [box] {
+        if (auto* edit = box->lineEdit(); edit && !edit->hasFocus())
+            edit->setCursorPosition(0);
+    };
+    QObject::connect(box, &QComboBox::currentIndexChanged, box, showStart);
+    showStart();
     return box;
 }
 
