@@ -9,16 +9,16 @@ namespace morvik {
 
 namespace {
 
-std::string Printf(const std::string& spec, auto value)
+std::string Printf(const std::string& conversion, auto value)
 {
     char buf[512];
-    int n = std::snprintf(buf, sizeof buf, spec.c_str(), value);
+    int n = std::snprintf(buf, sizeof buf, conversion.c_str(), value);
     if (n < 0)
         return {};
     if (static_cast<size_t>(n) < sizeof buf)
         return std::string(buf, static_cast<size_t>(n));
     std::string big(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), conversion.c_str(), value);
     big.resize(static_cast<size_t>(n));
     return big;
 }
@@ -55,7 +55,7 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
             break;
         }
         const char conv = tmpl[j];
-        std::string spec(tmpl.substr(i, j - i));
+        std::string conversion(tmpl.substr(i, j - i));
         const FormatArg* arg = next < args.size() ? &args[next] : nullptr;
         std::string piece;
         bool ok = arg != nullptr;
@@ -70,7 +70,7 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
                 else
                     ok = false;
                 if (ok)
-                    piece = Printf(spec + "ll" + (conv == 'i' ? 'd' : conv), static_cast<long long>(v));
+                    piece = Printf(conversion + "ll" + (conv == 'i' ? 'd' : conv), static_cast<long long>(v));
                 break;
             }
             case 'f': case 'e': case 'E': case 'g': case 'G': {
@@ -82,7 +82,7 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
                 else
                     ok = false;
                 if (ok) {
-                    piece = Printf(spec + conv, v);
+                    piece = Printf(conversion + conv, v);
                     for (char& c : piece)
                         if (c == '.')
                             c = FormatSettings().DecimalSeparator;
@@ -98,7 +98,7 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
                 else
                     ok = false;
                 if (ok)
-                    piece = Printf(spec + 's', s.c_str());
+                    piece = Printf(conversion + 's', s.c_str());
                 break;
             }
             default:
