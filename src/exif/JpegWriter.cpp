@@ -3,16 +3,13 @@
 #include "exif/ByteSource.h"
 #include "exif/ImageInfo.h"
 #include "exif/ImgData.h"
+#include "platform/FileSystem.h"
 #include "platform/Exceptions.h"
 
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <random>
 #include <string>
-#include <unistd.h>
 
 namespace morvik {
 
@@ -51,94 +48,6 @@ size_t EncoderStreamStart(const std::string& stream)
     }
     return p;
 }
-
-std::string CreateError(const std::string& name, int err)
-{
-    return "Cannot create file \"" + name + "\". " + std::strerror(err);
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The output file: written under a fresh name beside the target and renamed over the
-// target only once it is complete and on disk, so a failed or interrupted write never
-// leaves a partial output and never destroys a file that already had the target's name.
-class ReplacingFile {
-public:
-    explicit ReplacingFile(const std::string& target) : target_(target), folder_(FolderOf(target))
-    {
-        static std::atomic<unsigned> serial{0};
-        const size_t slash = target.find_last_of('/');
-        const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-        std::random_device rd;
-        int err = 0;
-        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-            temp_ = folder_ + "/." + base + ".tmp" + std::to_string(getpid()) + "-" +
-                    std::to_string(serial.fetch_add(1)) + "-" + std::to_string(rd() % 100000);
-            fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            err = errno;
-            if (fd_ < 0 && err != EEXIST)
-                break;
-        }
-        if (fd_ < 0)
-            throw EInOutError(CreateError(target_, err));
-    }
-
-    ~ReplacingFile()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!committed_)
-            ::unlink(temp_.c_str());
-    }
-
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    // Writes the whole content and puts the file in the target's place.
-    void Commit(const std::string& bytes)
-    {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                Fail(errno);
-            }
-            done += static_cast<size_t>(n);
-        }
-        if (::fsync(fd_) != 0)
-            Fail(errno);
-        const int closed = ::close(fd_);
-        fd_ = -1;
-        if (closed != 0)
-            Fail(errno);
-        if (::rename(temp_.c_str(), target_.c_str()) != 0)
-            Fail(errno);
-        committed_ = true;
-        // Make the rename itself durable; a folder that cannot be synced is no failure.
-        const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-    }
-
-private:
-    [[noreturn]] void Fail(int err) { throw EInOutError(CreateError(target_, err)); }
-
-    std::string target_;
-    std::string folder_;
-    std::string temp_;
-    int fd_ = -1;
-    bool committed_ = false;
-};
 
 }  // namespace
 
@@ -202,6 +111,7 @@ int64_t TimgData::WriteHeaderSections(std::string& out)
 void TimgData::WriteJpegWithExif(const std::string& jpegStream, int width, int height,
                                  const std::string& outputFileName, bool adjustDimensions)
 {
+    // Opened first, so a file that cannot be created changes nothing.
     ReplacingFile file(outputFileName);
     if (adjustDimensions && ExifInfo)
         ExifInfo->UpdateDimensions(height, width);

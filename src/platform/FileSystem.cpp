@@ -5,6 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Exceptions.h"
+
+#include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -102,6 +106,79 @@ bool SetFileModifiedTime(const std::string& path, TDateTime local)
     times[1].tv_sec = *t;
     times[1].tv_nsec = 0;
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+std::string CannotOpenMessage(const std::string& name, int error)
+{
+    return "Cannot open file \"" + name + "\". " + std::strerror(error);
+}
+
+std::string CannotCreateMessage(const std::string& name, int error)
+{
+    return "Cannot create file \"" + name + "\". " + std::strerror(error);
+}
+
+ReplacingFile::ReplacingFile(const std::string& target) : target_(target)
+{
+    // The temporary file lies in the target's folder, so the rename stays on one file
+    // system, under a hidden name that no "*.jpg" listing picks up.
+    static std::atomic<unsigned> serial{0};
+    const size_t slash = target.find_last_of('/');
+    folder_ = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temp_ = prefix + ".morvik-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1)) + ".tmp";
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        error = errno;
+        if (fd_ < 0 && error != EEXIST)
+            break;
+    }
+    if (fd_ < 0)
+        throw EInOutError(CannotCreateMessage(target_, error));
+}
+
+ReplacingFile::~ReplacingFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (!committed_)
+        ::unlink(temp_.c_str());
+}
+
+void ReplacingFile::Fail(int error) { throw EInOutError(CannotCreateMessage(target_, error)); }
+
+void ReplacingFile::Commit(std::string_view bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            Fail(n < 0 ? errno : EIO);
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd_) != 0)
+        Fail(errno);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0)
+        Fail(errno);
+    if (::rename(temp_.c_str(), target_.c_str()) != 0)
+        Fail(errno);
+    committed_ = true;
+    // Make the rename itself durable; a folder that cannot be synced is no failure.
+    const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+void WriteFileReplacing(const std::string& path, std::string_view bytes)
+{
+    ReplacingFile(path).Commit(bytes);
 }
 
 std::string ExecutableFolder()

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvik {
@@ -32,6 +33,36 @@ std::optional<DateTimeFields> PackedFileTime(TDateTime local);
 // Sets the modification time from a local date-time at two-second resolution, years
 // 1980..2107. Returns false when the date is out of range or the call fails.
 bool SetFileModifiedTime(const std::string& path, TDateTime local);
+
+// A file written under a fresh hidden name beside its target and renamed over the target
+// only once it is complete and on disk: a failed or killed write never leaves a partial
+// file, and an existing file of that name survives until the new one is whole.
+// Failures raise EInOutError "Cannot create file "<target>". <system message>".
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const std::string& target);  // creates the temporary file
+    ~ReplacingFile();                                   // removes it unless committed
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // Writes the whole content and puts the file in the target's place.
+    void Commit(std::string_view bytes);
+
+private:
+    [[noreturn]] void Fail(int error);
+
+    std::string target_;
+    std::string folder_;
+    std::string temp_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
+
+void WriteFileReplacing(const std::string& path, std::string_view bytes);
+
+// "Cannot open file "<name>". <system message>" and its twin for creating.
+std::string CannotOpenMessage(const std::string& name, int error);
+std::string CannotCreateMessage(const std::string& name, int error);
 
 // Folder of the running program with a trailing '/'.
 std::string ExecutableFolder();

@@ -11,44 +11,44 @@ namespace morvik {
 
 namespace {
 
-std::string Printf(const std::string& spec, auto value)
+std::string Printf(const std::string& conversion, auto value)
 {
     char buf[512];
-    int n = std::snprintf(buf, sizeof buf, spec.c_str(), value);
+    int n = std::snprintf(buf, sizeof buf, conversion.c_str(), value);
     if (n < 0)
         return {};
     if (static_cast<size_t>(n) < sizeof buf)
         return std::string(buf, static_cast<size_t>(n));
     std::string big(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), conversion.c_str(), value);
     big.resize(static_cast<size_t>(n));
     return big;
 }
 
 // "%W.Pf" with no flags (the tag tables' "%5.2f"): std::to_chars writes what printf
 // writes in the C locale, padded here to the width, without the cost of a printf call.
-// False when the spec or the value is not of that plain kind.
-bool PlainFixed(std::string_view spec, double value, std::string& piece)
+// False when the conversion or the value is not of that plain kind.
+bool PlainFixed(std::string_view conversion, double value, std::string& piece)
 {
-    if (!std::isfinite(value) || spec.size() < 1 || spec[0] != '%')
+    if (!std::isfinite(value) || conversion.size() < 1 || conversion[0] != '%')
         return false;
     size_t k = 1;
-    auto number = [&spec, &k](int& out) {
+    auto number = [&conversion, &k](int& out) {
         const size_t from = k;
         out = 0;
-        while (k < spec.size() && spec[k] >= '0' && spec[k] <= '9' && k - from < 2)
-            out = out * 10 + (spec[k++] - '0');
+        while (k < conversion.size() && conversion[k] >= '0' && conversion[k] <= '9' && k - from < 2)
+            out = out * 10 + (conversion[k++] - '0');
         return k - from;
     };
-    if (k < spec.size() && spec[k] == '0')
+    if (k < conversion.size() && conversion[k] == '0')
         return false;  // the zero flag
     int width = 0, precision = 6;
     number(width);
-    if (k < spec.size() && spec[k] == '.') {
+    if (k < conversion.size() && conversion[k] == '.') {
         ++k;
         number(precision);
     }
-    if (k != spec.size())
+    if (k != conversion.size())
         return false;  // flags, or numbers too long for this path
     char buf[400];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
@@ -92,7 +92,7 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
             break;
         }
         const char conv = tmpl[j];
-        std::string spec(tmpl.substr(i, j - i));
+        std::string conversion(tmpl.substr(i, j - i));
         const FormatArg* arg = next < args.size() ? &args[next] : nullptr;
         std::string piece;
         bool ok = arg != nullptr;
@@ -107,7 +107,7 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
                 else
                     ok = false;
                 if (ok)
-                    piece = Printf(spec + "ll" + (conv == 'i' ? 'd' : conv), static_cast<long long>(v));
+                    piece = Printf(conversion + "ll" + (conv == 'i' ? 'd' : conv), static_cast<long long>(v));
                 break;
             }
             case 'f': case 'e': case 'E': case 'g': case 'G': {
@@ -119,8 +119,8 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
                 else
                     ok = false;
                 if (ok) {
-                    if (conv != 'f' || !PlainFixed(spec, v, piece))
-                        piece = Printf(spec + conv, v);
+                    if (conv != 'f' || !PlainFixed(conversion, v, piece))
+                        piece = Printf(conversion + conv, v);
                     for (char& c : piece)
                         if (c == '.')
                             c = FormatSettings().DecimalSeparator;
@@ -136,7 +136,7 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
                 else
                     ok = false;
                 if (ok)
-                    piece = Printf(spec + 's', s.c_str());
+                    piece = Printf(conversion + 's', s.c_str());
                 break;
             }
             default:

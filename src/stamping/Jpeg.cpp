@@ -1,5 +1,7 @@
 #include "stamping/Jpeg.h"
 
+#include "platform/FileSystem.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -56,16 +58,9 @@ int Guarded(ErrorManager& err, Step&& step)
     return kNoError;
 }
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
 [[noreturn]] void ThrowCannotOpen(const std::string& path, int error)
 {
-    throw EInOutError("Cannot open file " + Quoted(path) + ". " + std::strerror(error));
-}
-
-[[noreturn]] void ThrowCannotCreate(const std::string& path, int error)
-{
-    throw EInOutError("Cannot create file " + Quoted(path) + ". " + std::strerror(error));
+    throw EInOutError(CannotOpenMessage(path, error));
 }
 
 // Files larger than this are not read into memory as a picture.
@@ -246,48 +241,6 @@ std::string EncodeJpeg(const Picture& picture, int quality)
 }
 
 // ---- Files ---------------------------------------------------------------------------
-
-void WriteFileReplacing(const std::string& path, std::string_view bytes)
-{
-    // The temporary file lies in the target's folder (so the rename stays on one file
-    // system) under a short hidden name that no "*.jpg" listing picks up.
-    static std::atomic<unsigned> counter{0};
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + ".morvik-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            ThrowCannotCreate(path, errno);
-    }
-    if (fd < 0)
-        ThrowCannotCreate(path, EEXIST);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            const int error = put < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            ThrowCannotCreate(path, error);
-        }
-        done += size_t(put);
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        ThrowCannotCreate(path, error);
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        ThrowCannotCreate(path, error);
-    }
-}
 
 void SaveJpegFile(const Picture& picture, int quality, const std::string& path)
 {

@@ -10,6 +10,7 @@
 // libjpeg's warnings (a stream cut short, extra bytes) never stop a decode. Everything
 // here is safe to use from several threads on different pictures.
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"  // WriteFileReplacing
 #include "stamping/Picture.h"
 
 #include <memory>
@@ -61,9 +62,6 @@ Picture DecodeJpeg(std::string_view bytes);
 // gives the library's error.
 std::string EncodeJpeg(const Picture& picture, int quality);
 
-// Writes bytes to path through a temporary file beside it, renamed over path only when
-// complete, so an existing file is replaced whole or not at all.
-void WriteFileReplacing(const std::string& path, std::string_view bytes);
 
 // "Save picture": the picture encoded at quality, written to path (no metadata).
 void SaveJpegFile(const Picture& picture, int quality, const std::string& path);

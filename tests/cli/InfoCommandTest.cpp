@@ -1,5 +1,6 @@
 // morvik-cli info run as a program: exit statuses, the text listing and the JSON output
 // against golden files made from camera samples.
+#include "cli/CliRunner.h"
 #include "support/ExifBuilder.h"
 #include "support/TestSupport.h"
 
@@ -13,28 +14,9 @@
 namespace morvik {
 namespace {
 
-struct CliRun {
-    int Status = -1;
-    std::string Out;
-};
+using test::CliRun;
 
-// Runs morvik-cli in `folder` with the C locale (point decimals) and the given arguments.
-CliRun RunCli(const std::filesystem::path& folder, const std::string& args)
-{
-    const std::string command =
-        "cd '" + folder.string() + "' && LC_ALL=C '" + std::string(MORVIK_CLI_PATH) + "' " + args + " 2>/dev/null";
-    CliRun run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0)
-        run.Out.append(buf.data(), n);
-    const int status = pclose(pipe);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+CliRun RunCli(const std::filesystem::path& folder, const std::string& args) { return test::RunCli(args, folder); }
 
 class InfoCommand : public ::testing::Test {
 protected:

@@ -1,4 +1,5 @@
 // morvik-cli info: the report, the maker listing and the IPTC datasets in text and JSON.
+#include "cli/CliRunner.h"
 #include "metadata/JpegTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -11,20 +12,7 @@
 namespace morvik {
 namespace {
 
-std::string RunCli(const std::string& args)
-{
-    const std::string command = "LC_ALL=C " + std::string(MORVIK_CLI_PATH) + " " + args + " 2>/dev/null";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0)
-        out.append(buf, n);
-    pclose(pipe);
-    return out;
-}
+std::string RunCli(const std::string& args) { return test::RunCli(args).Out; }
 
 // A photo with EXIF (make, model, date, size, exposure) and an IPTC block with a
 // Windows-1251 city name and two keyword datasets.

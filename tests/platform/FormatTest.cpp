@@ -37,14 +37,14 @@ TEST_F(FormatTest, TemplatesFollowPrintfWithTheLocaleDecimalSeparator)
 TEST_F(FormatTest, PlainFixedConversionsMatchPrintf)
 {
     FormatSettings() = TFormatSettings::English();
-    const char* specs[] = {"%f", "%.0f", "%.f", "%5.2f", "%8.3f", "%1.4f", "%12.f", "%99.1f", "%.17f", "%4.4f"};
+    const char* conversions[] = {"%f", "%.0f", "%.f", "%5.2f", "%8.3f", "%1.4f", "%12.f", "%99.1f", "%.17f", "%4.4f"};
     const double values[] = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, 2.675, 1.005, 5.8, 72.0,
                              -3.14159, 1e-10, 123456789.987654321, 1e20, -1e300, 4.35, 0.045};
-    for (const char* spec : specs) {
+    for (const char* conversion : conversions) {
         for (double v : values) {
             char expected[512];
-            std::snprintf(expected, sizeof expected, spec, v);
-            EXPECT_EQ(Format(spec, v), expected) << spec << " of " << v;
+            std::snprintf(expected, sizeof expected, conversion, v);
+            EXPECT_EQ(Format(conversion, v), expected) << conversion << " of " << v;
         }
     }
     FormatSettings().DecimalSeparator = ',';

@@ -1,0 +1,28 @@
+#pragma once
+// The About box: name, version, logo and two memory figures taken once, at creation.
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QFrame;
+
+namespace morvik::ui {
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutBox(QWidget* parent = nullptr);
+
+    void FormCreate();
+    void BitBtn1Click();
+
+    // "#,### KB" of the total physical memory, and "%d %%" of the memory load.
+    static QString PhysicalMemoryText(uint64_t totalBytes);
+    static QString MemoryLoadText(int percent);
+
+    QFrame* Panel1;
+    QLabel *Image1, *Label1, *Label2, *StaticText1, *StaticText2, *PhysMem, *FreeRes;
+    QPushButton* BitBtn1;
+};
+
+}  // namespace morvik::ui

@@ -1,0 +1,232 @@
+#include "ui/Form2.h"
+
+#include "platform/DateTime.h"
+#include "ui/EngineBridge.h"
+#include "ui/Icons.h"
+#include "ui/WindowFont.h"
+#include "ui/PictureView.h"
+#include "ui/widgets/BarGauge.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <climits>
+#include <cmath>
+
+namespace morvik::ui {
+namespace {
+
+template <typename W>
+W* Put(QWidget* parent, W* w, const char* name, int left, int top, int width, int height)
+{
+    w->setParent(parent);
+    w->setObjectName(name);
+    w->setGeometry(left, top, width, height);
+    return w;
+}
+
+void SetHint(QWidget* w, const QString& hint)
+{
+    w->setProperty("hint", hint);
+    w->setToolTip(hint);  // the bottom panel shows its hints
+}
+
+}  // namespace
+
+TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
+    : QDialog(parent), dialogs_(dialogs), source_(std::move(source))
+{
+    setObjectName("Form2");
+    setWindowTitle(QStringLiteral("Мозайка для вышивания"));
+    setFont(WindowFont());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint);
+    resize(729, 537);
+    move(234, 131);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    Panel1 = new QFrame;
+    Panel1->setObjectName("Panel1");
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* inner = new QVBoxLayout(Panel1);
+    inner->setContentsMargins(1, 1, 1, 1);
+    ScrollBox1 = new QScrollArea;
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setWidgetResizable(false);
+    ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1 = new PictureView;
+    Image1->setObjectName("Image1");
+    Image1->resize(385, 321);
+    ScrollBox1->setWidget(Image1);
+    inner->addWidget(ScrollBox1);
+    layout->addWidget(Panel1, 1);
+
+    Panel2 = new QFrame;
+    Panel2->setObjectName("Panel2");
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel2->setFixedHeight(86);
+    layout->addWidget(Panel2);
+
+    BitBtn1 = Put(Panel2, new QPushButton(QStringLiteral("Показать мозайку")), "BitBtn1", 8, 8, 169, 25);
+    SetHint(BitBtn1, QStringLiteral("Начать процесс"));
+    Label1 = Put(Panel2, new QLabel(QStringLiteral("Размер квадрата")), "Label1", 184, 8, 95, 13);
+    Label1->setFont(WindowFont(10));  // the desktop's face is wider than the design's
+    SpinEdit1 = Put(Panel2, new QSpinBox, "SpinEdit1", 280, 5, 49, 22);
+    SpinEdit1->setRange(INT_MIN, INT_MAX);
+    SpinEdit1->setValue(3);
+    SetHint(SpinEdit1, QStringLiteral("Размер квадрата мозаики"));
+    Gauge1 = Put(Panel2, new BarGauge, "Gauge1", 8, 40, 265, 25);
+    SetHint(Gauge1, QStringLiteral("Прогресс появления. (Довольно медленно не правда ли?)"));
+    SpeedButton1 = Put(Panel2, new QToolButton, "SpeedButton1", 280, 32, 49, 49);
+    SpeedButton1->setIcon(StopIcon(44));
+    SpeedButton1->setIconSize(QSize(44, 44));
+    SpeedButton1->setAutoRaise(true);
+    Label4 = Put(Panel2, new QLabel, "Label4", 8, 69, 265, 13);
+    BitBtn3 = Put(Panel2, new QPushButton(QStringLiteral("Save to File")), "BitBtn3", 368, 8, 169, 25);
+    SetHint(BitBtn3, QStringLiteral("Сохранить полученное"));
+    Label2 = Put(Panel2, new QLabel(QStringLiteral("Качество сжатия")), "Label2", 408, 40, 130, 13);
+    TrackBar1 = Put(Panel2, new QSlider(Qt::Horizontal), "TrackBar1", 368, 56, 161, 25);
+    TrackBar1->setRange(0, 100);
+    TrackBar1->setValue(70);
+    SetHint(TrackBar1, QStringLiteral("Качество сжатия JPEG"));
+    GroupBox1 = Put(Panel2, new QGroupBox(QStringLiteral("Размеры")), "GroupBox1", 544, 8, 97, 73);
+    SetHint(GroupBox1, QStringLiteral("Размеры картинки"));
+    Label3 = Put(GroupBox1, new QLabel(QStringLiteral("Label3")), "Label3", 24, 16, 70, 13);
+    Label5 = Put(GroupBox1, new QLabel(QStringLiteral("Label5")), "Label5", 24, 48, 70, 13);
+    BitBtn2 = Put(Panel2, new QPushButton(QStringLiteral("Clear")), "BitBtn2", 664, 8, 51, 25);
+    SetHint(BitBtn2, QStringLiteral("Очистить"));
+    Button1 = Put(Panel2, new QPushButton(QStringLiteral("Close")), "Button1", 664, 56, 49, 25);
+    SetHint(Button1, QStringLiteral("Выход"));
+    for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn3, Button1})
+        b->setAutoDefault(false);
+
+    auto handle = [this](void (TForm2::*handler)()) {
+        return [this, handler] { Guard([&] { (this->*handler)(); }); };
+    };
+    connect(BitBtn1, &QPushButton::clicked, this, handle(&TForm2::BitBtn1Click));
+    connect(SpeedButton1, &QToolButton::clicked, this, handle(&TForm2::SpeedButton1Click));
+    connect(BitBtn2, &QPushButton::clicked, this, handle(&TForm2::BitBtn2Click));
+    connect(BitBtn3, &QPushButton::clicked, this, handle(&TForm2::BitBtn3Click));
+    connect(Button1, &QPushButton::clicked, this, handle(&TForm2::Button1Click));
+}
+
+QString TForm2::SizeText(int width, int height) const
+{
+    return QString::number(width) + QStringLiteral(" на ") + QString::number(height);
+}
+
+void TForm2::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    Guard([this] { FormShow(); });
+}
+
+void TForm2::FormShow()
+{
+    const Source s = source_();
+    Label3->setText(SizeText(s.Width, s.Height));
+}
+
+void TForm2::BitBtn1Click()
+{
+    if (building_)
+        return;  // one build at a time: the running one keeps its chart and cell size
+    const Source s = source_();  // the picture is shared, so a load meanwhile leaves it intact
+    building_ = true;
+    stop_ = false;
+    const int cell = SpinEdit1->value();
+    cellSize_ = cell;
+    auto finish = [this] {
+        Gauge1->SetProgress(0);
+        building_ = false;
+        emit BuildFinished();
+        if (closePending_) {
+            closePending_ = false;
+            QTimer::singleShot(0, this, &QWidget::close);
+        }
+    };
+    try {
+        QImage chart;
+        // The chart's size is checked (a cell size below 1 is refused) before anything
+        // changes; the area and its label take it at once.
+        const auto [chartWidth, chartHeight] = MosaicChartSize(s.Width, s.Height, cell);
+        Image1->resize(chartWidth, chartHeight);
+        Label5->setText(SizeText(chartWidth, chartHeight));
+        const TDateTime start = Now();
+        BuildMosaic(
+            s.Picture, s.Width, s.Height, cell, chart,
+            [&](int x) { Gauge1->SetProgress(static_cast<int>(std::nearbyint(100.0 * x / s.Width))); },
+            [&](int) { QApplication::processEvents(); }, stop_);
+        Image1->resize(chart.size());
+        Label5->setText(SizeText(chart.width(), chart.height()));
+        Image1->SetPicture(chart);
+        Image1->repaint();
+        Label4->setText(QString::fromUtf8(FormatDate("Заняло hh:nn:ss", Now() - start)));
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void TForm2::SpeedButton1Click() { stop_ = true; }
+
+void TForm2::BitBtn2Click()
+{
+    if (building_)
+        return;  // the chart being painted is not cleared under the build
+    const int cell = SpinEdit1->value();
+    const Source s = source_();
+    const auto [w, h] = MosaicChartSize(s.Width, s.Height, cell);  // refuses a size it cannot make
+    cellSize_ = cell;
+    QImage blank(std::max<int>(1, w), std::max<int>(1, h), QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    Image1->resize(static_cast<int>(w), static_cast<int>(h));
+    Label5->setText(SizeText(static_cast<int>(w), static_cast<int>(h)));
+    Image1->SetPicture(w > 0 && h > 0 ? blank : QImage());
+    Image1->repaint();
+}
+
+void TForm2::BitBtn3Click()
+{
+    std::optional<QString> chosen = dialogs_.SavePicture(this, QStringLiteral("jpg"));
+    if (!chosen)
+        return;
+    SaveJpeg(Image1->Picture(), WithDefaultExtension(*chosen, QStringLiteral("jpg")).toUtf8().toStdString(),
+             TrackBar1->value());
+}
+
+void TForm2::Button1Click() { close(); }
+
+void TForm2::closeEvent(QCloseEvent* event)
+{
+    if (building_) {
+        // The window closes once the build has seen the stop at the end of its column.
+        stop_ = true;
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TForm2::reject()
+{
+    if (building_) {
+        stop_ = true;
+        closePending_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+}  // namespace morvik::ui

@@ -1,0 +1,81 @@
+#pragma once
+// The mosaic window: turns the main window's picture into a cross-stitch chart of
+// square cells with a one-pixel black grid, with progress, stop, timing and saving.
+#include "ui/Dialogs.h"
+
+#include <QDialog>
+#include <QImage>
+#include <functional>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QScrollArea;
+class QSlider;
+class QSpinBox;
+class QToolButton;
+class QFrame;
+
+namespace morvik::ui {
+
+class BarGauge;
+class PictureView;
+
+class TForm2 : public QDialog {
+    Q_OBJECT
+public:
+    // The main window's current picture with its width and height.
+    struct Source {
+        QImage Picture;
+        int Width = 0;
+        int Height = 0;
+    };
+    using SourceProvider = std::function<Source()>;
+
+    TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent = nullptr);
+
+    bool Building() const { return building_; }
+    int CellSize() const { return cellSize_; }
+    bool StopFlag() const { return stop_; }
+
+    void FormShow();
+    void BitBtn1Click();      // build the chart
+    void SpeedButton1Click(); // stop
+    void BitBtn2Click();      // clear
+    void BitBtn3Click();      // save
+    void Button1Click();      // close
+
+    QFrame *Panel1, *Panel2;
+    QScrollArea* ScrollBox1;
+    PictureView* Image1;
+    QPushButton *BitBtn1, *BitBtn2, *BitBtn3, *Button1;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
+    QSpinBox* SpinEdit1;
+    BarGauge* Gauge1;
+    QToolButton* SpeedButton1;
+    QSlider* TrackBar1;
+    QGroupBox* GroupBox1;
+
+signals:
+    // A build has ended (finished, stopped or failed).
+    void BuildFinished();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    template <typename F>
+    void Guard(F&& handler) { RunHandler(dialogs_, this, std::forward<F>(handler)); }
+    QString SizeText(int width, int height) const;
+
+    IDialogs& dialogs_;
+    SourceProvider source_;
+    bool building_ = false;
+    bool stop_ = false;
+    bool closePending_ = false;
+    int cellSize_ = 3;
+};
+
+}  // namespace morvik::ui

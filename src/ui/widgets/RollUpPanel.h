@@ -1,0 +1,45 @@
+#pragma once
+// A container with a 21-pixel caption bar and a roll button. Rolled up, only the bar
+// shows; expanded, the panel takes back its height. Stacked in a top-aligned column,
+// the panels below close up when one rolls up.
+#include <QWidget>
+
+class QToolButton;
+
+namespace morvik::ui {
+
+class RollUpPanel : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int CaptionHeight = 21;
+
+    RollUpPanel(const QString& caption, int expandedHeight, QWidget* parent = nullptr);
+
+    QString Caption() const { return caption_; }
+    bool Rolled() const { return rolled_; }
+    // Setting the state the panel already has does nothing.
+    void SetRolled(bool rolled);
+    int ExpandedHeight() const { return expandedHeight_; }
+
+    // Places a control at (left, top) in panel coordinates, the caption bar included.
+    void Place(QWidget* control, int left, int top, int width, int height);
+    QWidget* Client() const { return client_; }
+
+signals:
+    void RolledChanged(bool rolled);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void UpdateRollButton();
+
+    QString caption_;
+    int expandedHeight_;
+    bool rolled_ = false;
+    QWidget* client_;
+    QToolButton* rollButton_;
+};
+
+}  // namespace morvik::ui

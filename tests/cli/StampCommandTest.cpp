@@ -1,0 +1,132 @@
+// morvik-cli stamp as a user runs it: exit codes, outputs, the dry run, and parallel jobs
+// that write what one job writes.
+#include "cli/CliRunner.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+namespace {
+
+namespace fs = std::filesystem;
+using morvik::test::ReadFile;
+using morvik::test::TempDir;
+
+using morvik::test::CliRun;
+
+// Runs morvik-cli with the arguments (already quoted for the shell); stderr joins stdout.
+CliRun RunCli(const std::string& args) { return morvik::test::RunCli(args, {}, morvik::test::Stderr::Joined); }
+
+std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+// A copy of the bundled demo photos in a fresh folder.
+void CopySamples(const TempDir& dir)
+{
+    for (auto& e : fs::directory_iterator(fs::path(MORVIK_SOURCE_DIR) / "samples"))
+        fs::copy_file(e.path(), dir / e.path().filename().string());
+}
+
+std::map<std::string, std::string> Outputs(const TempDir& dir)
+{
+    std::map<std::string, std::string> out;
+    for (auto& e : fs::directory_iterator(dir / "Dated"))
+        out[e.path().filename().string()] = ReadFile(e.path());
+    return out;
+}
+
+TEST(StampCommandTest, StampsTheSamplesAndReportsEachFile)
+{
+    TempDir dir;
+    CopySamples(dir);
+    const CliRun r = RunCli("stamp " + Quoted(dir.path()));
+    EXPECT_EQ(r.Status, 0) << r.Out;
+    EXPECT_NE(r.Out.find("Всего файлов:5"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("beach_again.jpg => "), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Заняло 00:00:"), std::string::npos) << r.Out;
+    const auto out = Outputs(dir);
+    EXPECT_EQ(out.size(), 5u);
+    EXPECT_TRUE(out.count("07.08.15  12_30_45.jpg"));
+    EXPECT_TRUE(out.count("07.08.15  12_30_45photo 2.jpg"));
+    ASSERT_TRUE(out.count("19.03.02  18_04_10.jpg"));
+    // The EXIF block is carried over by default, right behind the start of image.
+    EXPECT_EQ(out.at("19.03.02  18_04_10.jpg").substr(0, 4), "\xFF\xD8\xFF\xE1");
+}
+
+TEST(StampCommandTest, ExifSwitchAndPresetDecideTheCarryOver)
+{
+    struct Case { std::string options; bool exif; };
+    const Case cases[] = {
+        {"", true}, {"--no-exif", false}, {"--preset internet", false}, {"--preset internet --exif", true},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        CopySamples(dir);
+        ASSERT_EQ(RunCli("stamp --keep-names " + c.options + " " + Quoted(dir.path())).Status, 0) << c.options;
+        const std::string out = ReadFile(dir / "Dated" / "forest.JPG");
+        EXPECT_EQ(out.find("Exif") != std::string::npos, c.exif) << c.options;
+    }
+}
+
+TEST(StampCommandTest, ExitCodes)
+{
+    struct Case { std::string args; int status; std::string message; };
+    TempDir dir;
+    CopySamples(dir);
+    TempDir broken;
+    morvik::test::WriteFile(broken / "a.jpg", "not a picture");
+    const Case cases[] = {
+        {"stamp", 2, "folder is required"},
+        {"stamp /no/such/folder", 2, "Directory does not exist"},
+        {"stamp " + Quoted(dir.path()) + " --quality 101", 2, "--quality"},
+        {"stamp " + Quoted(dir.path()) + " --correct 24:00:00", 2, "'24:00:00' is not a valid date and time"},
+        {"stamp " + Quoted(dir.path()) + " --color red", 2, "not a colour"},
+        {"stamp " + Quoted(broken.path()), 1, "JPEG error #"},
+        {"stamp " + Quoted(dir.path()) + " --mask 'yy\"/\"mm'", 1, "Cannot create file"},
+        {"stamp " + Quoted(dir.path()) + " --keep-names --no-exif --text Hello --transparent -q 50", 0, ""},
+    };
+    for (const Case& c : cases) {
+        const CliRun r = RunCli(c.args);
+        EXPECT_EQ(r.Status, c.status) << c.args << "\n" << r.Out;
+        EXPECT_NE(r.Out.find(c.message), std::string::npos) << c.args << "\n" << r.Out;
+    }
+    EXPECT_TRUE(fs::exists(dir / "Dated" / "forest.JPG"));
+}
+
+TEST(StampCommandTest, DryRunListsAndWritesNothing)
+{
+    TempDir dir;
+    CopySamples(dir);
+    const CliRun r = RunCli("stamp --dry-run " + Quoted(dir.path()));
+    EXPECT_EQ(r.Status, 0) << r.Out;
+    EXPECT_NE(r.Out.find("beach_again.jpg -> " + (dir / "Dated").string() + "/07.08.15  12_30_45photo 2.jpg"),
+              std::string::npos)
+        << r.Out;
+    EXPECT_FALSE(fs::exists(dir / "Dated"));
+}
+
+TEST(StampCommandTest, OneJobAndFourJobsWriteTheSameFiles)
+{
+    std::map<std::string, std::string> outputs[2];
+    int k = 0;
+    for (const char* jobs : {"1", "4"}) {
+        TempDir dir;
+        CopySamples(dir);
+        for (int run = 0; run < 2; ++run)
+            ASSERT_EQ(RunCli(std::string("stamp --jobs ") + jobs + " --correct -01:00:00 --preset internet " +
+                             Quoted(dir.path()))
+                          .Status,
+                      0);
+        outputs[k++] = Outputs(dir);
+    }
+    EXPECT_EQ(outputs[0].size(), 9u);  // five, then "photo 1" to "photo 5" with "photo 2" replaced
+    EXPECT_TRUE(outputs[0] == outputs[1]);
+    EXPECT_TRUE(outputs[0].count("070815_11_30_45.jpg"));  // the internet preset's mask, corrected
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+#include "UiTestSupport.h"
+
+#include "support/TestSupport.h"
+#include "ui/PictureView.h"
+#include "ui/widgets/BarGauge.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace morvik;
+using namespace morvik::test;
+
+namespace {
+
+// Gives the main window a picture of known pixels, as a load would.
+void SetSource(App& app, const QImage& picture)
+{
+    app.Form1().Image1->SetPicture(picture);
+    app.Form1().Image1->resize(picture.size());
+    app.Form1().Settings.PictureWidth = picture.width();
+    app.Form1().Settings.PictureHeight = picture.height();
+}
+
+QImage Colours(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(20 + x * 10, 40 + y * 10, 200));
+    return image;
+}
+
+QRgb At(const ui::TForm2& f, int x, int y) { return f.Image1->Picture().pixel(x, y) & 0xFFFFFF; }
+
+}  // namespace
+
+TEST(Mosaic, TwoByTwoAtThreeGivesCellsAndAGrid)
+{
+    App app;
+    SetSource(app, Colours(2, 2));
+    auto& m = app.Form2();
+    app.Form1().ToolButton5->click();
+    EXPECT_EQ(m.Label3->text(), QStringLiteral("2 на 2"));
+    m.BitBtn1->click();
+    const QImage& chart = m.Image1->Picture();
+    ASSERT_EQ(chart.size(), QSize(6, 6));
+    EXPECT_EQ(m.Image1->size(), QSize(6, 6));
+    EXPECT_EQ(m.Label5->text(), QStringLiteral("6 на 6"));
+    EXPECT_TRUE(m.Label4->text().startsWith(QStringLiteral("Заняло 00:00:0")));
+    EXPECT_EQ(m.Gauge1->Progress(), 0);
+    const QImage source = Colours(2, 2);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const bool grid = x % 3 == 2 || y % 3 == 2;
+            const QRgb expected = grid ? 0 : source.pixel(x / 3, y / 3) & 0xFFFFFF;
+            EXPECT_EQ(At(m, x, y), expected) << x << "," << y;
+        }
+}
+
+TEST(Mosaic, CellSizeOneGivesAWhiteChartAndZeroIsRefused)
+{
+    App app;
+    SetSource(app, Colours(5, 4));
+    auto& m = app.Form2();
+    m.SpinEdit1->setValue(1);
+    m.BitBtn1->click();
+    ASSERT_EQ(m.Image1->Picture().size(), QSize(5, 4));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(At(m, x, y), 0xFFFFFFu);
+
+    const QImage kept = m.Image1->Picture();
+    for (int bad : {0, -3}) {
+        m.SpinEdit1->setValue(bad);
+        m.BitBtn1->click();
+        m.BitBtn2->click();
+    }
+    EXPECT_EQ(app.Dialogs.Messages.size(), 4);
+    EXPECT_EQ(m.Image1->Picture(), kept);
+    EXPECT_FALSE(m.Building());
+}
+
+TEST(Mosaic, StopEndsAfterTheColumnInHandAndOtherRequestsWait)
+{
+    App app;
+    SetSource(app, Colours(10, 4));
+    auto& m = app.Form2();
+    m.SpinEdit1->setValue(2);
+    m.show();
+    // Pressed while the first column's events run: a second build and a clear are
+    // refused, a close waits for the build to end.
+    QTimer::singleShot(0, &m, [&] {
+        EXPECT_TRUE(m.Building());
+        m.SpinEdit1->setValue(7);
+        m.BitBtn1->click();
+        m.BitBtn2->click();
+        m.SpeedButton1->click();
+        m.Button1->click();
+        EXPECT_TRUE(m.isVisible());
+    });
+    m.BitBtn1->click();
+    EXPECT_FALSE(m.Building());
+    EXPECT_EQ(m.CellSize(), 2);
+    const QImage& chart = m.Image1->Picture();
+    ASSERT_EQ(chart.size(), QSize(20, 8));
+    EXPECT_EQ(At(m, 0, 0), Colours(10, 4).pixel(0, 0) & 0xFFFFFF);  // first column painted
+    EXPECT_EQ(At(m, 1, 0), 0u);                                      // its grid line
+    for (int x = 2; x < 20; ++x)
+        EXPECT_EQ(At(m, x, 0), 0xFFFFFFu) << x;  // the rest white
+    EXPECT_TRUE(m.Label4->text().startsWith(QStringLiteral("Заняло ")));
+    EXPECT_EQ(m.Gauge1->Progress(), 0);
+    QApplication::processEvents();
+    EXPECT_FALSE(m.isVisible());  // the close asked for during the build
+}
+
+TEST(Mosaic, ClearAndSave)
+{
+    TempDir dir;
+    App app;
+    SetSource(app, Colours(3, 2));
+    auto& m = app.Form2();
+    m.BitBtn1->click();
+    m.SpinEdit1->setValue(4);
+    m.BitBtn2->click();
+    EXPECT_EQ(m.Label5->text(), QStringLiteral("12 на 8"));
+    ASSERT_EQ(m.Image1->Picture().size(), QSize(12, 8));
+    EXPECT_EQ(At(m, 0, 0), 0xFFFFFFu);
+    EXPECT_EQ(At(m, 11, 7), 0xFFFFFFu);
+
+    m.BitBtn1->click();
+    app.Dialogs.SaveAnswers = {Q(dir / "chart")};
+    m.BitBtn3->click();
+    ASSERT_TRUE(std::filesystem::exists(dir / "chart.jpg"));
+    EXPECT_EQ(QImage(Q(dir / "chart.jpg")).size(), QSize(12, 8));
+    app.Dialogs.SaveAnswers = {std::nullopt};
+    m.BitBtn3->click();  // cancelled: nothing written
+    EXPECT_TRUE(app.Dialogs.Messages.isEmpty());
+}

@@ -1,0 +1,89 @@
+#pragma once
+// Scripted dialogs and helpers for driving the real windows on the offscreen platform.
+#include "ui/Dialogs.h"
+#include "ui/Startup.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QStringList>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace morvik::test {
+
+// Answers each dialog from a queue; an empty queue answers "cancelled".
+class ScriptedDialogs : public ui::IDialogs {
+public:
+    std::deque<std::optional<QString>> OpenAnswers, SaveAnswers, FolderAnswers;
+    std::deque<std::optional<QColor>> ColorAnswers;
+    std::deque<std::optional<QFont>> FontAnswers;
+    QStringList Messages, OpenStarts, SaveExtensions, FolderTitles, FolderStarts;
+    int ColorAsked = 0, FontAsked = 0, ModalShown = 0;
+    std::function<void(QDialog&)> OnModal;
+
+    std::optional<QString> OpenPicture(QWidget*, const QString& start) override
+    {
+        OpenStarts << start;
+        return Take(OpenAnswers);
+    }
+    std::optional<QString> SavePicture(QWidget*, const QString& ext) override
+    {
+        SaveExtensions << ext;
+        return Take(SaveAnswers);
+    }
+    std::optional<QColor> ChooseColor(QWidget*, const QColor&) override
+    {
+        ++ColorAsked;
+        return Take(ColorAnswers);
+    }
+    std::optional<QFont> ChooseFont(QWidget*, const QFont&) override
+    {
+        ++FontAsked;
+        return Take(FontAnswers);
+    }
+    std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString& start) override
+    {
+        FolderTitles << title;
+        FolderStarts << start;
+        return Take(FolderAnswers);
+    }
+    void Message(QWidget*, const QString& text) override { Messages << text; }
+    int ShowModal(QDialog& dialog) override
+    {
+        ++ModalShown;
+        dialog.show();
+        if (OnModal)
+            OnModal(dialog);
+        return QDialog::Accepted;
+    }
+
+private:
+    template <typename T>
+    static std::optional<T> Take(std::deque<std::optional<T>>& queue)
+    {
+        if (queue.empty())
+            return std::nullopt;
+        std::optional<T> answer;
+        answer.swap(queue.front());
+        queue.pop_front();
+        return answer;
+    }
+};
+
+// The three windows made as start-up makes them, the main one shown.
+struct App {
+    ScriptedDialogs Dialogs;
+    std::unique_ptr<ui::Windows> Windows;
+    ui::TForm1& Form1() { return *Windows->Form1; }
+    ui::TForm2& Form2() { return *Windows->Form2; }
+    App();
+    ~App();
+};
+
+// A JPEG of `w` x `h` pixels filled with `colour`, written at quality 95.
+QString MakeJpeg(const std::filesystem::path& path, int w, int h, QColor colour = Qt::white);
+QString Q(const std::filesystem::path& path);
+
+}  // namespace morvik::test
