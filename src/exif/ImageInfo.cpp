@@ -258,7 +258,7 @@ void TImageInfo::AddNamedTag(const std::string& name, const std::string& valueTe
         entry.Kind = 1;
         entry.FieldType = static_cast<uint16_t>(fieldType);
         entry.TagName = name;
-        entry.DisplayName = name;
+        entry.DisplayName = entry.TagName;
         entry.ValueText = valueText;
         entry.RawBytes = valueText;
         entry.ByteCount = static_cast<int32_t>(valueText.size());
@@ -320,10 +320,13 @@ void TImageInfo::AddEquivalentFocalLength()
     TTagEntry entry = MainTableRow(row);
     entry.ValueText = Format("%5.2f", f * factor);
     entry.RawBytes.clear();
-    entry.Template = "%s mm";
+    entry.Template = SharedText::Static("%s mm");
     entry.FieldType = 10;
     AppendTag(entry);
-    ListingText += "\r\n" + entry.DisplayName + " = " + entry.ValueText;
+    ListingText += "\r\n";
+    ListingText += entry.DisplayName;
+    ListingText += " = ";
+    ListingText += entry.ValueText;
 }
 
 }  // namespace morvik

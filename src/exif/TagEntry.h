@@ -2,25 +2,74 @@
 // TTagEntry: one record for a row of a built-in tag table, an entry of a tag list
 // (EXIF, maker note, IPTC) and the result of a lookup.
 #include <cstdint>
+#include <memory>
+#include <ostream>
 #include <string>
+#include <string_view>
 
 namespace morvik {
 
 // Tag-specific rewriting of a rendered value text.
 using TagRenderer = std::string (*)(const std::string& text);
 
+// An immutable text that costs no allocation to copy: either a view of text that lives as
+// long as the program (the built-in tables) or a string shared by all copies. Entries are
+// copied freely (a row becomes an entry, an entry goes into the tag list, a lookup returns
+// one), while their names and value lists never change once made.
+class SharedText {
+public:
+    SharedText() = default;
+    explicit SharedText(std::string text) { *this = std::move(text); }
+
+    // A text in storage that outlives every entry (string literals, constexpr tables).
+    static SharedText Static(std::string_view text)
+    {
+        SharedText t;
+        t.view_ = text;
+        return t;
+    }
+
+    SharedText& operator=(std::string text)
+    {
+        if (text.empty()) {
+            owner_.reset();
+            view_ = {};
+        } else {
+            owner_ = std::make_shared<const std::string>(std::move(text));
+            view_ = *owner_;
+        }
+        return *this;
+    }
+    SharedText& operator=(std::string_view text) { return *this = std::string(text); }
+    SharedText& operator=(const char* text) { return *this = std::string(text); }
+
+    operator std::string_view() const { return view_; }
+    std::string_view View() const { return view_; }
+    std::string Str() const { return std::string(view_); }
+    const char* data() const { return view_.data(); }
+    size_t size() const { return view_.size(); }
+    bool empty() const { return view_.empty(); }
+
+    friend bool operator==(const SharedText& a, std::string_view b) { return a.view_ == b; }
+    friend std::ostream& operator<<(std::ostream& os, const SharedText& t) { return os << t.view_; }
+
+private:
+    std::string_view view_;
+    std::shared_ptr<const std::string> owner_;  // null for static text
+};
+
 struct TTagEntry {
     int32_t Kind = 0;          // 0 table rows and directory entries; 1 maker-note and named entries
     uint16_t FieldType = 0;    // TIFF field type 1..12; 0 in table rows
     uint16_t RecordNo = 0;     // IPTC record number (2 or 8); 0 elsewhere
     uint16_t TagNo = 0;        // 0: no tag (sentinel row, empty entry, failed lookup)
-    std::string TagName;
-    std::string DisplayName;
-    std::string ValueNames;    // "1:Normal,3:Rotated 180°,..."
+    SharedText TagName;
+    SharedText DisplayName;
+    SharedText ValueNames;     // "1:Normal,3:Rotated 180°,..."
     std::string ValueText;
     std::string RawBytes;      // in the file's byte order
     int32_t ValuePos = 0;      // 1-based position of the value in the EXIF block
-    std::string Template;
+    SharedText Template;
     int32_t ByteCount = 0;     // length of RawBytes; IPTC: the dataset's maximum length
     TagRenderer Renderer = nullptr;
 };

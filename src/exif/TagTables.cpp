@@ -331,9 +331,12 @@ int FindTag(const TagRow* rows, int count, int tagNo)
 }
 
 // The rows as entries, built once with their display names (a table's own, or derived
-// from the tag name) so that a lookup copies strings instead of building them.
+// from the tag name). Their texts are views of the rows and of the derived names, which
+// live as long as the program, so a lookup copies no text.
 std::array<TTagEntry, MainTableSize> gMainEntries;
 std::array<TTagEntry, GpsTableSize> gGpsEntries;
+std::array<std::string, MainTableSize> gMainDisplayNames;
+std::array<std::string, GpsTableSize> gGpsDisplayNames;
 std::once_flag gDisplayNamesOnce;
 
 // "ExposureTime" -> "Exposure Time": a blank before every capital letter whose
@@ -350,14 +353,16 @@ std::string DerivedDisplayName(const char* tagName)
     return out;
 }
 
-TTagEntry RowEntry(const TagRow& row)
+// The entry of a row; displayName keeps the derived name when the row has none.
+TTagEntry RowEntry(const TagRow& row, std::string& displayName)
 {
     TTagEntry entry;
     entry.TagNo = row.TagNo;
-    entry.TagName = row.TagName;
-    entry.DisplayName = row.DisplayName[0] != '\0' ? row.DisplayName : DerivedDisplayName(row.TagName);
-    entry.ValueNames = row.ValueNames;
-    entry.Template = row.Template;
+    entry.TagName = SharedText::Static(row.TagName);
+    displayName = row.DisplayName[0] != '\0' ? row.DisplayName : DerivedDisplayName(row.TagName);
+    entry.DisplayName = SharedText::Static(displayName);
+    entry.ValueNames = SharedText::Static(row.ValueNames);
+    entry.Template = SharedText::Static(row.Template);
     entry.Renderer = row.Renderer;
     return entry;
 }
@@ -365,9 +370,9 @@ TTagEntry RowEntry(const TagRow& row)
 void FillDisplayNames()
 {
     for (int i = 0; i < MainTableSize; ++i)
-        gMainEntries[i] = RowEntry(kMainRows[i]);
+        gMainEntries[i] = RowEntry(kMainRows[i], gMainDisplayNames[i]);
     for (int i = 0; i < GpsTableSize; ++i)
-        gGpsEntries[i] = RowEntry(kGpsRows[i]);
+        gGpsEntries[i] = RowEntry(kGpsRows[i], gGpsDisplayNames[i]);
 }
 
 constexpr int kSentinel = MainTableSize - 1;

@@ -74,8 +74,8 @@ TTagEntry EntryFromRow(const IptcDatasetRow& row)
     TTagEntry e;
     e.RecordNo = row.RecordNo;
     e.TagNo = row.DatasetNo;
-    e.TagName = row.Name;
-    e.DisplayName = row.Description;
+    e.TagName = SharedText::Static(row.Name);
+    e.DisplayName = SharedText::Static(row.Description);
     e.ByteCount = row.Size;
     return e;
 }
@@ -395,7 +395,7 @@ void TIPTCdata::ParseResource(std::string_view bytes)
         q = q + 4 + valueLength + 1;
 
         if (entry.TagNo <= 255 && IsIptcListDataset(entry.TagNo))
-            MergeValue(entry.TagName, entry.ValueText);
+            MergeValue(entry.TagName.Str(), entry.ValueText);
         else
             AppendEntry(entry);
     }

@@ -30,10 +30,10 @@ TTagEntry EntryFromRow(const TagRow& row)
 {
     TTagEntry entry;
     entry.TagNo = row.TagNo;
-    entry.TagName = row.TagName;
-    entry.DisplayName = row.DisplayName;
-    entry.ValueNames = row.ValueNames;
-    entry.Template = row.Template;
+    entry.TagName = SharedText::Static(row.TagName);
+    entry.DisplayName = SharedText::Static(row.DisplayName);
+    entry.ValueNames = SharedText::Static(row.ValueNames);
+    entry.Template = SharedText::Static(row.Template);
     entry.Renderer = row.Renderer;
     return entry;
 }

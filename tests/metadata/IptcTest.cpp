@@ -34,7 +34,7 @@ std::vector<std::string> Names(const TIPTCdata& r)
 {
     std::vector<std::string> names;
     for (int i = 0; i < r.Count(); ++i)
-        names.push_back(r.EntryAt(i).TagName);
+        names.push_back(r.EntryAt(i).TagName.Str());
     return names;
 }
 

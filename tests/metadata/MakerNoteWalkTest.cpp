@@ -23,7 +23,7 @@ std::vector<std::string> StoredNames(const TImageInfo& info)
 {
     std::vector<std::string> names;
     for (const TTagEntry& e : info.TagList)
-        names.push_back(e.TagName);
+        names.push_back(e.TagName.Str());
     return names;
 }
 
