@@ -10,10 +10,16 @@
 
 #include <malloc.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace morvik::cli {
@@ -130,6 +136,107 @@ void AppendText(std::string& out, const std::string& fileName, bool read, const 
     }
 }
 
+// What one file gives: whether it was read, and its text block or its JSON object.
+struct FileResult {
+    bool Read = false;
+    std::string Text;
+    nlohmann::json Json;
+    std::exception_ptr Failure;  // raised while the file was worked on; rethrown in order
+};
+
+FileResult ReadOneFile(const std::string& file, bool json)
+{
+    FileResult result;
+    TimgData data(255);
+    result.Read = data.ReadMetadata(file);
+    if (json)
+        result.Json = InfoJson(file, result.Read, data);
+    else
+        AppendText(result.Text, file, result.Read, data);
+    return result;
+}
+
+// Reads the files on `jobs` worker threads and hands each result to emit on the calling
+// thread, in the order of the list, so the output is that of one job. Workers take the
+// files in runs of some files (a file takes some microseconds: handing each over on its
+// own would cost more than it saves) and keep at most a window of runs ahead of the next
+// one to be handed out, so few results wait in memory however long the list is.
+void ReadFilesInOrder(const std::vector<std::string>& files, bool json, int jobs,
+                      const std::function<void(FileResult&)>& emit)
+{
+    constexpr size_t kRun = 16;
+    const size_t count = files.size();
+    const size_t runs = (count + kRun - 1) / kRun;
+    const size_t window = static_cast<size_t>(jobs) * 4;
+    std::vector<FileResult> results(count);  // a slot per file, written by the run's worker
+    std::vector<char> done(runs, 0);
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t next = 0;     // the next run a worker takes
+    size_t emitted = 0;  // runs handed out so far
+    bool stop = false;   // the caller has given up (an emit failed)
+
+    auto work = [&] {
+        for (;;) {
+            size_t run;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || next >= runs || next < emitted + window; });
+                if (stop || next >= runs)
+                    return;
+                run = next++;
+            }
+            for (size_t i = run * kRun; i < std::min(count, (run + 1) * kRun); ++i) {
+                try {
+                    results[i] = ReadOneFile(files[i], json);
+                } catch (...) {
+                    results[i].Failure = std::current_exception();
+                }
+            }
+            {
+                std::lock_guard lock(mutex);
+                done[run] = 1;
+            }
+            changed.notify_all();
+        }
+    };
+
+    std::vector<std::jthread> workers;
+    // Declared after the workers, so it runs first: waiting workers are released before
+    // they are joined, however this function is left.
+    struct Release {
+        std::mutex& Mutex;
+        std::condition_variable& Changed;
+        bool& Stop;
+        ~Release()
+        {
+            {
+                std::lock_guard lock(Mutex);
+                Stop = true;
+            }
+            Changed.notify_all();
+        }
+    } release{mutex, changed, stop};
+    const size_t threads = std::min(static_cast<size_t>(jobs), runs);
+    for (size_t t = 0; t < threads; ++t)
+        workers.emplace_back(work);
+
+    for (size_t run = 0; run < runs; ++run) {
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return done[run] != 0; });
+            emitted = run + 1;
+        }
+        changed.notify_all();
+        for (size_t i = run * kRun; i < std::min(count, (run + 1) * kRun); ++i) {
+            FileResult result = std::move(results[i]);
+            if (result.Failure)
+                std::rethrow_exception(result.Failure);
+            emit(result);
+        }
+    }
+}
+
 }  // namespace
 
 nlohmann::json InfoJson(const std::string& fileName, bool read, const TimgData& data)
@@ -197,11 +304,14 @@ CommandRunner AddInfoCommand(CLI::App& app)
 {
     struct Options {
         bool json = false;
+        int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         std::vector<std::string> files;
     };
     auto options = std::make_shared<Options>();
     CLI::App* sub = app.add_subcommand("info", "Show the metadata the reader finds in photo files");
     sub->add_flag("--json", options->json, "Write one JSON array, an object per file");
+    sub->add_option("-j,--jobs", options->jobs, "Files read at once (default: the number of cores)")
+        ->check(CLI::Range(1, 256));
     sub->add_option("FILE", options->files, "JPEG or TIFF files")->required();
     return [options] {
         // Each file allocates and frees the same few blocks of up to some tens of
@@ -214,19 +324,34 @@ CommandRunner AddInfoCommand(CLI::App& app)
         constexpr size_t kFlushBytes = 64 * 1024;
         std::string text;
         text.reserve(kFlushBytes + 16 * 1024);
-        for (const std::string& file : options->files) {
-            TimgData data(255);
-            const bool read = data.ReadMetadata(file);
-            allRead = allRead && read;
-            if (options->json) {
-                all.push_back(InfoJson(file, read, data));
-            } else {
-                AppendText(text, file, read, data);
-                if (text.size() >= kFlushBytes) {
-                    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
-                    text.clear();
+        auto flushIfFull = [&text] {
+            if (text.size() >= kFlushBytes) {
+                std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+                text.clear();
+            }
+        };
+        if (options->jobs <= 1 || options->files.size() <= 1) {
+            for (const std::string& file : options->files) {
+                TimgData data(255);
+                const bool read = data.ReadMetadata(file);
+                allRead = allRead && read;
+                if (options->json) {
+                    all.push_back(InfoJson(file, read, data));
+                } else {
+                    AppendText(text, file, read, data);
+                    flushIfFull();
                 }
             }
+        } else {
+            ReadFilesInOrder(options->files, options->json, options->jobs, [&](FileResult& result) {
+                allRead = allRead && result.Read;
+                if (options->json) {
+                    all.push_back(std::move(result.Json));
+                } else {
+                    text += result.Text;
+                    flushIfFull();
+                }
+            });
         }
         std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
         if (options->json)

@@ -72,6 +72,54 @@ TEST_F(InfoCommand, JsonObjectPerFile)
     EXPECT_EQ(j[2]["error"], "");
 }
 
+// Reading on several threads changes neither the output nor the exit status: the camera
+// samples (when at hand), cut and damaged copies of them and of a built file, a missing
+// file and a folder, in text and in JSON, against one job. More files than one worker's
+// run, so that runs finish out of order.
+TEST_F(InfoCommand, JobsGiveTheOutputOfOneJob)
+{
+    std::vector<std::string> sources = {test::ReadFile(dir / "good.jpg")};
+    std::vector<std::string> extensions = {".jpg"};
+    if (const auto samples = test::CameraSamplesDir(); !samples.empty()) {
+        for (const auto& f : std::filesystem::directory_iterator(samples)) {
+            const std::string ext = f.path().extension().string();
+            if (ext == ".jpg" || ext == ".tiff") {
+                sources.push_back(test::ReadFile(f.path()));
+                extensions.push_back(ext);
+            }
+        }
+    }
+    std::string list = "good.jpg plain.jpg missing.jpg folder.jpg";
+    std::filesystem::create_directory(dir / "folder.jpg");
+    for (size_t k = 0; k < sources.size(); ++k) {
+        const std::string& bytes = sources[k];
+        std::string damaged = bytes;
+        for (size_t at = 7; at < damaged.size() && at < 4000; at += 397)
+            damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
+        const std::vector<std::string> copies = {bytes, bytes.substr(0, bytes.size() / 3),
+                                                 bytes.substr(0, bytes.size() * 2 / 3), bytes.substr(0, 20), damaged};
+        for (size_t c = 0; c < copies.size(); ++c) {
+            const std::string name = "f" + std::to_string(k) + "_" + std::to_string(c) + extensions[k];
+            test::WriteFile(dir / name, copies[c]);
+            list += " " + name;
+        }
+    }
+    for (int i = 0; i < 20; ++i)
+        list += " good.jpg";
+
+    for (const std::string json : {"", "--json "}) {
+        const CliRun one = RunCli(dir.path(), "info -j 1 " + json + list);
+        EXPECT_EQ(one.Status, 1);
+        ASSERT_FALSE(one.Out.empty());
+        for (int jobs : {2, 3, 8}) {
+            const CliRun many = RunCli(dir.path(), "info -j " + std::to_string(jobs) + " " + json + list);
+            EXPECT_EQ(many.Status, one.Status) << jobs << " jobs " << json;
+            EXPECT_TRUE(many.Out == one.Out) << jobs << " jobs " << json;
+        }
+    }
+    EXPECT_EQ(RunCli(dir.path(), "info -j 0 good.jpg").Status, 2);
+}
+
 // The report's file date is the checkout's file time: masked before comparing.
 nlohmann::json WithoutFileDate(nlohmann::json j)
 {
