@@ -3,6 +3,7 @@
 #include "cli/InfoJson.h"
 
 #include "exif/ImgData.h"
+#include "iptc/IPTCdata.h"
 #include "platform/DateTime.h"
 #include "platform/Format.h"
 #include "platform/Text1251.h"
@@ -50,6 +51,26 @@ std::vector<std::string> ListingLines(const std::string& listing)
     return lines;
 }
 
+// The IPTC datasets of the file's first APP13 section, read by a reader of our own so the
+// file's reader is left as it was.
+std::vector<TTagEntry> IptcEntries(const TimgData& data)
+{
+    std::vector<TTagEntry> entries;
+    if (data.IptcSection == nullptr)
+        return entries;
+    TIPTCdata iptc(nullptr);
+    iptc.ParseResource(data.IptcSection->Data);
+    for (int i = 0; i < iptc.Count(); ++i)
+        entries.push_back(iptc.EntryAt(i));
+    return entries;
+}
+
+// The report's CR LF separated lines.
+std::vector<std::string> ReportLines(const TimgData& data)
+{
+    return data.ExifInfo ? ListingLines(data.ExifInfo->SummaryText()) : std::vector<std::string>{};
+}
+
 void PrintText(std::ostream& out, const std::string& fileName, bool read, const TimgData& data)
 {
     out << fileName << "\n";
@@ -58,6 +79,26 @@ void PrintText(std::ostream& out, const std::string& fileName, bool read, const 
     if (data.ExifInfo)
         for (const std::string& line : ListingLines(data.ExifInfo->ListingText))
             out << "  " << line << "\n";
+    const std::vector<std::string> report = ReportLines(data);
+    if (!report.empty()) {
+        out << "  report:\n";
+        for (const std::string& line : report)
+            out << "    " << line << "\n";
+    }
+    if (data.ExifInfo) {
+        const std::vector<std::string> maker = ListingLines(data.ExifInfo->MakerListingText);
+        if (!maker.empty()) {
+            out << "  maker note" << (data.ExifInfo->MakerDecoded ? "" : " (not decoded)") << ":\n";
+            for (const std::string& line : maker)
+                out << "    " << line << "\n";
+        }
+    }
+    const std::vector<TTagEntry> iptc = IptcEntries(data);
+    if (!iptc.empty()) {
+        out << "  iptc:\n";
+        for (const TTagEntry& e : iptc)
+            out << "    " << Cp1251ToUtf8(e.DisplayName) << " = " << Cp1251ToUtf8(e.ValueText) << "\n";
+    }
 }
 
 }  // namespace
@@ -101,6 +142,25 @@ nlohmann::json InfoJson(const std::string& fileName, bool read, const TimgData& 
         for (std::string& line : ListingLines(info->ListingText))
             listing.push_back(std::move(line));
     j["listing"] = std::move(listing);
+
+    j["summary"] = info ? Cp1251ToUtf8(info->SummaryText()) : "";
+    j["maker_decoded"] = info ? info->MakerDecoded : false;
+    nlohmann::json makerListing = nlohmann::json::array();
+    if (info)
+        for (std::string& line : ListingLines(info->MakerListingText))
+            makerListing.push_back(std::move(line));
+    j["maker_listing"] = std::move(makerListing);
+    nlohmann::json iptc = nlohmann::json::array();
+    for (const TTagEntry& e : IptcEntries(data)) {
+        iptc.push_back({
+            {"name", Cp1251ToUtf8(e.TagName)},
+            {"description", Cp1251ToUtf8(e.DisplayName)},
+            {"record", e.RecordNo},
+            {"dataset", e.TagNo},
+            {"value", Cp1251ToUtf8(e.ValueText)},
+        });
+    }
+    j["iptc"] = std::move(iptc);
     return j;
 }
 

@@ -1,10 +1,240 @@
+// Decoding of the maker note: the choice of table and layout by maker, and the walk of
+// the note's directory.
 #include "makernotes/MakerNotes.h"
+
+#include "exif/ByteSource.h"
+#include "exif/ImgData.h"
+#include "platform/Convert.h"
+
+#include <exception>
+#include <string>
+#include <utility>
 
 namespace morvik {
 
-TmsInfo::TmsInfo(bool fromTiff, TImageInfo* info) : fromTiff_(fromTiff), info_(info) {}
+namespace {
 
-// Filled in with the maker tables; until then no note is decoded.
-bool TmsInfo::DecodeMakerNote() { return false; }
+thread_local TImageInfo* tCurrentImageInfo = nullptr;
+thread_local bool tMultiLineFlag = false;
+
+constexpr const char* kCrLf = "\r\n";
+
+// Real notes hold a few kilobytes of values. A crafted one could let thousands of entries
+// each copy the whole EXIF block; the walk stops once its values pass this many bytes.
+constexpr int64_t kMaxNoteValueBytes = 16 * 1024 * 1024;
+
+struct ValueBudgetSpent {};
+
+// A table row as the entry it stands for.
+TTagEntry EntryFromRow(const TagRow& row)
+{
+    TTagEntry entry;
+    entry.TagNo = row.TagNo;
+    entry.TagName = row.TagName;
+    entry.DisplayName = row.DisplayName;
+    entry.ValueNames = row.ValueNames;
+    entry.Template = row.Template;
+    entry.Renderer = row.Renderer;
+    return entry;
+}
+
+int RowIndex(MakerTable table, uint16_t tag)
+{
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i].TagNo == tag)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// The character of the model name just after its first blank, or its first character
+// when it has none; 0 when there is no such character.
+char ModelLetter(const std::string& model)
+{
+    const size_t blank = model.find(' ');
+    const size_t at = blank == std::string::npos ? 0 : blank + 1;
+    return at < model.size() ? model[at] : '\0';
+}
+
+void SetOwnerError(TImageInfo& info, const std::string& message)
+{
+    if (info.Owner)
+        info.Owner->ErrorText = "Error Detected = " + message;
+}
+
+}  // namespace
+
+TImageInfo*& CurrentImageInfo() { return tCurrentImageInfo; }
+bool& MultiLineFlag() { return tMultiLineFlag; }
+
+std::optional<MakerLayout> ChooseMakerLayout(const TImageInfo& info, bool fromTiff)
+{
+    const std::string key = AsciiUpper(info.CameraMake).substr(0, 5);
+    const std::string& note = info.MakerNoteData;
+
+    if (key == "NIKON") {
+        // Newer Nikon notes carry their own TIFF header at note offset 10.
+        if (info.ExifVersionText > "0210")
+            return MakerLayout{NikonTableB(), 18, true, 10, 0};
+        if (info.ExifVersionText.empty() && ModelLetter(info.CameraModel) == 'D' && fromTiff)
+            return MakerLayout{NikonTableB(), 18, true, 10, 0};
+        if (note.compare(0, 5, "Nikon") == 0)
+            return MakerLayout{NikonTableA(), 8, false, 0, 0};
+        return MakerLayout{NikonTableB(), 0, false, 0, 0};
+    }
+    if (key == "OLYMP")
+        return MakerLayout{OlympusTable(), 8, false, 0, 9};
+    if (key == "CASIO") {
+        if (note.compare(0, 3, "QVC") == 0)
+            return MakerLayout{CasioTableB(), 6, false, 0, 0};
+        return MakerLayout{CasioTableA(), 0, false, 0, 0};
+    }
+    if (key == "FUJIF")
+        return MakerLayout{FujifilmTable(), 12, true, 0, 0, true};
+    if (key == "CANON")
+        return MakerLayout{CanonTable(), 0, false, 0, 0};
+    if (key == "SEIKO")
+        return MakerLayout{SeikoTable(), 8, false, 0, 0};
+    if (key == "SANYO")
+        return MakerLayout{SanyoTable(), 8, false, 0, 0};
+    if (key == "MINOL")
+        return MakerLayout{MinoltaTable(), 0, false, 0, 0};
+    return std::nullopt;
+}
+
+TmsInfo::TmsInfo(bool fromTiff, TImageInfo* info) : FromTiff(fromTiff), Info(info) {}
+
+bool TmsInfo::DecodeMakerNote()
+{
+    if (!Info)
+        return false;
+    TImageInfo& info = *Info;
+    CurrentImageInfo() = Info;
+
+    const std::optional<MakerLayout> layout = ChooseMakerLayout(info, FromTiff);
+    if (!layout)
+        return false;
+
+    // TIFF-relative offsets count from the TIFF header at position 9 of the EXIF block.
+    const int64_t shift = layout->NoteRelative ? layout->NoteBase : 9 - int64_t{info.MakerNotePos};
+
+    // Fujifilm writes its note little-endian in files of either byte order; the file's
+    // order comes back after the walk.
+    struct ByteOrderRestore {
+        TImageInfo& Info;
+        bool BigEndian;
+        ~ByteOrderRestore() { Info.BigEndian = BigEndian; }
+    } restore{info, info.BigEndian};
+    if (layout->LittleEndian)
+        info.BigEndian = false;
+    WalkMakerDirectory(info, info.MakerNoteData, layout->Table, layout->DirectoryOffset, shift,
+                       layout->FallbackBase);
+    return true;
+}
+
+void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable table,
+                        int64_t directoryOffset, int64_t shift, int64_t fallbackBase)
+{
+    // The 16- and 32-bit reads of the walk read the note; the EXIF block is kept aside for
+    // values that lie outside the note and goes back into WorkData however the walk ends.
+    struct WorkDataSwap {
+        TImageInfo& Info;
+        std::string Block;
+        WorkDataSwap(TImageInfo& info, const std::string& note) : Info(info), Block(std::move(info.WorkData))
+        {
+            Info.WorkData = note;
+        }
+        ~WorkDataSwap() { Info.WorkData = std::move(Block); }
+    } swap(info, note);
+
+    const ByteSource exifBlock(swap.Block);
+    const int64_t noteLength = static_cast<int64_t>(note.size());
+    int64_t i = -1;
+    int64_t n = 0;
+    int64_t copied = 0;
+    try {
+        n = info.Read16At(directoryOffset + 1);
+        for (i = 0; i < n; ++i) {
+            const int64_t e = directoryOffset + 2 + 12 * i;  // 0-based offset of the entry
+            const uint16_t tag = info.Read16At(e + 1);
+            const uint16_t type = info.Read16At(e + 3);
+            const uint32_t count = static_cast<uint32_t>(info.Read32At(e + 5));
+            const int64_t size = int64_t{count} * FieldTypeSize(type);
+
+            int64_t p = e + 8;
+            int64_t offset = 0;
+            if (size > 4) {
+                offset = info.Read32At(e + 9);
+                p = offset + shift;
+            }
+            // A value that ends at the note's last byte still lies inside the note.
+            std::string bytes;
+            if (p >= 0 && p + size <= noteLength) {
+                bytes = note.substr(static_cast<size_t>(p), static_cast<size_t>(size));
+            } else {
+                const int64_t pos = fallbackBase + offset;
+                bytes = exifBlock.Clip(pos < 1 ? 1 : pos, size);
+            }
+
+            copied += static_cast<int64_t>(bytes.size());
+            if (copied > kMaxNoteValueBytes)
+                throw ValueBudgetSpent{};
+
+            const int t = RowIndex(table, tag);
+            const std::string name = t >= 0 ? table[t].DisplayName : "Unknown";
+            if (AsciiUpper(name) == "SKIP")
+                continue;
+            if (info.ParseMode != 255)
+                continue;
+
+            std::string valueText;
+            if (type == 2) {
+                valueText = '"' + bytes.substr(0, bytes.find('\0')) + '"';
+            } else if (type == 7) {
+                valueText = '"' + bytes + '"';
+            } else {
+                try {
+                    valueText = info.RenderValue(bytes, type, t >= 0 ? table[t].ValueNames : "",
+                                                 t >= 0 ? table[t].Template : "");
+                } catch (...) {
+                    valueText = '"' + bytes + '"';
+                }
+            }
+
+            MultiLineFlag() = false;
+            const std::string shown = t >= 0 && table[t].Renderer ? table[t].Renderer(valueText)
+                                                                  : PrintableText(valueText);
+            if (!MultiLineFlag())
+                info.MakerListingText += kCrLf + name + " = " + shown;
+            else
+                info.MakerListingText += shown + kCrLf + name + " = " + valueText;
+
+            if (t >= 0) {
+                try {
+                    TTagEntry entry = EntryFromRow(table[t]);
+                    entry.Kind = 1;
+                    entry.FieldType = type;
+                    entry.RawBytes = bytes;
+                    entry.ValueText = MultiLineFlag() ? valueText : shown;
+                    info.AppendTag(entry);
+                } catch (...) {
+                    // A value that cannot be stored is left out; the walk goes on.
+                }
+            }
+        }
+    } catch (const ReadOutside& r) {
+        if (i < 0)
+            SetOwnerError(info, "maker note directory at offset " + std::to_string(directoryOffset) +
+                                    " lies outside the note");
+        else
+            SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
+                                    " lies outside the note");
+    } catch (const ValueBudgetSpent&) {
+        SetOwnerError(info, "maker note values exceed " + std::to_string(kMaxNoteValueBytes) + " bytes");
+    } catch (const std::exception& ex) {
+        SetOwnerError(info, ex.what());
+    } catch (...) {
+        SetOwnerError(info, "maker note could not be read");
+    }
+}
 
 }  // namespace morvik

@@ -1,17 +1,72 @@
 #pragma once
-// Maker notes: TmsInfo decodes the MakerNote of one TImageInfo.
+// Maker notes: the private directory a camera keeps in the EXIF tag MakerNote (0x927C).
+// TmsInfo recognises the maker from the Make text, picks its table and layout, walks the
+// note's directory and appends the entries to the TImageInfo's tag list and maker listing.
 #include "exif/ImageInfo.h"
+#include "exif/TagEntry.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
 
 namespace morvik {
+
+using MakerTable = std::span<const TagRow>;
+
+// The ten built-in maker tables.
+MakerTable NikonTableA();
+MakerTable NikonTableB();
+MakerTable OlympusTable();
+MakerTable CasioTableA();
+MakerTable CasioTableB();
+MakerTable FujifilmTable();
+MakerTable CanonTable();
+MakerTable SeikoTable();
+MakerTable SanyoTable();
+MakerTable MinoltaTable();
+
+// How one maker lays out its note.
+struct MakerLayout {
+    MakerTable Table;
+    int64_t DirectoryOffset = 0;  // 0-based offset of the directory inside the note
+    bool NoteRelative = false;    // value offsets count from NoteBase inside the note...
+    int64_t NoteBase = 0;         // ...else from the TIFF header of the EXIF block
+    int64_t FallbackBase = 0;     // position base for values that do not fit in the note
+    bool LittleEndian = false;    // read little-endian whatever the file's byte order
+};
+
+// The table and layout for the image's maker, or none for a maker without a table.
+std::optional<MakerLayout> ChooseMakerLayout(const TImageInfo& info, bool fromTiff);
 
 class TmsInfo {
 public:
     TmsInfo(bool fromTiff, TImageInfo* info);
+    // True when the maker was recognised and its note walked.
     bool DecodeMakerNote();
 
 private:
-    bool fromTiff_;
-    TImageInfo* info_;
+    bool FromTiff;
+    TImageInfo* Info;  // not owned
 };
+
+// Walks one maker directory of `note` (see MakerNotes.cpp). `shift` is added to a value
+// offset to give its 0-based offset inside the note; `fallbackBase` plus the offset is the
+// EXIF-block position of a value that does not lie inside the note. Never throws: a walk
+// that fails sets the owner's error text to "Error Detected = " and the reason.
+void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable table,
+                        int64_t directoryOffset, int64_t shift, int64_t fallbackBase);
+
+// The image whose note is being decoded (the Canon renderers add named entries to it) and
+// the flag a renderer sets when its result is a block of lines. One of each per thread.
+TImageInfo*& CurrentImageInfo();
+bool& MultiLineFlag();
+
+// Renderers of the maker tables: value text in, shown text out.
+std::string RenderLensRange(const std::string& text);
+std::string RenderColorMode(const std::string& text);
+std::string RenderCanonSettings(const std::string& text);
+std::string RenderCanonShotInfo(const std::string& text);
+std::string RenderCanonCustom(const std::string& text);
 
 }  // namespace morvik

@@ -313,3 +313,52 @@ TEST(IptcReadFromFile, ReadsThroughTheOwnerAndSurvivesItsOwnReader)
 
 }  // namespace
 }  // namespace morvik
+
+namespace morvik {
+namespace {
+
+TEST(IptcCameraSamples, ReadsThePhotoshopBlockOfBlueSquare)
+{
+    MORVIK_REQUIRE_CAMERA_SAMPLES();
+    TimgData owner;
+    TIPTCdata iptc(&owner);
+    ASSERT_TRUE(iptc.ReadFromFile((test::CameraSamplesDir() / "BlueSquare.jpg").string()));
+    EXPECT_EQ(Names(iptc), (std::vector<std::string>{"ImageCaption", "ObjectName", "Keywords"}));
+    EXPECT_EQ(iptc.GetValue("objectname", ""), "Blue Square Test File - .jpg");
+    EXPECT_EQ(iptc.GetValue("Keywords", ""), "XMP,Blue,Square,test,file,Photoshop,.jpg");
+    // The other samples carry no APP13: the reader stays empty.
+    EXPECT_FALSE(iptc.ReadFromFile((test::CameraSamplesDir() / "Canon_40D.jpg").string()));
+    EXPECT_EQ(iptc.Count(), 0);
+}
+
+}  // namespace
+}  // namespace morvik
+
+namespace morvik {
+namespace {
+
+// Cut and scrambled blocks never fail the reader and never give an entry without a name.
+TEST(IptcParse, SurvivesEveryCutAndRandomBytes)
+{
+    std::string block = App13(Dataset(2, 5, "title") + Dataset(2, 25, "a b") + Dataset(2, 240, "x") +
+                              Dataset(8, 10, "zz") + Dataset(2, 20, "\"q"));
+    TIPTCdata r(nullptr);
+    for (size_t n = 0; n <= block.size(); ++n) {
+        r.ParseResource(std::string_view(block).substr(0, n));
+        for (int i = 0; i < r.Count(); ++i)
+            ASSERT_FALSE(r.EntryAt(i).TagName.empty());
+    }
+    uint32_t seed = 12345;
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes = block;
+        for (int k = 0; k < 6; ++k) {
+            seed = seed * 1103515245 + 12345;
+            bytes[(seed >> 8) % bytes.size()] = static_cast<char>(seed >> 24);
+        }
+        r.ParseResource(bytes);
+        ASSERT_LE(r.Count(), r.Capacity());
+    }
+}
+
+}  // namespace
+}  // namespace morvik
