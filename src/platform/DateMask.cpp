@@ -1,6 +1,7 @@
 #include "platform/DateMask.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace morvik {
@@ -57,12 +58,21 @@ const std::string& NameAt(const std::array<std::string, N>& names, int oneBasedI
     return names[static_cast<size_t>(oneBasedIndex - 1)];
 }
 
+// Far outside the calendar's years (or not a number) a value has no fields: its
+// milliseconds would not even fit a 64-bit count.
+DateTimeFields FieldsOf(TDateTime value)
+{
+    if (!std::isfinite(value) || std::fabs(value) > 1e10)
+        return {};
+    return DecodeDateTime(value);
+}
+
 // Builds the text of one value; nested formats run through the same writer, so the
 // depth limit and the length cut hold for the whole result.
 class MaskWriter {
 public:
     MaskWriter(TDateTime value, const TFormatSettings& settings)
-        : fields_(DecodeDateTime(value)), settings_(settings)
+        : fields_(FieldsOf(value)), settings_(settings)
     {
     }
 

@@ -46,6 +46,7 @@ StampControlStates ControlStates(const StampSettings& settings, const StampContr
 PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& settings)
 {
     PresetFollowUps done;
+    controls.PresetIndex = index;  // what cbConf shows, even when no preset has that index
     if (index < 0 || index >= static_cast<int>(StampPresets.size()))
         return done;
     const StampPreset& preset = StampPresets[static_cast<size_t>(index)];

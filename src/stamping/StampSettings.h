@@ -147,8 +147,8 @@ struct PresetFollowUps {
 
 // apply preset: for a preset index 0..2 sets, in this order, the quality, the date
 // source, the date tick, the own text, the rename tick, the EXIF tick and the naming
-// mask, each with the follow-up of a user's change. Any other index changes nothing.
-// The preset index itself is the caller's (it is what the user selected).
+// mask, each with the follow-up of a user's change. Any other index (-1: the list's text
+// edited) changes nothing else. PresetIndex always takes the index, as cbConf shows it.
 PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& settings);
 
 }  // namespace morvik

@@ -286,7 +286,39 @@ TEST(DateMask, ValuesBelowZeroAndOutOfRange)
     // Outside the calendar's years the date reads as zeros and the names as nothing;
     // nothing is read outside the name lists.
     EXPECT_EQ(FormatDateTime("[ddd|dddd|mmm|mmmm|aaa] dd.mm.yyyy", 1e7, s), "[||||] 00.00.0000");
-    EXPECT_EQ(FormatDateTime("[ddd] dd.mm.yyyy hh:nn", std::nan(""), s), "[] 00.00.0000 00:00");
+    for (double odd : {std::nan(""), 1e300, -1e300, HUGE_VAL, -HUGE_VAL})
+        EXPECT_EQ(FormatDateTime("[ddd] dd.mm.yyyy hh:nn", odd, s), "[] 00.00.0000 00:00") << odd;
+}
+
+// Any mask, however malformed, gives at most 256 characters of valid UTF-8 when the
+// mask itself is valid UTF-8 (multi-byte characters are copied whole or not at all).
+TEST(DateMask, ArbitraryMasksStayWithinTheCut)
+{
+    const TFormatSettings s = TFormatSettings::Russian();
+    const std::string alphabet[] = {"d", "m", "y", "h", "n", "s", "z", "t", "c", "a", "e", "g", "/", ":",
+                                    "'", "\"", "am/pm", "a/p", "ampm", "D", "M", "H", "Ж", "ё", " ", "x"};
+    uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        std::string mask;
+        const uint32_t length = next() % 400;
+        for (uint32_t i = 0; i < length; ++i)
+            mask += alphabet[next() % std::size(alphabet)];
+        const std::string out = FormatDateTime(mask, kAugust15 + (next() % 100000) / 7.0, s);
+        size_t chars = 0;
+        for (size_t i = 0; i < out.size(); ++i)
+            if ((static_cast<unsigned char>(out[i]) & 0xC0) != 0x80)
+                ++chars;
+        ASSERT_LE(chars, DateMaskMaxLength) << mask;
+        if (!out.empty()) {
+            const unsigned char last = static_cast<unsigned char>(out.back());
+            // A lead byte is never left without its continuation.
+            ASSERT_FALSE(last >= 0xC0) << mask;
+        }
+    }
 }
 
 TEST(DateMask, UsesTheProcessWideSettings)

@@ -135,6 +135,7 @@ TEST_F(StampSettingsTest, IndexOutsideThePresetsChangesNothing)
         c.ExifCarryOver = false;
         const PresetFollowUps done = ApplyPreset(index, c, s);
         EXPECT_FALSE(done.Applied) << index;
+        EXPECT_EQ(c.PresetIndex, index);
         EXPECT_EQ(c.Quality, 33);
         EXPECT_EQ(c.OwnText, "x");
         EXPECT_FALSE(c.ExifCarryOver);

@@ -1,0 +1,166 @@
+#include "exif/ImgData.h"
+#include "platform/DateMask.h"
+#include "stamping/PhotoDate.h"
+#include "support/ExifBuilder.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using namespace morvik;
+using morvik::test::TempDir;
+using morvik::test::WriteFile;
+
+namespace {
+
+using morvik::test::ExifBuilder;
+using morvik::test::MakeJpeg;
+using morvik::test::Section;
+
+struct DateTag {
+    uint16_t Tag;
+    std::string Text;  // 19 characters; written with its closing NUL
+};
+
+// An APP1 EXIF block: IFD0 with DateTime (when given) and a pointer to the EXIF
+// sub-directory holding DateTimeOriginal and DateTimeDigitized (when given).
+std::string ExifApp1(const std::vector<DateTag>& ifd0Dates, const std::vector<DateTag>& exifDates,
+                     bool bigEndian = false)
+{
+    ExifBuilder b(bigEndian);
+    const int exif = b.AddIfd();
+    for (const auto& d : ifd0Dates)
+        b.Ascii(0, d.Tag, d.Text);
+    b.Pointer(0, 0x8769, exif);
+    for (const auto& d : exifDates)
+        b.Ascii(exif, d.Tag, d.Text);
+    return b.App1();
+}
+
+std::string App0() { return Section(0xE0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14)); }
+std::string Comment(const std::string& text) { return Section(0xFE, text); }
+std::string Jpeg(const std::vector<std::string>& sections) { return MakeJpeg(sections); }
+
+TDateTime At(int y, int mo, int d, int h, int mi, int s)
+{
+    return TryEncodeDateTime(y, mo, d, h, mi, s).value();
+}
+
+const TDateTime kFallback = At(2001, 2, 3, 4, 5, 6);
+
+const std::vector<DateTag> kIfd0 = {{0x0132, "2006:05:10 14:03:27"}};
+const std::vector<DateTag> kExif = {{0x9003, "2005:01:02 03:04:05"}, {0x9004, "2004:11:12 13:14:15"}};
+
+}  // namespace
+
+TEST(PhotoDate, ChosenExifDate)
+{
+    TempDir dir;
+    const auto path = (dir / "photo.jpg").string();
+    WriteFile(path, Jpeg({App0(), ExifApp1(kIfd0, kExif)}));
+    EXPECT_EQ(PhotoDate(path, kFallback, 0), At(2006, 5, 10, 14, 3, 27));
+    EXPECT_EQ(PhotoDate(path, kFallback, 1), At(2005, 1, 2, 3, 4, 5));
+    EXPECT_EQ(PhotoDate(path, kFallback, 2), At(2004, 11, 12, 13, 14, 15));
+    // No entry selected in the date-source list, or any other index: the fallback.
+    for (int source : {-1, 3, 1000})
+        EXPECT_EQ(PhotoDate(path, kFallback, source), kFallback) << source;
+    // Extensions are compared without regard to case.
+    const auto upper = (dir / "IMG_0001.JPG").string();
+    WriteFile(upper, Jpeg({ExifApp1(kIfd0, kExif)}));
+    EXPECT_EQ(PhotoDate(upper, kFallback, 1), At(2005, 1, 2, 3, 4, 5));
+    // Motorola byte order reads the same dates.
+    const auto motorola = (dir / "mm.jpeg").string();
+    WriteFile(motorola, Jpeg({ExifApp1(kIfd0, kExif, true)}));
+    EXPECT_EQ(PhotoDate(motorola, kFallback, 0), At(2006, 5, 10, 14, 3, 27));
+    EXPECT_EQ(PhotoDate(motorola, kFallback, 2), At(2004, 11, 12, 13, 14, 15));
+}
+
+TEST(PhotoDate, ExifBlockWithoutTheDateGivesZero)
+{
+    TempDir dir;
+    const auto path = (dir / "nodigitized.jpg").string();
+    WriteFile(path, Jpeg({ExifApp1(kIfd0, {{0x9003, "2005:01:02 03:04:05"}})}));
+    EXPECT_EQ(PhotoDate(path, kFallback, 2), 0);
+    EXPECT_EQ(FormatDateTime("dd.mm.yyyy hh:nn:ss", PhotoDate(path, kFallback, 2)), "30.12.1899 00:00:00");
+    EXPECT_EQ(PhotoDate(path, kFallback, 1), At(2005, 1, 2, 3, 4, 5));
+
+    const auto empty = (dir / "nodates.jpg").string();
+    WriteFile(empty, Jpeg({ExifApp1({}, {})}));
+    for (int source : {0, 1, 2})
+        EXPECT_EQ(PhotoDate(empty, kFallback, source), 0) << source;
+
+    const auto broken = (dir / "broken.jpg").string();
+    WriteFile(broken, Jpeg({ExifApp1({{0x0132, "2006:13:45 99:00:00"}}, {{0x9003, "not a date at all!!"}})}));
+    EXPECT_EQ(PhotoDate(broken, kFallback, 0), 0);
+    EXPECT_EQ(PhotoDate(broken, kFallback, 1), 0);
+}
+
+TEST(PhotoDate, App1ThatIsNotExifGivesZero)
+{
+    TempDir dir;
+    const auto path = (dir / "xmp.jpg").string();
+    WriteFile(path, Jpeg({App0(), Section(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 41))}));
+    EXPECT_EQ(PhotoDate(path, kFallback, 1), 0);
+    EXPECT_EQ(PhotoDate(path, kFallback, -1), kFallback);
+}
+
+TEST(PhotoDate, FilesWithoutExifOrUnreadableTakeTheFallback)
+{
+    TempDir dir;
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"plain.jpg", Jpeg({App0()})},                             // no metadata at all
+        {"comment.jpg", Jpeg({App0(), Comment("just a note")})},  // metadata, no EXIF block
+        {"notjpeg.jpg", "this is not a picture"},
+        {"empty.jpg", ""},
+        {"photo.png", Jpeg({ExifApp1(kIfd0, kExif)})},            // not an extension the reader takes
+    };
+    for (const auto& c : cases) {
+        const auto path = (dir / c.name).string();
+        WriteFile(path, c.bytes);
+        for (int source : {0, 1, 2})
+            EXPECT_EQ(PhotoDate(path, kFallback, source), kFallback) << c.name << " " << source;
+    }
+    EXPECT_EQ(PhotoDate((dir / "missing.jpg").string(), kFallback, 1), kFallback);
+    EXPECT_EQ(PhotoDate(dir.path().string(), kFallback, 1), kFallback);  // a folder
+}
+
+TEST(PhotoDate, ReaderKeptByTheCaller)
+{
+    TimgData reader(255);
+    const bool processed = reader.ReadMetadataFromMemory("a.jpg", Jpeg({ExifApp1(kIfd0, kExif)}));
+    ASSERT_TRUE(processed);
+    EXPECT_EQ(PhotoDate(reader, processed, kFallback, 0), At(2006, 5, 10, 14, 3, 27));
+    EXPECT_EQ(PhotoDate(reader, false, kFallback, 0), kFallback);
+}
+
+TEST(PhotoDate, CameraSamplesGiveTheirOriginalDate)
+{
+    MORVIK_REQUIRE_CAMERA_SAMPLES();
+    const auto dir = morvik::test::CameraSamplesDir();
+    struct Case {
+        const char* file;
+        int y, mo, d, h, mi, s;
+    };
+    const Case cases[] = {
+        {"Canon_40D.jpg", 2008, 5, 30, 15, 56, 1},
+        {"Canon_PowerShot_S40.jpg", 2003, 12, 14, 12, 1, 44},
+        {"Fujifilm_FinePix_E500.jpg", 2006, 8, 17, 9, 24, 48},
+        {"Kodak_CX7530.jpg", 2005, 8, 13, 9, 47, 23},
+        {"Nikon_D70.jpg", 2008, 3, 15, 9, 52, 1},
+        {"Olympus_C8080WZ.jpg", 2006, 10, 22, 15, 44, 29},
+        {"Pentax_K10D.jpg", 2008, 5, 4, 16, 47, 24},
+        {"Sony_HDR-HC3.jpg", 2007, 6, 15, 4, 42, 32},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PhotoDate((dir / c.file).string(), kFallback, 1), At(c.y, c.mo, c.d, c.h, c.mi, c.s)) << c.file;
+    // The trail camera keeps its date only inside its maker note: the EXIF block has no
+    // DateTimeOriginal, so the photo is dated 0, not by the fallback.
+    EXPECT_EQ(PhotoDate((dir / "Reconyx_HC500_Hyperfire.jpg").string(), kFallback, 1), 0);
+}
