@@ -178,7 +178,7 @@ Picture JpegDecoder::Decode()
     CheckPictureFits(width, height, decoderBytes);
 
     d.Info.out_color_space = JCS_RGB;  // grey becomes RGB; CMYK and YCCK are refused
-    Picture picture(width, height);
+    Picture picture = Picture::Uninitialized(width, height);  // the decoder writes every row
     std::vector<JSAMPROW> rows(size_t(std::max(height, 0)));
     for (int y = 0; y < height; ++y)
         rows[size_t(y)] = picture.Row(y);
@@ -249,11 +249,15 @@ std::string EncodeJpeg(const Picture& picture, int quality)
 
 void WriteFileReplacing(const std::string& path, std::string_view bytes)
 {
+    // The temporary file lies in the target's folder (so the rename stays on one file
+    // system) under a short hidden name that no "*.jpg" listing picks up.
     static std::atomic<unsigned> counter{0};
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        temp = folder + ".morvik-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             ThrowCannotCreate(path, errno);

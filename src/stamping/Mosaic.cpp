@@ -36,42 +36,70 @@ int MosaicPercent(int column, int width)
     return int(quotient);
 }
 
+namespace {
+
+// Paints the cells of source columns [first, last) row by row: N−1 rows of each cell hold
+// N−1 pixels of the source colour and a black one, the cell's last row is black.
+void PaintColumns(Picture& chart, const Picture& source, int n, int first, int last)
+{
+    const size_t cellBytes = size_t(n) * 3;
+    const size_t colourBytes = cellBytes - 3;
+    const size_t left = size_t(first) * cellBytes;
+    const size_t runBytes = size_t(last - first) * cellBytes;
+    for (int y = 0; y < source.Height(); ++y) {
+        const uint8_t* from = source.Row(y) + size_t(first) * 3;
+        const int top = y * n;
+        uint8_t* firstRow = chart.Row(top) + left;
+        uint8_t* to = firstRow;
+        for (int x = first; x < last; ++x, from += 3, to += cellBytes) {
+            for (size_t i = 0; i < colourBytes; i += 3) {
+                to[i] = from[0];
+                to[i + 1] = from[1];
+                to[i + 2] = from[2];
+            }
+            to[colourBytes] = to[colourBytes + 1] = to[colourBytes + 2] = 0;
+        }
+        for (int j = 1; j < n - 1; ++j)
+            std::memcpy(chart.Row(top + j) + left, firstRow, runBytes);
+        std::memset(chart.Row(top + n - 1) + left, 0, runBytes);
+    }
+}
+
+// Columns painted at once: row by row over a block keeps the writes in few memory pages,
+// where one column alone would touch a new page with every chart row.
+constexpr int kColumnsPerBlock = 32;
+
+}  // namespace
+
 MosaicResult BuildMosaicChart(const Picture& source, int cellSize, const MosaicCallbacks& callbacks)
 {
     const ChartSize size = CheckMosaicChartSize(source.Width(), source.Height(), cellSize);
     MosaicResult result;
-    result.Chart = Picture(size.Width, size.Height);
-    Picture& chart = result.Chart;
     const int n = cellSize;
-    const size_t colourBytes = size_t(n - 1) * 3;  // the cell's colour run within a row
+    const int width = source.Width();
+    // For N ≥ 2 every pixel of a painted column is written, so only what a stop leaves
+    // unpainted needs whitening; for N = 1 nothing is painted and the chart is white.
+    result.Chart = n >= 2 ? Picture::Uninitialized(size.Width, size.Height) : Picture(size.Width, size.Height);
+    Picture& chart = result.Chart;
 
-    for (int x = 0; x < source.Width(); ++x) {
+    // The cells of a block of columns are painted when its first column comes up; the
+    // reports still come column by column, and a stop whitens everything right of the
+    // column in hand, so the chart shows exactly the columns done and the rest white.
+    int paintedUpTo = 0;
+    for (int x = 0; x < width; ++x) {
         if (callbacks.Progress)
-            callbacks.Progress(MosaicPercent(x, source.Width()));
-        if (n >= 2) {
-            const size_t cellLeft = size_t(x) * size_t(n) * 3;
-            for (int y = 0; y < source.Height(); ++y) {
-                const uint8_t* from = source.Row(y) + size_t(x) * 3;
-                const int top = y * n;
-                // Rows 0..N−2 of the cell: N−1 pixels of the colour, then a black one.
-                uint8_t* first = chart.Row(top) + cellLeft;
-                for (size_t i = 0; i < colourBytes; i += 3) {
-                    first[i] = from[0];
-                    first[i + 1] = from[1];
-                    first[i + 2] = from[2];
-                }
-                std::memset(first + colourBytes, 0, 3);
-                for (int j = 1; j < n - 1; ++j)
-                    std::memcpy(chart.Row(top + j) + cellLeft, first, colourBytes + 3);
-                // Row N−1: all black.
-                std::memset(chart.Row(top + n - 1) + cellLeft, 0, colourBytes + 3);
-            }
+            callbacks.Progress(MosaicPercent(x, width));
+        if (n >= 2 && x == paintedUpTo) {
+            paintedUpTo = std::min(width, x + kColumnsPerBlock);
+            PaintColumns(chart, source, n, x, paintedUpTo);
         }
         ++result.ColumnsDone;
         if (callbacks.ProcessEvents)
             callbacks.ProcessEvents();
         if (callbacks.StopRequested && callbacks.StopRequested()) {
             result.Stopped = true;
+            if (n >= 2)
+                chart.FillRect((x + 1) * n, 0, chart.Width(), chart.Height(), clWhite);
             break;
         }
     }

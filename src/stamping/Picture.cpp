@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace morvik {
 
@@ -52,9 +53,80 @@ void CheckPictureFits(int width, int height, uint64_t extraBytes)
         refuse("не хватает памяти");
 }
 
+std::unique_ptr<uint8_t[]> Picture::Allocate(int width, int height, size_t stride)
+{
+    CheckPictureFits(width, height);
+    const size_t bytes = stride * size_t(height);
+    if (bytes == 0)
+        return nullptr;
+    uint8_t* memory = new (std::nothrow) uint8_t[bytes];
+    if (!memory) {
+        char text[160];
+        std::snprintf(text, sizeof text, "Картинка %d на %d слишком велика: не хватает памяти", width,
+                      height);
+        throw EPictureTooLarge(text);
+    }
+    return std::unique_ptr<uint8_t[]>(memory);
+}
+
 Picture::Picture(int width, int height)
 {
     SetSize(width, height);
+}
+
+Picture Picture::Uninitialized(int width, int height)
+{
+    Picture picture;
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    picture.stride_ = StrideFor(width);
+    picture.pixels_ = Allocate(width, height, picture.stride_);
+    picture.width_ = width;
+    picture.height_ = height;
+    return picture;
+}
+
+Picture::Picture(const Picture& other)
+    : BrushColor(other.BrushColor), BrushStyle(other.BrushStyle), PenColor(other.PenColor),
+      Font(other.Font), FontColor(other.FontColor), width_(other.width_), height_(other.height_),
+      stride_(other.stride_), pixels_(Allocate(other.width_, other.height_, other.stride_))
+{
+    if (pixels_)
+        std::memcpy(pixels_.get(), other.pixels_.get(), stride_ * size_t(height_));
+}
+
+Picture& Picture::operator=(const Picture& other)
+{
+    if (this != &other) {
+        Picture copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+Picture::Picture(Picture&& other) noexcept
+    : BrushColor(other.BrushColor), BrushStyle(other.BrushStyle), PenColor(other.PenColor),
+      Font(std::move(other.Font)), FontColor(other.FontColor), width_(other.width_),
+      height_(other.height_), stride_(other.stride_), pixels_(std::move(other.pixels_))
+{
+    other.width_ = other.height_ = 0;
+    other.stride_ = 0;
+}
+
+Picture& Picture::operator=(Picture&& other) noexcept
+{
+    if (this != &other) {
+        BrushColor = other.BrushColor;
+        BrushStyle = other.BrushStyle;
+        PenColor = other.PenColor;
+        Font = std::move(other.Font);
+        FontColor = other.FontColor;
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
+        stride_ = std::exchange(other.stride_, 0);
+        pixels_ = std::move(other.pixels_);
+    }
+    return *this;
 }
 
 void Picture::SetSize(int width, int height)
@@ -63,20 +135,13 @@ void Picture::SetSize(int width, int height)
     height = std::max(height, 0);
     if (width == width_ && height == height_)
         return;
-    CheckPictureFits(width, height);
     const size_t stride = StrideFor(width);
-    std::vector<uint8_t> pixels;
-    try {
-        pixels.assign(stride * size_t(height), 0xFF);
-    } catch (const std::bad_alloc&) {
-        char text[160];
-        std::snprintf(text, sizeof text, "Картинка %d на %d слишком велика: не хватает памяти", width,
-                      height);
-        throw EPictureTooLarge(text);
-    }
+    std::unique_ptr<uint8_t[]> pixels = Allocate(width, height, stride);
+    if (pixels)
+        std::memset(pixels.get(), 0xFF, stride * size_t(height));
     const int keepW = std::min(width, width_), keepH = std::min(height, height_);
-    for (int y = 0; y < keepH; ++y)
-        std::memcpy(pixels.data() + size_t(y) * stride, Row(y), size_t(keepW) * 3);
+    for (int y = 0; keepW > 0 && y < keepH; ++y)
+        std::memcpy(pixels.get() + size_t(y) * stride, Row(y), size_t(keepW) * 3);
     pixels_ = std::move(pixels);
     width_ = width;
     height_ = height;

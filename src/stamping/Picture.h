@@ -13,10 +13,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace morvik {
 
@@ -64,17 +64,26 @@ public:
     Picture() = default;
     // A white picture; negative sizes count as 0.
     Picture(int width, int height);
+    // A picture whose pixels are left as memory gives them, for a decoder or builder
+    // that writes every pixel itself (saves a pass over a large raster).
+    static Picture Uninitialized(int width, int height);
+
+    Picture(const Picture& other);
+    Picture& operator=(const Picture& other);
+    Picture(Picture&& other) noexcept;
+    Picture& operator=(Picture&& other) noexcept;
+    ~Picture() = default;
 
     int Width() const { return width_; }
     int Height() const { return height_; }
     bool Empty() const { return width_ == 0 || height_ == 0; }
     // Bytes from one row to the next.
     size_t Stride() const { return stride_; }
-    uint8_t* Bits() { return pixels_.data(); }
-    const uint8_t* Bits() const { return pixels_.data(); }
+    uint8_t* Bits() { return pixels_.get(); }
+    const uint8_t* Bits() const { return pixels_.get(); }
     // Row y as 3·Width bytes R, G, B; y must lie inside the picture.
-    uint8_t* Row(int y) { return pixels_.data() + size_t(y) * stride_; }
-    const uint8_t* Row(int y) const { return pixels_.data() + size_t(y) * stride_; }
+    uint8_t* Row(int y) { return pixels_.get() + size_t(y) * stride_; }
+    const uint8_t* Row(int y) const { return pixels_.get() + size_t(y) * stride_; }
     std::span<uint8_t> RowSpan(int y) { return {Row(y), size_t(width_) * 3}; }
     std::span<const uint8_t> RowSpan(int y) const { return {Row(y), size_t(width_) * 3}; }
 
@@ -109,10 +118,13 @@ public:
     bool operator==(const Picture& other) const;
 
 private:
+    // Allocates the raster for a size, its pixels not yet set.
+    static std::unique_ptr<uint8_t[]> Allocate(int width, int height, size_t stride);
+
     int width_ = 0;
     int height_ = 0;
     size_t stride_ = 0;
-    std::vector<uint8_t> pixels_;
+    std::unique_ptr<uint8_t[]> pixels_;
 };
 
 }  // namespace morvik

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include <jpeglib.h>
@@ -250,6 +251,37 @@ TEST(Jpeg, SaveReplacesWholeAndLeavesNoTemporaryFile)
     std::filesystem::create_directory(folder);
     EXPECT_EQ(MessageOf([&] { SaveJpegFile(p, 70, folder.string()); }).rfind("Cannot create file \"" + folder.string() + "\". ", 0), 0u);
     EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST(Jpeg, LongTargetNameStillWrites)
+{
+    TempDir dir;
+    const std::string path = (dir / (std::string(240, 'n') + ".jpg")).string();
+    SaveJpegFile(Gradient(8, 8), 70, path);
+    EXPECT_EQ(DecodeJpegFile(path).Width(), 8);
+}
+
+TEST(Jpeg, SeveralThreadsAtOnceGiveTheSameBytes)
+{
+    const Picture p = Gradient(300, 200);
+    const std::string expected = EncodeJpeg(p, 80);
+    std::vector<std::string> results(4);
+    std::vector<std::thread> threads;
+    for (auto& result : results)
+        threads.emplace_back([&] {
+            for (int round = 0; round < 5; ++round) {
+                result = EncodeJpeg(DecodeJpeg(expected), 80);
+                try {
+                    DecodeJpeg("not a jpeg");
+                } catch (const EJPEG&) {
+                }
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    const std::string again = EncodeJpeg(DecodeJpeg(expected), 80);
+    for (const auto& result : results)
+        EXPECT_EQ(result, again);
 }
 
 TEST(Jpeg, EmptyPictureGivesTheEncodersError)
