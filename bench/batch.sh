@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The folder batch on 12-megapixel JPEGs against (a) the floor, the same files decoded and
+# encoded by libjpeg in-process at the same quality, and (b) ImageMagick's mogrify
+# -annotate with the same text. Prints CPU, wall time, peak memory and the ratios.
+#   bash bench/batch.sh [COUNT]          (build first: scripts/build.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${MORVIK_BUILD_DIR:-build}
+COUNT=${1:-6}
+W=4000 H=3000 QUALITY=80
+CLI="$BUILD_DIR/src/morvik-cli"
+FLOOR="$BUILD_DIR/bench/bench_jpeg_floor"
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/morvik-bench.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+mkdir -p "$WORK/src"
+"$FLOOR" make "$WORK/src" "$COUNT" "$W" "$H"
+touch -d '2007-08-15 12:30:45' "$WORK"/src/*.jpg   # no EXIF: dated by the file time
+TEXT="15.08.2007 12:30:44"
+
+# measure NAME COMMAND...: user+sys seconds, wall seconds, peak KiB into $WORK/NAME.
+measure() {
+    local name=$1; shift
+    sync
+    /usr/bin/time -v -o "$WORK/$name.time" "$@" >/dev/null 2>&1
+    local user sys wall rss
+    user=$(awk -F': ' '/User time/{print $2}' "$WORK/$name.time")
+    sys=$(awk -F': ' '/System time/{print $2}' "$WORK/$name.time")
+    wall=$(awk -F': ' '/Elapsed \(wall clock\)/{print $2}' "$WORK/$name.time" |
+           awk -F: '{ if (NF==3) print $1*3600+$2*60+$3; else print $1*60+$2 }')
+    rss=$(awk -F': ' '/Maximum resident/{print $2}' "$WORK/$name.time")
+    echo "$(echo "$user + $sys" | bc -l) $wall $rss" >"$WORK/$name"
+    printf '%-10s cpu %7.2f s  wall %7.2f s  peak %8.1f MiB\n' "$name" \
+        "$(echo "$user + $sys" | bc -l)" "$wall" "$(echo "$rss / 1024" | bc -l)"
+}
+field() { awk -v k="$2" '{print $k}' "$WORK/$1"; }
+
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg), cores: $(nproc), $COUNT files of ${W}x${H}"
+measure floor "$FLOOR" floor "$QUALITY" "$WORK"/src/*.jpg
+rm -rf "$WORK/src/Dated"
+measure batch1 "$CLI" stamp --jobs 1 --quality "$QUALITY" "$WORK/src"
+rm -rf "$WORK/src/Dated"
+measure batch2 "$CLI" stamp --jobs 2 --quality "$QUALITY" "$WORK/src"
+rm -rf "$WORK/src/Dated"
+mkdir -p "$WORK/mog" && cp "$WORK"/src/*.jpg "$WORK/mog/"
+measure mogrify mogrify -quality "$QUALITY" -font DejaVu-Sans -pointsize 11 -fill '#8080FF' \
+    -undercolor white -annotate +0+11 "$TEXT" "$WORK"/mog/*.jpg
+echo "load after:  $(cut -d' ' -f1-3 /proc/loadavg)"
+
+limit_kib=$(( (3 * W * H * 3) / 1024 + 32 * 1024 ))
+ratio() { echo "scale=3; $1 / $2" | bc -l; }
+echo
+echo "one job CPU / floor CPU        $(ratio "$(field batch1 1)" "$(field floor 1)")   (target <= 1.10)"
+echo "two jobs wall / one job wall   $(ratio "$(field batch2 2)" "$(field batch1 2)")   (target <= 0.60)"
+echo "mogrify wall / one job wall    $(ratio "$(field mogrify 2)" "$(field batch1 2)")   (target >= 3)"
+echo "mogrify wall / two jobs wall   $(ratio "$(field mogrify 2)" "$(field batch2 2)")"
+echo "one job peak / limit           $(ratio "$(field batch1 3)" "$limit_kib")   (limit 3 pictures + 32 MiB)"
+echo "two jobs peak / limit          $(ratio "$(field batch2 3)" "$(( limit_kib + 32 * 1024 ))")   (limit 3 pictures + 2 x 32 MiB)"

@@ -1,0 +1,299 @@
+#include "stamping/FolderBatch.h"
+
+#include "platform/Convert.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+#include "stamping/Jpeg.h"
+
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <future>
+#include <set>
+
+namespace morvik {
+
+namespace {
+
+std::string CannotOpen(const std::string& path, int err)
+{
+    return "Cannot open file \"" + path + "\". " + std::strerror(err);
+}
+
+std::string CannotCreate(const std::string& path, const std::string& reason)
+{
+    return "Cannot create file \"" + path + "\". " + reason;
+}
+
+bool MatchesJpg(const std::string& name)
+{
+    return name.size() >= 4 && AsciiLower(std::string_view(name).substr(name.size() - 4)) == ".jpg";
+}
+
+std::string WithoutTrailingSlash(std::string folder)
+{
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// An entry the loop processes: a regular file (or a link to one) whose name does not
+// begin with ".". Folders named x.jpg, pipes and devices are passed over.
+bool IsProcessedEntry(const std::string& path, const std::string& name)
+{
+    if (name.empty() || name[0] == '.')
+        return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// One entry on its way through the loop: what is decided at its turn in file order, and
+// the pixel work, done inline or by a worker.
+struct TBatchItem {
+    std::string Name;
+    std::string Path;
+    bool Processed = false;
+    TBatchControls Controls;
+    TDatedSource Dated;
+    std::string Bytes;
+    std::string Text;
+    std::exception_ptr Failure;  // a failure met before the pixel work
+    std::future<TEncodedPicture> Work;
+    bool WorkStarted = false;
+};
+
+class TFileLoop {
+public:
+    TFileLoop(const std::string& folder, const TBatchOptions& options, TBatchObserver& observer,
+              TBatchSteps& steps, TBatchResult& result)
+        : folder_(folder), options_(options), observer_(observer), steps_(steps), result_(result),
+          outputFolder_(JoinPath(folder, std::string(kOutputFolderName)))
+    {
+    }
+
+    void Run(const std::vector<std::string>& entries)
+    {
+        const size_t ahead = options_.DryRun ? 1 : static_cast<size_t>(std::max(1, options_.Jobs));
+        std::deque<TBatchItem> window;
+        size_t next = 0;
+        for (;;) {
+            // The deque keeps its items in place, so a worker may hold on to its item.
+            while (next < entries.size() && window.size() < ahead)
+                Prepare(window.emplace_back(), entries[next++]);
+            if (window.empty())
+                break;
+            if (!Commit(window.front()))
+                break;
+            window.pop_front();
+        }
+        // Work started for files after a stop is waited for and dropped with the window.
+    }
+
+private:
+    // Steps 3.1 to 3.5 of the loop: the entry's turn, its date and its stamp text.
+    void Prepare(TBatchItem& item, const std::string& name)
+    {
+        item.Name = name;
+        item.Path = JoinPath(folder_, name);
+        item.Processed = IsProcessedEntry(item.Path, name);
+        if (!item.Processed)
+            return;
+        observer_.ProcessPendingEvents();
+        item.Controls = observer_.CurrentControls();
+        TDateTime fallback = 0;
+        if (auto facts = GetFileFacts(item.Path))
+            fallback = TwoSecondFloor(facts->Modified);
+        try {
+            item.Bytes = ReadSourceFile(item.Path);
+        } catch (...) {
+            item.Failure = std::current_exception();
+        }
+        if (item.Failure) {
+            item.Dated.Date = fallback;  // the reader cannot read it either
+        } else {
+            item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Controls.Settings.DateSource);
+        }
+        const std::string stampText = steps_.FormatDate(StampDateMask, item.Dated.Date);
+        observer_.FileDated(stampText);
+        item.Controls.Controls.StampDateText = stampText;
+        item.Text = item.Controls.Settings.DateMode ? stampText : item.Controls.Controls.OwnText;
+        if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
+            item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
+                return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls);
+            });
+            item.WorkStarted = true;
+        }
+    }
+
+    // Steps 3.6 to 3.16 in file order. False ends the loop (stop requested).
+    bool Commit(TBatchItem& item)
+    {
+        if (item.Processed) {
+            if (item.Failure)
+                std::rethrow_exception(item.Failure);
+            observer_.FileStarted(item.Name);
+            TEncodedPicture picture;
+            if (item.WorkStarted)
+                picture = item.Work.get();
+            else if (!options_.DryRun)
+                picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls);
+            item.Bytes.clear();
+            item.Bytes.shrink_to_fit();
+            ++counter_;
+            result_.Processed = counter_;
+            observer_.FileCounted(counter_, result_.FileCount);
+            Write(item, picture);
+        }
+        item.Dated.Reader.reset();
+        observer_.ProcessPendingEvents();
+        if (observer_.StopRequested()) {
+            result_.Stopped = true;
+            return false;
+        }
+        return true;
+    }
+
+    void Write(TBatchItem& item, const TEncodedPicture& picture)
+    {
+        TBatchOutput out;
+        out.SourceName = item.Name;
+        out.Date = item.Dated.Date;
+        std::string fileName;
+        if (options_.RenameByMask) {
+            if (item.Controls.Controls.CorrectionOn) {
+                out.Date = steps_.CorrectDate(out.Date, item.Controls);
+                observer_.DateCorrected(out.Date);
+            }
+            const std::string mask = EffectiveNamingMask(item.Controls.Controls);
+            std::string name = steps_.FormatDate(mask, out.Date);
+            CheckMadeName(name, mask);
+            fileName = name + ".jpg";
+            if (FileExists(JoinPath(outputFolder_, fileName)) || written_.count(fileName))
+                fileName = name + "photo " + std::to_string(counter_) + ".jpg";
+        } else {
+            fileName = item.Name;
+        }
+        out.OutputPath = JoinPath(outputFolder_, fileName);
+        if (!options_.DryRun) {
+            if (item.Controls.Controls.ExifCarryOver)
+                steps_.WriteWithExif(item.Dated.Reader.get(), picture, out.OutputPath);
+            else
+                WriteFileReplacing(out.OutputPath, picture.Jpeg);
+            // A date out of the file system's range, or a failure to stamp, keeps the time of writing.
+            out.TimeSet = SetFileModifiedTime(out.OutputPath, out.Date);
+        }
+        written_.insert(fileName);
+        observer_.FileWritten(out.OutputPath);
+        result_.Outputs.push_back(std::move(out));
+    }
+
+    // A name made by the mask stays inside the output folder: no path separator, not empty.
+    void CheckMadeName(const std::string& name, const std::string& mask)
+    {
+        if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
+            throw EInOutError(CannotCreate(JoinPath(outputFolder_, name + ".jpg"),
+                                           "The naming mask \"" + mask + "\" gives a name with \"/\""));
+        if (name.empty())
+            throw EInOutError(CannotCreate(JoinPath(outputFolder_, ".jpg"),
+                                           "The naming mask \"" + mask + "\" gives an empty name"));
+    }
+
+    const std::string& folder_;
+    const TBatchOptions& options_;
+    TBatchObserver& observer_;
+    TBatchSteps& steps_;
+    TBatchResult& result_;
+    const std::string outputFolder_;
+    int counter_ = 0;
+    std::set<std::string> written_;  // names this run has written (or, dry, would write)
+};
+
+}  // namespace
+
+std::vector<std::string> ListJpegEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const FileFacts& f : ListFolder(WithoutTrailingSlash(folder)))
+        if (MatchesJpg(f.Name))
+            names.push_back(f.Name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int CountPictures(const std::string& folder)
+{
+    return static_cast<int>(ListJpegEntries(folder).size());
+}
+
+TDateTime TwoSecondFloor(TDateTime local)
+{
+    DateTimeFields f = DecodeDateTime(local);
+    f.Second -= f.Second % 2;
+    auto value = TryEncodeDateTime(f.Year, f.Month, f.Day, f.Hour, f.Minute, f.Second, 0);
+    return value.value_or(local);
+}
+
+TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& options,
+                            TBatchObserver& observer, TBatchSteps& steps)
+{
+    const std::string folder = WithoutTrailingSlash(folderIn);
+    TBatchResult result;
+    const std::vector<std::string> entries = ListJpegEntries(folder);
+    result.FileCount = static_cast<int>(entries.size());
+    result.OutputFolder = JoinPath(folder, std::string(kOutputFolderName));
+    observer.BatchStarted(result.FileCount);
+    if (!options.DryRun)
+        ::mkdir(result.OutputFolder.c_str(), 0777);  // an existing folder is fine
+    observer.ProcessPendingEvents();
+    TFileLoop(folder, options, observer, steps, result).Run(entries);
+    return result;
+}
+
+TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& options, TBatchObserver& observer)
+{
+    TBatchSteps steps;
+    return RunFolderBatch(folder, options, observer, steps);
+}
+
+std::string ReadSourceFile(const std::string& path)
+{
+    // O_NOATIME keeps even the access time of the user's original where we may ask for it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
+    if (fd < 0 && errno == EPERM)
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw EInOutError(CannotOpen(path, errno));
+    std::string bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        bytes.reserve(static_cast<size_t>(st.st_size));
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            ::close(fd);
+            throw EInOutError(CannotOpen(path, err));
+        }
+        if (n == 0)
+            break;
+        bytes.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+}  // namespace morvik

@@ -1,0 +1,133 @@
+#pragma once
+// The folder batch (the automatic process): every *.jpg entry of a folder is dated,
+// stamped, encoded and written into the subfolder "Dated", named after the photo's date
+// by the naming mask (or after its source), with the source's EXIF block carried over and
+// the photo's date as the new file's modification time. Sources are only ever read.
+//
+// The run is driven step by step through TBatchObserver, so a window can keep itself
+// live (pending events twice per file, a stop flag read after each file) and show the
+// totals, the running count and the corrected date. With more than one job the pixel work
+// (decode, stamp, encode) of the next files runs on worker threads, while everything that
+// decides a name, a collision suffix, a file's bytes around the picture or its time is done
+// in file order on the calling thread, so the outputs equal those of a one-job run.
+#include "platform/DateTime.h"
+#include "stamping/StampSettings.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvik {
+
+class TimgData;
+
+// The settings one file of the batch is made with, read afresh at each file's turn (the
+// window's controls, or the command line's options). Of the switches the batch reads
+// DateMode, BackgroundStyle and DateSource; StopRequested comes through the observer.
+struct TBatchControls {
+    StampSettings Settings;
+    StampControls Controls;
+};
+
+constexpr std::string_view kOutputFolderName = "Dated";
+
+// A photo's date with the metadata reader that read it (held for the EXIF carry-over).
+struct TDatedSource {
+    TDateTime Date = 0;
+    std::shared_ptr<TimgData> Reader;
+};
+
+// The stamped picture in its encoded JPEG form.
+struct TEncodedPicture {
+    std::string Jpeg;
+    int Width = 0;
+    int Height = 0;
+};
+
+// The pieces of work the batch is made of. The defaults are the engine's own; tests put
+// fakes in their place to provoke failures. StampAndEncode runs on worker threads and must
+// not touch shared state; the others run on the calling thread.
+class TBatchSteps {
+public:
+    virtual ~TBatchSteps() = default;
+    // Date of a photo for the file's bytes, with the fallback for files without EXIF.
+    virtual TDatedSource DatePhoto(const std::string& path, std::string_view bytes, TDateTime fallback,
+                                   int dateSource);
+    virtual std::string FormatDate(std::string_view mask, TDateTime value);
+    // The corrected date; throws EConvertError for a correction text that does not convert.
+    virtual TDateTime CorrectDate(TDateTime date, const TBatchControls& controls);
+    // Decodes the source, stamps the text as the single-picture stamp does, encodes.
+    virtual TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes,
+                                           const std::string& text, const TBatchControls& controls);
+    // The EXIF-preserving writer: the output file with the source's metadata sections.
+    virtual void WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path);
+};
+
+// What the window (or the command line) hears of a run, in the order of the file loop.
+class TBatchObserver {
+public:
+    virtual ~TBatchObserver() = default;
+    // Settings for the next file; called once per processed file at its turn.
+    virtual TBatchControls CurrentControls() = 0;
+    // "Всего файлов:" and the gauge's maximum.
+    virtual void BatchStarted(int fileCount) {}
+    // Let pending window messages be processed: twice per entry, and once before the loop.
+    virtual void ProcessPendingEvents() {}
+    // The stamp date text of the file (Label1): uncorrected, "dd.mm.yyyy hh:nn:ss".
+    virtual void FileDated(const std::string& stampText) {}
+    // The entry's name, one line per processed file (Memo1).
+    virtual void FileStarted(const std::string& name) {}
+    // The run counter after the file was decoded (Gauge1, Label5, status panel).
+    virtual void FileCounted(int runCounter, int fileCount) {}
+    // The corrected date, when the correction was applied to the output's name (Panel4).
+    virtual void DateCorrected(TDateTime corrected) {}
+    // The file is written at outputPath (a dry run reports the path it would write).
+    virtual void FileWritten(const std::string& outputPath) {}
+    // Read after each entry; true ends the run like a complete one.
+    virtual bool StopRequested() { return false; }
+};
+
+struct TBatchOutput {
+    std::string SourceName;
+    std::string OutputPath;
+    TDateTime Date = 0;   // the date the name and the file time come from
+    bool TimeSet = false; // whether the file's modification time was set to Date
+};
+
+struct TBatchResult {
+    int FileCount = 0;    // *.jpg entries counted at the start
+    int Processed = 0;    // the run counter at the end
+    bool Stopped = false;
+    std::string OutputFolder;
+    std::vector<TBatchOutput> Outputs;
+};
+
+struct TBatchOptions {
+    bool RenameByMask = true;  // CheckBox3, taken once at the start
+    int Jobs = 1;              // workers for the pixel work; 1 runs everything on the caller
+    bool DryRun = false;       // decide names without decoding or writing anything
+};
+
+// The entries of folder that match "*.jpg" without regard to case, in name order.
+// Every one of them is counted, folders and dot-files included.
+std::vector<std::string> ListJpegEntries(const std::string& folder);
+int CountPictures(const std::string& folder);
+
+// The fallback date of a file without EXIF: its modification time, seconds floored to
+// an even number as a packed file-system stamp keeps them.
+TDateTime TwoSecondFloor(TDateTime local);
+
+// Runs the batch over folder. A failure while a file is processed ends the run with an
+// Exception carrying its message; the files written before stay. The subfolder is made
+// first (a failure to make it is ignored).
+TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& options,
+                            TBatchObserver& observer, TBatchSteps& steps);
+TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& options,
+                            TBatchObserver& observer);
+
+// Reads a whole file without changing it or its times. Throws EInOutError
+// "Cannot open file "%s". %s".
+std::string ReadSourceFile(const std::string& path);
+}  // namespace morvik

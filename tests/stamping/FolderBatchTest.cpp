@@ -1,0 +1,454 @@
+// The file loop of the folder batch over temporary folders, with the picture work and the
+// date reading replaced by small fakes: names, collisions, file times, failures, stop,
+// skipped entries, parallel runs.
+#include "stamping/FolderBatch.h"
+
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+#include "stamping/Jpeg.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+namespace morvik {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+TDateTime At(int y, int mo, int d, int h, int mi, int s) { return *TryEncodeDateTime(y, mo, d, h, mi, s); }
+
+// The date mask and the time correction are the real ones. Source files of the fakes: "DATE:yyyy:mm:dd hh:nn:ss" gives the photo's date, anything
+// else has no EXIF and takes the fallback; a file beginning "BAD" does not decode.
+class FakeSteps : public TBatchSteps {
+public:
+    TDatedSource DatePhoto(const std::string& path, std::string_view bytes, TDateTime fallback,
+                           int dateSource) override
+    {
+        TDatedSource d;
+        d.Date = fallback;
+        if (bytes.substr(0, 5) == "DATE:") {
+            auto s = std::string(bytes.substr(5, 19));
+            d.Date = At(std::stoi(s.substr(0, 4)), std::stoi(s.substr(5, 2)), std::stoi(s.substr(8, 2)),
+                        std::stoi(s.substr(11, 2)), std::stoi(s.substr(14, 2)), std::stoi(s.substr(17, 2)));
+        }
+        return d;
+    }
+
+    TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes, const std::string& text,
+                                   const TBatchControls& b) override
+    {
+        if (bytes.substr(0, 3) == "BAD")
+            throw Exception("JPEG error #53");
+        // Uneven work, so that parallel workers finish out of order.
+        std::this_thread::sleep_for(std::chrono::milliseconds(bytes.size() % 7));
+        return {"JPEG[" + text + "|q" + std::to_string(b.Controls.Quality) + "|" + std::string(bytes) + "]", 10, 10};
+    }
+
+    void WriteWithExif(TimgData*, const TEncodedPicture& p, const std::string& path) override
+    {
+        WriteFileReplacing(path, "EXIF+" + p.Jpeg);
+    }
+};
+
+class RecordingObserver : public TBatchObserver {
+public:
+    TBatchControls Controls;
+    int StopAfter = -1;  // files written before the stop button is pressed
+    int Events = 0;
+    int Total = -1;
+    std::vector<std::string> Lines, Dated, Written;
+    std::vector<int> Counts;
+    std::vector<TDateTime> Corrected;
+
+    TBatchControls CurrentControls() override { return Controls; }
+    void BatchStarted(int n) override { Total = n; }
+    void ProcessPendingEvents() override { ++Events; }
+    void FileDated(const std::string& t) override { Dated.push_back(t); }
+    void FileStarted(const std::string& n) override { Lines.push_back(n); }
+    void FileCounted(int c, int) override { Counts.push_back(c); }
+    void DateCorrected(TDateTime d) override { Corrected.push_back(d); }
+    void FileWritten(const std::string& p) override { Written.push_back(fs::path(p).filename().string()); }
+    bool StopRequested() override { return StopAfter >= 0 && static_cast<int>(Written.size()) >= StopAfter; }
+};
+
+std::string Dated(const std::string& when) { return "DATE:" + when; }
+
+void SetMTime(const fs::path& p, TDateTime local)
+{
+    ASSERT_TRUE(SetFileModifiedTime(p.string(), local));
+}
+
+std::vector<std::string> OutputNames(const TempDir& dir)
+{
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(dir / "Dated"))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TBatchResult RunBatch(const TempDir& dir, RecordingObserver& obs, bool rename = true, int jobs = 1)
+{
+    FakeSteps steps;
+    TBatchOptions options;
+    options.RenameByMask = rename;
+    options.Jobs = jobs;
+    return RunFolderBatch(dir.path().string(), options, obs, steps);
+}
+
+TEST(FolderBatchTest, EmptyFolderMakesTheSubfolderAndWritesNothing)
+{
+    TempDir dir;
+    RecordingObserver obs;
+    auto r = RunBatch(dir, obs);
+    EXPECT_EQ(obs.Total, 0);
+    EXPECT_EQ(r.Processed, 0);
+    EXPECT_TRUE(fs::is_directory(dir / "Dated"));
+    EXPECT_TRUE(OutputNames(dir).empty());
+}
+
+TEST(FolderBatchTest, EnumeratesJpgWithoutRegardToCaseInNameOrder)
+{
+    TempDir dir;
+    for (auto n : {"c.jpg", "A.JPG", "b.Jpg", "d.jpeg", "e.jpg.txt", "f.png"})
+        WriteFile(dir / n, "x");
+    EXPECT_EQ(ListJpegEntries(dir.path().string()), (std::vector<std::string>{"A.JPG", "b.Jpg", "c.jpg"}));
+    EXPECT_EQ(CountPictures(dir.path().string() + "/"), 3);
+}
+
+TEST(FolderBatchTest, CollisionsTakeTheRunCounterAndChainOverTwoRuns)
+{
+    TempDir dir;
+    WriteFile(dir / "1.jpg", Dated("2007:08:15 12:30:45"));
+    WriteFile(dir / "2.jpg", Dated("2007:08:15 12:30:45"));
+    WriteFile(dir / "3.jpg", Dated("2007:08:15 12:31:00"));
+    RecordingObserver first;
+    RunBatch(dir, first);
+    EXPECT_EQ(first.Written, (std::vector<std::string>{"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 2.jpg",
+                                                       "07.08.15  12_31_00.jpg"}));
+    // A second run meets the first one's outputs: every name collides once; the suffixed
+    // name is not tested again, so the run's second file replaces its earlier output.
+    RecordingObserver second;
+    RunBatch(dir, second);
+    EXPECT_EQ(second.Written, (std::vector<std::string>{"07.08.15  12_30_45photo 1.jpg",
+                                                        "07.08.15  12_30_45photo 2.jpg",
+                                                        "07.08.15  12_31_00photo 3.jpg"}));
+    EXPECT_EQ(OutputNames(dir).size(), 5u);
+    EXPECT_EQ(ReadFile(dir / "Dated" / "07.08.15  12_30_45photo 2.jpg"),
+              "EXIF+JPEG[15.08.2007 12:30:45|q80|" + Dated("2007:08:15 12:30:45") + "]");
+}
+
+TEST(FolderBatchTest, ReportsEachFileInLoopOrder)
+{
+    TempDir dir;
+    WriteFile(dir / "a.jpg", Dated("2007:08:15 12:30:45"));
+    WriteFile(dir / ".hidden.jpg", Dated("2007:08:15 12:30:45"));
+    WriteFile(dir / "b.jpg", Dated("2006:05:10 14:03:27"));
+    RecordingObserver obs;
+    auto r = RunBatch(dir, obs);
+    EXPECT_EQ(obs.Total, 3);  // the dot-file is counted but passed over
+    EXPECT_EQ(r.Processed, 2);
+    EXPECT_EQ(obs.Lines, (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(obs.Dated, (std::vector<std::string>{"15.08.2007 12:30:45", "10.05.2006 14:03:27"}));
+    EXPECT_EQ(obs.Counts, (std::vector<int>{1, 2}));
+    EXPECT_EQ(obs.Events, 1 + 2 * 2 + 1);  // before the loop, twice per file, once for the dot-file
+}
+
+TEST(FolderBatchTest, DotFilesAndFoldersNamedJpgArePassedOver)
+{
+    TempDir dir;
+    WriteFile(dir / ".x.jpg", Dated("2007:08:15 12:30:45"));
+    fs::create_directory(dir / "sub.jpg");
+    WriteFile(dir / "sub.jpg" / "inner.jpg", Dated("2007:08:15 12:30:45"));
+    WriteFile(dir / "real.jpg", Dated("2007:08:15 12:30:45"));
+    RecordingObserver obs;
+    auto r = RunBatch(dir, obs);
+    EXPECT_EQ(obs.Total, 3);
+    EXPECT_EQ(r.Processed, 1);
+    EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"07.08.15  12_30_45.jpg"}));
+}
+
+TEST(FolderBatchTest, KeepNamesReplacesAndIgnoresTheCorrection)
+{
+    TempDir dir;
+    WriteFile(dir / "IMG_0001.JPG", Dated("2007:08:15 23:30:00"));
+    fs::create_directory(dir / "Dated");
+    WriteFile(dir / "Dated" / "IMG_0001.JPG", "old output");
+    RecordingObserver obs;
+    obs.Controls.Controls.CorrectionOn = true;
+    obs.Controls.Controls.CorrectionText = "02:00:00";
+    auto r = RunBatch(dir, obs, /*rename=*/false);
+    EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"IMG_0001.JPG"}));
+    EXPECT_NE(ReadFile(dir / "Dated" / "IMG_0001.JPG"), "old output");
+    EXPECT_TRUE(obs.Corrected.empty());
+    ASSERT_EQ(r.Outputs.size(), 1u);
+    EXPECT_TRUE(r.Outputs[0].TimeSet);
+    EXPECT_DOUBLE_EQ(GetFileFacts((dir / "Dated" / "IMG_0001.JPG").string())->Modified,
+                     At(2007, 8, 15, 23, 30, 0));
+}
+
+TEST(FolderBatchTest, CorrectionMovesNameAndFileTimeButNotTheStampedText)
+{
+    TempDir dir;
+    WriteFile(dir / "a.jpg", Dated("2007:08:15 23:30:00"));
+    RecordingObserver obs;
+    obs.Controls.Controls.CorrectionOn = true;
+    obs.Controls.Controls.CorrectionText = "02:00:00";
+    RunBatch(dir, obs);
+    const fs::path out = dir / "Dated" / "07.08.16  01_30_00.jpg";
+    ASSERT_TRUE(fs::exists(out));
+    EXPECT_NE(ReadFile(out).find("15.08.2007 23:30:00"), std::string::npos);
+    EXPECT_DOUBLE_EQ(GetFileFacts(out.string())->Modified, At(2007, 8, 16, 1, 30, 0));
+    ASSERT_EQ(obs.Corrected.size(), 1u);
+    EXPECT_DOUBLE_EQ(obs.Corrected[0], At(2007, 8, 16, 1, 30, 0));
+}
+
+TEST(FolderBatchTest, FileTimesAtTwoSecondResolution)
+{
+    TempDir dir;
+    WriteFile(dir / "noexif.jpg", "plain picture");
+    SetMTime(dir / "noexif.jpg", At(2006, 5, 10, 14, 3, 27));  // lands on 14:03:26
+    WriteFile(dir / "odd.jpg", Dated("2010:01:02 03:04:05"));
+    WriteFile(dir / "old.jpg", Dated("1975:06:01 10:00:00"));
+    RecordingObserver obs;
+    auto r = RunBatch(dir, obs);
+    ASSERT_EQ(r.Outputs.size(), 3u);
+    EXPECT_EQ(fs::path(r.Outputs[0].OutputPath).filename(), "06.05.10  14_03_26.jpg");
+    EXPECT_DOUBLE_EQ(GetFileFacts(r.Outputs[0].OutputPath)->Modified, At(2006, 5, 10, 14, 3, 26));
+    // The name keeps the odd second; the file system's stamp cannot.
+    EXPECT_EQ(fs::path(r.Outputs[1].OutputPath).filename(), "10.01.02  03_04_05.jpg");
+    EXPECT_DOUBLE_EQ(GetFileFacts(r.Outputs[1].OutputPath)->Modified, At(2010, 1, 2, 3, 4, 4));
+    // Before 1980 nothing is set: the file keeps the time of its writing.
+    EXPECT_FALSE(r.Outputs[2].TimeSet);
+    EXPECT_GT(GetFileFacts(r.Outputs[2].OutputPath)->Modified, At(2020, 1, 1, 0, 0, 0));
+}
+
+TEST(FolderBatchTest, TwoSecondFloorWorksOnRoundedFields)
+{
+    struct Case { TDateTime in; TDateTime want; };
+    const TDateTime t42 = At(2001, 2, 3, 0, 0, 42);
+    const Case cases[] = {
+        {t42, t42},
+        {t42 - 0.0004 / 86400, t42},                      // 41.9996 s rounds to 42.000 first
+        {t42 + 1.0 / 86400, t42},                         // 43 -> 42
+        {t42 + 1.9 / 86400, t42},                         // 43.9 -> 42
+        {At(2001, 2, 3, 23, 59, 59), At(2001, 2, 3, 23, 59, 58)},
+    };
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(TwoSecondFloor(c.in), c.want) << c.in;
+}
+
+TEST(FolderBatchTest, AFailureEndsTheRunAtThatFileWithItsMessage)
+{
+    for (int jobs : {1, 4}) {
+        TempDir dir;
+        WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
+        WriteFile(dir / "2.jpg", Dated("2007:08:15 12:00:02"));
+        WriteFile(dir / "3.jpg", "BAD data");
+        WriteFile(dir / "4.jpg", Dated("2007:08:15 12:00:06"));
+        RecordingObserver obs;
+        try {
+            RunBatch(dir, obs, true, jobs);
+            ADD_FAILURE() << "no failure";
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.what(), "JPEG error #53");
+        }
+        EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"07.08.15  12_00_00.jpg", "07.08.15  12_00_02.jpg"}))
+            << "jobs " << jobs;
+    }
+}
+
+TEST(FolderBatchTest, UnconvertibleCorrectionFailsBeforeWriting)
+{
+    TempDir dir;
+    WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
+    RecordingObserver obs;
+    obs.Controls.Controls.CorrectionOn = true;
+    obs.Controls.Controls.CorrectionText = "24:0 :00";
+    EXPECT_THROW(
+        {
+            try {
+                RunBatch(dir, obs);
+            } catch (const EConvertError& e) {
+                EXPECT_STREQ(e.what(), "'24:0 :00' is not a valid date and time");
+                throw;
+            }
+        },
+        EConvertError);
+    EXPECT_TRUE(OutputNames(dir).empty());
+}
+
+TEST(FolderBatchTest, OutputThatCannotBeCreatedFailsWithItsPath)
+{
+    TempDir dir;
+    WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
+    WriteFile(dir / "Dated", "a file where the folder should be");
+    RecordingObserver obs;
+    try {
+        RunBatch(dir, obs);
+        ADD_FAILURE() << "no failure";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + (dir / "Dated").string() +
+                                                  "/07.08.15  12_00_00.jpg\". ",
+                                              0),
+                  0u)
+            << e.what();
+    }
+}
+
+TEST(FolderBatchTest, NamingMasksThatWouldLeaveTheOutputFolderAreRefused)
+{
+    struct Case { const char* mask; const char* nameInMessage; };
+    for (const Case& c : {Case{"yy\"/\"mm", "07/08.jpg"}, Case{"'../'yy", "../07.jpg"}, Case{"\"\"", ".jpg"}}) {
+        TempDir dir;
+        WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
+        RecordingObserver obs;
+        obs.Controls.Controls.NamingMask = c.mask;
+        try {
+            RunBatch(dir, obs);
+            ADD_FAILURE() << c.mask;
+        } catch (const EInOutError& e) {
+            const std::string want = "Cannot create file \"" + (dir / "Dated").string() + "/" + c.nameInMessage + "\"";
+            EXPECT_EQ(std::string(e.what()).rfind(want, 0), 0u) << e.what();
+        }
+        std::vector<std::string> left;
+        for (auto& e : fs::recursive_directory_iterator(dir.path()))
+            left.push_back(fs::relative(e.path(), dir.path()).string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{"1.jpg", "Dated"})) << c.mask;
+    }
+}
+
+TEST(FolderBatchTest, EmptyNamingMaskMeansTheDefault)
+{
+    TempDir dir;
+    WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
+    RecordingObserver obs;
+    obs.Controls.Controls.NamingMask = "";
+    RunBatch(dir, obs);
+    EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"07.08.15  12_00_00.jpg"}));
+}
+
+TEST(FolderBatchTest, StopEndsTheRunAfterTheFileInHand)
+{
+    for (int jobs : {1, 3}) {
+        TempDir dir;
+        for (int i = 0; i < 8; ++i)
+            WriteFile(dir / (std::to_string(i) + ".jpg"), Dated("2007:08:15 12:00:0" + std::to_string(i)));
+        RecordingObserver obs;
+        obs.StopAfter = 5;
+        auto r = RunBatch(dir, obs, true, jobs);
+        EXPECT_TRUE(r.Stopped);
+        EXPECT_EQ(r.Processed, 5);
+        EXPECT_EQ(OutputNames(dir).size(), 5u) << "jobs " << jobs;
+    }
+}
+
+TEST(FolderBatchTest, SourcesAreOnlyRead)
+{
+    TempDir dir;
+    WriteFile(dir / "a.jpg", Dated("2007:08:15 12:00:00"));
+    WriteFile(dir / "b.jpg", "no exif here");
+    const TDateTime old = At(2001, 1, 1, 10, 0, 0);
+    std::map<std::string, std::pair<std::string, struct stat>> before;
+    for (auto n : {"a.jpg", "b.jpg"}) {
+        SetMTime(dir / n, old);
+        struct stat st {};
+        ::stat((dir / n).c_str(), &st);
+        before[n] = {ReadFile(dir / n), st};
+    }
+    RecordingObserver obs;
+    obs.Controls.Controls.ExifCarryOver = false;
+    RunBatch(dir, obs, true, 2);
+    RunBatch(dir, obs, false, 1);
+    for (auto& [n, b] : before) {
+        struct stat st {};
+        ::stat((dir / n).c_str(), &st);
+        EXPECT_EQ(ReadFile(dir / n), b.first) << n;
+        EXPECT_EQ(st.st_mtim.tv_sec, b.second.st_mtim.tv_sec) << n;
+        EXPECT_EQ(st.st_mtim.tv_nsec, b.second.st_mtim.tv_nsec) << n;
+        EXPECT_EQ(st.st_atim.tv_sec, b.second.st_atim.tv_sec) << n;
+        EXPECT_EQ(st.st_mode, b.second.st_mode) << n;
+    }
+}
+
+TEST(FolderBatchTest, ExifTickChoosesTheWriter)
+{
+    TempDir dir;
+    WriteFile(dir / "a.jpg", Dated("2007:08:15 12:00:00"));
+    RecordingObserver obs;
+    obs.Controls.Controls.ExifCarryOver = false;
+    RunBatch(dir, obs, false);
+    EXPECT_EQ(ReadFile(dir / "Dated" / "a.jpg").substr(0, 5), "JPEG[");
+    obs.Controls.Controls.ExifCarryOver = true;
+    RunBatch(dir, obs, false);
+    EXPECT_EQ(ReadFile(dir / "Dated" / "a.jpg").substr(0, 5), "EXIF+");
+}
+
+TEST(FolderBatchTest, ParallelRunsWriteWhatOneJobWrites)
+{
+    auto fill = [](const TempDir& dir) {
+        for (int i = 0; i < 23; ++i) {
+            const std::string when = "2007:08:15 12:00:" + std::string(i % 3 == 0 ? "10" : "2") + std::to_string(i % 10);
+            WriteFile(dir / ("p" + std::to_string(100 + i) + ".jpg"), Dated(when) + std::string(i, 'x'));
+        }
+        WriteFile(dir / "q.jpg", "no exif");
+        SetMTime(dir / "q.jpg", At(2007, 8, 15, 12, 0, 10));
+    };
+    std::map<std::string, std::string> outputs[2];
+    std::vector<std::string> order[2];
+    int k = 0;
+    for (int jobs : {1, 4}) {
+        TempDir dir;
+        fill(dir);
+        RecordingObserver obs;
+        RunBatch(dir, obs, true, jobs);
+        RunBatch(dir, obs, true, jobs);  // and once more over the first run's outputs
+        order[k] = obs.Written;
+        for (auto& e : fs::directory_iterator(dir / "Dated"))
+            outputs[k][e.path().filename().string()] =
+                ReadFile(e.path()) + "@" + std::to_string(GetFileFacts(e.path().string())->Modified);
+        ++k;
+    }
+    EXPECT_EQ(order[0], order[1]);
+    EXPECT_EQ(outputs[0], outputs[1]);
+}
+
+TEST(FolderBatchTest, DryRunDecidesNamesAndWritesNothing)
+{
+    TempDir dir;
+    WriteFile(dir / "1.jpg", Dated("2007:08:15 12:30:45"));
+    WriteFile(dir / "2.jpg", Dated("2007:08:15 12:30:45"));
+    RecordingObserver obs;
+    FakeSteps steps;
+    TBatchOptions options;
+    options.DryRun = true;
+    auto r = RunFolderBatch(dir.path().string(), options, obs, steps);
+    EXPECT_EQ(obs.Written, (std::vector<std::string>{"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 2.jpg"}));
+    EXPECT_EQ(r.Processed, 2);
+    EXPECT_FALSE(fs::exists(dir / "Dated"));
+}
+
+TEST(FolderBatchTest, WriteFileReplacingLeavesNoTemporaryFiles)
+{
+    TempDir dir;
+    WriteFileReplacing((dir / "out.jpg").string(), "one");
+    WriteFileReplacing((dir / "out.jpg").string(), "two");
+    EXPECT_EQ(ReadFile(dir / "out.jpg"), "two");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    EXPECT_THROW(WriteFileReplacing((dir / "missing" / "x.jpg").string(), "x"), EInOutError);
+    EXPECT_THROW(ReadSourceFile((dir / "missing.jpg").string()), EInOutError);
+}
+
+}  // namespace
+}  // namespace morvik
