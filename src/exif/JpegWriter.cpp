@@ -4,6 +4,7 @@
 #include "exif/ImageInfo.h"
 #include "exif/ImgData.h"
 #include "platform/Exceptions.h"
+#include "platform/TemporaryFiles.h"
 
 #include <array>
 #include <atomic>
@@ -72,14 +73,14 @@ class ReplacingFile {
 public:
     explicit ReplacingFile(const std::string& target) : target_(target), folder_(FolderOf(target))
     {
+        // A short name, whatever the target's length, that a later batch recognises as a
+        // leftover should this process be killed before the rename.
         static std::atomic<unsigned> serial{0};
-        const size_t slash = target.find_last_of('/');
-        const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
         std::random_device rd;
         int err = 0;
         for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-            temp_ = folder_ + "/." + base + ".tmp" + std::to_string(getpid()) + "-" +
-                    std::to_string(serial.fetch_add(1)) + "-" + std::to_string(rd() % 100000);
+            temp_ = TemporaryFileName(folder_ + "/", "w" + std::to_string(serial.fetch_add(1)) + "-" +
+                                                         std::to_string(rd() % 100000));
             fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             err = errno;
             if (fd_ < 0 && err != EEXIST)

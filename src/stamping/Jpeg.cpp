@@ -1,5 +1,7 @@
 #include "stamping/Jpeg.h"
 
+#include "platform/TemporaryFiles.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -257,7 +259,7 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes)
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + ".morvik-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        temp = TemporaryFileName(folder, std::to_string(counter++));
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             ThrowCannotCreate(path, errno);

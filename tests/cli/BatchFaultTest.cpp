@@ -111,7 +111,7 @@ TEST(BatchFaultTest, KilledAtRandomMomentsLeavesOnlyWholePictures)
 
     std::mt19937 random(20240607);
     int leftovers = 0;
-    for (int trial = 0; trial < 8; ++trial) {
+    for (int trial = 0; trial < 16; ++trial) {
         SCOPED_TRACE(trial);
         const std::string jobs = trial % 2 ? "2" : "1";
         const pid_t pid = StartStamp(dir.path(), jobs);

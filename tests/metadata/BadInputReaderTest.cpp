@@ -74,7 +74,8 @@ TEST(BadInputReader, HostileFilesGiveTheirDefinedResults)
          })}),
          true, "<none>", true},
         {"first directory at 0x80000000",
-         MakeJpeg({Exif([](ExifBuilder& b, int) { b.SetFirstOffset(0x80000000u); })}), true, "<none>", true},
+         MakeJpeg({Exif([](ExifBuilder& b, int) { b.SetFirstOffset(0x80000000u); })}), false, "Not an EXIF file",
+         true},
         {"counts near 2^31",
          MakeJpeg({Exif([](ExifBuilder& b, int exif) {
              b.RawEntry(exif, 0x9003, 2, 0x7FFFFFFFu, 8).RawEntry(exif, 0x829A, 5, 0x80000001u, 8);
@@ -130,8 +131,9 @@ TEST(BadInputReader, FileCutAnywhere)
         EXPECT_EQ(data.HasExif(), n >= exifEnd);
         EXPECT_EQ(data.IptcSection != nullptr, n >= iptcEnd);
         EXPECT_EQ(data.CommentSection != nullptr, n >= comEnd);
-        if (data.HasExif())
+        if (data.HasExif()) {
             EXPECT_EQ("\xFF\xE1" + data.ExifSection->Data, app1);
+        }
     }
 }
 
@@ -151,7 +153,7 @@ TEST(BadInputReader, HostileTiffFiles)
         {"header only", std::string("II*\0", 4), false},
         {"loop and a high offset", loop.Tiff(), true},
         {"huge counts and types", counts.Tiff(), true},
-        {"cut inside the directory", loop.Tiff().substr(0, 14), false},
+        {"cut inside the directory", loop.Tiff().substr(0, 14), true},  // a directory that does not fit is skipped
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -162,6 +162,7 @@ TEST(BadInputBatch, HostileEntriesEndTheRunWithTheirMessageOrArePassedOver)
         std::function<void(const fs::path& b)> Make;
         std::string Message;                // empty: the run completes
         std::vector<std::string> Outputs;   // what Dated holds afterwards
+        int Counted = 2;                    // entries counted; a link to nothing is not listed
     };
     const std::string photo = Photo("2008:01:02 03:04:06");
     const std::string bName = "08.01.02  03_04_06.jpg";
@@ -201,7 +202,7 @@ TEST(BadInputBatch, HostileEntriesEndTheRunWithTheirMessageOrArePassedOver)
          [](const fs::path& b) { WriteFile(b, Photo("2008:01:02 03:04:06", JpegKind::Progressive)); }, "",
          {aName, bName}},
         {"a subfolder", [](const fs::path& b) { fs::create_directory(b); }, "", {aName}},
-        {"a dangling symlink", [](const fs::path& b) { fs::create_symlink("nowhere.jpg", b); }, "", {aName}},
+        {"a dangling symlink", [](const fs::path& b) { fs::create_symlink("nowhere.jpg", b); }, "", {aName}, 1},
         {"a FIFO", [](const fs::path& b) { ASSERT_EQ(::mkfifo(b.c_str(), 0644), 0); }, "", {aName}},
     };
     for (int jobs : {1, 2}) {
@@ -215,7 +216,7 @@ TEST(BadInputBatch, HostileEntriesEndTheRunWithTheirMessageOrArePassedOver)
             const std::string message = RunBatch(dir.path(), &result, {}, jobs);
             if (c.Message.empty()) {
                 EXPECT_EQ(message, "");
-                EXPECT_EQ(result.FileCount, 2);
+                EXPECT_EQ(result.FileCount, c.Counted);
             } else {
                 EXPECT_EQ(message.rfind(c.Message, 0), 0u) << message;
             }
@@ -255,6 +256,23 @@ TEST(BadInputBatch, NameCollisionChainOverTwoRuns)
     EXPECT_EQ(CheckedOutputs(dir.path()),
               (std::vector<std::string>{"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 1.jpg",
                                         "07.08.15  12_30_45photo 2.jpg"}));
+}
+
+// A source whose name is as long as a file name may be keeps it in Dated: the temporary
+// file beside the output has a short name of its own.
+TEST(BadInputBatch, LongestFileNamesKeepTheirNames)
+{
+    TempDir dir;
+    const std::string name = std::string(251, 'n') + ".jpg";
+    WriteFile(dir / name, Photo("2007:08:15 12:30:45"));
+    QuietObserver observer;
+    TBatchOptions options;
+    options.RenameByMask = false;
+    for (bool exif : {true, false}) {
+        observer.Controls.Controls.ExifCarryOver = exif;
+        EXPECT_NO_THROW(RunFolderBatch(dir.path().string(), options, observer));
+        EXPECT_EQ(CheckedOutputs(dir.path()), std::vector<std::string>{name});
+    }
 }
 
 // Runs the batch in a child process that has given up root (uid and gid 65534), so that
