@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/Exceptions.h"
+#include "platform/TemporaryFiles.h"
 
 #include <atomic>
 #include <cerrno>
@@ -121,14 +122,15 @@ std::string CannotCreateMessage(const std::string& name, int error)
 ReplacingFile::ReplacingFile(const std::string& target) : target_(target)
 {
     // The temporary file lies in the target's folder, so the rename stays on one file
-    // system, under a hidden name that no "*.jpg" listing picks up.
+    // system, under a short hidden name that no "*.jpg" listing picks up and that a later
+    // batch recognises as a leftover should this process be killed before the rename.
     static std::atomic<unsigned> serial{0};
     const size_t slash = target.find_last_of('/');
     folder_ = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
     const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temp_ = prefix + ".morvik-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1)) + ".tmp";
+        temp_ = TemporaryFileName(prefix, std::to_string(serial.fetch_add(1)));
         fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         error = errno;
         if (fd_ < 0 && error != EEXIST)

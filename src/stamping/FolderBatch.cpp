@@ -3,6 +3,7 @@
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/TemporaryFiles.h"
 #include "stamping/Jpeg.h"
 
 #include <sys/stat.h>
@@ -253,8 +254,11 @@ TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& op
     result.FileCount = static_cast<int>(entries.size());
     result.OutputFolder = JoinPath(folder, std::string(kOutputFolderName));
     observer.BatchStarted(result.FileCount);
-    if (!options.DryRun)
+    if (!options.DryRun) {
         ::mkdir(result.OutputFolder.c_str(), 0777);  // an existing folder is fine
+        // Half-written files of an earlier run that was killed before its renames.
+        RemoveStaleTemporaryFiles(result.OutputFolder);
+    }
     observer.ProcessPendingEvents();
     TFileLoop(folder, options, observer, steps, result).Run(entries);
     return result;

@@ -28,8 +28,13 @@ std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 // A copy of the bundled demo photos in a fresh folder.
 void CopySamples(const TempDir& dir)
 {
-    for (auto& e : fs::directory_iterator(fs::path(MORVIK_SOURCE_DIR) / "samples"))
-        fs::copy_file(e.path(), dir / e.path().filename().string());
+    // The copies keep the originals' times: a photo without EXIF is named by its file time,
+    // which must not depend on the moment of copying.
+    for (auto& e : fs::directory_iterator(fs::path(MORVIK_SOURCE_DIR) / "samples")) {
+        const fs::path copy = dir / e.path().filename().string();
+        fs::copy_file(e.path(), copy);
+        fs::last_write_time(copy, fs::last_write_time(e.path()));
+    }
 }
 
 std::map<std::string, std::string> Outputs(const TempDir& dir)

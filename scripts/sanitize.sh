@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds and runs the test suite under AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/), and the folder batch and stamp-command tests, which run the parallel
+# pixel work, under ThreadSanitizer (build-tsan/). Any finding fails the run.
+# The Qt program is left out of both builds (MORVIK_SANITIZE_UI=ON puts it back in the
+# ASan build). Usage: scripts/sanitize.sh [asan|tsan]...   (default: both)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+JOBS=$(nproc)
+jobs_to_run=("$@")
+[ ${#jobs_to_run[@]} -gt 0 ] || jobs_to_run=(asan tsan)
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan-suppressions.txt
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export QT_QPA_PLATFORM=offscreen
+
+for job in "${jobs_to_run[@]}"; do
+  case "$job" in
+  asan)
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DMORVIK_SANITIZE=address,undefined -DMORVIK_BUILD_UI="${MORVIK_SANITIZE_UI:-OFF}" \
+      -DMORVIK_BUILD_BENCH=OFF >/dev/null
+    cmake --build build-asan -j "$JOBS"
+    ctest --test-dir build-asan --output-on-failure -j "$JOBS"
+    ;;
+  tsan)
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DMORVIK_SANITIZE=thread -DMORVIK_BUILD_UI=OFF -DMORVIK_BUILD_BENCH=OFF >/dev/null
+    cmake --build build-tsan -j "$JOBS" --target stamping_tests cli_tests morvik-cli
+    ctest --test-dir build-tsan --output-on-failure -j "$JOBS" -R 'FolderBatch|StampCommand|BadInputBatch'
+    ;;
+  *)
+    echo "unknown job: $job (asan or tsan)" >&2
+    exit 2
+    ;;
+  esac
+done

@@ -1,0 +1,298 @@
+#include "support/FuzzTargets.h"
+
+#include "exif/ImageInfo.h"
+#include "exif/ImgData.h"
+#include "iptc/IPTCdata.h"
+#include "platform/DateMask.h"
+#include "platform/Exceptions.h"
+#include "platform/FormatSettings.h"
+#include "stamping/Jpeg.h"
+#include "stamping/Picture.h"
+#include "stamping/TimeCorrection.h"
+#include "support/ExifBuilder.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <unistd.h>
+
+namespace morvik::fuzz {
+
+namespace {
+
+// Fixed regional settings, so that an input replays the same way anywhere.
+void UseFixedFormatSettings()
+{
+    static const bool done = [] {
+        FormatSettings() = TFormatSettings{};
+        return true;
+    }();
+    (void)done;
+}
+
+// Reads the bytes through the whole metadata reader as a file of that name and renders
+// everything the report shows.
+const char* ReadAndRender(const std::string& fileName, std::string_view bytes)
+{
+    UseFixedFormatSettings();
+    TimgData data(255);
+    try {
+        data.ReadMetadataFromMemory(fileName, bytes);
+    } catch (...) {
+        return "the metadata reader let an exception escape";
+    }
+    if (data.SectionCount < 0 || data.SectionCount > 20)
+        return "more than 20 sections";
+    volatile size_t sink = 0;
+    if (data.ExifInfo) {
+        const TImageInfo& info = *data.ExifInfo;
+        sink = info.SummaryText().size() + info.ListingText.size() + info.MakerListingText.size();
+        for (const TTagEntry& e : info.TagList)
+            sink = sink + info.TagText(e.TagName.Str()).size();
+    }
+    if (data.IptcInfo) {
+        const TIPTCdata& iptc = *data.IptcInfo;
+        for (int i = 0; i < iptc.Count(); ++i)
+            sink = sink + iptc.GetValue(iptc.EntryAt(i).TagName.Str(), "").size();
+    }
+    (void)sink;
+    return nullptr;
+}
+
+size_t CodePoints(const std::string& s)
+{
+    size_t n = 0;
+    for (unsigned char c : s)
+        n += (c & 0xC0) != 0x80;
+    return n;
+}
+
+std::optional<std::string> Kept(const tSection* s)
+{
+    if (s == nullptr)
+        return std::nullopt;
+    return std::string(1, '\xFF') + char(s->Marker & 0xFF) + s->Data;
+}
+
+bool InDimension(int64_t pos, const TImageInfo* info)
+{
+    if (info == nullptr)
+        return false;
+    for (int64_t at : {int64_t(info->HeightPos), int64_t(info->WidthPos)})
+        if (at > 0 && pos >= at && pos < at + 4)
+            return true;
+    return false;
+}
+
+const std::string& WriterOutputPath()
+{
+    static const std::string path = [] {
+        const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        return std::string(base) + "/morvik-fuzz-writer-" + std::to_string(::getpid()) + ".jpg";
+    }();
+    return path;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+const std::vector<NamedTarget>& Targets()
+{
+    static const std::vector<NamedTarget> targets = {
+        {"fuzz_jpeg_sections", JpegSections},   {"fuzz_tiff_reader", TiffReader},
+        {"fuzz_exif_makernotes", ExifMakerNotes}, {"fuzz_iptc", Iptc},
+        {"fuzz_date_mask", DateMask},           {"fuzz_correction_text", CorrectionText},
+        {"fuzz_writer_roundtrip", WriterRoundTrip},
+    };
+    return targets;
+}
+
+Target FindTarget(std::string_view name)
+{
+    for (const NamedTarget& t : Targets())
+        if (name == t.Name)
+            return t.Run;
+    return nullptr;
+}
+
+const char* JpegSections(std::string_view input) { return ReadAndRender("x.jpg", input); }
+
+const char* TiffReader(std::string_view input) { return ReadAndRender("x.tif", input); }
+
+const char* ExifMakerNotes(std::string_view input)
+{
+    std::string name;
+    const std::string file = MakerNoteFile(input, name);
+    return ReadAndRender(name, file);
+}
+
+const char* Iptc(std::string_view input)
+{
+    TIPTCdata iptc(nullptr);
+    iptc.ParseResource(input);
+    if (iptc.Count() < 0 || iptc.Count() > iptc.Capacity())
+        return "entry count outside the allocated entries";
+    for (int i = 0; i < iptc.Count(); ++i) {
+        const std::string value = iptc.GetValue(iptc.EntryAt(i).TagName.Str(), "");
+        // A comma list read back and written again reads the same.
+        const std::vector<std::string> items = ReadCommaList(value);
+        if (ReadCommaList(WriteCommaList(items)) != items)
+            return "a comma list does not survive being written and read again";
+    }
+    return nullptr;
+}
+
+const char* DateMask(std::string_view input)
+{
+    if (input.size() < 8)
+        return nullptr;
+    double value;
+    std::memcpy(&value, input.data(), 8);
+    const std::string_view mask = input.substr(8);
+    static const TFormatSettings english = TFormatSettings::English();
+    static const TFormatSettings russian = TFormatSettings::Russian();
+    for (const TFormatSettings* settings : {&english, &russian}) {
+        const std::string text = FormatDateTime(mask, value, *settings);
+        if (CodePoints(text) > DateMaskMaxLength)
+            return "a date mask result longer than its limit";
+    }
+    return nullptr;
+}
+
+const char* CorrectionText(std::string_view input)
+{
+    UseFixedFormatSettings();
+    TDateTime correction = 0;
+    try {
+        correction = CorrectionFromText(input);
+    } catch (const EConvertError&) {
+        return nullptr;
+    } catch (...) {
+        return "a failure other than EConvertError";
+    }
+    if (input.size() != 8 || !(correction >= 0 && correction < 1))
+        return "a correction outside a day was accepted";
+    const TDateTime date = 39309.5;  // 15.08.2007 12:00:00
+    const TDateTime back = ApplyCorrection(ApplyCorrection(date, correction, 0), correction, 1);
+    if (std::fabs(back - date) > 1e-9)
+        return "adding and subtracting a correction does not come back";
+    (void)StampDateText(ApplyCorrection(date, correction, 0));
+    return nullptr;
+}
+
+const char* WriterRoundTrip(std::string_view input)
+{
+    UseFixedFormatSettings();
+    TimgData source(255);
+    source.ReadMetadataFromMemory("x.jpg", input);
+
+    const std::optional<std::string> exif = Kept(source.ExifSection);
+    const std::optional<std::string> app0 = Kept(source.App0Section);
+    const std::optional<std::string> iptc = Kept(source.IptcSection);
+    const std::optional<std::string> comment = Kept(source.CommentSection);
+
+    const std::string& picture = SmallEncodedPicture();
+    const std::string& path = WriterOutputPath();
+    try {
+        source.WriteJpegWithExif(picture, 16, 8, path, true);
+    } catch (...) {
+        return "the write failed";
+    }
+    const std::string out = ReadWholeFile(path);
+    std::remove(path.c_str());
+
+    // SOI, the EXIF block (else APP0, else a JFIF header), IPTC, comment, the picture
+    // without its own SOI and JFIF header.
+    if (out.compare(0, 2, "\xFF\xD8") != 0)
+        return "no SOI";
+    size_t p = 2;
+    if (exif) {
+        if (out.size() < p + exif->size())
+            return "the EXIF block is cut";
+        for (size_t i = 0; i < exif->size(); ++i) {
+            // Block positions count from the length bytes, 1-based: byte i is position i - 1.
+            if (out[p + i] != (*exif)[i] && !(i >= 2 && InDimension(int64_t(i) - 1, source.ExifInfo.get())))
+                return "the EXIF block changed outside the dimensions";
+        }
+        p += exif->size();
+    } else if (app0) {
+        if (out.compare(p, app0->size(), *app0) != 0)
+            return "APP0 not kept";
+        p += app0->size();
+    } else {
+        if (out.compare(p, 4, std::string("\xFF\xE0\x00\x10", 4)) != 0)
+            return "no default JFIF header";
+        p += 18;
+    }
+    for (const std::optional<std::string>* kept : {&iptc, &comment}) {
+        if (*kept) {
+            if (out.compare(p, (*kept)->size(), **kept) != 0)
+                return "IPTC or comment not kept byte for byte";
+            p += (*kept)->size();
+        }
+    }
+    if (out.compare(p, std::string::npos, picture, 20, std::string::npos) != 0)
+        return "the picture stream is not appended whole";
+
+    // Read again: what the second reading finds of the kept sections is what was written.
+    TimgData again(255);
+    const bool ok = again.ReadMetadataFromMemory("x.jpg", out);
+    if (exif && (!again.ExifSection || Kept(again.ExifSection)->size() != exif->size()))
+        return "the EXIF block is lost on reading again";
+    if (ok && iptc && Kept(again.IptcSection) != iptc)
+        return "IPTC lost on reading again";
+    if (ok && comment && Kept(again.CommentSection) != comment)
+        return "the comment is lost on reading again";
+    return nullptr;
+}
+
+std::string MakerNoteFile(std::string_view input, std::string& fileName)
+{
+    static constexpr std::array<const char*, kMakerCount> kMakes = {
+        "NIKON CORPORATION", "OLYMPUS OPTICAL CO.,LTD", "CASIO COMPUTER CO.,LTD.", "FUJIFILM",
+        "Canon", "SEIKO EPSON CORP.", "SANYO Electric Co.,Ltd.", "Minolta Co., Ltd.", "Pentax"};
+    static constexpr std::array<const char*, 4> kVersions = {"", "0210", "0220", "0230"};
+    const uint8_t pick = input.empty() ? 0 : static_cast<uint8_t>(input[0]);
+    const std::string note(input.empty() ? input : input.substr(1));
+
+    test::ExifBuilder b((pick & 0x10) != 0);
+    const int exif = b.AddIfd();
+    b.Ascii(0, 0x010F, kMakes[(pick & 0x0F) % kMakerCount]);
+    b.Ascii(0, 0x0110, "D70");
+    b.Pointer(0, 0x8769, exif);
+    const char* version = kVersions[(pick >> 5) & 3];
+    if (*version)
+        b.Undefined(exif, 0x9000, version);
+    b.Short(exif, 0xA002, {640});
+    b.Short(exif, 0xA003, {480});
+    b.Undefined(exif, 0x927C, note);
+    if (pick & 0x80) {
+        fileName = "x.nef";
+        return b.Tiff();
+    }
+    fileName = "x.jpg";
+    return test::MakeJpeg({b.App1()});
+}
+
+const std::string& SmallEncodedPicture()
+{
+    static const std::string jpeg = [] {
+        Picture p(16, 8);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x)
+                p.SetPixel(x, y, RgbColor(uint8_t(x * 16), uint8_t(y * 32), 128));
+        return EncodeJpeg(p, 75);
+    }();
+    return jpeg;
+}
+
+}  // namespace morvik::fuzz

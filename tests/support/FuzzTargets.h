@@ -1,0 +1,49 @@
+#pragma once
+// What each fuzz target does with one input, shared by the libFuzzer programs in fuzz/
+// and by the test that replays the regression files in tests/data/regressions/<target>/.
+// A target returns nullptr when the input was handled as it must be, else the broken
+// rule; memory errors and undefined behaviour are left to the sanitizers.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvik::fuzz {
+
+using Target = const char* (*)(std::string_view input);
+
+struct NamedTarget {
+    const char* Name;  // also the folder name of its corpus and regression files
+    Target Run;
+};
+
+// Every target, by name.
+const std::vector<NamedTarget>& Targets();
+Target FindTarget(std::string_view name);
+
+// The JPEG section reader from memory, with the EXIF walk, maker notes, IPTC and report.
+const char* JpegSections(std::string_view input);
+// A file named .tif read for its metadata.
+const char* TiffReader(std::string_view input);
+// The EXIF walk into a maker note; see MakerNoteFile.
+const char* ExifMakerNotes(std::string_view input);
+// The IPTC parser over an APP13 section's bytes, and the comma lists it keeps.
+const char* Iptc(std::string_view input);
+// The date mask: the first eight bytes are the date-time value, the rest the mask.
+const char* DateMask(std::string_view input);
+// The correction text: a time of day or EConvertError, and it applies both ways.
+const char* CorrectionText(std::string_view input);
+// Read, write over a small picture with the dimensions adjusted, read again.
+const char* WriterRoundTrip(std::string_view input);
+
+// The input of ExifMakerNotes: the first byte picks the maker (low four bits), the byte
+// order (bit 4), the EXIF version (bits 5 and 6) and whether the block is read as a TIFF
+// file (bit 7); the rest is the maker note. Returns the file's bytes and sets fileName to
+// "x.jpg" or "x.nef".
+std::string MakerNoteFile(std::string_view input, std::string& fileName);
+constexpr int kMakerCount = 9;  // eight makers with tables and one without
+
+// A small baseline JPEG picture (16 x 8) the writer target puts under the kept sections.
+const std::string& SmallEncodedPicture();
+
+}  // namespace morvik::fuzz
