@@ -32,9 +32,9 @@ nlohmann::json DateAt(const TImageInfo* info, int32_t pos)
 {
     if (info == nullptr || pos == 0)
         return nullptr;
+    // A date text that does not convert gives the value 0, 1899-12-30 00:00:00, which is
+    // what dating the photo by that tag gives as well.
     const TDateTime value = info->DateTimeAt(pos);
-    if (value == 0)
-        return nullptr;
     const DateTimeFields f = DecodeDateTime(value);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", f.Year, f.Month, f.Day, f.Hour, f.Minute,

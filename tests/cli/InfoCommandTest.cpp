@@ -26,6 +26,7 @@ protected:
         b.Ascii(0, 0x010F, "\xCA\xE0\xEC\xE5\xF0\xE0");  // "Камера" in Windows-1251
         b.Ascii(0, 0x0132, "2005:07:14 12:30:45");
         b.Short(0, 0x0100, {640});
+        b.Ascii(0, 0x9004, "0000:00:00 00:00:00");  // present but no date: the value 0
         test::WriteFile(dir / "good.jpg", test::MakeJpeg({b.App1()}));
         test::WriteFile(dir / "plain.jpg", test::MakeJpeg({test::Section(0xE0, "JFIF")}));
     }
@@ -63,6 +64,7 @@ TEST_F(InfoCommand, JsonObjectPerFile)
     EXPECT_EQ(j[0]["width"], 640);
     EXPECT_EQ(j[0]["dates"]["DateTime"], "2005-07-14 12:30:45");
     EXPECT_TRUE(j[0]["dates"]["DateTimeOriginal"].is_null());
+    EXPECT_EQ(j[0]["dates"]["DateTimeDigitized"], "1899-12-30 00:00:00");
     EXPECT_EQ(j[0]["tags"][0]["name"], "Make");
     EXPECT_EQ(j[0]["tags"][0]["tag"], 0x010F);
     EXPECT_EQ(j[0]["tags"][0]["type"], 2);
