@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include <jpeglib.h>
+#include "support/TestJpeg.h"
 
 namespace morvik::test {
 
@@ -17,74 +17,9 @@ namespace morvik::test {
 // JFIF, DQT, SOF0, DHT, SOS, scan, EOI.
 inline std::string EncodeJpeg(int width, int height, int quality = 75)
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (int x = 0; x < width; ++x) {
-            row[static_cast<size_t>(x) * 3] = static_cast<unsigned char>(x * 255 / (width > 1 ? width - 1 : 1));
-            row[static_cast<size_t>(x) * 3 + 1] = static_cast<unsigned char>(cinfo.next_scanline * 7);
-            row[static_cast<size_t>(x) * 3 + 2] = 128;
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::string out(reinterpret_cast<char*>(buffer), size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
-}
-
-namespace detail {
-struct JumpError {
-    jpeg_error_mgr mgr;
-    std::jmp_buf jump;
-};
-inline void JumpOnError(j_common_ptr cinfo)
-{
-    std::longjmp(reinterpret_cast<JumpError*>(cinfo->err)->jump, 1);
-}
-inline void Silent(j_common_ptr, int) {}
-}  // namespace detail
-
-// Decodes a whole JPEG stream; its width and height, or nullopt when libjpeg refuses it.
-inline std::optional<std::pair<int, int>> DecodeJpeg(const std::string& bytes)
-{
-    jpeg_decompress_struct cinfo{};
-    detail::JumpError err{};
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = detail::JumpOnError;
-    err.mgr.emit_message = detail::Silent;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return std::nullopt;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    jpeg_read_header(&cinfo, TRUE);
-    jpeg_start_decompress(&cinfo);
-    std::vector<unsigned char> row(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_read_scanlines(&cinfo, rows, 1);
-    }
-    const std::pair<int, int> size{static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height)};
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return size;
+    return EncodeWithLibjpeg(width, height, 3, JCS_RGB, quality, false, [width](int x, int y, int c) {
+        return static_cast<uint8_t>(c == 0 ? x * 255 / (width > 1 ? width - 1 : 1) : c == 1 ? y * 7 : 128);
+    });
 }
 
 // One TIFF directory entry; Value holds the raw bytes in the block's byte order.

@@ -2,6 +2,8 @@
 
 #include "support/TestSupport.h"
 
+#include "support/TestJpeg.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -40,29 +42,7 @@ double MeanDifference(const Picture& a, const Picture& b)
 // Encodes a stream in a colour space our encoder never writes (grey, CMYK) with libjpeg.
 std::string EncodeRaw(int w, int h, int components, J_COLOR_SPACE space, uint8_t value)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr err{};
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(w);
-    info.image_height = JDIMENSION(h);
-    info.input_components = components;
-    info.in_color_space = space;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<uint8_t> row(size_t(w * components), value);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&info, &r, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::string out(reinterpret_cast<char*>(buffer), size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return out;
+    return test::EncodeWithLibjpeg(w, h, components, space, 75, false, [value](int, int, int) { return value; });
 }
 
 // Overwrites the height and width of the stream's SOF0 header.

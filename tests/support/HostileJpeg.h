@@ -1,7 +1,6 @@
 #pragma once
-// JPEG files for the hostile-input and fault tests: pictures in the shapes cameras and
-// editors write (baseline, progressive, CMYK), a strict decoder that counts a warning as a
-// failure, and a snapshot of a folder's files with their times.
+// For the hostile-input and fault tests: the test JPEGs of TestJpeg.h and a snapshot of a
+// folder's files with their times.
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -10,88 +9,11 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
+#include "support/TestJpeg.h"
+
 #include <sys/stat.h>
 
 namespace morvik::test {
-
-enum class JpegKind { Baseline, Progressive, Cmyk };
-
-inline std::string EncodeTestJpeg(int width, int height, JpegKind kind = JpegKind::Baseline, int quality = 80)
-{
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    const int components = kind == JpegKind::Cmyk ? 4 : 3;
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = components;
-    cinfo.in_color_space = kind == JpegKind::Cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    if (kind == JpegKind::Progressive)
-        jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (size_t i = 0; i < row.size(); ++i)
-            row[i] = static_cast<unsigned char>(i * 5 + cinfo.next_scanline * 3);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::string out(reinterpret_cast<char*>(buffer), size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
-}
-
-namespace detail {
-struct StrictError {
-    jpeg_error_mgr Mgr;
-    std::jmp_buf Jump;
-    bool Warned = false;
-};
-inline void StrictExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<StrictError*>(cinfo->err)->Jump, 1); }
-inline void StrictMessage(j_common_ptr cinfo, int level)
-{
-    if (level < 0)
-        reinterpret_cast<StrictError*>(cinfo->err)->Warned = true;
-}
-}  // namespace detail
-
-// True when the stream decodes to its last row without an error or a warning (a file cut
-// short or with damaged data gives a warning) and ends with EOI.
-inline bool DecodesCompletely(const std::string& bytes)
-{
-    if (bytes.size() < 4 || bytes.compare(bytes.size() - 2, 2, "\xFF\xD9") != 0)
-        return false;
-    jpeg_decompress_struct cinfo{};
-    detail::StrictError err{};
-    cinfo.err = jpeg_std_error(&err.Mgr);
-    err.Mgr.error_exit = detail::StrictExit;
-    err.Mgr.emit_message = detail::StrictMessage;
-    if (setjmp(err.Jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    jpeg_read_header(&cinfo, TRUE);
-    jpeg_start_decompress(&cinfo);
-    std::vector<unsigned char> row(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_read_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return !err.Warned;
-}
 
 // Every entry of a folder tree (relative path) with its bytes and modification time, so a
 // test can show that nothing outside the output folder changed.
