@@ -223,7 +223,8 @@ std::string TImageInfo::EntryValueText(const TTagEntry& row, const std::string& 
         text += bytes;
         text += '"';
     } else {
-        text = RenderValue(raw, fieldType, row.ValueNames, row.Template);
+        text = RenderValue(raw, fieldType, row.ValueNames, row.Template,
+                           rendered ? std::string::npos : PrintableLength);
     }
     return rendered ? row.Renderer(text) : PrintableText(text);
 }

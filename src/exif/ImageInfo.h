@@ -76,9 +76,10 @@ public:
     // The owner's EXIF block (this object's WorkData when it has no owner).
     const std::string& ExifBlock() const;
 
-    // Rendering (needs the byte order).
+    // Rendering (needs the byte order). The elements stop once their text is `enough`
+    // long: a caller that shows only the start of the text need not render the rest.
     std::string RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
-                            std::string_view tmpl) const;
+                            std::string_view tmpl, size_t enough = std::string::npos) const;
     double NumericValue(const std::string& raw, int fieldType) const;
     int32_t BytesToInt(std::string_view bytes) const;
 
@@ -122,6 +123,8 @@ TTagEntry GpsTableRow(int index);    // index 0..30, else the empty entry
 // Fills the empty display names of both tables from their tag names, once per process.
 void DeriveDisplayNames();
 std::string NameForValue(std::string_view valueNames, std::string_view key);
+// The first PrintableLength bytes of a text, control characters shown as '.'.
+constexpr size_t PrintableLength = 50;
 std::string PrintableText(std::string_view text);
 double FractionValue(const std::string& text);
 TDateTime DateTimeFromText(const std::string& text);

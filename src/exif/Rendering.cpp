@@ -115,8 +115,11 @@ double TImageInfo::NumericValue(const std::string& raw, int fieldType) const
 }
 
 std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
-                                    std::string_view tmpl) const
+                                    std::string_view tmpl, size_t enough) const
 {
+    const size_t at = tmpl.find("%s");
+    if (!tmpl.empty() && at == std::string_view::npos)
+        return Format(tmpl, NumericValue(raw, fieldType));  // the template shows the number alone
     const int size = FieldTypeSize(fieldType);
     std::string result;
     if (size == 0) {
@@ -124,7 +127,7 @@ std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::
     } else {
         const std::string_view bytes(raw);
         const size_t n = std::min<size_t>(bytes.size() / static_cast<size_t>(size), 128);
-        for (size_t i = 0; i < n; ++i) {
+        for (size_t i = 0; i < n && result.size() < enough; ++i) {
             if (i > 0)
                 result += ", ";
             const std::string_view element = bytes.substr(i * size, size);
@@ -153,15 +156,10 @@ std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::
         }
     }
     if (!tmpl.empty()) {
-        const size_t at = tmpl.find("%s");
-        if (at != std::string_view::npos) {
-            std::string whole(tmpl.substr(0, at));
-            whole += result;
-            whole += tmpl.substr(at + 2);
-            result = std::move(whole);
-        } else {
-            result = Format(tmpl, NumericValue(raw, fieldType));
-        }
+        std::string whole(tmpl.substr(0, at));
+        whole += result;
+        whole += tmpl.substr(at + 2);
+        result = std::move(whole);
     }
     return result;
 }
@@ -185,7 +183,7 @@ std::string NameForValue(std::string_view valueNames, std::string_view key)
 
 std::string PrintableText(std::string_view text)
 {
-    std::string out(text.substr(0, 50));
+    std::string out(text.substr(0, PrintableLength));
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 32)
             c = '.';

@@ -193,8 +193,11 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
                 valueText = '"' + bytes + '"';
             } else {
                 try {
+                    // Without a renderer only the printable start of the text is shown.
                     valueText = info.RenderValue(bytes, type, t >= 0 ? table[t].ValueNames : "",
-                                                 t >= 0 ? table[t].Template : "");
+                                                 t >= 0 ? table[t].Template : "",
+                                                 t >= 0 && table[t].Renderer ? std::string::npos
+                                                                             : PrintableLength);
                 } catch (...) {
                     valueText = '"' + bytes + '"';
                 }

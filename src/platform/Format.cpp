@@ -40,10 +40,13 @@ bool PlainFixed(std::string_view conversion, double value, std::string& piece)
             out = out * 10 + (conversion[k++] - '0');
         return k - from;
     };
-    if (k < conversion.size() && conversion[k] == '0')
-        return false;  // the zero flag
+    // The zero flag pads with zeros, which matters only with a width ("%0.1f" has none).
+    const bool zeroFlag = k < conversion.size() && conversion[k] == '0';
+    if (zeroFlag)
+        ++k;
     int width = 0, precision = 6;
-    number(width);
+    if (number(width) > 0 && zeroFlag)
+        return false;
     if (k < conversion.size() && conversion[k] == '.') {
         ++k;
         number(precision);
@@ -62,13 +65,18 @@ bool PlainFixed(std::string_view conversion, double value, std::string& piece)
 
 }  // namespace
 
-std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args)
+std::string FormatText(std::string_view tmpl, std::span<const FormatArg> args)
 {
     std::string out;
     size_t next = 0;
     for (size_t i = 0; i < tmpl.size(); ++i) {
         if (tmpl[i] != '%') {
-            out += tmpl[i];
+            // The plain text up to the next conversion, in one piece.
+            size_t end = tmpl.find('%', i);
+            if (end == std::string_view::npos)
+                end = tmpl.size();
+            out.append(tmpl.substr(i, end - i));
+            i = end - 1;
             continue;
         }
         if (i + 1 < tmpl.size() && tmpl[i + 1] == '%') {
@@ -106,8 +114,16 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
                     v = static_cast<int64_t>(*d);
                 else
                     ok = false;
-                if (ok)
+                if (ok && conversion == "%" && (conv == 'd' || conv == 'i' || conv == 'u')) {
+                    // No flags, width or precision: the plain decimal, as printf writes it
+                    // ("%u" of a negative value wraps to 64 bits like "%llu").
+                    char buf[24];
+                    const auto end = conv == 'u' ? std::to_chars(buf, buf + sizeof buf, static_cast<uint64_t>(v)).ptr
+                                                 : std::to_chars(buf, buf + sizeof buf, v).ptr;
+                    piece.assign(buf, end);
+                } else if (ok) {
                     piece = Printf(conversion + "ll" + (conv == 'i' ? 'd' : conv), static_cast<long long>(v));
+                }
                 break;
             }
             case 'f': case 'e': case 'E': case 'g': case 'G': {
@@ -135,7 +151,9 @@ std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args
                     s = std::to_string(*p);
                 else
                     ok = false;
-                if (ok)
+                if (ok && conversion == "%")
+                    piece.assign(s.c_str());  // up to a NUL, as printf takes it
+                else if (ok)
                     piece = Printf(conversion + 's', s.c_str());
                 break;
             }
