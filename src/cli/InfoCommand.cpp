@@ -72,14 +72,7 @@ std::vector<std::string> ListingLines(const std::string& listing)
 // when there was at least one.
 bool AppendListing(std::string& out, std::string_view listing, std::string_view indent)
 {
-    bool any = false;
-    ForEachListingLine(listing, [&](std::string_view line) {
-        out += indent;
-        AppendCp1251ToUtf8(out, line);
-        out += '\n';
-        any = true;
-    });
-    return any;
+    return AppendCp1251LinesToUtf8(out, listing, indent) > 0;
 }
 
 // The IPTC datasets of the file's first APP13 section, read by a reader of our own so the

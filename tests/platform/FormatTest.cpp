@@ -37,7 +37,8 @@ TEST_F(FormatTest, TemplatesFollowPrintfWithTheLocaleDecimalSeparator)
 TEST_F(FormatTest, PlainFixedConversionsMatchPrintf)
 {
     FormatSettings() = TFormatSettings::English();
-    const char* conversions[] = {"%f", "%.0f", "%.f", "%5.2f", "%8.3f", "%1.4f", "%12.f", "%99.1f", "%.17f", "%4.4f"};
+    const char* conversions[] = {"%f",   "%.0f",  "%.f",   "%5.2f", "%8.3f", "%1.4f",
+                                 "%12.f", "%99.1f", "%.17f", "%4.4f", "%0.1f", "%0.0f", "%0f", "%08.2f"};
     const double values[] = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, 2.675, 1.005, 5.8, 72.0,
                              -3.14159, 1e-10, 123456789.987654321, 1e20, -1e300, 4.35, 0.045};
     for (const char* conversion : conversions) {
@@ -50,6 +51,27 @@ TEST_F(FormatTest, PlainFixedConversionsMatchPrintf)
     FormatSettings().DecimalSeparator = ',';
     EXPECT_EQ(Format("%5.2f mm", 5.8), " 5,80 mm");
     EXPECT_EQ(Format("%+5.2f|%05.1f|%-6.1f|", 5.8, 2.25, 1.0), "+5,80|002,2|1,0   |");  // flags: printf itself
+}
+
+// Conversions without flags, width or precision skip printf; they must write what it writes.
+TEST_F(FormatTest, PlainIntegerAndTextConversionsMatchPrintf)
+{
+    const int64_t values[] = {0, 7, -7, 1234567, INT64_MAX, INT64_MIN, -1};
+    for (int64_t v : values) {
+        for (const char* conversion : {"%d", "%i", "%u", "%x", "%5d"}) {
+            std::string spelled = conversion;
+            spelled.insert(spelled.size() - 1, "ll");
+            if (spelled.back() == 'i')
+                spelled.back() = 'd';
+            char expected[64];
+            std::snprintf(expected, sizeof expected, spelled.c_str(), static_cast<long long>(v));
+            EXPECT_EQ(Format(conversion, v), expected) << conversion << " of " << v;
+        }
+    }
+    EXPECT_EQ(Format("%d", 2.9), "2");  // a double is truncated
+    EXPECT_EQ(Format("%s|%s", std::string("a\0b", 3), int64_t{-5}), "a|-5");  // text ends at a NUL
+    EXPECT_EQ(Format("[%4s]", std::string("ab")), "[  ab]");
+    EXPECT_EQ(Format("%d and %d", 1), "1 and %d");  // a missing argument is written as it stands
 }
 
 TEST_F(FormatTest, ThousandsUseTheLocaleSeparator)
@@ -115,4 +137,51 @@ TEST(Text1251, RunsOfPlainBytesConvertLikeSingleBytes)
     }
     EXPECT_EQ(Cp1251ToUtf8("\x98"), "\xEF\xBF\xBD");  // unused byte: replacement character
     EXPECT_EQ(Cp1251ToUtf8("a\x88z"), "a\xE2\x82\xAC" "z");  // euro sign between ASCII
+}
+
+// The listing lines: CR LF separates, empty lines vanish, a lone CR stays in its line, and
+// the text converts like the plain conversion however the fast runs fall.
+TEST(Text1251, ListingLinesConvertLikeTheirParts)
+{
+    struct Case {
+        std::string Text;
+        std::string_view Indent;
+        std::string Expected;
+        size_t Lines;
+    };
+    const Case cases[] = {
+        {"", "  ", "", 0},
+        {"\r\n\r\n", "  ", "", 0},
+        {"\r\nMake = Canon\r\nModel = EOS", "  ", "  Make = Canon\n  Model = EOS\n", 2},
+        {"a\rb\r\r\nc\r", "", "a\rb\r\nc\r\n", 2},
+        {"Lens = \xC7\xE0\xED\x98 and twelve plain bytes\r\n", "    ",
+         "    Lens = Зан\xEF\xBF\xBD and twelve plain bytes\n", 1},
+        {"0123456789abcdef\r\n0123456\r\n\xFF", "\t\t\t\t\t\t", "\t\t\t\t\t\t0123456789abcdef\n\t\t\t\t\t\t0123456\n\t\t\t\t\t\tя\n", 3},
+        {"\r\n\r\n\r\n\r\nx", "\t\t\t\t\t\t\t\t\t", "\t\t\t\t\t\t\t\t\tx\n", 1},
+    };
+    for (const Case& c : cases) {
+        std::string out = "head|";
+        EXPECT_EQ(AppendCp1251LinesToUtf8(out, c.Text, c.Indent), c.Lines) << c.Text;
+        EXPECT_EQ(out, "head|" + c.Expected) << c.Text;
+    }
+    // Every cut of a mixed text against the line-by-line conversion.
+    const std::string mixed = "\r\nA = 1\r\nLong plain line of text, more than eight\r\n\xC0\xC1 \r x\r\n\r\nend";
+    for (size_t cut = 0; cut <= mixed.size(); ++cut) {
+        const std::string_view text = std::string_view(mixed).substr(cut);
+        std::string expected;
+        size_t lines = 0, start = 0;
+        while (start <= text.size()) {
+            size_t end = text.find("\r\n", start);
+            if (end == std::string_view::npos)
+                end = text.size();
+            if (end > start) {
+                expected += "  " + Cp1251ToUtf8(text.substr(start, end - start)) + "\n";
+                ++lines;
+            }
+            start = end + 2;
+        }
+        std::string out;
+        EXPECT_EQ(AppendCp1251LinesToUtf8(out, text, "  "), lines) << cut;
+        EXPECT_EQ(out, expected) << cut;
+    }
 }
