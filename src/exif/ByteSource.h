@@ -34,7 +34,7 @@ public:
     {
         if (!Holds(pos, 2))
             throw ReadOutside{pos};
-        const uint8_t b1 = Byte(pos), b2 = Byte(pos + 1);
+        const uint8_t b1 = At(pos), b2 = At(pos + 1);
         return static_cast<uint16_t>(bigEndian ? (b1 << 8) | b2 : (b2 << 8) | b1);
     }
 
@@ -42,7 +42,7 @@ public:
     {
         if (!Holds(pos, 4))
             throw ReadOutside{pos};
-        const uint32_t b1 = Byte(pos), b2 = Byte(pos + 1), b3 = Byte(pos + 2), b4 = Byte(pos + 3);
+        const uint32_t b1 = At(pos), b2 = At(pos + 1), b3 = At(pos + 2), b4 = At(pos + 3);
         const uint32_t v = bigEndian ? (b1 << 24) | (b2 << 16) | (b3 << 8) | b4
                                      : (b4 << 24) | (b3 << 16) | (b2 << 8) | b1;
         return static_cast<int32_t>(v);
@@ -65,6 +65,9 @@ public:
     std::string_view View() const { return data_; }
 
 private:
+    // A byte whose position the caller has checked with Holds.
+    uint8_t At(int64_t pos) const { return static_cast<uint8_t>(data_[static_cast<size_t>(pos - 1)]); }
+
     std::string_view data_;
 };
 

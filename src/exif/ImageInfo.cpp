@@ -271,7 +271,7 @@ void TImageInfo::AddNamedTag(const std::string& name, const std::string& valueTe
 int TImageInfo::IndexOfTag(const std::string& name) const
 {
     for (size_t i = 0; i < TagList.size(); ++i)
-        if (SameTextIgnoringCase(TagList[i].TagName, name))
+        if (TagList[i].TagName.size() == name.size() && SameTextIgnoringCase(TagList[i].TagName, name))
             return static_cast<int>(i);
     return -1;
 }
