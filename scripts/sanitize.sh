@@ -3,7 +3,8 @@
 # (build-asan/), and the folder batch and stamp-command tests, which run the parallel
 # pixel work, under ThreadSanitizer (build-tsan/). Any finding fails the run.
 # The ASan build includes the Qt program and its window tests (MORVIK_SANITIZE_UI=OFF
-# leaves them out); the TSan build covers only the batch. Usage: scripts/sanitize.sh [asan|tsan]...   (default: both)
+# leaves them out); the TSan build covers only the batch.
+# Usage: scripts/sanitize.sh [asan|tsan]...   (default: both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
