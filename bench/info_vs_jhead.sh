@@ -28,12 +28,15 @@ echo "$i files in $work"
 if command -v hyperfine >/dev/null; then
     hyperfine --warmup 2 --runs 15 --export-json "$work/result.json" \
         -n morvik "cd '$work' && '$cli' info *.jpg > /dev/null; true" \
-        -n jhead "cd '$work' && jhead *.jpg > /dev/null; true"
+        -n jhead "cd '$work' && jhead *.jpg > /dev/null; true" \
+        -n jhead-v "cd '$work' && jhead -v *.jpg > /dev/null 2>&1; true"
     python3 - "$work/result.json" <<'PY'
 import json, sys
 r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
 print(f"morvik {r['morvik']*1000:.1f} ms, jhead {r['jhead']*1000:.1f} ms, "
       f"morvik/jhead = {r['morvik']/r['jhead']:.2f}")
+# jhead prints a summary of each file; with -v it lists every tag, as morvik-cli info does.
+print(f"jhead -v {r['jhead-v']*1000:.1f} ms, morvik/(jhead -v) = {r['morvik']/r['jhead-v']:.2f}")
 PY
 else
     t() { local s e; s=$(date +%s%N); "$@" > /dev/null || true; e=$(date +%s%N); echo $(( (e - s) / 1000000 )); }
