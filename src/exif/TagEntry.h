@@ -74,7 +74,7 @@ struct TTagEntry {
     TagRenderer Renderer = nullptr;
 };
 
-// A row of a built-in table as constexpr data; RowEntry turns it into a TTagEntry.
+// A row of a built-in table as constexpr data; EntryFromRow turns it into a TTagEntry.
 struct TagRow {
     uint16_t TagNo;
     const char* TagName;
@@ -83,6 +83,19 @@ struct TagRow {
     const char* Template = "";
     TagRenderer Renderer = nullptr;
 };
+
+// The entry a table row stands for; its texts point at the row's, nothing is copied.
+inline TTagEntry EntryFromRow(const TagRow& row)
+{
+    TTagEntry entry;
+    entry.TagNo = row.TagNo;
+    entry.TagName = SharedText::Static(row.TagName);
+    entry.DisplayName = SharedText::Static(row.DisplayName);
+    entry.ValueNames = SharedText::Static(row.ValueNames);
+    entry.Template = SharedText::Static(row.Template);
+    entry.Renderer = row.Renderer;
+    return entry;
+}
 
 // Element sizes of the TIFF field types 0..12; a type above 12 has size 0.
 int FieldTypeSize(int fieldType);

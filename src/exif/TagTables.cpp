@@ -356,14 +356,9 @@ std::string DerivedDisplayName(const char* tagName)
 // The entry of a row; displayName keeps the derived name when the row has none.
 TTagEntry RowEntry(const TagRow& row, std::string& displayName)
 {
-    TTagEntry entry;
-    entry.TagNo = row.TagNo;
-    entry.TagName = SharedText::Static(row.TagName);
+    TTagEntry entry = EntryFromRow(row);
     displayName = row.DisplayName[0] != '\0' ? row.DisplayName : DerivedDisplayName(row.TagName);
     entry.DisplayName = SharedText::Static(displayName);
-    entry.ValueNames = SharedText::Static(row.ValueNames);
-    entry.Template = SharedText::Static(row.Template);
-    entry.Renderer = row.Renderer;
     return entry;
 }
 

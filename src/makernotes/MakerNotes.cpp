@@ -25,19 +25,6 @@ constexpr int64_t kMaxNoteValueBytes = 16 * 1024 * 1024;
 
 struct ValueBudgetSpent {};
 
-// A table row as the entry it stands for.
-TTagEntry EntryFromRow(const TagRow& row)
-{
-    TTagEntry entry;
-    entry.TagNo = row.TagNo;
-    entry.TagName = SharedText::Static(row.TagName);
-    entry.DisplayName = SharedText::Static(row.DisplayName);
-    entry.ValueNames = SharedText::Static(row.ValueNames);
-    entry.Template = SharedText::Static(row.Template);
-    entry.Renderer = row.Renderer;
-    return entry;
-}
-
 int RowIndex(MakerTable table, uint16_t tag)
 {
     for (size_t i = 0; i < table.size(); ++i)
