@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace morvik {
 
@@ -49,10 +50,14 @@ private:
     size_t pos_ = 0;
 };
 
-// A file read through a 64 KiB buffer; closed with the object. Plain reads: the sections
-// before a picture's scan usually come with the first one.
+// A file read in file order; closed with the object. Short reads go through a small
+// buffer, as the marker bytes between sections do; a longer run of bytes (a section's
+// body) is read straight into its string. Only the sections before the scan are read,
+// never the picture data after it.
 class FileInput final : public SectionInput {
 public:
+    // Takes over an open descriptor.
+    explicit FileInput(int fd) : fd_(fd) {}
     explicit FileInput(const std::string& fileName) : fd_(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC))
     {
         if (fd_ < 0)
@@ -64,15 +69,11 @@ public:
 
     size_t Read(std::string& out, size_t count) override
     {
-        size_t total = 0;
-        while (total < count) {
-            if (pos_ == end_ && !Fill())
-                break;
-            const size_t n = std::min(count - total, end_ - pos_);
-            out.append(buffer_ + pos_, n);
-            pos_ += n;
-            total += n;
-        }
+        size_t total = Take(out, count);
+        if (total < count && count - total >= sizeof buffer_)
+            return total + ReadInto(out, count - total);
+        while (total < count && Fill())
+            total += Take(out, count - total);
         return total;
     }
     int ReadByte() override
@@ -83,22 +84,52 @@ public:
     }
 
 private:
+    // Up to count bytes from the buffer.
+    size_t Take(std::string& out, size_t count)
+    {
+        const size_t n = std::min(count, end_ - pos_);
+        out.append(buffer_ + pos_, n);
+        pos_ += n;
+        return n;
+    }
+    // Up to count bytes from the file straight into out, in steps of at most 64 KiB so
+    // that a large count on a short file costs no more than the file.
+    size_t ReadInto(std::string& out, size_t count)
+    {
+        size_t total = 0;
+        while (total < count) {
+            const size_t step = std::min<size_t>(count - total, 64 * 1024);
+            const size_t old = out.size();
+            out.resize(old + step);
+            const ssize_t n = ReadSome(out.data() + old, step);
+            out.resize(old + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+            if (n <= 0)
+                break;
+            total += static_cast<size_t>(n);
+        }
+        return total;
+    }
     // False at the end of the file or on a failed read, which ends the data the same way.
     bool Fill()
     {
         pos_ = end_ = 0;
-        ssize_t n;
-        do
-            n = ::read(fd_, buffer_, sizeof buffer_);
-        while (n < 0 && errno == EINTR);
+        const ssize_t n = ReadSome(buffer_, sizeof buffer_);
         if (n <= 0)
             return false;
         end_ = static_cast<size_t>(n);
         return true;
     }
+    ssize_t ReadSome(char* to, size_t count)
+    {
+        ssize_t n;
+        do
+            n = ::read(fd_, to, count);
+        while (n < 0 && errno == EINTR);
+        return n;
+    }
 
     int fd_;
-    char buffer_[64 * 1024];
+    char buffer_[4096];
     size_t pos_ = 0, end_ = 0;
 };
 
@@ -167,28 +198,29 @@ void TimgData::ReadFileFacts(const std::string& fileName)
 bool TimgData::ReadMetadata(const std::string& fileName)
 {
     ResetData();
-    // One look at the file answers both whether it is there and what its facts are.
-    const auto facts = GetFileFacts(fileName);
+    const ReaderKind kind = KindOfName(fileName);
+    // A picture file is opened first and its facts taken from the open file: one path
+    // lookup instead of two. One that cannot be opened is looked at by its name, and its
+    // reader then fails as it does for any file it cannot open.
+    const int fd = kind == ReaderKind::None ? -1 : ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    std::optional<FileInput> opened;
+    if (fd >= 0)
+        opened.emplace(fd);
+    const auto facts = fd >= 0 ? GetOpenFileFacts(fd, fileName) : GetFileFacts(fileName);
     if (!facts || facts->IsDirectory)
         return false;
     TakeFileFacts(*this, fileName, *facts);
     try {
         ErrorText = "Not an EXIF file";
-        switch (KindOfName(fileName)) {
-        case ReaderKind::Jpeg:
-            if (ReadJpegSections(fileName)) {
-                ErrorText = "<none>";
-                return true;
-            }
-            break;
-        case ReaderKind::Tiff:
-            if (ReadTiffFile(fileName)) {
-                ErrorText = "<none>";
-                return true;
-            }
-            break;
-        case ReaderKind::None:
-            break;
+        bool ok = false;
+        switch (kind) {
+        case ReaderKind::Jpeg: ok = opened ? ReadJpegSections(*opened) : ReadJpegSections(fileName); break;
+        case ReaderKind::Tiff: ok = opened ? ReadTiffFile(*opened) : ReadTiffFile(fileName); break;
+        case ReaderKind::None: break;
+        }
+        if (ok) {
+            ErrorText = "<none>";
+            return true;
         }
     } catch (...) {
         ErrorText = "Illegal Exif construction";

@@ -51,6 +51,14 @@ std::optional<FileFacts> GetFileFacts(const std::string& path)
     return FactsFromStatx(sx, BaseName(path));
 }
 
+std::optional<FileFacts> GetOpenFileFacts(int fd, const std::string& path)
+{
+    struct statx sx {};
+    if (fd < 0 || statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+        return std::nullopt;
+    return FactsFromStatx(sx, BaseName(path));
+}
+
 bool FileExists(const std::string& path)
 {
     auto f = GetFileFacts(path);

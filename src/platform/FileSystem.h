@@ -21,6 +21,8 @@ struct FileFacts {
 
 // Facts of the entry at path (any kind of entry), or nullopt when there is none.
 std::optional<FileFacts> GetFileFacts(const std::string& path);
+// Facts of a file already open as fd (path gives only the name): no second path lookup.
+std::optional<FileFacts> GetOpenFileFacts(int fd, const std::string& path);
 bool FileExists(const std::string& path);  // an entry that is not a folder
 bool DirectoryExists(const std::string& path);
 
