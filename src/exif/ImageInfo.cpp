@@ -23,11 +23,12 @@ constexpr int64_t kMaxDirectories = 256;
 constexpr int64_t kMaxEntries = 100000;
 constexpr int64_t kMaxValueBytes = 64 * 1024 * 1024;
 
-struct WalkLimit {};
+struct WalkLimit {};  // a walk that has gone past the limits: fails like a bad read
 
 // Entries of a typical camera file (EXIF, GPS and maker note), reserved up front so the
 // tag list is not moved while it fills.
-constexpr size_t kTypicalTagCount = 128;  // a walk that has gone past the limits: fails like a bad read
+constexpr size_t kTypicalTagCount = 128;
+constexpr size_t kTypicalListingBytes = 4096;  // and the listing's text
 
 std::string DirectoryKey(int64_t base, int64_t pos)
 {
@@ -60,6 +61,7 @@ int32_t tEndInd::Read32At(int64_t pos) const { return ByteSource(WorkData).I32(p
 TImageInfo::TImageInfo(TimgData* owner, int parseMode) : Owner(owner), ParseMode(parseMode)
 {
     TagList.reserve(kTypicalTagCount);
+    ListingText.reserve(kTypicalListingBytes);
     DeriveDisplayNames();
     VisitedDirs().clear();
 }
@@ -226,7 +228,7 @@ std::string TImageInfo::EntryValueText(const TTagEntry& row, const std::string& 
         text = RenderValue(raw, fieldType, row.ValueNames, row.Template,
                            rendered ? std::string::npos : PrintableLength);
     }
-    return rendered ? row.Renderer(text) : PrintableText(text);
+    return rendered ? row.Renderer(text) : PrintableText(std::move(text));
 }
 
 TDateTime TImageInfo::DateTimeAt(int64_t pos) const

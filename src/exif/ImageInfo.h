@@ -123,9 +123,11 @@ TTagEntry GpsTableRow(int index);    // index 0..30, else the empty entry
 // Fills the empty display names of both tables from their tag names, once per process.
 void DeriveDisplayNames();
 std::string NameForValue(std::string_view valueNames, std::string_view key);
+std::string_view NameInList(std::string_view valueNames, std::string_view key);  // the same, as a view into the list
 // The first PrintableLength bytes of a text, control characters shown as '.'.
 constexpr size_t PrintableLength = 50;
 std::string PrintableText(std::string_view text);
+std::string PrintableText(std::string&& text);  // the same, made in the given string
 double FractionValue(const std::string& text);
 TDateTime DateTimeFromText(const std::string& text);
 

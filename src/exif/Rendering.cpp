@@ -121,7 +121,9 @@ std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::
     if (!tmpl.empty() && at == std::string_view::npos)
         return Format(tmpl, NumericValue(raw, fieldType));  // the template shows the number alone
     const int size = FieldTypeSize(fieldType);
-    std::string result;
+    // The template's text before "%s" comes first; the elements stop once the whole is
+    // `enough` long, which is never sooner than they alone would be.
+    std::string result(tmpl.substr(0, at == std::string_view::npos ? 0 : at));
     if (size == 0) {
         result += '0';
     } else {
@@ -138,7 +140,7 @@ std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::
                 } else {
                     std::string number;
                     AppendDecimal(number, BytesToInt(element));
-                    result += NameForValue(valueNames, number);
+                    result += NameInList(valueNames, number);
                 }
                 break;
             }
@@ -155,16 +157,17 @@ std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::
             }
         }
     }
-    if (!tmpl.empty()) {
-        std::string whole(tmpl.substr(0, at));
-        whole += result;
-        whole += tmpl.substr(at + 2);
-        result = std::move(whole);
-    }
+    if (!tmpl.empty())
+        result += tmpl.substr(at + 2);
     return result;
 }
 
 std::string NameForValue(std::string_view valueNames, std::string_view key)
+{
+    return std::string(NameInList(valueNames, key));
+}
+
+std::string_view NameInList(std::string_view valueNames, std::string_view key)
 {
     // The first "key:" that starts the list or follows a comma; its name runs to the next
     // comma or the end of the list.
@@ -174,20 +177,22 @@ std::string NameForValue(std::string_view valueNames, std::string_view key)
         if ((at == 0 || valueNames[at - 1] == ',') && colon < valueNames.size() && valueNames[colon] == ':') {
             const size_t from = colon + 1;
             const size_t comma = valueNames.find(',', from);
-            return std::string(valueNames.substr(from, comma == std::string_view::npos ? std::string_view::npos
-                                                                                          : comma - from));
+            return valueNames.substr(from, comma == std::string_view::npos ? std::string_view::npos : comma - from);
         }
     }
     return {};
 }
 
-std::string PrintableText(std::string_view text)
+std::string PrintableText(std::string_view text) { return PrintableText(std::string(text.substr(0, PrintableLength))); }
+
+std::string PrintableText(std::string&& text)
 {
-    std::string out(text.substr(0, PrintableLength));
-    for (char& c : out)
+    if (text.size() > PrintableLength)
+        text.resize(PrintableLength);
+    for (char& c : text)
         if (static_cast<unsigned char>(c) < 32)
             c = '.';
-    return out;
+    return std::move(text);
 }
 
 double FractionValue(const std::string& text)

@@ -5,7 +5,9 @@
 #include "platform/FormatSettings.h"
 #include "platform/Text1251.h"
 
+#include <charconv>
 #include <string>
+#include <string_view>
 
 namespace morvik {
 
@@ -28,31 +30,62 @@ std::string TImageInfo::SummaryText() const
         return {};
     // File names are UTF-8 on this system; the report is Windows-1251 like all metadata text.
     const std::string name = Utf8ToCp1251(BareFileName(Owner->FileName));
-    if (Owner->ErrorText != "<none>")
-        return "File Name: " + name + kLineBreak + "Exif Error: " + Owner->ErrorText;
-
-    std::string text = "File Name: " + name;
+    std::string text;
+    text.reserve(512);
+    text += "File Name: ";
+    text += name;
     text += kLineBreak;
-    text += "File Size: " + std::to_string(Owner->FileSize / 1024) + "k";
-    text += kLineBreak;
-    text += "File Date: " + Utf8ToCp1251(FormatDateTime(FormatSettings().ShortDateFormat, Owner->FileDate));
-    text += kLineBreak;
-    text += "Photo Date: " + DateTimeText;
-    text += kLineBreak;
-    text += "Make (Model): " + CameraMake + " (" + CameraModel + ")";
-    text += kLineBreak;
-    text += "Dimensions: " + std::to_string(Width) + " x " + std::to_string(Height);
-
-    auto addLine = [&text](const char* label, const std::string& value) {
-        if (!value.empty())
-            text += kLineBreak + std::string(label) + value;
+    if (Owner->ErrorText != "<none>") {
+        text += "Exif Error: ";
+        text += Owner->ErrorText;
+        return text;
+    }
+    char number[16];
+    auto appendNumber = [&text, &number](int32_t value) {
+        text.append(number, static_cast<size_t>(std::to_chars(number, number + sizeof number, value).ptr - number));
     };
-    const std::string exposure = TagText("ExposureTime");
-    addLine("Exposure Time: ", exposure.empty() ? TagText("ShutterSpeedValue") : exposure);
-    addLine("Focal Length: ", TagText("FocalLength"));
-    addLine("Focal Length (35mm): ", TagText("FocalLengthin35mmFilm"));
-    addLine("FNumber: ", TagText("FNumber"));
-    addLine("ISO: ", TagText("ISOSpeedRatings"));
+    text += "File Size: ";
+    appendNumber(Owner->FileSize / 1024);
+    text += "k";
+    text += kLineBreak;
+    text += "File Date: ";
+    text += Utf8ToCp1251(FormatDateTime(FormatSettings().ShortDateFormat, Owner->FileDate));
+    text += kLineBreak;
+    text += "Photo Date: ";
+    text += DateTimeText;
+    text += kLineBreak;
+    text += "Make (Model): ";
+    text += CameraMake;
+    text += " (";
+    text += CameraModel;
+    text += ")";
+    text += kLineBreak;
+    text += "Dimensions: ";
+    appendNumber(Width);
+    text += " x ";
+    appendNumber(Height);
+
+    // The value text of the first tag of that name, or nothing.
+    auto tagText = [this](const std::string& tagName) -> std::string_view {
+        const int i = IndexOfTag(tagName);
+        return i < 0 ? std::string_view() : std::string_view(TagList[static_cast<size_t>(i)].ValueText);
+    };
+    auto addLine = [&text](const char* label, std::string_view value) {
+        if (value.empty())
+            return;
+        text += kLineBreak;
+        text += label;
+        text += value;
+    };
+    static const std::string kExposureTime = "ExposureTime", kShutterSpeedValue = "ShutterSpeedValue",
+                             kFocalLength = "FocalLength", kFocalLength35 = "FocalLengthin35mmFilm",
+                             kFNumber = "FNumber", kISOSpeedRatings = "ISOSpeedRatings";
+    const std::string_view exposure = tagText(kExposureTime);
+    addLine("Exposure Time: ", exposure.empty() ? tagText(kShutterSpeedValue) : exposure);
+    addLine("Focal Length: ", tagText(kFocalLength));
+    addLine("Focal Length (35mm): ", tagText(kFocalLength35));
+    addLine("FNumber: ", tagText(kFNumber));
+    addLine("ISO: ", tagText(kISOSpeedRatings));
 
     text += kLineBreak;
     text += "Flash: ";
