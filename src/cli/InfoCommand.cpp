@@ -137,10 +137,17 @@ struct FileResult {
     std::exception_ptr Failure;  // raised while the file was worked on; rethrown in order
 };
 
+// One reader per thread, used for file after file (see TimgData::ResetData).
+TimgData& ThreadReader()
+{
+    thread_local TimgData reader(255);
+    return reader;
+}
+
 FileResult ReadOneFile(const std::string& file, bool json)
 {
     FileResult result;
-    TimgData data(255);
+    TimgData& data = ThreadReader();
     result.Read = data.ReadMetadata(file);
     if (json)
         result.Json = InfoJson(file, result.Read, data);
@@ -325,7 +332,7 @@ CommandRunner AddInfoCommand(CLI::App& app)
         };
         if (options->jobs <= 1 || options->files.size() <= 1) {
             for (const std::string& file : options->files) {
-                TimgData data(255);
+                TimgData& data = ThreadReader();
                 const bool read = data.ReadMetadata(file);
                 allRead = allRead && read;
                 if (options->json) {

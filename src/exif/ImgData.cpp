@@ -161,6 +161,13 @@ TimgData::~TimgData()
 
 void TimgData::ResetData()
 {
+    // The sections' strings keep their capacity: a reader used for file after file
+    // allocates for its sections only while they grow.
+    for (tSection& s : Sections) {
+        s.Data.clear();
+        s.Marker = 0;
+        s.Size = 0;
+    }
     SectionCount = 0;
     ExifSection = IptcSection = CommentSection = App0Section = nullptr;
     FileName.clear();
