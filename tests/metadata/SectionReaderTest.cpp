@@ -34,6 +34,31 @@ TEST(SectionReader, CameraJpegStopsAtScan)
     EXPECT_EQ(data.ExifInfo->CameraMake, "Canon");
 }
 
+// A reader used for file after file keeps nothing of the earlier ones: what it finds in a
+// file is what a fresh reader finds, section for section.
+TEST(SectionReader, ReusedReaderKeepsNothingOfTheFileBefore)
+{
+    const std::string first = MakeJpeg({Section(0xE0, std::string("JFIF\0\1\1\0\0\1\0\1\0\0", 14)),
+                                        CameraApp1(), Section(0xED, "Photoshop 3.0"), Section(0xFE, "note")});
+    const std::string second = MakeJpeg({Section(0xFE, "other")});
+    TimgData reused;
+    ASSERT_TRUE(reused.ReadMetadataFromMemory("first.jpg", first));
+    ASSERT_TRUE(reused.HasExif());
+    TimgData fresh;
+    ASSERT_EQ(reused.ReadMetadataFromMemory("second.jpg", second), fresh.ReadMetadataFromMemory("second.jpg", second));
+    EXPECT_FALSE(reused.HasExif());
+    EXPECT_EQ(reused.ExifInfo, nullptr);
+    EXPECT_EQ(reused.IptcSection, nullptr);
+    EXPECT_EQ(reused.App0Section, nullptr);
+    ASSERT_NE(reused.CommentSection, nullptr);
+    EXPECT_EQ(reused.CommentSection->Data.substr(2), "other");
+    EXPECT_EQ(reused.SectionCount, fresh.SectionCount);
+    for (size_t i = 0; i < reused.Sections.size(); ++i) {
+        EXPECT_EQ(reused.Sections[i].Marker, fresh.Sections[i].Marker) << i;
+        EXPECT_EQ(reused.Sections[i].Data, fresh.Sections[i].Data) << i;
+    }
+}
+
 struct FailureCase {
     const char* Name;
     std::string FileName;
