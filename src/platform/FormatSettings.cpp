@@ -134,8 +134,9 @@ TFormatSettings& FormatSettings()
 
 void FillFormatSettingsFromLocale()
 {
-    // Read the user's locale without disturbing the process's "C" numeric behaviour.
-    locale_t loc = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
+    // Read the user's locale without disturbing the process's "C" numeric behaviour. Only
+    // the two categories the settings come from are loaded: each is a file to read.
+    locale_t loc = newlocale(LC_NUMERIC_MASK | LC_TIME_MASK, "", static_cast<locale_t>(0));
     if (loc == static_cast<locale_t>(0))
         return;
     TFormatSettings s = TFormatSettings::English();

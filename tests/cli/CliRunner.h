@@ -15,15 +15,15 @@ struct CliRun {
 
 enum class Stderr { Dropped, Joined };
 
-// Runs `morvik-cli <args>` (args already quoted for the shell) under the C locale, in
-// `folder` when one is given; stderr is dropped or joined to stdout.
+// Runs `morvik-cli <args>` (args already quoted for the shell) under the given locale (the
+// C locale unless told), in `folder` when one is given; stderr is dropped or joined to stdout.
 inline CliRun RunCli(const std::string& args, const std::filesystem::path& folder = {},
-                     Stderr errors = Stderr::Dropped)
+                     Stderr errors = Stderr::Dropped, const std::string& locale = "C")
 {
     std::string command;
     if (!folder.empty())
         command = "cd '" + folder.string() + "' && ";
-    command += "LC_ALL=C '" + std::string(MORVIK_CLI_PATH) + "' " + args;
+    command += "LC_ALL=" + locale + " '" + std::string(MORVIK_CLI_PATH) + "' " + args;
     command += errors == Stderr::Joined ? " 2>&1" : " 2>/dev/null";
     CliRun run;
     std::FILE* pipe = ::popen(command.c_str(), "r");

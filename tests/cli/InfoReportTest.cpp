@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <clocale>
 #include <cstdio>
+#include <regex>
 #include <string>
 
 namespace morvik {
@@ -32,6 +34,32 @@ std::string PhotoWithIptc()
                                                 dataset(2, 25, "sea") + dataset(2, 25, "sky"));
     return std::string("\xFF\xD8", 2) + test::Section(0xE1, app1) + test::Section(0xED, app13) +
            test::AfterApp0(test::EncodeJpeg(8, 8));
+}
+
+// The listing and the report follow the user's regional settings, as the window does: a
+// Russian locale gives a decimal comma and its own short date. (Runs only where such a
+// locale is installed.)
+TEST(InfoReport, FollowsTheUsersLocale)
+{
+    std::string russian;
+    for (const char* name : {"ru_RU.UTF-8", "ru_RU.utf8"}) {
+        if (locale_t probe = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0))) {
+            freelocale(probe);
+            russian = name;
+            break;
+        }
+    }
+    if (russian.empty())
+        GTEST_SKIP() << "no Russian locale installed";
+    test::TempDir dir;
+    const auto path = dir / "focal.jpg";
+    test::TiffBytes t(false);
+    const std::string app1 = t.App1Data({t.Ascii(0x010F, "Canon")}, {t.Rational(0x920A, 135, 1)});
+    test::WriteFile(path, std::string("\xFF\xD8", 2) + test::Section(0xE1, app1) +
+                              test::AfterApp0(test::EncodeJpeg(8, 8)));
+    const std::string out = test::RunCli("info " + path.string(), {}, test::Stderr::Dropped, russian).Out;
+    EXPECT_NE(out.find("Focal Length = 135,00 mm"), std::string::npos) << out;
+    EXPECT_TRUE(std::regex_search(out, std::regex("File Date: \\d\\d\\.\\d\\d\\.\\d{4}"))) << out;
 }
 
 TEST(InfoReport, JsonCarriesSummaryMakerListingAndIptc)
