@@ -257,10 +257,20 @@ void TImageInfo::AddNamedTag(const std::string& name, const std::string& valueTe
     if (ParseMode != 255)
         return;
     try {
+        AddNamedTag(SharedText(name), valueText, fieldType);
+    } catch (...) {
+    }
+}
+
+void TImageInfo::AddNamedTag(SharedText name, std::string_view valueText, int fieldType)
+{
+    if (ParseMode != 255)
+        return;
+    try {
         TTagEntry entry;
         entry.Kind = 1;
         entry.FieldType = static_cast<uint16_t>(fieldType);
-        entry.TagName = name;
+        entry.TagName = std::move(name);
         entry.DisplayName = entry.TagName;
         entry.ValueText = valueText;
         entry.RawBytes = valueText;
@@ -303,18 +313,22 @@ int32_t TImageInfo::TagInteger(const std::string& name) const { return RoundToIn
 
 void TImageInfo::AddEquivalentFocalLength()
 {
-    if (IndexOfTag("FocalLengthin35mmFilm") >= 0)
+    // The names looked up, made once rather than per photo.
+    static const std::string kFocalLength35 = "FocalLengthin35mmFilm", kPlaneUnit = "FocalPlaneResolutionUnit",
+                             kUnit = "ResolutionUnit", kFocalLength = "FocalLength",
+                             kPlaneX = "FocalPlaneXResolution", kPlaneY = "FocalPlaneYResolution";
+    if (IndexOfTag(kFocalLength35) >= 0)
         return;
-    int unit = TagInteger("FocalPlaneResolutionUnit");
+    int unit = TagInteger(kPlaneUnit);
     if (unit < 1)
-        unit = TagInteger("ResolutionUnit");
+        unit = TagInteger(kUnit);
     const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
-    const double f = TagNumber("FocalLength");
+    const double f = TagNumber(kFocalLength);
     if (mmPerUnit == 0 || f == 0)
         return;
-    const int32_t x = TagInteger("FocalPlaneXResolution");
+    const int32_t x = TagInteger(kPlaneX);
     const double sensorWidth = x > 0 ? Width * mmPerUnit / x : 0;
-    const int32_t y = TagInteger("FocalPlaneYResolution");
+    const int32_t y = TagInteger(kPlaneY);
     const double sensorHeight = y > 0 ? Height * mmPerUnit / y : 0;
     if (!(sensorWidth * sensorHeight > 0))
         return;

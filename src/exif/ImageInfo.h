@@ -87,6 +87,7 @@ public:
     int AppendTag(const TTagEntry& entry);
     int AppendTag(TTagEntry&& entry);
     void AddNamedTag(const std::string& name, const std::string& valueText, int fieldType);
+    void AddNamedTag(SharedText name, std::string_view valueText, int fieldType);
     TTagEntry TagEntryByName(const std::string& name) const;
     double TagNumber(const std::string& name) const;
     int32_t TagInteger(const std::string& name) const;

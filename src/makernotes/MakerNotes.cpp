@@ -191,8 +191,10 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
             }
 
             MultiLineFlag() = false;
+            // Only a renderer can make the value multi-line; without one the shown text is
+            // all that is used.
             const std::string shown = t >= 0 && table[t].Renderer ? table[t].Renderer(valueText)
-                                                                  : PrintableText(valueText);
+                                                                  : PrintableText(std::move(valueText));
             std::string& listing = info.MakerListingText;
             if (!MultiLineFlag()) {
                 listing += kCrLf;

@@ -15,13 +15,14 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-std::vector<std::string> SplitAt(const std::string& text, std::string_view separator)
+// The parts of a text between separators, as views into it.
+std::vector<std::string_view> SplitAt(std::string_view text, std::string_view separator)
 {
-    std::vector<std::string> parts;
+    std::vector<std::string_view> parts;
     size_t start = 0;
     for (;;) {
         const size_t at = text.find(separator, start);
-        if (at == std::string::npos) {
+        if (at == std::string_view::npos) {
             parts.push_back(text.substr(start));
             return parts;
         }
@@ -32,14 +33,15 @@ std::vector<std::string> SplitAt(const std::string& text, std::string_view separ
 
 // Value k (from 1) of a comma list as it lies in the text, leading blank included;
 // empty when the list is shorter.
-std::string ValueAt(const std::vector<std::string>& values, int k)
+std::string_view ValueAt(const std::vector<std::string_view>& values, int k)
 {
-    return k >= 1 && k <= static_cast<int>(values.size()) ? values[static_cast<size_t>(k - 1)] : std::string();
+    return k >= 1 && k <= static_cast<int>(values.size()) ? values[static_cast<size_t>(k - 1)] : std::string_view();
 }
 
 // One line of a Canon record: none for an empty result, else CR LF, label, " = " and the
-// result as given; the result also becomes a named entry of the image being decoded.
-void AddRecordLine(std::string& lines, const char* label, const std::string& result)
+// result as given; the result also becomes a named entry of the image being decoded. The
+// labels are the renderers' own constant texts.
+void AddRecordLine(std::string& lines, const char* label, std::string_view result)
 {
     if (Trim(result).empty())
         return;
@@ -48,7 +50,7 @@ void AddRecordLine(std::string& lines, const char* label, const std::string& res
     lines += " = ";
     lines += result;
     if (TImageInfo* info = CurrentImageInfo())
-        info->AddNamedTag(label, result, 2);
+        info->AddNamedTag(SharedText::Static(label), result, 2);
 }
 
 // A line of a Canon record: a field of the number list, plain (as it lies) or named
@@ -62,13 +64,11 @@ struct RecordLine {
 std::string RenderRecord(const std::string& text, const RecordLine* begin, const RecordLine* end)
 {
     MultiLineFlag() = true;
-    const std::vector<std::string> values = SplitAt(text, ",");
+    const std::vector<std::string_view> values = SplitAt(text, ",");
     std::string lines;
     for (const RecordLine* line = begin; line != end; ++line) {
-        const std::string value = ValueAt(values, line->Value);
-        const std::string result =
-            line->ValueNames ? NameForValue(line->ValueNames, std::string(Trim(value))) : value;
-        AddRecordLine(lines, line->Label, result);
+        const std::string_view value = ValueAt(values, line->Value);
+        AddRecordLine(lines, line->Label, line->ValueNames ? NameInList(line->ValueNames, Trim(value)) : value);
     }
     return lines;
 }
@@ -142,10 +142,10 @@ static_assert(std::size(kCanonCustom) == 15);
 
 std::string RenderLensRange(const std::string& text)
 {
-    const std::vector<std::string> parts = SplitAt(text, ", ");
+    const std::vector<std::string_view> parts = SplitAt(text, ", ");
     double v[4] = {0, 0, 0, 0};
     for (size_t i = 0; i < 4 && i < parts.size(); ++i)
-        v[i] = FractionValue(parts[i]);
+        v[i] = FractionValue(std::string(parts[i]));
     return Format("%0.1f-%0.1f(mm)  F%0.1f-F%0.1f", v[0], v[1], v[2], v[3]);
 }
 
@@ -174,7 +174,7 @@ std::string RenderCanonShotInfo(const std::string& text)
 std::string RenderCanonCustom(const std::string& text)
 {
     MultiLineFlag() = true;
-    const std::vector<std::string> values = SplitAt(text, ",");
+    const std::vector<std::string_view> values = SplitAt(text, ",");
     // The field after the last comma is never examined.
     std::string lines;
     for (size_t k = 0; k + 1 < values.size(); ++k) {
@@ -186,7 +186,7 @@ std::string RenderCanonCustom(const std::string& text)
         if (function < 1 || function > 15)
             continue;
         const CustomFunction& f = kCanonCustom[function - 1];
-        AddRecordLine(lines, f.Label, NameForValue(f.ValueNames, std::to_string(setting)));
+        AddRecordLine(lines, f.Label, NameInList(f.ValueNames, std::to_string(setting)));
     }
     return lines;
 }
