@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Times `morvik-cli info` against `jhead` over ~700 copies of the camera JPEG samples,
-# each program run once over the whole set. Usage: bench/info_vs_jhead.sh [build-dir]
+# each program run once over the whole set per round. The programs take turns round by
+# round, so a machine whose speed drifts (a shared virtual machine) slows them alike;
+# the medians of the rounds are compared.
+# Usage: bench/info_vs_jhead.sh [build-dir]   (ROUNDS=N sets the rounds, default 31)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
@@ -11,7 +14,7 @@ cli="$build/src/morvik-cli"
 samples="$here/../shared/samples/camera"
 [ -x "$cli" ] || { echo "build morvik-cli first ($cli)" >&2; exit 1; }
 [ -d "$samples" ] || { echo "no samples at $samples" >&2; exit 1; }
-command -v jhead >/dev/null || { echo "jhead is not installed" >&2; exit 1; }
+bash "$here/scripts/install-deps.sh" bench
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -25,22 +28,38 @@ while [ "$i" -lt 700 ]; do
 done
 echo "$i files in $work"
 
-if command -v hyperfine >/dev/null; then
-    hyperfine --warmup 2 --runs 15 --export-json "$work/result.json" \
-        -n morvik "cd '$work' && '$cli' info *.jpg > /dev/null; true" \
-        -n jhead "cd '$work' && jhead *.jpg > /dev/null; true" \
-        -n jhead-v "cd '$work' && jhead -v *.jpg > /dev/null 2>&1; true"
-    python3 - "$work/result.json" <<'PY'
-import json, sys
-r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
-print(f"morvik {r['morvik']*1000:.1f} ms, jhead {r['jhead']*1000:.1f} ms, "
-      f"morvik/jhead = {r['morvik']/r['jhead']:.2f}")
-# jhead prints a summary of each file; with -v it lists every tag, as morvik-cli info does.
-print(f"jhead -v {r['jhead-v']*1000:.1f} ms, morvik/(jhead -v) = {r['morvik']/r['jhead-v']:.2f}")
+python3 - "$cli" "$work" "${ROUNDS:-31}" <<'PY'
+import glob, os, statistics, subprocess, sys, time
+
+cli, work, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])
+names = sorted(os.path.basename(f) for f in glob.glob(os.path.join(work, "*.jpg")))
+commands = {
+    "morvik": [cli, "info"] + names,
+    "jhead": ["jhead"] + names,
+    # jhead prints a summary of each file; with -v it lists every tag, as morvik-cli info does.
+    "jhead -v": ["jhead", "-v"] + names,
+}
+
+def once(command):
+    start = time.perf_counter()
+    done = subprocess.run(command, cwd=work, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    elapsed = time.perf_counter() - start
+    if done.returncode != 0 and command[0] == cli:
+        sys.exit(f"morvik-cli info failed with status {done.returncode}")
+    return elapsed
+
+for command in commands.values():  # warm the page cache and the programs
+    once(command)
+    once(command)
+times = {name: [] for name in commands}
+for _ in range(rounds):
+    for name, command in commands.items():
+        times[name].append(once(command))
+median = {name: statistics.median(t) * 1000 for name, t in times.items()}
+low = {name: min(t) * 1000 for name, t in times.items()}
+for name in commands:
+    print(f"{name:9} median {median[name]:6.2f} ms   fastest {low[name]:6.2f} ms   ({rounds} rounds)")
+print(f"morvik/jhead = {median['morvik'] / median['jhead']:.2f} (medians), "
+      f"{low['morvik'] / low['jhead']:.2f} (fastest)")
+print(f"morvik/(jhead -v) = {median['morvik'] / median['jhead -v']:.2f} (medians)")
 PY
-else
-    t() { local s e; s=$(date +%s%N); "$@" > /dev/null || true; e=$(date +%s%N); echo $(( (e - s) / 1000000 )); }
-    m=$(cd "$work" && t "$cli" info ./*.jpg)
-    j=$(cd "$work" && t jhead ./*.jpg)
-    echo "morvik $m ms, jhead $j ms, morvik/jhead = $(python3 -c "print(round($m/max($j,1),2))")"
-fi

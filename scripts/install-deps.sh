@@ -12,6 +12,10 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth tzdata locales
 )
+# `install-deps.sh bench` adds what the benchmarks compare against and measure with.
+if [ "${1:-}" = bench ]; then
+  PACKAGES+=(jhead imagemagick time python3)
+fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

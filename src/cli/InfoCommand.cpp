@@ -156,11 +156,15 @@ FileResult ReadOneFile(const std::string& file, bool json)
     return result;
 }
 
-// Reads the files on `jobs` worker threads and hands each result to emit on the calling
-// thread, in the order of the list, so the output is that of one job. Workers take the
-// files in runs of some files (a file takes some microseconds: handing each over on its
-// own would cost more than it saves) and keep at most a window of runs ahead of the next
-// one to be handed out, so few results wait in memory however long the list is.
+// Reads the files on `jobs` threads, the calling one among them, and hands each result to
+// emit in the order of the list, so the output is that of one job. Files are taken in runs
+// of some files (a file takes some microseconds: handing each over on its own would cost
+// more than it saves). The thread that finishes the run next in line hands it out, and
+// any finished runs after it, under the lock: emit is never called by two threads at
+// once. A run that finishes early waits for its turn; no thread takes a run more than a
+// window ahead of the next one to be handed out, so few results wait in memory however
+// long the list is. A failure while a file is worked on, or in emit, ends the reading;
+// what came before it has been handed out, and it is rethrown here.
 void ReadFilesInOrder(const std::vector<std::string>& files, bool json, int jobs,
                       const std::function<void(FileResult&)>& emit)
 {
@@ -168,73 +172,75 @@ void ReadFilesInOrder(const std::vector<std::string>& files, bool json, int jobs
     const size_t count = files.size();
     const size_t runs = (count + kRun - 1) / kRun;
     const size_t window = static_cast<size_t>(jobs) * 4;
-    std::vector<FileResult> results(count);  // a slot per file, written by the run's worker
-    std::vector<char> done(runs, 0);
+    std::vector<std::vector<FileResult>> finished(runs);  // runs waiting for their turn
+    std::vector<char> ready(runs, 0);
     std::mutex mutex;
-    std::condition_variable changed;
-    size_t next = 0;     // the next run a worker takes
+    std::condition_variable roomy;  // the window has moved on, or the reading stops
+    size_t next = 0;     // the next run to be read
     size_t emitted = 0;  // runs handed out so far
-    bool stop = false;   // the caller has given up (an emit failed)
+    bool stop = false;
+    std::exception_ptr failure;
 
+    // Hands out the runs that are ready, from the next in line on; under the lock.
+    auto handOut = [&] {
+        const size_t before = emitted;
+        try {
+            while (!stop && emitted < runs && ready[emitted]) {
+                std::vector<FileResult> batch = std::move(finished[emitted]);
+                for (FileResult& result : batch) {
+                    if (result.Failure) {
+                        failure = result.Failure;
+                        stop = true;
+                        break;
+                    }
+                    emit(result);
+                }
+                ++emitted;
+            }
+        } catch (...) {
+            failure = std::current_exception();
+            stop = true;
+        }
+        if (emitted != before || stop)
+            roomy.notify_all();
+    };
     auto work = [&] {
         for (;;) {
             size_t run;
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop || next >= runs || next < emitted + window; });
+                roomy.wait(lock, [&] { return stop || next >= runs || next < emitted + window; });
                 if (stop || next >= runs)
                     return;
                 run = next++;
             }
+            std::vector<FileResult> batch;
+            batch.reserve(kRun);
             for (size_t i = run * kRun; i < std::min(count, (run + 1) * kRun); ++i) {
+                batch.emplace_back();
                 try {
-                    results[i] = ReadOneFile(files[i], json);
+                    batch.back() = ReadOneFile(files[i], json);
                 } catch (...) {
-                    results[i].Failure = std::current_exception();
+                    batch.back().Failure = std::current_exception();
+                    break;  // nothing after a failure is handed out
                 }
             }
-            {
-                std::lock_guard lock(mutex);
-                done[run] = 1;
-            }
-            changed.notify_all();
+            std::lock_guard lock(mutex);
+            finished[run] = std::move(batch);
+            ready[run] = 1;
+            handOut();
         }
     };
 
-    std::vector<std::jthread> workers;
-    // Declared after the workers, so it runs first: waiting workers are released before
-    // they are joined, however this function is left.
-    struct Release {
-        std::mutex& Mutex;
-        std::condition_variable& Changed;
-        bool& Stop;
-        ~Release()
-        {
-            {
-                std::lock_guard lock(Mutex);
-                Stop = true;
-            }
-            Changed.notify_all();
-        }
-    } release{mutex, changed, stop};
-    const size_t threads = std::min(static_cast<size_t>(jobs), runs);
-    for (size_t t = 0; t < threads; ++t)
-        workers.emplace_back(work);
-
-    for (size_t run = 0; run < runs; ++run) {
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return done[run] != 0; });
-            emitted = run + 1;
-        }
-        changed.notify_all();
-        for (size_t i = run * kRun; i < std::min(count, (run + 1) * kRun); ++i) {
-            FileResult result = std::move(results[i]);
-            if (result.Failure)
-                std::rethrow_exception(result.Failure);
-            emit(result);
-        }
-    }
+    {
+        std::vector<std::jthread> helpers;
+        const size_t threads = std::min(static_cast<size_t>(jobs), runs);
+        for (size_t t = 1; t < threads; ++t)
+            helpers.emplace_back(work);
+        work();
+    }  // joined here
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 }  // namespace
@@ -304,13 +310,15 @@ CommandRunner AddInfoCommand(CLI::App& app)
 {
     struct Options {
         bool json = false;
-        int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        // Reading a file is partly waiting for the system (and for the disk when the
+        // file is not cached): one thread more than the cores keeps them all busy.
+        int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()) + 1);
         std::vector<std::string> files;
     };
     auto options = std::make_shared<Options>();
     CLI::App* sub = app.add_subcommand("info", "Show the metadata the reader finds in photo files");
     sub->add_flag("--json", options->json, "Write one JSON array, an object per file");
-    sub->add_option("-j,--jobs", options->jobs, "Files read at once (default: the number of cores)")
+    sub->add_option("-j,--jobs", options->jobs, "Files read at once (default: one more than the cores)")
         ->check(CLI::Range(1, 256));
     sub->add_option("FILE", options->files, "JPEG or TIFF files")->required();
     return [options] {
