@@ -5,6 +5,7 @@
 #   bash bench/batch.sh [COUNT]          (build first: scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh bench
 BUILD_DIR=${MORVIK_BUILD_DIR:-build}
 COUNT=${1:-6}
 W=4000 H=3000 QUALITY=80
