@@ -4,6 +4,8 @@
 #include "platform/FormatSettings.h"
 
 #include <iostream>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 int main(int argc, char** argv)
@@ -19,9 +21,21 @@ int main(int argc, char** argv)
         if (subs.size() > before)
             commands.emplace_back(subs.back(), std::move(runner));
     };
-    add(&morvik::cli::AddInfoCommand);
-    add(&morvik::cli::AddStampCommand);
-    add(&morvik::cli::AddMosaicCommand);
+    // Only the command asked for is set up: setting up the options of all of them took as
+    // long as reading some dozens of files. Without a command name first (no arguments,
+    // --help, a mistyped name) all are, for the help text and the error message.
+    constexpr std::pair<std::string_view, morvik::cli::CommandRunner (*)(CLI::App&)> kCommands[] = {
+        {"info", &morvik::cli::AddInfoCommand},
+        {"stamp", &morvik::cli::AddStampCommand},
+        {"mosaic", &morvik::cli::AddMosaicCommand},
+    };
+    const std::string_view first = argc > 1 ? argv[1] : "";
+    for (const auto& [name, adder] : kCommands)
+        if (name == first)
+            add(adder);
+    if (commands.empty())
+        for (const auto& [name, adder] : kCommands)
+            add(adder);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
