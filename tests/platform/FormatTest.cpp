@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
 
 using namespace morvik;
 
@@ -51,6 +55,49 @@ TEST_F(FormatTest, PlainFixedConversionsMatchPrintf)
     FormatSettings().DecimalSeparator = ',';
     EXPECT_EQ(Format("%5.2f mm", 5.8), " 5,80 mm");
     EXPECT_EQ(Format("%+5.2f|%05.1f|%-6.1f|", 5.8, 2.25, 1.0), "+5,80|002,2|1,0   |");  // flags: printf itself
+}
+
+// The fixed conversions are rounded in integer arithmetic where the value allows: over
+// values of every size and precisions 0 to 9 (and beyond, where printf's own digits are
+// taken) the text must be printf's, with text around the conversion as the tables have it.
+TEST_F(FormatTest, FixedConversionsMatchPrintfOverManyValues)
+{
+    FormatSettings() = TFormatSettings::English();
+    std::mt19937_64 random(20261208);
+    std::vector<double> values = {0.5, 1.5, 0.25, 0.125, 1e-5, 5e-6, 0.0000005, 9007199254740991.0,
+                                  9007199254740992.0, 4503599627370495.5, 1e18, 123456789.125, 4.5e-10,
+                                  std::ldexp(1.0, -1074), std::ldexp(1.0, -75), std::ldexp(1.0, -74)};
+    for (int i = 0; i < 6000; ++i) {
+        // Random bit patterns cover every exponent; quotients of small integers are the
+        // rationals cameras write; halves and their neighbours sit on the ties.
+        double v;
+        const uint64_t bits = random();
+        std::memcpy(&v, &bits, sizeof v);
+        if (std::isfinite(v))
+            values.push_back(v);
+        const double q = static_cast<double>(random() % 100000) / static_cast<double>(1 + random() % 1000);
+        values.push_back(q);
+        values.push_back(-q);
+        const double tie = static_cast<double>(random() % 2000001) / 2000.0;
+        values.push_back(tie);
+        values.push_back(std::nextafter(tie, 0.0));
+        values.push_back(std::nextafter(tie, 1e9));
+    }
+    char expected[512];
+    for (double v : values) {
+        for (int precision = 0; precision <= 11; ++precision) {
+            const std::string conversion = "%" + std::to_string(precision % 7) + "." + std::to_string(precision) + "f";
+            std::snprintf(expected, sizeof expected, conversion.c_str(), v);
+            ASSERT_EQ(Format(conversion, v), expected) << conversion << " of " << v;
+        }
+        std::snprintf(expected, sizeof expected, "F%0.1f", v);
+        ASSERT_EQ(Format("F%0.1f", v), expected) << v;
+        std::snprintf(expected, sizeof expected, "%5.2f mm", v);
+        ASSERT_EQ(Format("%5.2f mm", v), expected) << v;
+    }
+    FormatSettings().DecimalSeparator = ',';
+    EXPECT_EQ(Format("F%0.1f", 2.25), "F2,2");
+    EXPECT_EQ(Format("%% %5.2f", 2.0), "%  2,00");  // "%%" is no conversion: the general path
 }
 
 // Conversions without flags, width or precision skip printf; they must write what it writes.
