@@ -5,7 +5,6 @@
 #include "platform/Convert.h"
 
 #include <array>
-#include <mutex>
 
 namespace morvik {
 
@@ -337,7 +336,6 @@ std::array<TTagEntry, MainTableSize> gMainEntries;
 std::array<TTagEntry, GpsTableSize> gGpsEntries;
 std::array<std::string, MainTableSize> gMainDisplayNames;
 std::array<std::string, GpsTableSize> gGpsDisplayNames;
-std::once_flag gDisplayNamesOnce;
 
 // "ExposureTime" -> "Exposure Time": a blank before every capital letter whose
 // predecessor is not a capital letter.
@@ -397,7 +395,11 @@ int FieldTypeSize(int fieldType)
     return kFieldTypeSizes[static_cast<size_t>(fieldType)];
 }
 
-void DeriveDisplayNames() { std::call_once(gDisplayNamesOnce, FillDisplayNames); }
+void DeriveDisplayNames()
+{
+    static const bool filled = (FillDisplayNames(), true);  // once, and safely across threads
+    (void)filled;
+}
 
 TTagEntry MainTableRow(int index)
 {
@@ -417,14 +419,15 @@ TTagEntry GpsTableRow(int index)
 
 TTagEntry RowForTag(int tagNo, int kind)
 {
+    DeriveDisplayNames();
     if (kind == 1) {
         if (const int i = FindTag(kMainRows, kSentinel, tagNo); i >= 0)
-            return MainTableRow(i);
+            return gMainEntries[static_cast<size_t>(i)];
     } else if (kind == 2) {
         if (const int i = FindTag(kGpsRows, GpsTableSize, tagNo); i >= 0)
-            return GpsTableRow(i);
+            return gGpsEntries[static_cast<size_t>(i)];
     }
-    return MainTableRow(kSentinel);
+    return gMainEntries[kSentinel];
 }
 
 int TableIndexOfName(const std::string& name)
