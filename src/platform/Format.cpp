@@ -41,10 +41,12 @@ bool ExactFixed(double value, int precision, char* out, size_t& length)
     int exponent = 0;
     const double fraction = std::frexp(magnitude, &exponent);  // magnitude = fraction * 2^exponent
     const auto significand = static_cast<uint64_t>(std::ldexp(fraction, 53));
-    const int shift = 53 - exponent;  // magnitude = significand / 2^shift, shift >= 1
+    const int shift = 53 - exponent;  // magnitude = significand / 2^shift, shift >= 0
     const unsigned __int128 scaled = static_cast<unsigned __int128>(significand) * kPow10[precision];
     unsigned __int128 units = 0;  // the rounded value times 10^precision
-    if (shift < 128) {
+    if (shift == 0) {
+        units = scaled;  // 2^52 or more: a whole number
+    } else if (shift < 128) {
         units = scaled >> shift;
         const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << shift) - 1);
         const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
