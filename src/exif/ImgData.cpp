@@ -202,13 +202,44 @@ void TimgData::ReadFileFacts(const std::string& fileName)
         TakeFileFacts(*this, fileName, *facts);
 }
 
+namespace {
+
+// Runs a reading step and leaves its outcome in the error text: "<none>" when the file was
+// read, "Not an EXIF file" when it was not, "Illegal Exif construction" when the step failed.
+template <typename Step>
+bool ReadWithErrorText(std::string& errorText, Step step)
+{
+    try {
+        errorText = "Not an EXIF file";
+        if (step()) {
+            errorText = "<none>";
+            return true;
+        }
+    } catch (...) {
+        errorText = "Illegal Exif construction";
+    }
+    return false;
+}
+
+bool ReadInput(TimgData& data, ReaderKind kind, SectionInput& input)
+{
+    switch (kind) {
+    case ReaderKind::Jpeg: return data.ReadJpegSections(input);
+    case ReaderKind::Tiff: return data.ReadTiffFile(input);
+    case ReaderKind::None: break;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool TimgData::ReadMetadata(const std::string& fileName)
 {
     ResetData();
     const ReaderKind kind = KindOfName(fileName);
     // A picture file is opened first and its facts taken from the open file: one path
     // lookup instead of two. One that cannot be opened is looked at by its name, and its
-    // reader then fails as it does for any file it cannot open.
+    // reading then fails as it does for any file it cannot open.
     const int fd = kind == ReaderKind::None ? -1 : ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
     std::optional<FileInput> opened;
     if (fd >= 0)
@@ -217,22 +248,14 @@ bool TimgData::ReadMetadata(const std::string& fileName)
     if (!facts || facts->IsDirectory)
         return false;
     TakeFileFacts(*this, fileName, *facts);
-    try {
-        ErrorText = "Not an EXIF file";
-        bool ok = false;
-        switch (kind) {
-        case ReaderKind::Jpeg: ok = opened ? ReadJpegSections(*opened) : ReadJpegSections(fileName); break;
-        case ReaderKind::Tiff: ok = opened ? ReadTiffFile(*opened) : ReadTiffFile(fileName); break;
-        case ReaderKind::None: break;
-        }
-        if (ok) {
-            ErrorText = "<none>";
-            return true;
-        }
-    } catch (...) {
-        ErrorText = "Illegal Exif construction";
-    }
-    return false;
+    return ReadWithErrorText(ErrorText, [&] {
+        if (opened)
+            return ReadInput(*this, kind, *opened);
+        if (kind == ReaderKind::None)
+            return false;
+        FileInput input(fileName);  // raises EInOutError: a failed reading
+        return ReadInput(*this, kind, input);
+    });
 }
 
 bool TimgData::ReadMetadataFromMemory(const std::string& fileName, std::string_view bytes)
@@ -240,23 +263,10 @@ bool TimgData::ReadMetadataFromMemory(const std::string& fileName, std::string_v
     ResetData();
     FileName = fileName;
     FileSize = static_cast<int32_t>(std::min<size_t>(bytes.size(), INT32_MAX));
-    try {
-        ErrorText = "Not an EXIF file";
+    return ReadWithErrorText(ErrorText, [&] {
         MemoryInput input(bytes);
-        bool ok = false;
-        switch (KindOfName(fileName)) {
-        case ReaderKind::Jpeg: ok = ReadJpegSections(input); break;
-        case ReaderKind::Tiff: ok = ReadTiffFile(input); break;
-        case ReaderKind::None: break;
-        }
-        if (ok) {
-            ErrorText = "<none>";
-            return true;
-        }
-    } catch (...) {
-        ErrorText = "Illegal Exif construction";
-    }
-    return false;
+        return ReadInput(*this, KindOfName(fileName), input);
+    });
 }
 
 bool TimgData::ReadJpegSections(const std::string& fileName)
