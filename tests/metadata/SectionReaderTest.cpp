@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace morvik {
 namespace {
 
@@ -299,6 +303,43 @@ TEST(TiffReader, WalksTheFirstDirectoryWithBaseMinusSeven)
         // Width's value field: entry 1 at file offset 8 + 2 + 12, plus 8, less 7.
         EXPECT_EQ(data.ExifInfo->WidthPos, 8 + 2 + 12 + 8 - 7);
         EXPECT_EQ(data.Sections[1].Data, tiff.substr(8));
+    }
+}
+
+// A file is read through a small buffer, with long section bodies read straight into
+// their strings; from memory it is read in one piece. Both must find the same sections,
+// whatever the sizes: bodies shorter and longer than the buffer, ending just before and
+// after its edge, a file cut inside a body, a TIFF file longer than its 256000-byte block.
+TEST(SectionReader, FileAndMemoryFindTheSameSections)
+{
+    std::vector<std::pair<std::string, std::string>> cases;  // file name, bytes
+    for (size_t text : {10u, 3000u, 4050u, 4070u, 4100u, 9000u, 60000u}) {
+        ExifBuilder b;
+        b.Ascii(0, 0x010F, "Canon");
+        b.Ascii(0, 0x010E, std::string(text, 'd'));
+        const std::string jpeg = MakeJpeg({Section(0xE0, std::string("JFIF\0\1\1\0\0\1\0\1\0\0", 14)),
+                                           b.App1(), Section(0xFE, "note")});
+        cases.emplace_back("t" + std::to_string(text) + ".jpg", jpeg);
+        cases.emplace_back("cut" + std::to_string(text) + ".jpg", jpeg.substr(0, 30 + text / 2));
+    }
+    ExifBuilder b;
+    b.Short(0, 0x0100, {640});
+    cases.emplace_back("long.tif", b.Tiff() + std::string(300000, 'x'));
+
+    test::TempDir dir;
+    for (const auto& [name, bytes] : cases) {
+        test::WriteFile(dir / name, bytes);
+        TimgData fromFile, fromMemory;
+        EXPECT_EQ(fromFile.ReadMetadata((dir / name).string()), fromMemory.ReadMetadataFromMemory(name, bytes))
+            << name;
+        EXPECT_EQ(fromFile.ErrorText, fromMemory.ErrorText) << name;
+        ASSERT_EQ(fromFile.SectionCount, fromMemory.SectionCount) << name;
+        for (int i = 1; i <= fromFile.SectionCount; ++i) {
+            EXPECT_EQ(fromFile.Sections[static_cast<size_t>(i)].Marker, fromMemory.Sections[static_cast<size_t>(i)].Marker)
+                << name << " section " << i;
+            EXPECT_TRUE(fromFile.Sections[static_cast<size_t>(i)].Data == fromMemory.Sections[static_cast<size_t>(i)].Data)
+                << name << " section " << i;
+        }
     }
 }
 
