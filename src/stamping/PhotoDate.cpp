@@ -23,17 +23,19 @@ TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, 
     return info->DateTimeAt(pos);
 }
 
+bool ReadForDating(TimgData& reader, const std::string& path)
+{
+    try {
+        return reader.ReadMetadata(path);
+    } catch (...) {
+        return false;  // the reader reports through its result; anything else is a failure
+    }
+}
+
 TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)
 {
     TimgData reader(255);
-    bool processed = false;
-    try {
-        processed = reader.ReadMetadata(path);
-    } catch (...) {
-        // The reader reports through its result; anything escaping it counts as a
-        // file it failed to process.
-        processed = false;
-    }
+    const bool processed = ReadForDating(reader, path);
     return PhotoDate(reader, processed, fallback, dateSource);
 }
 

@@ -21,4 +21,8 @@ class TimgData;
 // whether that succeeded); the batch keeps the reader for writing the output.
 TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, int dateSource);
 
+// Reads a file's metadata for dating it: whether the reader processed the file, anything
+// escaping the reader counting as a file it failed on.
+bool ReadForDating(TimgData& reader, const std::string& path);
+
 }  // namespace morvik

@@ -79,12 +79,7 @@ PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource
 {
     // One reader gives both the date and the report.
     TimgData reader(255);
-    bool processed = false;
-    try {
-        processed = reader.ReadMetadata(path);
-    } catch (...) {
-        processed = false;  // a file the reader cannot take is dated by the fallback
-    }
+    const bool processed = ReadForDating(reader, path);  // a file it fails on is dated by the fallback
     PhotoFacts facts;
     facts.Date = PhotoDate(reader, processed, fallback, dateSource);
     if (processed && reader.ExifInfo)
