@@ -66,6 +66,16 @@ void SetHint(QWidget* w, const QString& hint, bool shown)
         w->setToolTip(hint);
 }
 
+// A push button with its hint (kept, not shown on hover), placed on a panel.
+QPushButton* PlaceButton(RollUpPanel* panel, const char* name, const QString& caption, const QString& hint,
+                         const QRect& design)
+{
+    auto* button = Named<QPushButton>(name, caption);
+    SetHint(button, hint, false);
+    panel->Place(button, design.left(), design.top(), design.width(), design.height());
+    return button;
+}
+
 QComboBox* MakeList(const char* name, const QStringList& items, int selected)
 {
     auto* box = Named<QComboBox>(name);
@@ -284,12 +294,8 @@ void TForm1::BuildPanelColumn()
 void TForm1::BuildPictureMenuPanel()
 {
     RollUpPanel* p = w.ExPanel2 = Named<RollUpPanel>("ExPanel2", tr("Меню 1 картинки"), 87);
-    w.Button1 = Named<QPushButton>("Button1", tr("Load Picture"));
-    SetHint(w.Button1, tr("Загрузить картинку"), false);
-    p->Place(w.Button1, 16, 24, 73, 25);
-    w.Button3 = Named<QPushButton>("Button3", tr("Save Picture"));
-    SetHint(w.Button3, tr("Сохранить"), false);
-    p->Place(w.Button3, 16, 54, 73, 25);
+    w.Button1 = PlaceButton(p, "Button1", tr("Load Picture"), tr("Загрузить картинку"), QRect(16, 24, 73, 25));
+    w.Button3 = PlaceButton(p, "Button3", tr("Save Picture"), tr("Сохранить"), QRect(16, 54, 73, 25));
     w.StaticText4 = Named<QLabel>("StaticText4", tr("Качество JPG"));
     p->Place(w.StaticText4, 96, 24, 74, 17, Fit::FitText);
     w.TrackBar1 = Named<QSlider>("TrackBar1", Qt::Horizontal);
@@ -347,10 +353,9 @@ void TForm1::BuildStampTextPanel()
     w.Edit1 = Named<QLineEdit>("Edit1");
     SetHint(w.Edit1, tr("Сюда можете ввести свой текст"), true);
     p->Place(w.Edit1, 8, 105, 161, 21);
-    w.Button2 = Named<QPushButton>("Button2", tr("Ввести текст"));
+    w.Button2 = PlaceButton(p, "Button2", tr("Ввести текст"), tr("Совершить добавление текста"),
+                            QRect(8, 131, 160, 25));
     w.Button2->setFont(BoldFont());
-    SetHint(w.Button2, tr("Совершить добавление текста"), false);
-    p->Place(w.Button2, 8, 131, 160, 25);
 }
 
 void TForm1::BuildCorrectionPanel()
@@ -390,15 +395,9 @@ void TForm1::BuildPositionPanel()
     p->Place(w.StaticText3, 72, 27, 14, 17, Fit::FitText);
     w.SpinEdit2 = spin("SpinEdit2", controls_.Look.Y, tr("Координата по вертикали появления текста"));
     p->Place(w.SpinEdit2, 88, 22, 41, 22, Fit::FitText);
-    w.BitBtn3 = Named<QPushButton>("BitBtn3", tr("Цвет Фона"));
-    SetHint(w.BitBtn3, tr("Изменить цвет фона"), false);
-    p->Place(w.BitBtn3, 8, 48, 73, 25);
-    w.BitBtn2 = Named<QPushButton>("BitBtn2", tr("Шрифт"));
-    SetHint(w.BitBtn2, tr("Изменить шрифт и размеры"), false);
-    p->Place(w.BitBtn2, 80, 48, 73, 25);
-    w.BitBtn1 = Named<QPushButton>("BitBtn1", tr("Цвет Текста"));
-    SetHint(w.BitBtn1, tr("Изменить цвет текста"), false);
-    p->Place(w.BitBtn1, 8, 76, 73, 25);
+    w.BitBtn3 = PlaceButton(p, "BitBtn3", tr("Цвет Фона"), tr("Изменить цвет фона"), QRect(8, 48, 73, 25));
+    w.BitBtn2 = PlaceButton(p, "BitBtn2", tr("Шрифт"), tr("Изменить шрифт и размеры"), QRect(80, 48, 73, 25));
+    w.BitBtn1 = PlaceButton(p, "BitBtn1", tr("Цвет Текста"), tr("Изменить цвет текста"), QRect(8, 76, 73, 25));
     w.CheckBox2 = Named<QCheckBox>("CheckBox2", tr("Прозрачный"));
     w.CheckBox2->setChecked(settings_.Transparent);
     SetHint(w.CheckBox2, tr("Выводить на прозрачном фоне или нет"), false);
@@ -408,9 +407,9 @@ void TForm1::BuildPositionPanel()
 void TForm1::BuildFolderPanel()
 {
     RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 208);
-    w.Button4 = Named<QPushButton>("Button4", tr("Автоматически"));
-    SetHint(w.Button4, tr("Сделать добавление текста ко всем файлам в папке автоматически"), false);
-    p->Place(w.Button4, 8, 27, 113, 25);
+    w.Button4 = PlaceButton(p, "Button4", tr("Автоматически"),
+                            tr("Сделать добавление текста ко всем файлам в папке автоматически"),
+                            QRect(8, 27, 113, 25));
     w.SpeedButton1 = Named<QToolButton>("SpeedButton1");
     w.SpeedButton1->setIcon(StopIcon(29));
     w.SpeedButton1->setIconSize(QSize(29, 29));
@@ -815,7 +814,7 @@ void TForm1::RunBatch(const std::string& folder)
     options.RenameByMask = settings_.RenameByMask;
     options.Jobs = 1;  // on the window's thread, letting events run between files
     RunFolderBatch(folder, options, observer);
-    w.StatusPanel1->setText(U(FormatDateTime("Заняло hh:nn:ss", Now() - start)));
+    w.StatusPanel1->setText(U(FormatDateTime(S(tr("Заняло hh:nn:ss")), Now() - start)));
     if (!closePending_)
         dialogs_.Message(this, tr("Закончил добавление текста или даты в картинки"));
 }

@@ -190,7 +190,7 @@ void TForm2::BitBtn1Click()
     Label5->setText(SizeText(chart.width(), chart.height()));
     Image1->SetPicture(chart);
     Image1->repaint();
-    Label4->setText(QString::fromUtf8(FormatDateTime("Заняло hh:nn:ss", Now() - start)));
+    Label4->setText(QString::fromUtf8(FormatDateTime(tr("Заняло hh:nn:ss").toStdString(), Now() - start)));
 }
 
 void TForm2::SpeedButton1Click() { stop_ = true; }
