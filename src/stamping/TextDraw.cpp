@@ -6,6 +6,7 @@
 #include FT_SYNTHESIS_H
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -190,9 +191,36 @@ bool LoadGlyph(const SizedFace& sized, char32_t cp, bool render)
 
 int Advance(const SizedFace& sized) { return int((sized.Face->glyph->advance.x + 32) >> 6); }
 
+// The width of a line's character cells: the sum of its glyphs' advances.
+int64_t CellsWidth(const SizedFace& sized, const std::vector<char32_t>& codePoints)
+{
+    int64_t width = 0;
+    for (char32_t cp : codePoints)
+        if (LoadGlyph(sized, cp, false))
+            width += Advance(sized);
+    return width;
+}
+
+// Fills the character cells of a line whose first cell's top-left is (x, y).
+void FillCells(Picture& picture, int x, int y, const SizedFace& sized, const std::vector<char32_t>& codePoints,
+               TColor background)
+{
+    const int64_t right = std::min<int64_t>(int64_t(x) + CellsWidth(sized, codePoints), picture.Width());
+    picture.FillRect(x, y, int(std::max<int64_t>(right, x)), y + sized.Ascender + sized.Descender, background);
+}
+
+// Lays colour over the pixel's R, G, B bytes with a coverage of alpha out of 255.
+inline void BlendPixel(uint8_t* p, TColor color, int alpha)
+{
+    if (alpha == 0)
+        return;
+    p[0] = uint8_t((ColorRed(color) * alpha + p[0] * (255 - alpha) + 127) / 255);
+    p[1] = uint8_t((ColorGreen(color) * alpha + p[1] * (255 - alpha) + 127) / 255);
+    p[2] = uint8_t((ColorBlue(color) * alpha + p[2] * (255 - alpha) + 127) / 255);
+}
+
 void BlendGlyph(Picture& picture, const FT_Bitmap& bitmap, int left, int top, TColor color)
 {
-    const int r = ColorRed(color), g = ColorGreen(color), b = ColorBlue(color);
     const int rows = int(bitmap.rows), cols = int(bitmap.width);
     for (int row = 0; row < rows; ++row) {
         const int y = top + row;
@@ -211,12 +239,7 @@ void BlendGlyph(Picture& picture, const FT_Bitmap& bitmap, int left, int top, TC
                 alpha = bitmap.num_grays == 256 ? src[col] : src[col] * 255 / std::max(1, bitmap.num_grays - 1);
             else
                 return;
-            if (alpha == 0)
-                continue;
-            uint8_t* p = dst + size_t(x) * 3;
-            p[0] = uint8_t((r * alpha + p[0] * (255 - alpha) + 127) / 255);
-            p[1] = uint8_t((g * alpha + p[1] * (255 - alpha) + 127) / 255);
-            p[2] = uint8_t((b * alpha + p[2] * (255 - alpha) + 127) / 255);
+            BlendPixel(dst + size_t(x) * 3, color, alpha);
         }
     }
 }
@@ -228,9 +251,7 @@ TextExtent MeasureText(const TFont& font, std::string_view text)
     const SizedFace sized = PrepareFace(font);
     TextExtent extent;
     extent.Height = sized.Ascender + sized.Descender;
-    for (char32_t cp : DecodeUtf8(text))
-        if (LoadGlyph(sized, cp, false))
-            extent.Width += Advance(sized);
+    extent.Width = int(CellsWidth(sized, DecodeUtf8(text)));
     return extent;
 }
 
@@ -241,15 +262,8 @@ void DrawTextLine(Picture& picture, int x, int y, std::string_view text, const T
         return;
     const SizedFace sized = PrepareFace(font);
     const std::vector<char32_t> codePoints = DecodeUtf8(text);
-    if (opaque) {
-        int64_t width = 0;
-        for (char32_t cp : codePoints)
-            if (LoadGlyph(sized, cp, false))
-                width += Advance(sized);
-        const int64_t right = std::min<int64_t>(int64_t(x) + width, picture.Width());
-        picture.FillRect(x, y, int(std::max<int64_t>(right, x)), y + sized.Ascender + sized.Descender,
-                         background);
-    }
+    if (opaque)
+        FillCells(picture, x, y, sized, codePoints, background);
     const int baseline = y + sized.Ascender;
     int64_t pen = x;
     for (char32_t cp : codePoints) {
@@ -264,8 +278,128 @@ void DrawTextLine(Picture& picture, int x, int y, std::string_view text, const T
     }
 }
 
+PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, bool opaque)
+{
+    if (text.empty())
+        return {};
+    const SizedFace sized = PrepareFace(font);
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    auto add = [&](int64_t l, int64_t t, int64_t r, int64_t b) {
+        if (r <= l || b <= t)
+            return;
+        left = std::min(left, l);
+        top = std::min(top, t);
+        right = std::max(right, r);
+        bottom = std::max(bottom, b);
+    };
+    const std::vector<char32_t> codePoints = DecodeUtf8(text);
+    if (opaque)
+        add(x, y, int64_t(x) + CellsWidth(sized, codePoints), int64_t(y) + sized.Ascender + sized.Descender);
+    const int64_t baseline = int64_t(y) + sized.Ascender;
+    int64_t pen = x;
+    for (char32_t cp : codePoints) {
+        if (!LoadGlyph(sized, cp, true))
+            continue;
+        const FT_GlyphSlot slot = sized.Face->glyph;
+        const int64_t gl = pen + slot->bitmap_left, gt = baseline - slot->bitmap_top;
+        add(gl, gt, gl + slot->bitmap.width, gt + slot->bitmap.rows);
+        pen += Advance(sized);
+    }
+    if (right == INT64_MIN)
+        return {};
+    auto clampInt = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    return {clampInt(left), clampInt(top), clampInt(right), clampInt(bottom)};
+}
+
 std::string ResolvedFontFile(const TFont& font) { return LookUpFace(font).File; }
 
 std::string ResolvedFontFamily(const TFont& font) { return LookUpFace(font).Family; }
+
+TFont FontForCellHeight(const TFont& font, int cellHeight)
+{
+    TFont sized = font;
+    auto cellAt = [&sized](int pixels) {
+        sized.Height = pixels;
+        return MeasureText(sized, "").Height;
+    };
+    // The cell grows with the character height: double until it is too high, then halve
+    // the step down to the largest height that fits.
+    int fits = 1, tooHigh = std::max(2, cellHeight);
+    while (cellAt(tooHigh) <= cellHeight && tooHigh < (1 << 20))
+        fits = tooHigh, tooHigh *= 2;
+    while (tooHigh - fits > 1) {
+        const int middle = fits + (tooHigh - fits) / 2;
+        (cellAt(middle) <= cellHeight ? fits : tooHigh) = middle;
+    }
+    sized.Height = fits;
+    return sized;
+}
+
+void DrawOutlinedTextLine(Picture& picture, int x, int y, std::string_view text, const TFont& font,
+                          TColor textColor, TColor background, bool opaque, TColor outlineColor, int outlineWidth)
+{
+    if (text.empty())
+        return;
+    if (opaque)
+        FillCells(picture, x, y, PrepareFace(font), DecodeUtf8(text), background);
+    // The glyphs' coverage: the line drawn white on black over the ink and the ring round
+    // it, cut to the part whose ring can reach the picture. Where the cut lies does not
+    // change the coverage of a pixel, so a piece of a picture gets what the whole gets there.
+    const int reach = std::max(0, outlineWidth) + 1;
+    const PixelBox ink = TextLineBox(x, y, text, font, false);
+    const int64_t left = std::max<int64_t>(int64_t(ink.Left) - reach, -reach);
+    const int64_t top = std::max<int64_t>(int64_t(ink.Top) - reach, -reach);
+    const int64_t right = std::min<int64_t>(int64_t(ink.Right) + reach, int64_t(picture.Width()) + reach);
+    const int64_t bottom = std::min<int64_t>(int64_t(ink.Bottom) + reach, int64_t(picture.Height()) + reach);
+    if (ink.Empty() || right <= left || bottom <= top)
+        return;
+    const int width = int(right - left), height = int(bottom - top);
+    Picture coverage = Picture::Uninitialized(width, height);
+    coverage.Fill(clBlack);
+    DrawTextLine(coverage, int(x - left), int(y - top), text, font, clWhite, clBlack, false);
+
+    // The ring: each pixel takes the strongest coverage within outlineWidth of it, softened
+    // over the last half pixel so that its edge is as smooth as the glyphs'.
+    const int r = reach - 1;
+    std::vector<uint8_t> ring(size_t(width) * size_t(height), 0);
+    std::vector<int> weights(size_t(2 * r + 1) * size_t(2 * r + 1));
+    for (int v = -r; v <= r; ++v)
+        for (int u = -r; u <= r; ++u) {
+            const double w = std::clamp(r + 0.5 - std::hypot(u, v), 0.0, 1.0);
+            weights[size_t(v + r) * size_t(2 * r + 1) + size_t(u + r)] = int(w * 255 + 0.5);
+        }
+    for (int my = 0; my < height; ++my) {
+        const uint8_t* row = coverage.Row(my);
+        for (int mx = 0; mx < width; ++mx) {
+            const int c = row[size_t(mx) * 3];
+            if (c == 0)
+                continue;
+            for (int v = std::max(-r, -my); v <= std::min(r, height - 1 - my); ++v) {
+                uint8_t* out = &ring[size_t(my + v) * size_t(width)];
+                const int* w = &weights[size_t(v + r) * size_t(2 * r + 1) + size_t(r)];
+                for (int u = std::max(-r, -mx); u <= std::min(r, width - 1 - mx); ++u)
+                    out[mx + u] = std::max(out[mx + u], uint8_t((c * w[u] + 127) / 255));
+            }
+        }
+    }
+
+    // The ring in the outline colour, then the glyphs over it.
+    for (int my = 0; my < height; ++my) {
+        const int64_t py = top + my;
+        if (py < 0 || py >= picture.Height())
+            continue;
+        const uint8_t* cov = coverage.Row(my);
+        const uint8_t* out = &ring[size_t(my) * size_t(width)];
+        uint8_t* dst = picture.Row(int(py));
+        for (int mx = 0; mx < width; ++mx) {
+            const int64_t px = left + mx;
+            if (px < 0 || px >= picture.Width())
+                continue;
+            uint8_t* p = dst + size_t(px) * 3;
+            BlendPixel(p, outlineColor, out[mx]);
+            BlendPixel(p, textColor, cov[size_t(mx) * 3]);
+        }
+    }
+}
 
 }  // namespace morvik

@@ -28,6 +28,22 @@ TextExtent MeasureText(const TFont& font, std::string_view text);
 void DrawTextLine(Picture& picture, int x, int y, std::string_view text, const TFont& font,
                   TColor textColor, TColor background, bool opaque);
 
+// Every pixel DrawTextLine may change for the same arguments lies in this box: the
+// character cells when opaque, and each glyph's bitmap, which a slanted or overhanging
+// glyph takes past its cell. Empty for an empty text.
+PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, bool opaque);
+
+// The font with the largest character height (at least 1 pixel) whose cell is at most
+// cellHeight pixels high; its face and style are kept.
+TFont FontForCellHeight(const TFont& font, int cellHeight);
+
+// DrawTextLine with the glyphs ringed outlineWidth pixels wide in outlineColor: the cells'
+// background (when opaque) first, then the ring, then the glyphs. Drawing onto a piece of
+// a picture gives there what drawing onto the whole gives. Every pixel it may change lies
+// in TextLineBox widened by outlineWidth + 1 on each side.
+void DrawOutlinedTextLine(Picture& picture, int x, int y, std::string_view text, const TFont& font,
+                          TColor textColor, TColor background, bool opaque, TColor outlineColor, int outlineWidth);
+
 // The font file fontconfig chose for the font ("" when none was found), for reports and tests.
 std::string ResolvedFontFile(const TFont& font);
 // The family of that file ("DejaVu Sans" in place of a face that is not installed), ""
