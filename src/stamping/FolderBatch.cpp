@@ -125,6 +125,7 @@ private:
         } else {
             item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Controls.Settings.DateSource);
         }
+        item.Controls.Settings.PictureOrientation = item.Dated.Orientation;
         const std::string stampText = steps_.FormatDate(StampDateMask, item.Dated.Date);
         observer_.FileDated(stampText);
         item.Controls.Controls.StampDateText = stampText;

@@ -33,9 +33,11 @@ struct TBatchControls {
 
 constexpr std::string_view kOutputFolderName = "Dated";
 
-// A photo's date with the metadata reader that read it (held for the EXIF carry-over).
+// A photo's date and EXIF Orientation with the metadata reader that read it (held for
+// the EXIF carry-over).
 struct TDatedSource {
     TDateTime Date = 0;
+    int Orientation = 1;
     std::shared_ptr<TimgData> Reader;
 };
 
@@ -58,7 +60,8 @@ public:
     virtual std::string FormatDate(std::string_view mask, TDateTime value);
     // The corrected date; throws EConvertError for a correction text that does not convert.
     virtual TDateTime CorrectDate(TDateTime date, const TBatchControls& controls);
-    // Decodes the source, stamps the text as the single-picture stamp does, encodes.
+    // Decodes the source, stamps the text as the single-picture stamp does (upright on the
+    // photo as displayed by the Orientation in controls.Settings), encodes.
     virtual TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes,
                                            const std::string& text, const TBatchControls& controls);
     // The EXIF-preserving writer: the output file with the source's metadata sections.

@@ -25,6 +25,7 @@ TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view by
         processed = false;  // the reader's troubles are no failure of the batch
     }
     dated.Date = PhotoDate(*dated.Reader, processed, fallback, dateSource);
+    dated.Orientation = PhotoOrientation(*dated.Reader, processed);
     return dated;
 }
 
@@ -42,7 +43,7 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
                                             const std::string& text, const TBatchControls& controls)
 {
     Picture picture = DecodeJpeg(bytes);
-    DrawStamp(picture, text, controls.Controls.Look);
+    DrawStamp(picture, text, controls.Controls.Look, controls.Settings.PictureOrientation);
     TEncodedPicture encoded;
     encoded.Width = picture.Width();
     encoded.Height = picture.Height();

@@ -1,6 +1,8 @@
 #include "stamping/PhotoDate.h"
 
 #include "exif/ImgData.h"
+#include "exif/ImageInfo.h"
+#include "stamping/Orientation.h"
 #include "stamping/StampSettings.h"
 
 namespace morvik {
@@ -21,6 +23,19 @@ TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, 
     if (pos <= 0)
         return 0;  // the block lacks the chosen tag
     return info->DateTimeAt(pos);
+}
+
+int PhotoOrientation(const TimgData& reader, bool processed)
+{
+    constexpr uint16_t kOrientationTag = 0x0112;
+    const TImageInfo* info = processed && reader.HasExif() ? reader.ExifInfo.get() : nullptr;
+    if (info == nullptr)
+        return 1;
+    // The first directory entry of the tag: IFD0's, walked before every other directory.
+    for (const TTagEntry& entry : info->TagList)
+        if (entry.TagNo == kOrientationTag && entry.Kind == 0 && entry.FieldType != 0)
+            return ValidOrientation(RoundToInt(info->NumericValue(entry.RawBytes, entry.FieldType)));
+    return 1;
 }
 
 bool ReadForDating(TimgData& reader, const std::string& path)

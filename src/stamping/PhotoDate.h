@@ -21,6 +21,10 @@ class TimgData;
 // whether that succeeded); the batch keeps the reader for writing the output.
 TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, int dateSource);
 
+// The photo's EXIF Orientation (1..8) from a reader that has processed the file; 1 when
+// it failed, when the file has no EXIF block or no Orientation, or the value lies outside 1..8.
+int PhotoOrientation(const TimgData& reader, bool processed);
+
 // Reads a file's metadata for dating it: whether the reader processed the file, anything
 // escaping the reader counting as a file it failed on.
 bool ReadForDating(TimgData& reader, const std::string& path);

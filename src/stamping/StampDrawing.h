@@ -1,6 +1,12 @@
 #pragma once
 // The stamp: one line of text drawn into a picture's pixels, the one drawing step shared
-// by the single picture and the folder batch.
+// by the single picture, the folder batch and the command line.
+//
+// Drawing goes in two steps. PlaceStamp decides, for a photo's stored size and EXIF
+// Orientation, the font's size, where the cells lie on the photo as displayed and which
+// stored pixels the drawing may change. DrawPlacedStamp then draws into the whole photo
+// or into any piece of it (a region picture and its origin), each pixel as drawing on the
+// whole photo gives it. DrawStamp does both on a whole picture.
 #include "stamping/Picture.h"
 #include "stamping/StampSettings.h"  // StampLook
 
@@ -8,11 +14,33 @@
 
 namespace morvik {
 
-// Sets the picture's surface in order (fill colour := background, font, font colour,
-// fill style) and draws text as one line with its top-left at (X, Y) in picture pixels.
-// A Solid style fills each character cell behind the glyphs; any other draws the glyphs
-// only. Nothing is wrapped or scaled; what lies outside the picture is cut off; an empty
-// text draws nothing.
-void DrawStamp(Picture& picture, std::string_view text, const StampLook& look);
+struct StampPlacement {
+    int PhotoWidth = 0;     // the photo's stored size
+    int PhotoHeight = 0;
+    TFont Font;             // the look's font at the height the stamp is drawn in
+    int Orientation = 1;    // the turn from stored to displayed pixels the stamp follows (1: none)
+    PixelBox Cells;         // the text's character cells on the photo as displayed
+    int OutlineWidth = 0;   // the ring round the glyphs in pixels; 0 without an outline
+    // In stored pixels and inside the photo: every pixel the drawing may change (the cells
+    // when opaque, the glyphs' ink with what a slanted glyph takes past its cell, the
+    // ring). Empty when nothing is drawn.
+    PixelBox Bounds;
+};
+
+// Places text with the look on a photo of width × height stored pixels whose EXIF
+// Orientation is `orientation` (1..8; any other value is 1). A look that does not follow
+// the display (FollowsDisplay) keeps to the stored pixels whatever the Orientation.
+StampPlacement PlaceStamp(std::string_view text, const StampLook& look, int width, int height, int orientation);
+
+// Sets the picture's surface (fill colour := background, font, font colour, fill style)
+// and draws the placed text into it. `picture` holds the photo's stored pixels whose
+// top-left is (originX, originY): the whole photo at (0, 0), or a piece of it. A Solid
+// style fills the cells behind the glyphs; any other draws the glyphs only. Nothing is
+// wrapped; what lies outside the picture is cut off; an empty text draws nothing.
+void DrawPlacedStamp(Picture& picture, int originX, int originY, std::string_view text, const StampLook& look,
+                     const StampPlacement& placement);
+
+// PlaceStamp for the whole picture, then DrawPlacedStamp.
+void DrawStamp(Picture& picture, std::string_view text, const StampLook& look, int orientation = 1);
 
 }  // namespace morvik

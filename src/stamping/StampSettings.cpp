@@ -31,6 +31,20 @@ void SwitchTransparent(StampSettings& settings, StampLook& look)
     look.BackgroundStyle = settings.Transparent ? TBrushStyle::Cross : TBrushStyle::Solid;
 }
 
+bool FollowsDisplay(const StampLook& look)
+{
+    return look.Anchor != StampAnchor::TopLeft || look.RelativeSize || look.RelativeMargin;
+}
+
+TColor OutlineColorOf(const StampLook& look)
+{
+    if (look.OutlineColor)
+        return *look.OutlineColor;
+    const TColor text = look.TextColor;
+    const int luma = 299 * ColorRed(text) + 587 * ColorGreen(text) + 114 * ColorBlue(text);
+    return luma >= 128 * 1000 ? clBlack : clWhite;
+}
+
 const std::string& TextToStamp(const StampSettings& settings, const StampControls& controls)
 {
     return settings.DateMode ? controls.StampDateText : controls.OwnText;
@@ -44,6 +58,9 @@ StampControlStates ControlStates(const StampSettings& settings, const StampContr
     states.BackgroundColorEnabled = !settings.Transparent;
     states.NamingMaskEnabled = controls.RenameTicked;
     states.CorrectionEnabled = controls.CorrectionOn;
+    states.PositionEnabled = !controls.Look.RelativeMargin;
+    states.SizePercentEnabled = controls.Look.RelativeSize;
+    states.MarginPercentEnabled = controls.Look.RelativeMargin;
     return states;
 }
 
@@ -84,6 +101,25 @@ PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& s
     if (controls.NamingMask != preset.NamingMask) {
         controls.NamingMask = std::string(preset.NamingMask);
         done.NamingMaskChanged = true;
+    }
+    if (preset.Look) {
+        const StampPresetLook& given = *preset.Look;
+        StampLook& look = controls.Look;
+        const StampLook before = look;
+        look.Anchor = given.Anchor;
+        look.RelativeSize = true;
+        look.SizePercent = given.SizePercent;
+        look.RelativeMargin = true;
+        look.MarginPercent = given.MarginPercent;
+        look.TextColor = given.TextColor;
+        look.Outline = true;
+        look.OutlineColor = given.OutlineColor;
+        done.LookChanged = look != before;
+        // The transparency is CheckBox2: changing it is the user's click.
+        if (settings.Transparent != given.Transparent) {
+            SwitchTransparent(settings, look);
+            done.TransparentChanged = true;
+        }
     }
     return done;
 }

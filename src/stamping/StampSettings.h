@@ -12,6 +12,7 @@
 #include "stamping/Picture.h"  // TColor, TFont, TBrushStyle
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,7 @@ struct StampSettings {
     std::string StartFolder;       // the program's folder with its trailing separator
     int PictureWidth = 0;
     int PictureHeight = 0;
+    int PictureOrientation = 1;    // the EXIF Orientation of the photo being stamped, 1 without one
     bool Stretched = false;
 };
 
@@ -49,17 +51,62 @@ StampSettings InitialStampSettings();
 inline constexpr std::string_view DefaultNamingMask = "yy.mm.dd  hh_nn_ss";  // two blanks
 inline constexpr std::string_view StampDateMask = "dd.mm.yyyy hh:nn:ss";
 
+// The corner of the photo, as it is displayed, that the stamp's offset counts from.
+enum class StampAnchor { TopLeft, TopRight, BottomLeft, BottomRight, BottomCentre };
+
+// The anchors in the order the window lists them, with the command line's name of each.
+struct StampAnchorName {
+    StampAnchor Anchor;
+    std::string_view Key;    // --anchor
+    std::string_view Label;  // the window's list
+};
+inline constexpr std::array<StampAnchorName, 5> StampAnchorNames = {{
+    {StampAnchor::TopLeft, "top-left", "Слева сверху"},
+    {StampAnchor::TopRight, "top-right", "Справа сверху"},
+    {StampAnchor::BottomLeft, "bottom-left", "Слева снизу"},
+    {StampAnchor::BottomRight, "bottom-right", "Справа снизу"},
+    {StampAnchor::BottomCentre, "bottom-centre", "Снизу по центру"},
+}};
+
 // How the stamp looks and where it lies: the one record that the single-picture stamp,
 // the folder batch and the command line draw with. The font's own colour is not part of
 // it: the text colour replaces it at each use.
+//
+// At their start values the stamp lies as the font dialog and the spin edits say, in the
+// stored picture's pixels: its cells' top-left at (X, Y), the font at its own height. Any
+// other anchor, a relative size or a relative margin places it on the photo as displayed
+// (its EXIF Orientation honoured) and draws it upright there.
 struct StampLook {
     TFont Font;                                        // FontDialog1
     TColor TextColor = RgbColor(128, 128, 255);        // ColorDialog1
     TColor BackgroundColor = clWhite;                  // ColorDialog2
     TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // solid exactly when not Transparent
-    int X = 0;                                         // SpinEdit1, picture pixels, may be < 0
+    // The offset of the cells from the anchor's sides, inwards, in picture pixels; may be
+    // < 0. For the top-left anchor the cells' left and top. Bottom-centre moves the
+    // centred cells X pixels to the right.
+    int X = 0;                                         // SpinEdit1
     int Y = 0;                                         // SpinEdit2
+    StampAnchor Anchor = StampAnchor::TopLeft;
+    // The size: the font's own character height in pixels, or the cells' height in percent
+    // of the photo's shorter side (the font scaled to it, face and style kept).
+    bool RelativeSize = false;
+    double SizePercent = 3;
+    // The offset from the anchor's sides given on both axes in percent of the shorter side,
+    // in place of X and Y (bottom-centre stays centred).
+    bool RelativeMargin = false;
+    double MarginPercent = 2;
+    // A ring round the glyphs, its width growing with the cells' height.
+    bool Outline = false;
+    std::optional<TColor> OutlineColor;                // unset: black or white, against the text colour
+
+    bool operator==(const StampLook&) const = default;
 };
+
+// Whether the look places the stamp on the photo as displayed rather than on its stored
+// pixels: any anchor but the top-left, a relative size or a relative margin.
+bool FollowsDisplay(const StampLook& look);
+// The outline's colour: the one chosen, else black for a light text and white for a dark one.
+TColor OutlineColorOf(const StampLook& look);
 
 // The values held by the window's controls; the name of each control is given beside.
 struct StampControls {
@@ -101,10 +148,25 @@ struct StampControlStates {
     bool BackgroundColorEnabled = false;  // BitBtn3 "Цвет Фона": exactly when !Transparent
     bool NamingMaskEnabled = false;       // Edit2: exactly when the rename tick is set
     bool CorrectionEnabled = false;       // cbDirect, TimeEdit1: follow cbPogr
+    bool PositionEnabled = false;         // SpinEdit1, 2: exactly when the margin is in pixels
+    bool SizePercentEnabled = false;      // the size's percent: exactly when the size is relative
+    bool MarginPercentEnabled = false;    // the margin's percent: exactly when the margin is relative
 };
 StampControlStates ControlStates(const StampSettings& settings, const StampControls& controls);
 
-// The three presets of cbConf.
+// The look a preset gives the stamp: where it lies, its size, its colours. The font's face
+// and style, the background colour and the pixel offsets stay the user's.
+struct StampPresetLook {
+    StampAnchor Anchor;
+    double SizePercent;    // of the shorter side
+    double MarginPercent;  // of the shorter side
+    TColor TextColor;
+    TColor OutlineColor;
+    bool Transparent;
+};
+
+// The presets of cbConf. The first three set the controls of the batch and leave the
+// stamp's look as it is; the album preset also sets the look.
 struct StampPreset {
     std::string_view Name;
     int Quality;
@@ -113,11 +175,14 @@ struct StampPreset {
     bool RenameTicked;
     bool ExifCarryOver;
     std::string_view NamingMask;
+    std::optional<StampPresetLook> Look;
 };
-inline constexpr std::array<StampPreset, 3> StampPresets = {{
-    {"Стандартные", 75, DateSourceDateTime, true, true, true, DefaultNamingMask},
-    {"Для Хранения", 80, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask},
-    {"Для Интернета", 65, DateSourceDateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss"},
+inline constexpr std::array<StampPreset, 4> StampPresets = {{
+    {"Стандартные", 75, DateSourceDateTime, true, true, true, DefaultNamingMask, std::nullopt},
+    {"Для Хранения", 80, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask, std::nullopt},
+    {"Для Интернета", 65, DateSourceDateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss", std::nullopt},
+    {"Для фотоальбома", 92, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask,
+     StampPresetLook{StampAnchor::BottomRight, 3, 2, RgbColor(0xFF, 0x8C, 0x00), RgbColor(0x20, 0x20, 0x20), true}},
 }};
 
 // What applying a preset changed, so that the window can mirror it. A flag is set only
@@ -131,12 +196,15 @@ struct PresetFollowUps {
     bool RenameChanged = false;       // CheckBox3 ticked: Edit2 enabled
     bool ExifChanged = false;         // cbEXIF set or cleared
     bool NamingMaskChanged = false;   // Edit2 rewritten
+    bool LookChanged = false;         // anchor, size, margin or outline controls rewritten
+    bool TransparentChanged = false;  // CheckBox2 switched: the fill style and BitBtn3 follow
 };
 
-// apply preset: for a preset index 0..2 sets, in this order, the quality, the date
-// source, the date tick, the own text, the rename tick, the EXIF tick and the naming
-// mask, each with the follow-up of a user's change. Any other index (-1: the list's text
-// edited) changes nothing else. PresetIndex always takes the index, as cbConf shows it.
+// apply preset: for a preset's index sets, in this order, the quality, the date source,
+// the date tick, the own text, the rename tick, the EXIF tick, the naming mask and, for a
+// preset with a look, the stamp's anchor, size, margin, colours, outline and transparency,
+// each with the follow-up of a user's change. Any other index (-1: the list's text edited)
+// changes nothing else. PresetIndex always takes the index, as cbConf shows it.
 PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& settings);
 
 }  // namespace morvik

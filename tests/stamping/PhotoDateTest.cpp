@@ -140,6 +140,30 @@ TEST(PhotoDate, ReaderKeptByTheCaller)
     EXPECT_EQ(PhotoDate(reader, false, kFallback, 0), kFallback);
 }
 
+TEST(PhotoDate, OrientationOfThePhoto)
+{
+    struct Case {
+        std::vector<uint16_t> Values;  // none: no Orientation entry
+        bool BigEndian;
+        int Expected;
+    };
+    const Case cases[] = {{{6}, false, 6}, {{8}, true, 8}, {{3}, false, 3}, {{}, false, 1},
+                          {{9}, false, 1}, {{0}, true, 1}};
+    for (const Case& c : cases) {
+        ExifBuilder b(c.BigEndian);
+        b.Ascii(0, 0x010F, "Camera");
+        if (!c.Values.empty())
+            b.Short(0, 0x0112, {c.Values[0]});
+        TimgData reader(255);
+        const bool processed = reader.ReadMetadataFromMemory("a.jpg", Jpeg({b.App1()}));
+        ASSERT_TRUE(processed);
+        EXPECT_EQ(PhotoOrientation(reader, processed), c.Expected) << c.Expected;
+        EXPECT_EQ(PhotoOrientation(reader, false), 1);
+    }
+    TimgData plain(255);
+    EXPECT_EQ(PhotoOrientation(plain, plain.ReadMetadataFromMemory("a.jpg", Jpeg({App0()}))), 1);
+}
+
 TEST(PhotoDate, CameraSamplesGiveTheirOriginalDate)
 {
     MORVIK_REQUIRE_CAMERA_SAMPLES();

@@ -123,9 +123,56 @@ TEST_F(StampSettingsTest, PresetsSetTheirValuesWithFollowUps)
     EXPECT_EQ(c.Quality, 80);
 }
 
+TEST_F(StampSettingsTest, AlbumPresetSetsTheLookAndTheOthersLeaveIt)
+{
+    StampSettings s = InitialStampSettings();
+    StampControls c;
+    c.Look.Font.Name = "DejaVu Serif";
+    c.Look.X = 7;
+    PresetFollowUps done = ApplyPreset(3, c, s);  // "Для фотоальбома"
+    EXPECT_EQ(StampPresets[3].Name, "Для фотоальбома");
+    EXPECT_TRUE(done.LookChanged && done.TransparentChanged && done.QualityChanged);
+    EXPECT_EQ(c.Quality, 92);
+    EXPECT_EQ(c.Look.Anchor, StampAnchor::BottomRight);
+    EXPECT_TRUE(c.Look.RelativeSize && c.Look.RelativeMargin && c.Look.Outline);
+    EXPECT_EQ(c.Look.SizePercent, 3);
+    EXPECT_EQ(c.Look.MarginPercent, 2);
+    EXPECT_EQ(c.Look.TextColor, RgbColor(0xFF, 0x8C, 0x00));
+    EXPECT_LT(ColorRed(OutlineColorOf(c.Look)) + ColorGreen(OutlineColorOf(c.Look)), 100);  // dark
+    EXPECT_TRUE(s.Transparent);
+    EXPECT_EQ(c.Look.BackgroundStyle, TBrushStyle::Cross);
+    EXPECT_EQ(c.Look.Font.Name, "DejaVu Serif");  // the face and the pixel offsets stay the user's
+    EXPECT_EQ(c.Look.X, 7);
+    const StampControlStates states = ControlStates(s, c);
+    EXPECT_FALSE(states.PositionEnabled || states.BackgroundColorEnabled);
+    EXPECT_TRUE(states.SizePercentEnabled && states.MarginPercentEnabled);
+
+    done = ApplyPreset(3, c, s);  // once more: nothing left to change
+    EXPECT_FALSE(done.LookChanged || done.TransparentChanged || done.QualityChanged);
+
+    const StampLook album = c.Look;
+    for (int index : {0, 1, 2}) {
+        done = ApplyPreset(index, c, s);
+        EXPECT_FALSE(done.LookChanged || done.TransparentChanged) << index;
+        EXPECT_EQ(c.Look, album) << index;
+    }
+}
+
+TEST_F(StampSettingsTest, OutlineContrastsWithTheTextUnlessChosen)
+{
+    StampLook look;
+    look.TextColor = RgbColor(255, 230, 0);
+    EXPECT_EQ(OutlineColorOf(look), clBlack);
+    look.TextColor = RgbColor(20, 20, 120);
+    EXPECT_EQ(OutlineColorOf(look), clWhite);
+    look.OutlineColor = RgbColor(1, 2, 3);
+    EXPECT_EQ(OutlineColorOf(look), RgbColor(1, 2, 3));
+    EXPECT_FALSE(FollowsDisplay(StampLook{}));
+}
+
 TEST_F(StampSettingsTest, IndexOutsideThePresetsChangesNothing)
 {
-    for (int index : {-1, 3, 100}) {
+    for (int index : {-1, 4, 100}) {
         StampSettings s = InitialStampSettings();
         s.DateMode = false;
         s.DateSource = -1;

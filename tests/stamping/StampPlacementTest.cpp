@@ -1,0 +1,228 @@
+// Where the stamp lands on photos of today's sizes, upright on turned photos, and drawn
+// piece by piece as on the whole.
+#include "stamping/StampDrawing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+using namespace morvik;
+
+namespace {
+
+const TColor kGround = RgbColor(40, 90, 40);
+const std::string kDate = "15.08.2007 12:30:45";
+
+// A picture whose every pixel differs from its neighbours, so that a pixel put in the
+// wrong place shows.
+Picture Gradient(int w, int h)
+{
+    Picture p = Picture::Uninitialized(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.SetPixel(x, y, RgbColor(uint8_t(x * 7 + y), uint8_t(y * 5 + x / 3), uint8_t(x ^ y)));
+    return p;
+}
+
+// The box of the pixels that differ from the ground colour.
+PixelBox ChangedBox(const Picture& p)
+{
+    std::vector<uint8_t> ground;
+    for (int x = 0; x < p.Width(); ++x)
+        ground.insert(ground.end(), {ColorRed(kGround), ColorGreen(kGround), ColorBlue(kGround)});
+    PixelBox box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    for (int y = 0; y < p.Height(); ++y) {
+        const uint8_t* row = p.Row(y);
+        if (std::memcmp(row, ground.data(), ground.size()) == 0)
+            continue;
+        box.Top = std::min(box.Top, y);
+        box.Bottom = y + 1;
+        for (int x = 0; x < p.Width(); ++x)
+            if (std::memcmp(row + size_t(x) * 3, ground.data(), 3) != 0) {
+                box.Left = std::min(box.Left, x);
+                box.Right = std::max(box.Right, x + 1);
+            }
+    }
+    return box;
+}
+
+Picture TurnedClockwise(const Picture& p)
+{
+    Picture out = Picture::Uninitialized(p.Height(), p.Width());
+    for (int y = 0; y < p.Height(); ++y)
+        for (int x = 0; x < p.Width(); ++x)
+            out.SetPixel(p.Height() - 1 - y, x, p.Pixel(x, y));
+    return out;
+}
+
+Picture MirroredLeftRight(const Picture& p)
+{
+    Picture out = Picture::Uninitialized(p.Width(), p.Height());
+    for (int y = 0; y < p.Height(); ++y)
+        for (int x = 0; x < p.Width(); ++x)
+            out.SetPixel(p.Width() - 1 - x, y, p.Pixel(x, y));
+    return out;
+}
+
+// What a viewer does for each Orientation: mirror left to right or not, then turn
+// clockwise by so many quarters.
+struct ViewerTurn {
+    bool Mirror;
+    int Quarters;
+};
+const ViewerTurn kViewer[9] = {{}, {false, 0}, {true, 0}, {false, 2}, {true, 2},
+                               {true, 3}, {false, 1}, {true, 1}, {false, 3}};
+
+Picture Displayed(Picture p, int orientation)
+{
+    if (kViewer[orientation].Mirror)
+        p = MirroredLeftRight(p);
+    for (int q = 0; q < kViewer[orientation].Quarters; ++q)
+        p = TurnedClockwise(p);
+    return p;
+}
+
+// The stored picture that a viewer shows as `shown`.
+Picture Stored(Picture p, int orientation)
+{
+    for (int q = kViewer[orientation].Quarters; q % 4 != 0; ++q)
+        p = TurnedClockwise(p);
+    return kViewer[orientation].Mirror ? MirroredLeftRight(p) : p;
+}
+
+// An upright face on an opaque background: the changed pixels are the cells.
+StampLook RelativeLook(StampAnchor anchor)
+{
+    StampLook look;
+    look.Font = {"DejaVu Sans", 11, false, false};
+    look.TextColor = clWhite;
+    look.BackgroundColor = clBlack;
+    look.Anchor = anchor;
+    look.RelativeSize = true;
+    look.SizePercent = 3;
+    look.RelativeMargin = true;
+    look.MarginPercent = 2;
+    return look;
+}
+
+// The album preset's look on the start font (bold italic, overhanging its cells).
+StampLook AlbumLook()
+{
+    StampLook look = RelativeLook(StampAnchor::BottomRight);
+    look.Font = TFont{};
+    look.TextColor = RgbColor(0xFF, 0x8C, 0x00);
+    look.BackgroundStyle = TBrushStyle::Cross;
+    look.Outline = true;
+    return look;
+}
+
+}  // namespace
+
+TEST(StampPlacement, CornerMarginAndSizeOnEveryPictureSize)
+{
+    const std::pair<int, int> sizes[] = {{640, 480}, {4000, 3000}, {6000, 4000}, {3000, 4000}};
+    for (auto [w, h] : sizes) {
+        Picture p(w, h);
+        const int shorter = std::min(w, h);
+        const int margin = int(std::lround(0.02 * shorter));
+        const double height = 0.03 * shorter;
+        for (const StampAnchorName& a : StampAnchorNames) {
+            SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " " + std::string(a.Key));
+            p.Fill(kGround);
+            DrawStamp(p, kDate, RelativeLook(a.Anchor));
+            const PixelBox box = ChangedBox(p);
+            EXPECT_NEAR(box.Bottom - box.Top, height, 0.1 * height);
+            const bool top = a.Anchor == StampAnchor::TopLeft || a.Anchor == StampAnchor::TopRight;
+            const bool left = a.Anchor == StampAnchor::TopLeft || a.Anchor == StampAnchor::BottomLeft;
+            const bool right = a.Anchor == StampAnchor::TopRight || a.Anchor == StampAnchor::BottomRight;
+            EXPECT_NEAR(top ? box.Top : h - box.Bottom, margin, 1);
+            if (left)
+                EXPECT_NEAR(box.Left, margin, 1);
+            else if (right)
+                EXPECT_NEAR(w - box.Right, margin, 1);
+            else
+                EXPECT_NEAR(box.Left + box.Right, w, 2);  // centred
+        }
+    }
+}
+
+TEST(StampPlacement, TurnedPhotosGetTheStampUprightInTheDisplayedCorner)
+{
+    // A viewer turning the stamped photo sees what stamping the upright photo gives.
+    StampLook centred = RelativeLook(StampAnchor::BottomCentre);
+    centred.RelativeMargin = false;
+    centred.X = -7;
+    centred.Y = 5;
+    const Picture shown = Gradient(320, 200);
+    for (const StampLook& look : {AlbumLook(), centred})
+        for (int orientation = 2; orientation <= 8; ++orientation) {
+            SCOPED_TRACE(orientation);
+            Picture expected = shown;
+            DrawStamp(expected, kDate, look, 1);
+            Picture stored = Stored(shown, orientation);
+            DrawStamp(stored, kDate, look, orientation);
+            EXPECT_EQ(Displayed(stored, orientation), expected);
+        }
+    // The start values keep to the stored pixels, whatever the Orientation.
+    Picture stored = Gradient(120, 90), upright = stored;
+    DrawStamp(stored, kDate, StampLook{}, 6);
+    DrawStamp(upright, kDate, StampLook{}, 1);
+    EXPECT_EQ(stored, upright);
+    EXPECT_NE(stored, Gradient(120, 90));
+}
+
+TEST(StampPlacement, APieceOfThePhotoGetsWhatTheWholeGetsThere)
+{
+    StampLook opaque = RelativeLook(StampAnchor::TopRight);
+    opaque.Font = TFont{};  // italic: the glyphs reach past the cells
+    opaque.Outline = true;
+    opaque.SizePercent = 12;
+    const StampLook looks[] = {StampLook{}, AlbumLook(), opaque};
+    const Picture photo = Gradient(300, 200);
+    for (const StampLook& look : looks)
+        for (int orientation : {1, 3, 6, 7}) {
+            SCOPED_TRACE(orientation);
+            const StampPlacement placement = PlaceStamp(kDate, look, photo.Width(), photo.Height(), orientation);
+            Picture whole = photo;
+            DrawPlacedStamp(whole, 0, 0, kDate, look, placement);
+            ASSERT_NE(whole, photo);
+            // Pieces of odd sizes, some reaching past the photo's edges.
+            for (int top = -10; top < photo.Height(); top += 29)
+                for (int left = -13; left < photo.Width(); left += 37) {
+                    Picture piece(37, 29), expected(37, 29);
+                    piece.Draw(-left, -top, photo);
+                    expected.Draw(-left, -top, whole);
+                    DrawPlacedStamp(piece, left, top, kDate, look, placement);
+                    ASSERT_EQ(piece, expected) << left << "," << top;
+                }
+            // Every pixel the drawing changed lies inside the placement's bounds.
+            const PixelBox b = placement.Bounds;
+            for (int y = 0; y < photo.Height(); ++y)
+                for (int x = 0; x < photo.Width(); ++x)
+                    if (whole.Pixel(x, y) != photo.Pixel(x, y)) {
+                        ASSERT_TRUE(x >= b.Left && x < b.Right && y >= b.Top && y < b.Bottom) << x << "," << y;
+                    }
+        }
+}
+
+TEST(StampPlacement, RelativeSizeScalesTheCellsAndTheOutline)
+{
+    StampLook look = RelativeLook(StampAnchor::TopLeft);
+    look.Outline = true;
+    const StampPlacement small = PlaceStamp(kDate, look, 640, 480, 1);
+    const StampPlacement large = PlaceStamp(kDate, look, 6000, 4000, 8);
+    EXPECT_NEAR(small.Cells.Bottom - small.Cells.Top, 14.4, 1.5);
+    EXPECT_NEAR(large.Cells.Bottom - large.Cells.Top, 120, 2);
+    EXPECT_EQ(large.Font.Name, look.Font.Name);
+    EXPECT_GT(large.OutlineWidth, small.OutlineWidth);
+    EXPECT_GE(small.OutlineWidth, 1);
+    // Far outside the photo: nothing to change, nothing drawn.
+    look.RelativeMargin = false;
+    look.X = -100000;
+    Picture p(50, 40), before = p;
+    const StampPlacement outside = PlaceStamp(kDate, look, 50, 40, 6);
+    EXPECT_TRUE(outside.Bounds.Empty());
+    DrawPlacedStamp(p, 0, 0, kDate, look, outside);
+    EXPECT_EQ(p, before);
+}
