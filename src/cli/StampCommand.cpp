@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -49,6 +50,7 @@ struct StampOptions {
     std::optional<bool> Bold, Italic;
     std::optional<std::string> TextColor, BackgroundColor;
     bool Transparent = false;
+    std::optional<std::string> Anchor, Size, Margin, Outline;
     std::optional<int> Quality;
     std::optional<std::string> NamingMask;
     bool KeepNames = false;
@@ -71,7 +73,7 @@ std::optional<TColor> ParseColor(std::string text)
 }
 
 const std::map<std::string, int> kPresetNames = {
-    {"standard", 0}, {"storage", 1}, {"internet", 2}, {"0", 0}, {"1", 1}, {"2", 2}};
+    {"standard", 0}, {"storage", 1}, {"internet", 2}, {"album", 3}, {"0", 0}, {"1", 1}, {"2", 2}, {"3", 3}};
 const std::map<std::string, int> kDateSourceNames = {
     {"datetime", 0}, {"original", 1}, {"digitized", 2}, {"0", 0}, {"1", 1}, {"2", 2}};
 
@@ -79,6 +81,65 @@ class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// "N" pixels or "N%" of the shorter side: the number and whether it is a percentage.
+std::optional<std::pair<double, bool>> ParseLength(std::string text)
+{
+    const bool percent = !text.empty() && text.back() == '%';
+    if (percent)
+        text.pop_back();
+    size_t used = 0;
+    double value = 0;
+    try {
+        value = std::stod(text, &used);
+    } catch (const std::logic_error&) {
+        return std::nullopt;
+    }
+    if (used != text.size() || !std::isfinite(value) || (!percent && value != std::floor(value)))
+        return std::nullopt;
+    return std::pair{value, percent};
+}
+
+// --anchor, --size, --margin and --outline over the look.
+void ApplyPlacementOptions(const StampOptions& o, StampLook& look)
+{
+    if (o.Anchor) {
+        for (const StampAnchorName& a : StampAnchorNames)
+            if (a.Key == *o.Anchor)
+                look.Anchor = a.Anchor;
+    }
+    if (o.Size) {
+        const auto size = ParseLength(*o.Size);
+        if (!size || size->first <= 0 || size->first > (size->second ? 100 : 2000))
+            throw UsageError("--size: not a size 1..2000 or a percentage up to 100%: " + *o.Size);
+        look.RelativeSize = size->second;
+        if (size->second)
+            look.SizePercent = size->first;
+        else
+            look.Font.Height = int(size->first);
+    }
+    if (o.Margin) {
+        const auto margin = ParseLength(*o.Margin);
+        if (!margin || std::abs(margin->first) > (margin->second ? 100 : 1e9))
+            throw UsageError("--margin: not a margin N or N%: " + *o.Margin);
+        look.RelativeMargin = margin->second;
+        if (margin->second) {
+            look.MarginPercent = margin->first;
+        } else {
+            look.X = int(margin->first);
+            look.Y = int(margin->first);
+        }
+    }
+    if (o.Outline) {
+        look.Outline = true;
+        if (!o.Outline->empty()) {
+            auto c = ParseColor(*o.Outline);
+            if (!c)
+                throw UsageError("--outline: not a colour RRGGBB: " + *o.Outline);
+            look.OutlineColor = *c;
+        }
+    }
+}
 
 // The window's start values, then the preset, then each option given.
 TBatchControls ControlsFromOptions(const StampOptions& o)
@@ -116,8 +177,9 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
             throw UsageError("--background: not a colour RRGGBB: " + *o.BackgroundColor);
         look.BackgroundColor = *c;
     }
-    if (o.Transparent)
+    if (o.Transparent && !b.Settings.Transparent)
         SwitchTransparent(b.Settings, look);
+    ApplyPlacementOptions(o, look);
     if (o.Quality)
         b.Controls.Quality = *o.Quality;
     if (o.NamingMask)
@@ -246,14 +308,15 @@ CommandRunner AddStampCommand(CLI::App& app)
         "stamp", "Stamp every *.jpg of FOLDER with its date (or a text) into FOLDER/Dated");
     cmd->add_option("folder", o->Folder, "Folder of the photos")->required()->check(CLI::ExistingDirectory);
     cmd->add_option("--preset", o->Preset,
-                    "Apply a preset first: standard (Стандартные), storage (Для Хранения), internet (Для Интернета)")
-        ->check(CLI::IsMember({"standard", "storage", "internet", "0", "1", "2"}));
+                    "Apply a preset first: standard (Стандартные), storage (Для Хранения), internet (Для Интернета), "
+                    "album (Для фотоальбома)")
+        ->check(CLI::IsMember({"standard", "storage", "internet", "album", "0", "1", "2", "3"}));
     cmd->add_option("--date-source", o->DateSource,
                     "EXIF date that dates a photo: datetime, original (the default) or digitized")
         ->check(CLI::IsMember({"datetime", "original", "digitized", "0", "1", "2"}));
     cmd->add_option("--text", o->OwnText, "Stamp this text instead of the date");
-    cmd->add_option("-x,--x", o->X, "Left of the stamp in picture pixels (default 0)");
-    cmd->add_option("-y,--y", o->Y, "Top of the stamp in picture pixels (default 0)");
+    cmd->add_option("-x,--x", o->X, "Offset of the stamp from the anchor's side, inwards, in pixels (default 0)");
+    cmd->add_option("-y,--y", o->Y, "Offset of the stamp from the anchor's top or bottom, inwards (default 0)");
     cmd->add_option("--font", o->FontName, "Font family (default \"Futura Md BT\")");
     cmd->add_option("--font-size", o->FontHeight, "Character height in pixels (default 11)")
         ->check(CLI::Range(1, 2000));
@@ -262,6 +325,19 @@ CommandRunner AddStampCommand(CLI::App& app)
     cmd->add_option("--color", o->TextColor, "Text colour RRGGBB (default 8080FF)");
     cmd->add_option("--background", o->BackgroundColor, "Background colour RRGGBB (default FFFFFF)");
     cmd->add_flag("--transparent", o->Transparent, "No background behind the text");
+    std::vector<std::string> anchors;
+    for (const StampAnchorName& a : StampAnchorNames)
+        anchors.emplace_back(a.Key);
+    cmd->add_option("--anchor", o->Anchor,
+                    "Corner of the photo as displayed that -x/-y count from (default " + anchors.front() + ")")
+        ->check(CLI::IsMember(anchors));
+    cmd->add_option("--size", o->Size,
+                    "PERCENT% of the photo's shorter side as the stamp's height (e.g. 3%), or pixels as --font-size");
+    cmd->add_option("--margin", o->Margin,
+                    "Offset from the anchor's sides on both axes: N pixels, or N% of the shorter side");
+    cmd->add_option("--outline", o->Outline,
+                    "Ring the glyphs in colour RRGGBB (without one: black or white, against the text colour)")
+        ->expected(0, 1);
     cmd->add_option("-q,--quality", o->Quality, "JPEG quality 0..100 (default 80)")->check(CLI::Range(0, 100));
     cmd->add_option("--mask", o->NamingMask, "Naming mask of the outputs (default \"yy.mm.dd  hh_nn_ss\")");
     cmd->add_flag("--keep-names", o->KeepNames, "Name each output after its source, replacing earlier ones");

@@ -1,6 +1,7 @@
 // morvik-cli stamp as a user runs it: exit codes, outputs, the dry run, and parallel jobs
 // that write what one job writes.
 #include "cli/CliRunner.h"
+#include "stamping/Jpeg.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +133,56 @@ TEST(StampCommandTest, OneJobAndFourJobsWriteTheSameFiles)
     EXPECT_EQ(outputs[0].size(), 9u);  // five, then "photo 1" to "photo 5" with "photo 2" replaced
     EXPECT_TRUE(outputs[0] == outputs[1]);
     EXPECT_TRUE(outputs[0].count("070815_11_30_45.jpg"));  // the internet preset's mask, corrected
+}
+
+TEST(StampCommandTest, StartValuesStampAsBeforeByteForByte)
+{
+    // Pictures stamped by the program before the stamp learnt to follow the displayed photo,
+    // beside the source they were stamped from.
+    const fs::path data = fs::path(MORVIK_TEST_DATA_DIR) / "stamp";
+    struct Case { std::string golden, options; };
+    const Case cases[] = {
+        {"beach.default.jpg", ""},
+        {"beach.transparent.jpg", "--no-exif --transparent -x 40 -y 200 --font-size 24 --color FFFF00 --no-italic"},
+        {"beach.own_text.jpg", "--no-exif --text 'Морвик 2007' -x -5 -y 100 --font 'DejaVu Serif' --font-size 30 "
+                               "--background 000000 -q 95"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        fs::copy_file(data / "beach.jpg", dir / "beach.jpg");
+        ASSERT_EQ(RunCli("stamp --keep-names " + c.options + " " + Quoted(dir.path())).Status, 0) << c.options;
+        EXPECT_TRUE(ReadFile(dir / "Dated" / "beach.jpg") == ReadFile(data / c.golden)) << c.golden;
+    }
+}
+
+TEST(StampCommandTest, PlacementOptionsPutTheStampInTheCorner)
+{
+    TempDir plain, placed;
+    for (const TempDir* dir : {&plain, &placed})
+        fs::copy_file(fs::path(MORVIK_SOURCE_DIR) / "samples" / "beach.jpg", dir->path() / "beach.jpg");
+    ASSERT_EQ(RunCli("stamp --keep-names --no-exif --text '' " + Quoted(plain.path())).Status, 0);
+    const CliRun r = RunCli("stamp --keep-names --no-exif --text Hi --anchor bottom-right --size 10% --margin 5% "
+                            "--outline " + Quoted(placed.path()));
+    ASSERT_EQ(r.Status, 0) << r.Out;
+    // Only the blocks under the stamp differ from the unstamped picture: its right and bottom
+    // edges lie 5 % of the 240-pixel side (12 pixels) in from the corner.
+    const morvik::Picture a = morvik::DecodeJpeg(ReadFile(plain / "Dated" / "beach.jpg"));
+    const morvik::Picture b = morvik::DecodeJpeg(ReadFile(placed / "Dated" / "beach.jpg"));
+    int right = 0, bottom = 0, left = a.Width(), top = a.Height();
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.Pixel(x, y) != b.Pixel(x, y))
+                left = std::min(left, x), top = std::min(top, y), right = x + 1, bottom = std::max(bottom, y + 1);
+    EXPECT_GT(left, a.Width() / 2);
+    EXPECT_GT(top, a.Height() / 2);
+    EXPECT_GE(right, a.Width() - 12 - 16);
+    EXPECT_GE(bottom, a.Height() - 12 - 16);
+    EXPECT_LE(bottom, a.Height() - 12 + 16);
+
+    const std::string bad[] = {"--size 0", "--size 3%%%", "--size 101%", "--size 2.5", "--margin x",
+                               "--outline 12345G", "--anchor middle"};
+    for (const std::string& option : bad)
+        EXPECT_EQ(RunCli("stamp " + option + " " + Quoted(placed.path())).Status, 2) << option;
 }
 
 }  // namespace
