@@ -1,12 +1,18 @@
 // make_samples: writes the small demo photos of samples/ — painted scenes encoded with our
 // own JPEG encoder, most with an EXIF block holding camera dates, one without any.
 //   make_samples OUTPUT_FOLDER
+// or one photo of a given size whose EXIF Orientation says how to turn it for display (its
+// scene is stored turned so, and shows upright in a viewer that honours the tag):
+//   make_samples --photo WIDTH HEIGHT ORIENTATION FILE
+// WIDTH and HEIGHT are the photo's as displayed.
 #include "stamping/Jpeg.h"
+#include "stamping/Orientation.h"
 #include "stamping/Picture.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,6 +25,7 @@ namespace {
 class ExifApp1 {
 public:
     void Ifd0Ascii(uint16_t tag, const std::string& text) { ifd0_.push_back({tag, 2, text + '\0'}); }
+    void Ifd0Short(uint16_t tag, uint16_t v) { ifd0_.push_back({tag, 3, U16(v)}); }
     void ExifAscii(uint16_t tag, const std::string& text) { exif_.push_back({tag, 2, text + '\0'}); }
     void ExifLong(uint16_t tag, uint32_t v) { exif_.push_back({tag, 4, U32(v)}); }
 
@@ -112,12 +119,41 @@ struct Sample {
     double SunX;
 };
 
+// A photo of width × height pixels as displayed, stored turned by its Orientation.
+int WritePhoto(int width, int height, int orientation, const std::string& path)
+{
+    const Picture shown = Scene(width, height, RgbColor(120, 170, 230), RgbColor(200, 185, 140), 0.3);
+    const bool quarterTurn = orientation >= 5 && orientation <= 8;  // stored with width and height swapped
+    Picture stored = Picture::Uninitialized(quarterTurn ? height : width, quarterTurn ? width : height);
+    const DisplayTurn turn(orientation, stored.Width(), stored.Height());
+    for (int y = 0; y < stored.Height(); ++y)
+        for (int x = 0; x < stored.Width(); ++x) {
+            const auto [dx, dy] = turn.ToDisplay(x, y);
+            stored.SetPixel(x, y, shown.Pixel(dx, dy));
+        }
+    ExifApp1 exif;
+    exif.Ifd0Ascii(0x010F, "Morvik");
+    exif.Ifd0Ascii(0x0110, "Sample camera");
+    exif.Ifd0Short(0x0112, uint16_t(orientation));
+    exif.Ifd0Ascii(0x0132, "2021:07:04 18:20:00");
+    exif.ExifAscii(0x9003, "2021:07:04 18:20:00");
+    exif.ExifLong(0xA002, uint32_t(stored.Width()));
+    exif.ExifLong(0xA003, uint32_t(stored.Height()));
+    const std::string jpeg = EncodeJpeg(stored, 90);
+    WriteFileReplacing(path, jpeg.substr(0, 2) + exif.Build() + jpeg.substr(2));
+    std::printf("%s\n", path.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 6 && std::string(argv[1]) == "--photo")
+        return WritePhoto(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_samples OUTPUT_FOLDER\n");
+        std::fprintf(stderr, "usage: make_samples OUTPUT_FOLDER\n"
+                             "       make_samples --photo WIDTH HEIGHT ORIENTATION FILE\n");
         return 2;
     }
     const std::string folder = argv[1];
