@@ -81,12 +81,12 @@ void SaveJpeg(const QImage& picture, const std::string& path, int quality)
     SaveJpegFile(ToPicture(picture), quality, path);
 }
 
-void DrawStamp(QImage& picture, const std::string& text, const StampLook& look)
+void DrawStamp(QImage& picture, const std::string& text, const StampLook& look, int orientation)
 {
     if (text.empty() || picture.isNull())
         return;
     Picture work = ToPicture(picture);
-    morvik::DrawStamp(work, text, look);
+    morvik::DrawStamp(work, text, look, orientation);
     picture = ToImage(work);
 }
 
@@ -106,6 +106,7 @@ PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource
     const bool processed = ReadForDating(reader, path);  // a file it fails on is dated by the fallback
     PhotoFacts facts;
     facts.Date = PhotoDate(reader, processed, fallback, dateSource);
+    facts.Orientation = PhotoOrientation(reader, processed);
     if (processed && reader.ExifInfo)
         facts.Report = Cp1251ToUtf8(reader.ExifInfo->SummaryText());
     return facts;

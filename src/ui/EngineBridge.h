@@ -28,16 +28,19 @@ QImage LoadJpeg(const std::string& path);
 // Plain JPEG at quality 0..100 (0 is taken as 1), no metadata; throws on failure.
 void SaveJpeg(const QImage& picture, const std::string& path, int quality);
 
-// The stamp drawing on a picture; an empty text or picture is left as it is.
-void DrawStamp(QImage& picture, const std::string& text, const StampLook& look);
+// The stamp drawing on a picture whose EXIF Orientation is `orientation`; an empty text or
+// picture is left as it is.
+void DrawStamp(QImage& picture, const std::string& text, const StampLook& look, int orientation);
 // Three one-pixel rings inside the rectangle 0, 0, width, height.
 void AddFrame(QImage& picture, int width, int height);
 
 struct PhotoFacts {
     TDateTime Date = 0;
     std::string Report;  // the metadata report, UTF-8; empty without an EXIF block
+    int Orientation = 1; // EXIF Orientation, 1 without one
 };
-// Date of a photo by the date source, with `fallback` for a file without EXIF.
+// Date of a photo by the date source, with `fallback` for a file without EXIF, and its
+// report and Orientation.
 PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource);
 
 // Paints the cross-stitch chart of `source` (width x height pixels) with cells of

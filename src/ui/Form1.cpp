@@ -22,6 +22,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -379,7 +380,7 @@ void TForm1::BuildCorrectionPanel()
 
 void TForm1::BuildPositionPanel()
 {
-    RollUpPanel* p = w.ExPanel6 = Named<RollUpPanel>("ExPanel6", tr("Координаты:"), 110);
+    RollUpPanel* p = w.ExPanel6 = Named<RollUpPanel>("ExPanel6", tr("Координаты:"), 200);
     auto spin = [](const char* name, int value, const QString& hint) {
         auto* s = Named<SpinEdit>(name);
         s->setRange(INT_MIN, INT_MAX);
@@ -402,6 +403,53 @@ void TForm1::BuildPositionPanel()
     w.CheckBox2->setChecked(settings_.Transparent);
     SetHint(w.CheckBox2, tr("Выводить на прозрачном фоне или нет"), false);
     p->Place(w.CheckBox2, 82, 80, 81, 17, Fit::FitText);
+
+    // Below the design's controls: the corner the offset counts from, the size and the
+    // margin relative to the photo, the outline.
+    w.StaticText6 = Named<QLabel>("StaticText6", tr("Угол:"));
+    p->Place(w.StaticText6, 8, 109, 30, 17, Fit::FitText);
+    w.cbAnchor = Named<QComboBox>("cbAnchor");
+    for (const StampAnchorName& anchor : StampAnchorNames)
+        w.cbAnchor->addItem(tr(std::string(anchor.Label).c_str()));
+    SetHint(w.cbAnchor, tr("Угол снимка, от которого отсчитываются X и Y"), false);
+    p->Place(w.cbAnchor, 42, 104, 127, 21, Fit::FitText);
+    auto percent = [](const char* name, double maximum, const QString& hint) {
+        auto* edit = Named<QDoubleSpinBox>(name);
+        edit->setRange(0.1, maximum);
+        edit->setDecimals(1);
+        edit->setSingleStep(0.5);
+        SetHint(edit, hint, false);
+        return edit;
+    };
+    w.cbRelSize = Named<QCheckBox>("cbRelSize", tr("Размер, %:"));
+    SetHint(w.cbRelSize, tr("Высота надписи в процентах от меньшей стороны снимка"), false);
+    p->Place(w.cbRelSize, 8, 131, 90, 17, Fit::FitText);
+    w.SizeEdit = percent("SizeEdit", 50, tr("Высота надписи, % меньшей стороны"));
+    p->Place(w.SizeEdit, 104, 128, 57, 22, Fit::FitText);
+    w.cbRelMargin = Named<QCheckBox>("cbRelMargin", tr("Отступ, %:"));
+    SetHint(w.cbRelMargin, tr("Отступ от краёв в процентах от меньшей стороны снимка вместо X и Y"), false);
+    p->Place(w.cbRelMargin, 8, 155, 90, 17, Fit::FitText);
+    w.MarginEdit = percent("MarginEdit", 50, tr("Отступ от краёв, % меньшей стороны"));
+    p->Place(w.MarginEdit, 104, 152, 57, 22, Fit::FitText);
+    w.cbOutline = Named<QCheckBox>("cbOutline", tr("Контур"));
+    SetHint(w.cbOutline, tr("Обвести буквы контрастным цветом"), false);
+    p->Place(w.cbOutline, 8, 178, 90, 17, Fit::FitText);
+    ShowPlacement();
+}
+
+void TForm1::ShowPlacement()
+{
+    const StampLook& look = controls_.Look;
+    const QSignalBlocker b1(w.cbAnchor), b2(w.cbRelSize), b3(w.SizeEdit), b4(w.cbRelMargin), b5(w.MarginEdit),
+        b6(w.cbOutline);
+    for (size_t i = 0; i < StampAnchorNames.size(); ++i)
+        if (StampAnchorNames[i].Anchor == look.Anchor)
+            w.cbAnchor->setCurrentIndex(int(i));
+    w.cbRelSize->setChecked(look.RelativeSize);
+    w.SizeEdit->setValue(look.SizePercent);
+    w.cbRelMargin->setChecked(look.RelativeMargin);
+    w.MarginEdit->setValue(look.MarginPercent);
+    w.cbOutline->setChecked(look.Outline);
 }
 
 void TForm1::BuildFolderPanel()
@@ -553,6 +601,9 @@ void TForm1::Wire()
     connect(w.CheckBox2, &QCheckBox::toggled, this, handle(&TForm1::CheckBox2Click));
     connect(w.CheckBox3, &QCheckBox::toggled, this, handle(&TForm1::CheckBox3Click));
     connect(w.cbPogr, &QCheckBox::toggled, this, handle(&TForm1::cbPogrClick));
+    // The relative size and margin switch their percent edits (and the margin the X and Y edits).
+    connect(w.cbRelSize, &QCheckBox::toggled, this, [this] { ApplyControlStates(); });
+    connect(w.cbRelMargin, &QCheckBox::toggled, this, [this] { ApplyControlStates(); });
     connect(w.TrackBar1, &QSlider::valueChanged, this, handle(&TForm1::TrackBar1Change));
     connect(w.DateTimePicker1, &QDateEdit::dateChanged, this, handle(&TForm1::DateTimePicker1Change));
     connect(w.DateTimePicker2, &QTimeEdit::timeChanged, this, handle(&TForm1::DateTimePicker1Change));
@@ -575,6 +626,15 @@ void TForm1::WireControlsToRecord()
     connect(w.cbDirect, &QComboBox::currentIndexChanged, this, direction);
     connect(w.cbDirect, &QComboBox::editTextChanged, this, direction);
     connect(w.TimeEdit1, &QLineEdit::textChanged, this, [&c](const QString& t) { c.CorrectionText = S(t); });
+    connect(w.cbAnchor, &QComboBox::currentIndexChanged, this, [&c](int i) {
+        if (i >= 0 && i < int(StampAnchorNames.size()))
+            c.Look.Anchor = StampAnchorNames[size_t(i)].Anchor;
+    });
+    connect(w.cbRelSize, &QCheckBox::toggled, this, [&c](bool on) { c.Look.RelativeSize = on; });
+    connect(w.SizeEdit, &QDoubleSpinBox::valueChanged, this, [&c](double v) { c.Look.SizePercent = v; });
+    connect(w.cbRelMargin, &QCheckBox::toggled, this, [&c](bool on) { c.Look.RelativeMargin = on; });
+    connect(w.MarginEdit, &QDoubleSpinBox::valueChanged, this, [&c](double v) { c.Look.MarginPercent = v; });
+    connect(w.cbOutline, &QCheckBox::toggled, this, [&c](bool on) { c.Look.Outline = on; });
     // An edited preset text applies nothing; the record only notes that no entry is chosen.
     connect(w.cbConf, &QComboBox::editTextChanged, this, [this, &c] { c.PresetIndex = SelectedIndex(w.cbConf); });
 }
@@ -632,6 +692,10 @@ void TForm1::ApplyControlStates()
     w.Edit2->setEnabled(states.NamingMaskEnabled);
     w.cbDirect->setEnabled(states.CorrectionEnabled);
     w.TimeEdit1->setEnabled(states.CorrectionEnabled || !correctionSwitched_);
+    w.SpinEdit1->setEnabled(states.PositionEnabled);
+    w.SpinEdit2->setEnabled(states.PositionEnabled);
+    w.SizeEdit->setEnabled(states.SizePercentEnabled);
+    w.MarginEdit->setEnabled(states.MarginPercentEnabled);
     // While a folder batch runs, its start button and the stamp panel are off, and its
     // stop button and gauge on.
     w.Button4->setEnabled(!batchRunning_);
@@ -656,6 +720,7 @@ void TForm1::OpenNamedPicture(const QString& path)
 void TForm1::LoadPicture(const QString& path)
 {
     QImage picture = LoadJpeg(S(path));
+    settings_.PictureOrientation = 1;  // until picture information reads the file's EXIF block
     w.Image1->resize(picture.size());
     settings_.PictureWidth = picture.width();
     settings_.PictureHeight = picture.height();
@@ -673,6 +738,7 @@ void TForm1::PictureInformation(const std::string& folder, const std::string& na
         return;
     QApplication::processEvents();
     const PhotoFacts photo = ReadPhoto(folder + name, facts->Created, settings_.DateSource);
+    settings_.PictureOrientation = photo.Orientation;
     w.Memo1->appendPlainText(U(photo.Report));
     SetDateText(U(StampDateText(photo.Date)));
     {
@@ -702,7 +768,7 @@ void TForm1::DateTimePicker1Change()
 
 void TForm1::Button2Click()
 {
-    DrawStamp(CurrentPicture(), TextToStamp(settings_, controls_), controls_.Look);
+    DrawStamp(CurrentPicture(), TextToStamp(settings_, controls_), controls_.Look, settings_.PictureOrientation);
     w.Image1->update();
 }
 
@@ -867,6 +933,12 @@ void TForm1::cbConfChange()
     if (done.NamingMaskChanged) {
         const QSignalBlocker block(w.Edit2);
         w.Edit2->setText(U(controls_.NamingMask));
+    }
+    if (done.LookChanged)
+        ShowPlacement();
+    if (done.TransparentChanged) {
+        const QSignalBlocker block(w.CheckBox2);
+        w.CheckBox2->setChecked(settings_.Transparent);
     }
     ApplyControlStates();
 }

@@ -15,6 +15,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QDoubleSpinBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -126,6 +127,11 @@ private:
         TimeEdit* TimeEdit1;
         QLabel* Panel4;
         SpinEdit *SpinEdit1, *SpinEdit2;
+        // Where the stamp lies on the photo as displayed and how large it is.
+        QLabel* StaticText6;
+        QComboBox* cbAnchor;
+        QCheckBox *cbRelSize, *cbRelMargin, *cbOutline;
+        QDoubleSpinBox *SizeEdit, *MarginEdit;
         QPushButton *BitBtn1, *BitBtn2, *BitBtn3;
         QToolButton* SpeedButton1;
         QPlainTextEdit* Memo1;
@@ -169,6 +175,8 @@ private:
     bool MosaicAllowed();
     void RunBatch(const std::string& folder);
     void SetDateText(const QString& text);
+    // The anchor, size, margin and outline controls show the look's values.
+    void ShowPlacement();
     void ShowCorrectedDate(TDateTime date);
 
     Widgets w;

@@ -2,6 +2,7 @@
 
 #include "platform/DateMask.h"
 #include "platform/DateTime.h"
+#include "support/ExifBuilder.h"
 #include "support/TestSupport.h"
 #include "ui/EngineBridge.h"
 #include "ui/PictureView.h"
@@ -15,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -124,7 +126,8 @@ TEST(MainWindow, PresetsSetTheirControls)
     };
     const Case cases[] = {{0, 75, 0, true, "yy.mm.dd  hh_nn_ss"},
                           {2, 65, 1, false, "yymmdd_hh_nn_ss"},
-                          {1, 80, 1, true, "yy.mm.dd  hh_nn_ss"}};
+                          {1, 80, 1, true, "yy.mm.dd  hh_nn_ss"},
+                          {3, 92, 1, true, "yy.mm.dd  hh_nn_ss"}};
     App app;
     auto& f = app.Form1();
     auto& w = app.W();
@@ -151,6 +154,16 @@ TEST(MainWindow, PresetsSetTheirControls)
         EXPECT_EQ(w.cbEXIF->isChecked(), c.Exif);
         EXPECT_EQ(w.Edit2->text(), QString::fromUtf8(c.Mask));
     }
+    // The album preset, applied last, shows its look: bottom-right, sizes in percent,
+    // outlined, transparent.
+    EXPECT_EQ(w.cbConf->currentText(), QStringLiteral("Для фотоальбома"));
+    EXPECT_EQ(w.cbAnchor->currentText(), QStringLiteral("Справа снизу"));
+    EXPECT_TRUE(w.cbRelSize->isChecked() && w.cbRelMargin->isChecked() && w.cbOutline->isChecked());
+    EXPECT_EQ(w.SizeEdit->value(), 3);
+    EXPECT_EQ(w.MarginEdit->value(), 2);
+    EXPECT_TRUE(w.CheckBox2->isChecked());
+    EXPECT_FALSE(w.BitBtn3->isEnabled() || w.SpinEdit1->isEnabled());
+    EXPECT_TRUE(w.SizeEdit->isEnabled());
     // An edited preset text changes nothing.
     w.TrackBar1->setValue(33);
     w.cbConf->setEditText(QStringLiteral("Другое"));
@@ -323,6 +336,55 @@ TEST(MainWindow, StampIsOpaqueOrTransparent)
     w.CheckBox1->setChecked(false);
     w.Button2->click();
     EXPECT_EQ(w.Image1->Picture(), before);
+}
+
+TEST(MainWindow, StampGoesToTheChosenCornerAtTheChosenSize)
+{
+    // The cells' green background marks where the stamp went: 10 % of the shorter side
+    // high, 5 % (15 pixels) in from the displayed bottom-right corner.
+    TempDir dir;
+    App app;
+    auto& w = app.W();
+    app.Dialogs.ColorAnswers = {QColor(0, 255, 0)};
+    w.BitBtn3->click();
+    w.cbAnchor->setCurrentIndex(3);
+    EXPECT_EQ(w.cbAnchor->currentText(), QStringLiteral("Справа снизу"));
+    w.cbRelSize->setChecked(true);
+    w.SizeEdit->setValue(10);
+    w.cbRelMargin->setChecked(true);
+    w.MarginEdit->setValue(5);
+    EXPECT_FALSE(w.SpinEdit1->isEnabled());  // the margin takes the place of X and Y
+    auto greenBox = [&] {
+        const QImage picture = w.Image1->Picture();
+        QRect box;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if ((picture.pixel(x, y) & 0xFFFFFF) == 0x00FF00)
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    };
+
+    LoadInto(app, MakeJpeg(dir / "plain.jpg", 400, 300));
+    w.Button2->click();
+    QRect box = greenBox();
+    EXPECT_NEAR(box.right() + 1, 400 - 15, 1);
+    EXPECT_NEAR(box.bottom() + 1, 300 - 15, 1);
+    EXPECT_NEAR(box.height(), 30, 3);
+
+    // A photo stored turned (EXIF Orientation 6, shown a quarter turn clockwise): the
+    // displayed bottom-right corner is the stored top-right, the text runs down.
+    const QString turned = MakeJpeg(dir / "turned.jpg", 400, 300);
+    ExifBuilder exif;
+    exif.Short(0, 0x0112, {6});
+    const std::string jpeg = ReadFile(dir / "turned.jpg");
+    WriteFile(dir / "turned.jpg", jpeg.substr(0, 2) + exif.App1() + jpeg.substr(2));
+    LoadInto(app, turned);
+    w.Button2->click();
+    box = greenBox();
+    EXPECT_NEAR(box.right() + 1, 400 - 15, 1);
+    EXPECT_NEAR(box.top(), 15, 1);
+    EXPECT_NEAR(box.width(), 30, 3);
+    EXPECT_GT(box.height(), 3 * box.width());
 }
 
 TEST(MainWindow, FrameDrawsThreeRings)
