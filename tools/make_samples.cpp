@@ -9,6 +9,7 @@
 #include "stamping/Orientation.h"
 #include "stamping/Picture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -89,14 +90,15 @@ private:
     std::vector<Entry> ifd0_, exif_;
 };
 
-// A sky, a sun and hills in the scene's colours.
-Picture Scene(int width, int height, TColor sky, TColor ground, double sunX)
+// A sky, a sun and hills in the scene's colours; `scale` widens the hills.
+Picture Scene(int width, int height, TColor sky, TColor ground, double sunX, double scale = 1)
 {
     Picture p(width, height);
     for (int y = 0; y < height; ++y) {
         const double t = double(y) / height;
         for (int x = 0; x < width; ++x) {
-            const double hill = height * (0.62 + 0.08 * std::sin(x * 0.03) + 0.05 * std::sin(x * 0.011 + 1));
+            const double hill =
+                height * (0.62 + 0.08 * std::sin(x * 0.03 / scale) + 0.05 * std::sin(x * 0.011 / scale + 1));
             const TColor base = y > hill ? ground : sky;
             const double shade = y > hill ? 0.7 + 0.3 * (1 - t) : 0.75 + 0.25 * t;
             const double dx = x - sunX * width, dy = y - 0.25 * height;
@@ -122,7 +124,14 @@ struct Sample {
 // A photo of width × height pixels as displayed, stored turned by its Orientation.
 int WritePhoto(int width, int height, int orientation, const std::string& path)
 {
-    const Picture shown = Scene(width, height, RgbColor(120, 170, 230), RgbColor(200, 185, 140), 0.3);
+    Picture shown = Scene(width, height, RgbColor(120, 170, 230), RgbColor(200, 185, 140), 0.3, width / 320.0);
+    // A little grain, as a camera's sensor gives.
+    uint32_t seed = 12345;
+    for (int y = 0; y < height; ++y)
+        for (uint8_t& v : shown.RowSpan(y)) {
+            seed = seed * 1664525u + 1013904223u;
+            v = uint8_t(std::clamp(int(v) + int(seed >> 29) - 4, 0, 255));
+        }
     const bool quarterTurn = orientation >= 5 && orientation <= 8;  // stored with width and height swapped
     Picture stored = Picture::Uninitialized(quarterTurn ? height : width, quarterTurn ? width : height);
     const DisplayTurn turn(orientation, stored.Width(), stored.Height());
