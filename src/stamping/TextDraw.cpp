@@ -368,11 +368,18 @@ void DrawOutlinedTextLine(Picture& picture, int x, int y, std::string_view text,
             const double w = std::clamp(r + 0.5 - std::hypot(u, v), 0.0, 1.0);
             weights[size_t(v + r) * size_t(2 * r + 1) + size_t(u + r)] = int(w * 255 + 0.5);
         }
+    // A pixel whose four neighbours are covered at least as strongly adds nothing (with a
+    // ring of a pixel or more): each point of its disc lies nearer to one of them. Only the
+    // glyphs' edges are spread.
+    auto at = [&](int mx, int my) {
+        return mx < 0 || my < 0 || mx >= width || my >= height ? 0 : int(coverage.Row(my)[size_t(mx) * 3]);
+    };
     for (int my = 0; my < height; ++my) {
         const uint8_t* row = coverage.Row(my);
         for (int mx = 0; mx < width; ++mx) {
             const int c = row[size_t(mx) * 3];
-            if (c == 0)
+            if (c == 0 ||
+                (r > 0 && at(mx - 1, my) >= c && at(mx + 1, my) >= c && at(mx, my - 1) >= c && at(mx, my + 1) >= c))
                 continue;
             for (int v = std::max(-r, -my); v <= std::min(r, height - 1 - my); ++v) {
                 uint8_t* out = &ring[size_t(my + v) * size_t(width)];
