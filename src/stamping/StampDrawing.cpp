@@ -100,11 +100,11 @@ StampPlacement PlaceStamp(std::string_view text, const StampLook& look, int widt
     if (look.Outline)
         placement.OutlineWidth = std::max(1, int(std::lround(extent.Height / 16.0)));
 
-    const bool opaque = look.BackgroundStyle == TBrushStyle::Solid;
-    PixelBox shown = TextLineBox(placement.Cells.Left, placement.Cells.Top, text, placement.Font, opaque);
+    // The glyphs' ink, the cells behind it when opaque, the ring round it.
+    const PixelBox ink = TextLineBox(placement.Cells.Left, placement.Cells.Top, text, placement.Font, false);
+    PixelBox shown = look.BackgroundStyle == TBrushStyle::Solid ? Union(ink, placement.Cells) : ink;
     if (placement.OutlineWidth > 0)
-        shown = Union(shown, Widened(TextLineBox(placement.Cells.Left, placement.Cells.Top, text, placement.Font, false),
-                                     placement.OutlineWidth + 1));
+        shown = Union(shown, Widened(ink, placement.OutlineWidth + 1));
     const PixelBox inside = Intersection(shown, {0, 0, turn.DisplayWidth(), turn.DisplayHeight()});
     placement.Bounds = turn.ToStored(inside);
     return placement;
