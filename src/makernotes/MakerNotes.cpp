@@ -6,6 +6,7 @@
 #include "exif/ImgData.h"
 #include "platform/Convert.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <utility>
@@ -24,6 +25,11 @@ constexpr const char* kCrLf = "\r\n";
 constexpr int64_t kMaxNoteValueBytes = 16 * 1024 * 1024;
 
 struct ValueBudgetSpent {};
+
+// A value whose bytes would lie outside the data it is taken from.
+struct MakerValueOutside {
+    const char* Data;
+};
 
 int RowIndex(MakerTable table, uint16_t tag)
 {
@@ -134,32 +140,40 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
     } swap(info, note);
 
     const ByteSource exifBlock(swap.Block);
-    const int64_t noteLength = static_cast<int64_t>(note.size());
+    const ByteSource noteBytes(note);
+    const int64_t noteLength = noteBytes.Length();
     int64_t i = -1;
     int64_t n = 0;
     int64_t copied = 0;
     try {
         n = info.Read16At(directoryOffset + 1);
         for (i = 0; i < n; ++i) {
+            // All four fields of the entry come from the note, the value field too when the
+            // value lies elsewhere: an entry cut by the note's end ends the walk.
             const int64_t e = directoryOffset + 2 + 12 * i;  // 0-based offset of the entry
             const uint16_t tag = info.Read16At(e + 1);
             const uint16_t type = info.Read16At(e + 3);
-            const uint32_t count = static_cast<uint32_t>(info.Read32At(e + 5));
-            const int64_t size = int64_t{count} * FieldTypeSize(type);
+            const int64_t count = info.Read32At(e + 5);  // signed: a negative size gives no value
+            const int32_t field = info.Read32At(e + 9);
+            const int64_t size = count * FieldTypeSize(type);
 
-            int64_t p = e + 8;
-            int64_t offset = 0;
-            if (size > 4) {
-                offset = info.Read32At(e + 9);
-                p = offset + shift;
-            }
-            // A value that ends at the note's last byte still lies inside the note.
             std::string bytes;
-            if (p >= 0 && p + size <= noteLength) {
-                bytes = note.substr(static_cast<size_t>(p), static_cast<size_t>(size));
+            if (size <= 4) {
+                bytes = noteBytes.Clip(e + 9, size);  // inside the entry just read
             } else {
-                const int64_t pos = fallbackBase + offset;
-                bytes = exifBlock.Clip(pos < 1 ? 1 : pos, size);
+                const int64_t p = int64_t{field} + shift;
+                // A value that ends at the note's last byte still lies inside the note; one
+                // that reaches past it is taken from the EXIF block.
+                if (p + size <= noteLength) {
+                    if (p < 0)
+                        throw MakerValueOutside{"the note"};
+                    bytes = note.substr(static_cast<size_t>(p), static_cast<size_t>(size));
+                } else {
+                    const int64_t pos = std::max<int64_t>(fallbackBase + field, 1);
+                    if (!exifBlock.Holds(pos, size))
+                        throw MakerValueOutside{"the EXIF block"};
+                    bytes = exifBlock.Clip(pos, size);
+                }
             }
 
             copied += static_cast<int64_t>(bytes.size());
@@ -229,6 +243,9 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
         else
             SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
                                     " lies outside the note");
+    } catch (const MakerValueOutside& outside) {
+        SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
+                                ": its value lies outside " + outside.Data);
     } catch (const ValueBudgetSpent&) {
         SetOwnerError(info, "maker note values exceed " + std::to_string(kMaxNoteValueBytes) + " bytes");
     } catch (const std::exception& ex) {

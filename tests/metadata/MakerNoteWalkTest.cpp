@@ -384,28 +384,62 @@ TEST_P(MakerNoteWalkTest, NoteShorterThanItsHeaderIsAnError)
     EXPECT_EQ(image.Info->WorkData, image.Block);
 }
 
-TEST_P(MakerNoteWalkTest, OffsetsPointingOutsideYieldWhatLiesInside)
+// Every read stays inside the note or the EXIF block; one that would leave it ends the
+// walk at that entry, with what came before it kept.
+TEST_P(MakerNoteWalkTest, ReadsLeavingTheNoteOrTheBlockEndTheWalk)
 {
     const std::string after(100, 'x');
-    auto build = [&](uint32_t nearEnd) {
-        MakerNoteBuilder note(BigEndian());
-        note.Field(0x0006, 2, 16, 0x7FFFFFF0)    // far past the block: no bytes
-            .Field(0x0007, 2, 16, 0xFFFFFF00)    // before the note: from the block's start
-            .Field(0x0008, 4, 0xFFFFFFFF, 0x40)  // a huge count: at most the rest of the block
-            .Field(0x0009, 2, 24, nearEnd);      // runs past the block's end
-        return note.Build(kTiffShift);
+    const size_t blockSize = kNotePos - 1 + 2 + 3 * 12 + 4 + after.size();  // three entries
+    struct Case {
+        const char* Name;
+        uint16_t Type;
+        uint32_t Count, Field;
+    } const cases[] = {
+        {"far past the block", 2, 16, 0x7FFFFFF0},
+        {"before the note", 2, 16, 0xFFFFFF00},
+        // Canon's fallback base is 0: the value would start at block position `offset`.
+        {"running past the block's end", 2, 24, static_cast<uint32_t>(blockSize - 9)},
+        {"a count of four gigabytes", 1, 0x7FFFFFFF, 0x40},
     };
-    const size_t blockSize = kNotePos - 1 + build(0).size() + after.size();
-    // Canon's fallback base is 0: the value is taken from position `offset` of the block.
-    NoteImage image = MakeNoteImage("Canon", BigEndian(), build(static_cast<uint32_t>(blockSize - 9)), after);
-    ASSERT_EQ(image.Block.size(), blockSize);
-    ASSERT_TRUE(image.Decode());
-    EXPECT_EQ(image.Error(), "");
-    const TImageInfo& info = *image.Info;
-    EXPECT_EQ(info.TagText("ImageType"), "\"\"");
-    EXPECT_EQ(info.TagEntryByName("FirmwareVersion").RawBytes, image.Block.substr(0, 16));
-    EXPECT_EQ(info.TagEntryByName("ImageNumber").RawBytes, image.Block.substr(0x40 - 1));
-    EXPECT_EQ(info.TagEntryByName("OwnerName").RawBytes, std::string(10, 'x'));
+    for (const Case& c : cases) {
+        MakerNoteBuilder note(BigEndian());
+        note.Long(0x0008, 101).Field(0x0006, c.Type, c.Count, c.Field).Long(0x000C, 5);
+        NoteImage image = MakeNoteImage("Canon", BigEndian(), note.Build(kTiffShift), after);
+        ASSERT_EQ(image.Block.size(), blockSize);
+        ASSERT_TRUE(image.Decode());
+        EXPECT_EQ(image.Error().rfind("Error Detected = maker note entry 2 of 3", 0), 0u) << c.Name << image.Error();
+        EXPECT_EQ(image.Info->MakerListingText, "\r\nImageNumber = 101") << c.Name;
+        EXPECT_EQ(StoredNames(*image.Info), std::vector<std::string>{"ImageNumber"}) << c.Name;
+        EXPECT_EQ(image.Info->WorkData, image.Block);
+    }
+
+    // A negative count (read signed) gives an empty value, and the walk goes on.
+    MakerNoteBuilder negative(BigEndian());
+    negative.Field(0x0006, 2, 0xFFFFFFFF, 0x40).Long(0x000C, 5);
+    NoteImage n = MakeNoteImage("Canon", BigEndian(), negative.Build(kTiffShift), after);
+    ASSERT_TRUE(n.Decode());
+    EXPECT_EQ(n.Error(), "");
+    EXPECT_EQ(n.Info->MakerListingText, "\r\nImageType = \"\"\r\nCameraSerialNumber = 5");
+
+    // An entry cut by the note's end: its value field is read from the note too.
+    MakerNoteBuilder cut(BigEndian(), std::string("OLYMP\0\1\0", 8));
+    cut.Shorts(0x0201, {2}).Shorts(0x0202, {1}).WithoutLink();
+    std::string cutBytes = cut.Build(kTiffShift);
+    cutBytes.resize(cutBytes.size() - 3);
+    NoteImage c = MakeNoteImage("OLYMPUS", BigEndian(), cutBytes, after);
+    ASSERT_TRUE(c.Decode());
+    EXPECT_EQ(c.Info->MakerListingText, "\r\nJpegQual = HQ");
+    EXPECT_EQ(c.Error().rfind("Error Detected = maker note entry 2 of 2", 0), 0u) << c.Error();
+
+    // A newer Olympus note ("OLYMPUS", 0, its own byte-order mark) read at offset 8 counts
+    // the mark as thousands of entries; its first value lies far outside: nothing is listed.
+    MakerNoteBuilder newer(BigEndian(), std::string("OLYMPUS\0", 8) + (BigEndian() ? "MM" : "II") + MakerNoteBuilder(BigEndian()).U16(3));
+    newer.Shorts(0x0200, {0, 1, 2}).Shorts(0x0201, {2});
+    NoteImage o = MakeNoteImage("OLYMPUS IMAGING CORP.", BigEndian(), newer.Build(0), after);
+    ASSERT_TRUE(o.Decode());
+    EXPECT_EQ(o.Error().rfind("Error Detected = maker note entry 1 of ", 0), 0u) << o.Error();
+    EXPECT_EQ(o.Info->MakerListingText, "");
+    EXPECT_TRUE(o.Info->TagList.empty());
 }
 
 TEST_P(MakerNoteWalkTest, ParseModeTwoNeitherListsNorStores)
