@@ -514,7 +514,10 @@ TEST_P(MakerNoteWalkTest, ReaderDecodesTheNoteAndGoesOnWithTheExifBlock)
     EXPECT_TRUE(info.MakerDecoded);
     EXPECT_EQ(info.MakerListingText,
               "\r\nImageType = \"IMG:PowerShot S40 JPEG\""
-              "\r\nMacro mode = Macro\r\nSelf Timer =  1\r\nExposureInfo1 = 6, 1, 0");
+              "\r\nMacro mode = Macro\r\nSelf Timer =  1\r\nCompression Rate = 0\r\nFlash Mode = 0"
+              "\r\nDrive Mode = 0\r\nFocus Mode = 0\r\nImage Size = 0\r\nEasy Shoot = 0\r\nContrast = 0"
+              "\r\nSaturation = 0\r\nSharpness = 0\r\nCCD ISO = 0\r\nMetering Mode = 0\r\nAF Point = 0"
+              "\r\nExposure Mode = 0\r\nFocus Mode = 0\r\nExposureInfo1 = 6, 1, 0");  // values 4 and up missing
     EXPECT_EQ(info.Width, 1600);
     EXPECT_EQ(info.Height, 1200);  // read from the EXIF block again after the note
     EXPECT_LT(info.IndexOfTag("ExposureInfo1"), info.IndexOfTag("MakerNote"));
