@@ -48,6 +48,19 @@ char ModelLetter(const std::string& model)
     return at < model.size() ? model[at] : '\0';
 }
 
+// The byte order of a TIFF byte-order mark at a 0-based note offset: true for "MM",
+// false for "II", none for anything else.
+std::optional<bool> ByteOrderMark(const std::string& note, size_t at)
+{
+    if (note.size() < at + 2)
+        return std::nullopt;
+    if (note.compare(at, 2, "MM") == 0)
+        return true;
+    if (note.compare(at, 2, "II") == 0)
+        return false;
+    return std::nullopt;
+}
+
 void SetOwnerError(TImageInfo& info, const std::string& message)
 {
     if (info.Owner)
@@ -65,11 +78,11 @@ std::optional<MakerLayout> ChooseMakerLayout(const TImageInfo& info, bool fromTi
     const std::string& note = info.MakerNoteData;
 
     if (key == "NIKON") {
-        // Newer Nikon notes carry their own TIFF header at note offset 10.
-        if (info.ExifVersionText > "0210")
-            return MakerLayout{NikonTableB(), 18, true, 10, 0};
-        if (info.ExifVersionText.empty() && ModelLetter(info.CameraModel) == 'D' && fromTiff)
-            return MakerLayout{NikonTableB(), 18, true, 10, 0};
+        // Newer Nikon notes carry their own TIFF header at note offset 10, and are read in
+        // the byte order its mark gives (a file edited elsewhere may have the other one).
+        if (info.ExifVersionText > "0210" ||
+            (info.ExifVersionText.empty() && ModelLetter(info.CameraModel) == 'D' && fromTiff))
+            return MakerLayout{NikonTableB(), 18, true, 10, 0, ByteOrderMark(note, 10)};
         if (note.compare(0, 5, "Nikon") == 0)
             return MakerLayout{NikonTableA(), 8, false, 0, 0};
         return MakerLayout{NikonTableB(), 0, false, 0, 0};
@@ -82,7 +95,7 @@ std::optional<MakerLayout> ChooseMakerLayout(const TImageInfo& info, bool fromTi
         return MakerLayout{CasioTableA(), 0, false, 0, 0};
     }
     if (key == "FUJIF")
-        return MakerLayout{FujifilmTable(), 12, true, 0, 0, true};
+        return MakerLayout{FujifilmTable(), 12, true, 0, 0, false};  // little-endian in any file
     if (key == "CANON")
         return MakerLayout{CanonTable(), 0, false, 0, 0};
     if (key == "SEIKO")
@@ -110,15 +123,15 @@ bool TmsInfo::DecodeMakerNote()
     // TIFF-relative offsets count from the TIFF header at position 9 of the EXIF block.
     const int64_t shift = layout->NoteRelative ? layout->NoteBase : 9 - int64_t{info.MakerNotePos};
 
-    // Fujifilm writes its note little-endian in files of either byte order; the file's
-    // order comes back after the walk.
+    // A note in a byte order of its own is read in it; the file's order comes back after
+    // the walk.
     struct ByteOrderRestore {
         TImageInfo& Info;
         bool BigEndian;
         ~ByteOrderRestore() { Info.BigEndian = BigEndian; }
     } restore{info, info.BigEndian};
-    if (layout->LittleEndian)
-        info.BigEndian = false;
+    if (layout->BigEndian)
+        info.BigEndian = *layout->BigEndian;
     WalkMakerDirectory(info, info.MakerNoteData, layout->Table, layout->DirectoryOffset, shift,
                        layout->FallbackBase);
     return true;

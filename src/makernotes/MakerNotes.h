@@ -33,7 +33,8 @@ struct MakerLayout {
     bool NoteRelative = false;    // value offsets count from NoteBase inside the note...
     int64_t NoteBase = 0;         // ...else from the TIFF header of the EXIF block
     int64_t FallbackBase = 0;     // position base for values that do not fit in the note
-    bool LittleEndian = false;    // read little-endian whatever the file's byte order
+    // The note's own byte order where it is not the file's: true for big-endian.
+    std::optional<bool> BigEndian{};
 };
 
 // The table and layout for the image's maker, or none for a maker without a table.
