@@ -32,6 +32,17 @@ namespace {
 
 constexpr int kMaxSections = 20;
 constexpr size_t kTiffBlockBytes = 256000;
+// A TIFF whose first directory lies past the first block is read on to its end, up to
+// this many bytes from offset 8: editors write the directory after the picture.
+constexpr size_t kMaxTiffBlockBytes = 64 * 1024 * 1024;
+
+// True when the directory at a 1-based position of the block, its count and entries,
+// lies wholly inside it.
+bool DirectoryInside(const std::string& block, int64_t pos, bool bigEndian)
+{
+    const ByteSource bytes(block);
+    return bytes.Holds(pos, 2) && bytes.Holds(pos, 2 + 12 * int64_t{bytes.U16(pos, bigEndian)});
+}
 
 class MemoryInput final : public SectionInput {
 public:
@@ -366,9 +377,16 @@ bool TimgData::ReadTiffFile(SectionInput& input)
             bigEndian = true;
         else
             return false;
+        // The first directory lies where the header's offset says (position = offset - 7);
+        // cameras put it right after the header (offset 8, position 1), editors often at
+        // the end of the file, where reading from offset 8 would take picture data for a
+        // directory.
+        const int64_t first = static_cast<int64_t>(ByteSource(header).I32(5, bigEndian)) - 7;
         tSection& s = Sections[1];
         s.Data.clear();
         input.Read(s.Data, kTiffBlockBytes);
+        if (first >= 1 && s.Data.size() == kTiffBlockBytes && !DirectoryInside(s.Data, first, bigEndian))
+            input.Read(s.Data, kMaxTiffBlockBytes - kTiffBlockBytes);
         s.Marker = 0;
         s.Size = static_cast<int32_t>(s.Data.size());
         SectionCount = 1;
@@ -380,12 +398,11 @@ bool TimgData::ReadTiffFile(SectionInput& input)
         ExifInfo->ListingText.clear();
         ExifInfo->WorkData = s.Data;
         ExifInfo->BigEndian = bigEndian;
-        // The first directory lies where the header's offset says (position = offset - 7);
-        // cameras put it right after the header (offset 8, position 1), editors often
-        // at the end of the file, where reading from offset 8 would take picture data
-        // for a directory.
-        const int32_t first = ByteSource(header).I32(5, bigEndian);
-        ExifInfo->WalkDirectory(static_cast<int64_t>(first) - 7, -7, 1);
+        // A first directory outside the file is one that does not fit: no tags.
+        if (ByteSource(s.Data).Holds(first, 2))
+            ExifInfo->WalkDirectory(first, -7, 1);
+        else
+            ErrorText = "Illegally sized directory";
         ExifInfo->AddEquivalentFocalLength();
         return true;
     } catch (...) {
