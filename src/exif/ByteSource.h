@@ -2,15 +2,13 @@
 // The one way the metadata reader touches bytes: 1-based positions into a byte string,
 // every read checked against its length. A read outside raises ReadOutside, which the
 // reader catches where its rules say a walk ends; it never leaves the reader.
+#include "exif/ReaderFailure.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace morvik {
-
-struct ReadOutside {
-    int64_t Position;
-};
 
 class ByteSource {
 public:
@@ -26,14 +24,14 @@ public:
     uint8_t Byte(int64_t pos) const
     {
         if (!Holds(pos, 1))
-            throw ReadOutside{pos};
+            throw ReadOutside(pos);
         return static_cast<uint8_t>(data_[static_cast<size_t>(pos - 1)]);
     }
 
     uint16_t U16(int64_t pos, bool bigEndian) const
     {
         if (!Holds(pos, 2))
-            throw ReadOutside{pos};
+            throw ReadOutside(pos);
         const uint8_t b1 = At(pos), b2 = At(pos + 1);
         return static_cast<uint16_t>(bigEndian ? (b1 << 8) | b2 : (b2 << 8) | b1);
     }
@@ -41,7 +39,7 @@ public:
     int32_t I32(int64_t pos, bool bigEndian) const
     {
         if (!Holds(pos, 4))
-            throw ReadOutside{pos};
+            throw ReadOutside(pos);
         const uint32_t b1 = At(pos), b2 = At(pos + 1), b3 = At(pos + 2), b4 = At(pos + 3);
         const uint32_t v = bigEndian ? (b1 << 24) | (b2 << 16) | (b3 << 8) | b4
                                      : (b4 << 24) | (b3 << 16) | (b2 << 8) | b1;

@@ -23,8 +23,6 @@ constexpr int64_t kMaxDirectories = 256;
 constexpr int64_t kMaxEntries = 100000;
 constexpr int64_t kMaxValueBytes = 64 * 1024 * 1024;
 
-struct WalkLimit {};  // a walk that has gone past the limits: fails like a bad read
-
 // Entries of a typical camera file (EXIF, GPS and maker note), reserved up front so the
 // tag list is not moved while it fills.
 constexpr size_t kTypicalTagCount = 128;
@@ -74,14 +72,16 @@ void TImageInfo::ChargeWalk(int64_t entries, int64_t bytes)
 {
     walkedEntries_ += entries;
     walkedBytes_ += bytes;
-    if (walkedEntries_ > kMaxEntries || walkedBytes_ > kMaxValueBytes)
-        throw WalkLimit{};
+    if (walkedEntries_ > kMaxEntries)
+        throw WalkLimit();
+    if (walkedBytes_ > kMaxValueBytes)
+        throw ValueBudgetSpent();
 }
 
 void TImageInfo::WalkDirectory(int64_t pos, int64_t base, int kind)
 {
     if (walkDepth_ >= kMaxDepth || walkedDirs_ >= kMaxDirectories)
-        throw WalkLimit{};
+        throw WalkLimit();
     ++walkedDirs_;
     VisitedDirs() += DirectoryKey(base, pos);
     const int64_t n = Read16At(pos);
@@ -109,7 +109,7 @@ void TImageInfo::WalkDirectory(int64_t pos, int64_t base, int kind)
                 const int64_t q = static_cast<int64_t>(Read32At(v)) + base;
                 if (VisitedDirs().find(DirectoryKey(base, q)) == std::string::npos)
                     WalkDirectory(q, base, subKind);
-            } catch (...) {
+            } catch (const ReaderFailure&) {
                 // A sub-directory's failure ends that directory only.
             }
         };
@@ -161,13 +161,8 @@ void TImageInfo::WalkDirectory(int64_t pos, int64_t base, int kind)
         }
         }
 
-        if (ParseMode == 255) {
-            try {
-                AppendTag(std::move(entry));
-            } catch (...) {
-                // A failure while storing loses this entry only.
-            }
-        }
+        if (ParseMode == 255)
+            AppendTag(std::move(entry));
     }
 }
 
@@ -254,30 +249,24 @@ int TImageInfo::AppendTag(TTagEntry&& entry)
 
 void TImageInfo::AddNamedTag(const std::string& name, const std::string& valueText, int fieldType)
 {
-    if (ParseMode != 255)
-        return;
-    try {
-        AddNamedTag(SharedText(name), valueText, fieldType);
-    } catch (...) {
-    }
+    AddNamedTag(SharedText(name), valueText, fieldType);
 }
 
 void TImageInfo::AddNamedTag(SharedText name, std::string_view valueText, int fieldType)
 {
     if (ParseMode != 255)
         return;
-    try {
-        TTagEntry entry;
-        entry.Kind = 1;
-        entry.FieldType = static_cast<uint16_t>(fieldType);
-        entry.TagName = std::move(name);
-        entry.DisplayName = entry.TagName;
-        entry.ValueText = valueText;
-        entry.RawBytes = valueText;
-        entry.ByteCount = static_cast<int32_t>(valueText.size());
-        TagList.push_back(std::move(entry));
-    } catch (...) {
-    }
+    // A maker record adds a score of these per entry: they count as entries of the walk.
+    ChargeWalk(1, 2 * static_cast<int64_t>(valueText.size()));
+    TTagEntry entry;
+    entry.Kind = 1;
+    entry.FieldType = static_cast<uint16_t>(fieldType);
+    entry.TagName = std::move(name);
+    entry.DisplayName = entry.TagName;
+    entry.ValueText = valueText;
+    entry.RawBytes = valueText;
+    entry.ByteCount = static_cast<int32_t>(valueText.size());
+    TagList.push_back(std::move(entry));
 }
 
 int TImageInfo::IndexOfTag(const std::string& name) const

@@ -60,9 +60,10 @@ public:
     int32_t MakerNotePos = 0;
 
     // Directory walk (kind 1 main, 2 GPS). A directory that does not fit sets the owner's
-    // error text and is skipped. A failure while an entry is handled (ReadOutside, a
-    // renderer's EConvertError, a maker-note failure) ends this directory's walk and is
-    // thrown on; sub-directories swallow theirs. Callers inside the reader catch it.
+    // error text and is skipped. A failure while an entry is handled (a ReaderFailure: a
+    // read outside, a value a renderer cannot convert, a walk past its limits) ends this
+    // directory's walk and is thrown on; sub-directories swallow theirs. Callers inside
+    // the reader catch it.
     void WalkDirectory(int64_t pos, int64_t base, int kind);
     // Steps of one entry at position e: its row, value, text and listing line (no special
     // tags, no store). The returned copy of the row carries FieldType, ValueText, RawBytes,
@@ -93,6 +94,11 @@ public:
     int32_t TagInteger(const std::string& name) const;
     void AddEquivalentFocalLength();
 
+    // Charges a walk's entries, and the bytes it copies and keeps, to the block's limits:
+    // those of the maker notes go on the same account as the directories'. Past them it
+    // raises WalkLimit or ValueBudgetSpent.
+    void ChargeWalk(int64_t entries, int64_t bytes);
+
     // Metadata report; dimension correction for the writer.
     std::string SummaryText() const;
     void UpdateDimensions(int newHeight, int newWidth);
@@ -105,7 +111,6 @@ private:
     int64_t walkedDirs_ = 0;
     int64_t walkedEntries_ = 0;
     int64_t walkedBytes_ = 0;
-    void ChargeWalk(int64_t entries, int64_t bytes);
 };
 
 // Equal texts when ASCII letters are compared without their case.

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <optional>
 
 namespace morvik {
@@ -31,6 +32,8 @@ public:
 namespace {
 
 constexpr int kMaxSections = 20;
+// A reader keeps buffers up to this size from file to file.
+constexpr size_t kKeptBufferBytes = 1024 * 1024;
 constexpr size_t kTiffBlockBytes = 256000;
 // A TIFF whose first directory lies past the first block is read on to its end, up to
 // this many bytes from offset 8: editors write the directory after the picture.
@@ -173,12 +176,21 @@ TimgData::~TimgData()
 void TimgData::ResetData()
 {
     // The sections' strings keep their capacity: a reader used for file after file
-    // allocates for its sections only while they grow.
+    // allocates for its sections only while they grow. A buffer grown large by one file
+    // (a TIFF block read to its end) is given back.
+    auto clear = [](std::string& bytes) {
+        if (bytes.capacity() > kKeptBufferBytes)
+            std::string().swap(bytes);
+        else
+            bytes.clear();
+    };
     for (tSection& s : Sections) {
-        s.Data.clear();
+        clear(s.Data);
         s.Marker = 0;
         s.Size = 0;
     }
+    clear(WorkData);
+    Faulted = false;
     SectionCount = 0;
     ExifSection = IptcSection = CommentSection = App0Section = nullptr;
     FileName.clear();
@@ -188,6 +200,19 @@ void TimgData::ResetData()
     ExifInfo.reset();
     IptcInfo.reset();
     BigEndian = false;
+}
+
+void TimgData::SetFault(std::string errorText)
+{
+    std::string fileName = std::move(FileName);
+    const TDateTime fileDate = FileDate;
+    const int32_t fileSize = FileSize;
+    ResetData();
+    FileName = std::move(fileName);
+    FileDate = fileDate;
+    FileSize = fileSize;
+    ErrorText = std::move(errorText);
+    Faulted = true;
 }
 
 namespace {
@@ -226,9 +251,27 @@ bool ReadWithErrorText(std::string& errorText, Step step)
             errorText = "<none>";
             return true;
         }
-    } catch (...) {
-        errorText = "Illegal Exif construction";
+    } catch (const EInOutError&) {
+        errorText = "Illegal Exif construction";  // a file that cannot be opened
     }
+    return false;
+}
+
+// Runs a whole reading. A fault that lies not in the file but in the reader (running out
+// of memory, or a fault of the program) ends it as the file's failure: what it held is
+// released, the file facts stay, and the error text says what happened.
+template <typename Reading>
+bool ReadGuarded(TimgData& data, Reading reading)
+{
+    std::string fault;
+    try {
+        return reading();
+    } catch (const std::bad_alloc&) {
+        fault = kOutOfMemoryText;
+    } catch (const std::exception& e) {
+        fault = std::string("Internal error: ") + e.what();
+    }
+    data.SetFault(std::move(fault));
     return false;
 }
 
@@ -245,6 +288,11 @@ bool ReadInput(TimgData& data, ReaderKind kind, SectionInput& input)
 }  // namespace
 
 bool TimgData::ReadMetadata(const std::string& fileName)
+{
+    return ReadGuarded(*this, [&] { return ReadMetadataUnguarded(fileName); });
+}
+
+bool TimgData::ReadMetadataUnguarded(const std::string& fileName)
 {
     ResetData();
     const ReaderKind kind = KindOfName(fileName);
@@ -271,12 +319,14 @@ bool TimgData::ReadMetadata(const std::string& fileName)
 
 bool TimgData::ReadMetadataFromMemory(const std::string& fileName, std::string_view bytes)
 {
-    ResetData();
-    FileName = fileName;
-    FileSize = static_cast<int32_t>(std::min<size_t>(bytes.size(), INT32_MAX));
-    return ReadWithErrorText(ErrorText, [&] {
-        MemoryInput input(bytes);
-        return ReadInput(*this, KindOfName(fileName), input);
+    return ReadGuarded(*this, [&] {
+        ResetData();
+        FileName = fileName;
+        FileSize = static_cast<int32_t>(std::min<size_t>(bytes.size(), INT32_MAX));
+        return ReadWithErrorText(ErrorText, [&] {
+            MemoryInput input(bytes);
+            return ReadInput(*this, KindOfName(fileName), input);
+        });
     });
 }
 
@@ -354,8 +404,8 @@ bool TimgData::ReadJpegSections(SectionInput& input)
             }
         }
         return HasMetadata();
-    } catch (...) {
-        return false;
+    } catch (const ReaderFailure&) {
+        return false;  // the walk of the first directory failed
     }
 }
 
@@ -405,8 +455,8 @@ bool TimgData::ReadTiffFile(SectionInput& input)
             ErrorText = "Illegally sized directory";
         ExifInfo->AddEquivalentFocalLength();
         return true;
-    } catch (...) {
-        return false;
+    } catch (const ReaderFailure&) {
+        return false;  // the walk of the first directory failed
     }
 }
 

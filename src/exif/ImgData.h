@@ -13,6 +13,9 @@ namespace morvik {
 class TIPTCdata;
 class SectionInput;  // where ReadJpegSections and ReadTiffFile take their bytes from
 
+// The error text of a reading that ran out of memory.
+inline constexpr const char* kOutOfMemoryText = "Out of memory";
+
 struct tSection {
     std::string Data;  // from the two length bytes on
     int32_t Marker = 0;
@@ -38,10 +41,18 @@ public:
     TDateTime FileDate = 0;
     int32_t FileSize = 0;
     std::string ErrorText;
+    // The last reading stopped on a fault that lies not in the file but in the reader: it
+    // ran out of memory (ErrorText kOutOfMemoryText), or met a fault of the program. The
+    // reading failed; callers make it the file's failure instead of a file without metadata.
+    bool Faulted = false;
     std::unique_ptr<TImageInfo> ExifInfo;
     std::unique_ptr<TIPTCdata> IptcInfo;
 
     void ResetData();
+    // Ends a reading as failed on a fault of the reader's own (see Faulted): releases what
+    // it holds, keeps the file facts, and sets the error text.
+    void SetFault(std::string errorText);
+    // Never throws: every outcome is in the result, ErrorText and Faulted.
     bool ReadMetadata(const std::string& fileName);
     // The same reading over a file's bytes held in memory; the name decides the reader
     // by its extension and is kept as FileName. No file-system facts are taken.
@@ -67,6 +78,9 @@ public:
                            const std::string& outputFileName, bool adjustDimensions);
     // Writes items 1 to 4 of the output layout; returns the bytes of items 2 to 4.
     int64_t WriteHeaderSections(std::string& out);
+
+private:
+    bool ReadMetadataUnguarded(const std::string& fileName);
 };
 
 }  // namespace morvik

@@ -1,6 +1,7 @@
 // Turning the raw bytes of an entry into text and numbers: value rendering, the
 // tag-specific renderers, fractions and EXIF date texts.
 #include "exif/ImageInfo.h"
+#include "exif/ReaderFailure.h"
 #include "platform/Convert.h"
 #include "platform/Format.h"
 
@@ -60,6 +61,14 @@ int64_t RoundToInt64(double value)
     if (!std::isfinite(value) || value > 9.2e18 || value < -9.2e18)
         return 0;
     return static_cast<int64_t>(std::nearbyint(value));
+}
+
+// The integer a renderer reads from a value text; a text that is none fails the entry.
+int32_t ValueInteger(std::string_view text)
+{
+    if (const std::optional<int32_t> v = TryStrToInt(text))
+        return *v;
+    throw ValueNotConverted();
 }
 
 }  // namespace
@@ -254,7 +263,7 @@ std::string RenderShutterSpeed(const std::string& text)
 
 std::string RenderFlash(const std::string& text)
 {
-    const int32_t v = StrToInt(text);
+    const int32_t v = ValueInteger(text);
     std::string out = (v & 1) ? "On" : "Off";
     switch (v & 6) {
     case 2: out += ", UNKNOWN"; break;
@@ -284,7 +293,7 @@ std::string RenderXPText(const std::string& text)
         if (comma == std::string::npos)
             break;  // the field after the last comma is never examined
         if (k % 2 == 1) {
-            const int32_t v = StrToInt(std::string_view(text).substr(start, comma - start));
+            const int32_t v = ValueInteger(std::string_view(text).substr(start, comma - start));
             if ((v & 0xFF) != 0)
                 out += static_cast<char>(v & 0xFF);
         }

@@ -7,7 +7,6 @@
 #include "platform/Convert.h"
 
 #include <algorithm>
-#include <exception>
 #include <string>
 #include <utility>
 
@@ -20,14 +19,10 @@ thread_local bool tMultiLineFlag = false;
 
 constexpr const char* kCrLf = "\r\n";
 
-// Real notes hold a few kilobytes of values. A crafted one could let thousands of entries
-// each copy the whole EXIF block; the walk stops once its values pass this many bytes.
-constexpr int64_t kMaxNoteValueBytes = 16 * 1024 * 1024;
-
-struct ValueBudgetSpent {};
-
 // A value whose bytes would lie outside the data it is taken from.
-struct MakerValueOutside {
+class MakerValueOutside : public ReaderFailure {
+public:
+    explicit MakerValueOutside(const char* data) : Data(data) {}
     const char* Data;
 };
 
@@ -157,7 +152,6 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
     const int64_t noteLength = noteBytes.Length();
     int64_t i = -1;
     int64_t n = 0;
-    int64_t copied = 0;
     try {
         n = info.Read16At(directoryOffset + 1);
         for (i = 0; i < n; ++i) {
@@ -179,19 +173,20 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
                 // that reaches past it is taken from the EXIF block.
                 if (p + size <= noteLength) {
                     if (p < 0)
-                        throw MakerValueOutside{"the note"};
+                        throw MakerValueOutside("the note");
                     bytes = note.substr(static_cast<size_t>(p), static_cast<size_t>(size));
                 } else {
                     const int64_t pos = std::max<int64_t>(fallbackBase + field, 1);
                     if (!exifBlock.Holds(pos, size))
-                        throw MakerValueOutside{"the EXIF block"};
+                        throw MakerValueOutside("the EXIF block");
                     bytes = exifBlock.Clip(pos, size);
                 }
             }
 
-            copied += static_cast<int64_t>(bytes.size());
-            if (copied > kMaxNoteValueBytes)
-                throw ValueBudgetSpent{};
+            // Real notes hold a few kilobytes of values. A crafted block could let thousands
+            // of entries, in as many notes, each copy the whole block: what a note keeps is
+            // charged to the block's walk, whose budget every note shares.
+            info.ChargeWalk(1, static_cast<int64_t>(bytes.size()));
 
             const int t = RowIndex(table, tag);
             const std::string_view name = t >= 0 ? table[t].DisplayName : "Unknown";
@@ -206,15 +201,11 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
             } else if (type == 7) {
                 valueText = '"' + bytes + '"';
             } else {
-                try {
-                    // Without a renderer only the printable start of the text is shown.
-                    valueText = info.RenderValue(bytes, type, t >= 0 ? table[t].ValueNames : "",
-                                                 t >= 0 ? table[t].Template : "",
-                                                 t >= 0 && table[t].Renderer ? std::string::npos
-                                                                             : PrintableLength);
-                } catch (...) {
-                    valueText = '"' + bytes + '"';
-                }
+                // Rendering numbers cannot fail. Without a renderer only the printable start
+                // of the text is shown.
+                valueText = info.RenderValue(bytes, type, t >= 0 ? table[t].ValueNames : "",
+                                             t >= 0 ? table[t].Template : "",
+                                             t >= 0 && table[t].Renderer ? std::string::npos : PrintableLength);
             }
 
             MultiLineFlag() = false;
@@ -223,6 +214,7 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
             const std::string shown = t >= 0 && table[t].Renderer ? table[t].Renderer(valueText)
                                                                   : PrintableText(std::move(valueText));
             std::string& listing = info.MakerListingText;
+            const size_t listed = listing.size();
             if (!MultiLineFlag()) {
                 listing += kCrLf;
                 listing += name;
@@ -236,17 +228,16 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
                 listing += valueText;
             }
 
+            info.ChargeWalk(0, static_cast<int64_t>(listing.size() - listed));
+
             if (t >= 0) {
-                try {
-                    TTagEntry entry = EntryFromRow(table[t]);
-                    entry.Kind = 1;
-                    entry.FieldType = type;
-                    entry.RawBytes = std::move(bytes);
-                    entry.ValueText = MultiLineFlag() ? std::move(valueText) : std::move(shown);
-                    info.AppendTag(std::move(entry));
-                } catch (...) {
-                    // A value that cannot be stored is left out; the walk goes on.
-                }
+                TTagEntry entry = EntryFromRow(table[t]);
+                entry.Kind = 1;
+                entry.FieldType = type;
+                entry.RawBytes = std::move(bytes);
+                entry.ValueText = MultiLineFlag() ? std::move(valueText) : std::move(shown);
+                info.ChargeWalk(0, static_cast<int64_t>(entry.ValueText.size()));
+                info.AppendTag(std::move(entry));
             }
         }
     } catch (const ReadOutside& r) {
@@ -259,12 +250,11 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
     } catch (const MakerValueOutside& outside) {
         SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
                                 ": its value lies outside " + outside.Data);
-    } catch (const ValueBudgetSpent&) {
-        SetOwnerError(info, "maker note values exceed " + std::to_string(kMaxNoteValueBytes) + " bytes");
-    } catch (const std::exception& ex) {
-        SetOwnerError(info, ex.what());
-    } catch (...) {
-        SetOwnerError(info, "maker note could not be read");
+    } catch (const WalkLimit& limit) {
+        SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + ": " + limit.what());
+        throw;  // past the block's limits: the walk fails as for any limit
+    } catch (const ReaderFailure& failure) {
+        SetOwnerError(info, failure.what());
     }
 }
 

@@ -53,8 +53,9 @@ private:
 
 // Walks one maker directory of `note` (see MakerNotes.cpp). `shift` is added to a value
 // offset to give its 0-based offset inside the note; `fallbackBase` plus the offset is the
-// EXIF-block position of a value that does not lie inside the note. Never throws: a walk
-// that fails sets the owner's error text to "Error Detected = " and the reason.
+// EXIF-block position of a value that does not lie inside the note. A walk that fails
+// sets the owner's error text to "Error Detected = " and the reason; one that goes past
+// the block's limits (which it shares with the directory walk) raises WalkLimit on.
 void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable table,
                         int64_t directoryOffset, int64_t shift, int64_t fallbackBase);
 

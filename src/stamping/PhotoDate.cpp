@@ -1,6 +1,7 @@
 #include "stamping/PhotoDate.h"
 
 #include "exif/ImgData.h"
+#include "platform/Exceptions.h"
 #include "stamping/StampSettings.h"
 
 namespace morvik {
@@ -23,13 +24,25 @@ TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, 
     return info->DateTimeAt(pos);
 }
 
+namespace {
+
+bool RaiseFault(const TimgData& reader, const std::string& path, bool processed)
+{
+    if (reader.Faulted)
+        throw Exception("Cannot read file \"" + path + "\". " + reader.ErrorText);
+    return processed;
+}
+
+}  // namespace
+
 bool ReadForDating(TimgData& reader, const std::string& path)
 {
-    try {
-        return reader.ReadMetadata(path);
-    } catch (...) {
-        return false;  // the reader reports through its result; anything else is a failure
-    }
+    return RaiseFault(reader, path, reader.ReadMetadata(path));
+}
+
+bool ReadForDating(TimgData& reader, const std::string& path, std::string_view bytes)
+{
+    return RaiseFault(reader, path, reader.ReadMetadataFromMemory(path, bytes));
 }
 
 TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)

@@ -1,6 +1,6 @@
 // Tag tables, value rendering, the renderers' numbers and the tag-list operations.
 #include "exif/ImageInfo.h"
-#include "platform/Exceptions.h"
+#include "exif/ReaderFailure.h"
 #include "platform/FormatSettings.h"
 #include "support/ExifBuilder.h"
 
@@ -183,9 +183,9 @@ TEST_F(Rendering, RenderersNumbers)
 
 TEST_F(Rendering, StrictConversionsFailOutward)
 {
-    EXPECT_THROW(RenderFlash("1, 0"), EConvertError);
-    EXPECT_THROW(RenderFlash("1/2"), EConvertError);
-    EXPECT_THROW(RenderXPText("84x, 0"), EConvertError);
+    EXPECT_THROW(RenderFlash("1, 0"), ReaderFailure);
+    EXPECT_THROW(RenderFlash("1/2"), ReaderFailure);
+    EXPECT_THROW(RenderXPText("84x, 0"), ReaderFailure);
     EXPECT_EQ(RenderFlash(" 1"), "On");
 }
 

@@ -50,6 +50,14 @@ const char* ReadAndRender(const std::string& fileName, std::string_view bytes)
     volatile size_t sink = 0;
     if (data.ExifInfo) {
         const TImageInfo& info = *data.ExifInfo;
+        // A block of at most 64 KiB (a TIFF block of at most 64 MiB) keeps no more than the
+        // walk's budget for values and texts allows, however its notes point at each other.
+        constexpr size_t kMaxKeptBytes = 160u << 20;
+        size_t kept = info.ListingText.size() + info.MakerListingText.size();
+        for (const TTagEntry& e : info.TagList)
+            kept += sizeof e + e.RawBytes.size() + e.ValueText.size();
+        if (kept > kMaxKeptBytes)
+            return "the reading kept more than the walk's budget";
         sink = info.SummaryText().size() + info.ListingText.size() + info.MakerListingText.size();
         for (const TTagEntry& e : info.TagList)
             sink = sink + info.TagText(e.TagName.Str()).size();
