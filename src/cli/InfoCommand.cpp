@@ -168,6 +168,7 @@ FileResult ReadOneFile(const std::string& file, bool json)
         data.SetFault(kOutOfMemoryText);
         Report(result, file, json, data);
     }
+    data.ResetData();  // what was read is in the report now; the next file starts light
     return result;
 }
 
