@@ -141,7 +141,7 @@ struct FileResult {
 // One reader per thread, used for file after file (see TimgData::ResetData).
 TimgData& ThreadReader()
 {
-    thread_local TimgData reader(255);
+    thread_local TimgData reader(ParseModeFull);
     return reader;
 }
 

@@ -69,6 +69,18 @@ private:
     std::string_view data_;
 };
 
+// Where a walk reads: the bytes, their byte order, and the base that turns an offset
+// stored in them into a position (9 in a JPEG file's EXIF block, -7 in a TIFF file's
+// block; a maker note's own rule in its note). A walk carries it; nothing is borrowed.
+struct WalkCursor {
+    ByteSource Bytes;
+    bool BigEndian = false;
+    int64_t Base = 0;
+
+    uint16_t U16(int64_t pos) const { return Bytes.U16(pos, BigEndian); }
+    int32_t I32(int64_t pos) const { return Bytes.I32(pos, BigEndian); }
+};
+
 // Stores a 32-bit value at a 1-based position of a byte string; false when it does not fit.
 inline bool Store32At(std::string& data, int64_t pos, uint32_t value, bool bigEndian)
 {

@@ -450,7 +450,7 @@ bool TimgData::ReadTiffFile(SectionInput& input)
         ExifInfo->BigEndian = bigEndian;
         // A first directory outside the file is one that does not fit: no tags.
         if (ByteSource(s.Data).Holds(first, 2))
-            ExifInfo->WalkDirectory(first, -7, 1);
+            ExifInfo->WalkDirectory(first, -7, DirectoryMain);
         else
             ErrorText = "Illegally sized directory";
         ExifInfo->AddEquivalentFocalLength();
@@ -483,9 +483,9 @@ void TimgData::ReadExifBlock()
     ExifInfo->BigEndian = BigEndian;
     const int32_t first = Read32At(13);
     if (first != 0)
-        ExifInfo->WalkDirectory(static_cast<int64_t>(first) + 9, 9, 1);
+        ExifInfo->WalkDirectory(static_cast<int64_t>(first) + 9, 9, DirectoryMain);
     else
-        ExifInfo->WalkDirectory(17, 9, 1);
+        ExifInfo->WalkDirectory(17, 9, DirectoryMain);
     if (!ErrorText.empty())
         ExifInfo->AddEquivalentFocalLength();
 }

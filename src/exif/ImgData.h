@@ -24,14 +24,14 @@ struct tSection {
 
 class TimgData : public tEndInd {
 public:
-    explicit TimgData(int parseMode = 255);
+    explicit TimgData(int parseMode = ParseModeFull);
     ~TimgData() override;
     TimgData(const TimgData&) = delete;
     TimgData& operator=(const TimgData&) = delete;
 
     std::array<tSection, 22> Sections;  // numbered 1..21; index 0 unused
     bool FromTiff = false;
-    int32_t ParseMode = 255;
+    int32_t ParseMode = ParseModeFull;
     int32_t SectionCount = 0;
     tSection* ExifSection = nullptr;
     tSection* IptcSection = nullptr;
@@ -76,7 +76,9 @@ public:
     // EXIF-preserving writer: the new picture is an encoded JPEG stream of the given size.
     void WriteJpegWithExif(const std::string& jpegStream, int width, int height,
                            const std::string& outputFileName, bool adjustDimensions);
-    // Writes items 1 to 4 of the output layout; returns the bytes of items 2 to 4.
+    // Writes what comes before the picture: SOI, then the EXIF section (or, without one,
+    // the source's APP0 or a default JFIF header), the IPTC section and the comment
+    // section where the source has them. Returns the bytes written after SOI.
     int64_t WriteHeaderSections(std::string& out);
 
 private:

@@ -56,6 +56,28 @@ std::optional<bool> ByteOrderMark(const std::string& note, size_t at)
     return std::nullopt;
 }
 
+// For the time of one decoding the renderers add their named entries to its image and
+// start with a clear flag; what was there before comes back however the decoding ends.
+class DecodingScope {
+public:
+    explicit DecodingScope(TImageInfo* info) : info_(CurrentImageInfo()), multiLine_(MultiLineFlag())
+    {
+        CurrentImageInfo() = info;
+        MultiLineFlag() = false;
+    }
+    ~DecodingScope()
+    {
+        CurrentImageInfo() = info_;
+        MultiLineFlag() = multiLine_;
+    }
+    DecodingScope(const DecodingScope&) = delete;
+    DecodingScope& operator=(const DecodingScope&) = delete;
+
+private:
+    TImageInfo* info_;
+    bool multiLine_;
+};
+
 void SetOwnerError(TImageInfo& info, const std::string& message)
 {
     if (info.Owner)
@@ -109,7 +131,7 @@ bool TmsInfo::DecodeMakerNote()
     if (!Info)
         return false;
     TImageInfo& info = *Info;
-    CurrentImageInfo() = Info;
+    const DecodingScope decoding(Info);
 
     const std::optional<MakerLayout> layout = ChooseMakerLayout(info, FromTiff);
     if (!layout)
@@ -117,64 +139,43 @@ bool TmsInfo::DecodeMakerNote()
 
     // TIFF-relative offsets count from the TIFF header at position 9 of the EXIF block.
     const int64_t shift = layout->NoteRelative ? layout->NoteBase : 9 - int64_t{info.MakerNotePos};
-
-    // A note in a byte order of its own is read in it; the file's order comes back after
-    // the walk.
-    struct ByteOrderRestore {
-        TImageInfo& Info;
-        bool BigEndian;
-        ~ByteOrderRestore() { Info.BigEndian = BigEndian; }
-    } restore{info, info.BigEndian};
-    if (layout->BigEndian)
-        info.BigEndian = *layout->BigEndian;
-    WalkMakerDirectory(info, info.MakerNoteData, layout->Table, layout->DirectoryOffset, shift,
-                       layout->FallbackBase);
+    // A note in a byte order of its own is read in it, else in the file's.
+    const WalkCursor note{ByteSource(info.MakerNoteData), layout->BigEndian.value_or(info.BigEndian), shift};
+    WalkMakerDirectory(info, note, layout->Table, layout->DirectoryOffset, layout->FallbackBase);
     return true;
 }
 
-void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable table,
-                        int64_t directoryOffset, int64_t shift, int64_t fallbackBase)
+void WalkMakerDirectory(TImageInfo& info, const WalkCursor& note, MakerTable table, int64_t directoryOffset,
+                        int64_t fallbackBase)
 {
-    // The 16- and 32-bit reads of the walk read the note; the EXIF block is kept aside for
-    // values that lie outside the note and goes back into WorkData however the walk ends.
-    struct WorkDataSwap {
-        TImageInfo& Info;
-        std::string Block;
-        WorkDataSwap(TImageInfo& info, const std::string& note) : Info(info), Block(std::move(info.WorkData))
-        {
-            Info.WorkData = note;
-        }
-        ~WorkDataSwap() { Info.WorkData = std::move(Block); }
-    } swap(info, note);
-
-    const ByteSource exifBlock(swap.Block);
-    const ByteSource noteBytes(note);
-    const int64_t noteLength = noteBytes.Length();
+    const ByteSource exifBlock(info.ExifBlock());
+    const int64_t noteLength = note.Bytes.Length();
     int64_t i = -1;
     int64_t n = 0;
     try {
-        n = info.Read16At(directoryOffset + 1);
+        // Offsets in the note count from 0; its bytes are read at 1-based positions.
+        n = note.U16(directoryOffset + 1);
         for (i = 0; i < n; ++i) {
             // All four fields of the entry come from the note, the value field too when the
             // value lies elsewhere: an entry cut by the note's end ends the walk.
             const int64_t e = directoryOffset + 2 + 12 * i;  // 0-based offset of the entry
-            const uint16_t tag = info.Read16At(e + 1);
-            const uint16_t type = info.Read16At(e + 3);
-            const int64_t count = info.Read32At(e + 5);  // signed: a negative size gives no value
-            const int32_t field = info.Read32At(e + 9);
+            const uint16_t tag = note.U16(e + 1);
+            const uint16_t type = note.U16(e + 3);
+            const int64_t count = note.I32(e + 5);  // signed: a negative size gives no value
+            const int32_t field = note.I32(e + 9);
             const int64_t size = count * FieldTypeSize(type);
 
             std::string bytes;
             if (size <= 4) {
-                bytes = noteBytes.Clip(e + 9, size);  // inside the entry just read
+                bytes = note.Bytes.Clip(e + 9, size);  // inside the entry just read
             } else {
-                const int64_t p = int64_t{field} + shift;
+                const int64_t p = int64_t{field} + note.Base;
                 // A value that ends at the note's last byte still lies inside the note; one
                 // that reaches past it is taken from the EXIF block.
                 if (p + size <= noteLength) {
                     if (p < 0)
                         throw MakerValueOutside("the note");
-                    bytes = note.substr(static_cast<size_t>(p), static_cast<size_t>(size));
+                    bytes = note.Bytes.Clip(p + 1, size);
                 } else {
                     const int64_t pos = std::max<int64_t>(fallbackBase + field, 1);
                     if (!exifBlock.Holds(pos, size))
@@ -192,20 +193,20 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
             const std::string_view name = t >= 0 ? table[t].DisplayName : "Unknown";
             if (SameTextIgnoringCase(name, "SKIP"))
                 continue;
-            if (info.ParseMode != 255)
+            if (info.ParseMode != ParseModeFull)
                 continue;
 
             std::string valueText;
-            if (type == 2) {
+            if (type == FieldTypeAscii) {
                 valueText = '"' + bytes.substr(0, bytes.find('\0')) + '"';
-            } else if (type == 7) {
+            } else if (type == FieldTypeUndefined) {
                 valueText = '"' + bytes + '"';
             } else {
                 // Rendering numbers cannot fail. Without a renderer only the printable start
                 // of the text is shown.
-                valueText = info.RenderValue(bytes, type, t >= 0 ? table[t].ValueNames : "",
-                                             t >= 0 ? table[t].Template : "",
-                                             t >= 0 && table[t].Renderer ? std::string::npos : PrintableLength);
+                valueText = RenderValue(bytes, type, note.BigEndian, t >= 0 ? table[t].ValueNames : "",
+                                        t >= 0 ? table[t].Template : "",
+                                        t >= 0 && table[t].Renderer ? std::string::npos : PrintableLength);
             }
 
             MultiLineFlag() = false;
@@ -232,7 +233,7 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
 
             if (t >= 0) {
                 TTagEntry entry = EntryFromRow(table[t]);
-                entry.Kind = 1;
+                entry.Kind = TagKindMaker;
                 entry.FieldType = type;
                 entry.RawBytes = std::move(bytes);
                 entry.ValueText = MultiLineFlag() ? std::move(valueText) : std::move(shown);

@@ -50,7 +50,7 @@ void AddRecordLine(std::string& lines, const char* label, std::string_view resul
     lines += " = ";
     lines += result;
     if (TImageInfo* info = CurrentImageInfo())
-        info->AddNamedTag(SharedText::Static(label), result, 2);
+        info->AddNamedTag(SharedText::Static(label), result, FieldTypeAscii);
 }
 
 // A line of a Canon record: a field of the number list, plain (as it lies) or named

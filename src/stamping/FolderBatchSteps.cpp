@@ -19,7 +19,7 @@ TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view by
     // A file the reader fails on is dated by the fallback; one it runs out of memory on
     // fails, as any other failure of the file does.
     TDatedSource dated;
-    dated.Reader = std::make_shared<TimgData>(255);
+    dated.Reader = std::make_shared<TimgData>(ParseModeFull);
     const bool processed = ReadForDating(*dated.Reader, path, bytes);
     dated.Date = PhotoDate(*dated.Reader, processed, fallback, dateSource);
     return dated;

@@ -47,7 +47,7 @@ bool ReadForDating(TimgData& reader, const std::string& path, std::string_view b
 
 TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)
 {
-    TimgData reader(255);
+    TimgData reader(ParseModeFull);
     const bool processed = ReadForDating(reader, path);
     return PhotoDate(reader, processed, fallback, dateSource);
 }

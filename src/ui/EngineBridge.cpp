@@ -78,7 +78,7 @@ void AddFrame(QImage& picture, int width, int height)
 PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource)
 {
     // One reader gives both the date and the report.
-    TimgData reader(255);
+    TimgData reader(ParseModeFull);
     // A file it fails on is dated by the fallback; running out of memory raises its message.
     const bool processed = ReadForDating(reader, path);
     PhotoFacts facts;

@@ -143,6 +143,9 @@ TEST_P(MakerNoteWalkTest, CanonListsRecordsAsLinesAndAddsNamedEntries)
         "\r\nSuperimposed Display =  On"
         "\r\nCustomFunctions = 257, 512, 0, 4096, 3584, 769";
     EXPECT_EQ(image.Info->MakerListingText, expected);
+    // The renderers' image and flag are the decoding's own: none is left behind.
+    EXPECT_EQ(CurrentImageInfo(), nullptr);
+    EXPECT_FALSE(MultiLineFlag());
 
     const TImageInfo& info = *image.Info;
     // Named entries stand before the entry whose record they came from.

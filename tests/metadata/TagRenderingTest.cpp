@@ -22,7 +22,7 @@ protected:
     // The text the walk gives an entry of the main table.
     std::string Text(int tag, int type, const std::string& raw)
     {
-        return little.EntryValueText(RowForTag(tag, 1), raw, type);
+        return little.EntryValueText(RowForTag(tag, DirectoryMain), raw, type, little.BigEndian);
     }
     std::string Rational(int64_t n, int64_t d) { return le.U32(static_cast<uint32_t>(n)) + le.U32(static_cast<uint32_t>(d)); }
 };
