@@ -47,6 +47,8 @@ const char* ReadAndRender(const std::string& fileName, std::string_view bytes)
     }
     if (data.SectionCount < 0 || data.SectionCount > 20)
         return "more than 20 sections";
+    if (data.Faulted)
+        return "the reader met a fault of its own (out of memory or a program fault)";
     volatile size_t sink = 0;
     if (data.ExifInfo) {
         const TImageInfo& info = *data.ExifInfo;
