@@ -16,21 +16,15 @@
 #include <deque>
 #include <exception>
 #include <future>
+#include <limits>
 #include <set>
 
 namespace morvik {
 
 namespace {
 
-std::string CannotOpen(const std::string& path, int err)
-{
-    return "Cannot open file \"" + path + "\". " + std::strerror(err);
-}
-
-std::string CannotCreate(const std::string& path, const std::string& reason)
-{
-    return "Cannot create file \"" + path + "\". " + reason;
-}
+// A source is read whole whatever its size; the picture's own size is checked when it is decoded.
+constexpr size_t kNoSizeLimit = std::numeric_limits<size_t>::max();
 
 bool MatchesJpg(const std::string& name)
 {
@@ -116,7 +110,7 @@ private:
         if (auto facts = GetFileFacts(item.Path))
             fallback = TwoSecondFloor(facts->Modified);
         try {
-            item.Bytes = ReadSourceFile(item.Path);
+            item.Bytes = ReadWholeFile(item.Path, kNoSizeLimit, /*noAtime=*/true);
         } catch (...) {
             item.Failure = std::current_exception();
         }
@@ -203,10 +197,10 @@ private:
     void CheckMadeName(const std::string& name, const std::string& mask)
     {
         if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
-            throw EInOutError(CannotCreate(JoinPath(outputFolder_, name + ".jpg"),
+            throw EInOutError(CannotCreateMessage(JoinPath(outputFolder_, name + ".jpg"),
                                            "The naming mask \"" + mask + "\" gives a name with \"/\""));
         if (name.empty())
-            throw EInOutError(CannotCreate(JoinPath(outputFolder_, ".jpg"),
+            throw EInOutError(CannotCreateMessage(JoinPath(outputFolder_, ".jpg"),
                                            "The naming mask \"" + mask + "\" gives an empty name"));
     }
 
@@ -268,36 +262,6 @@ TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& opti
 {
     TBatchSteps steps;
     return RunFolderBatch(folder, options, observer, steps);
-}
-
-std::string ReadSourceFile(const std::string& path)
-{
-    // O_NOATIME keeps even the access time of the user's original where we may ask for it.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
-    if (fd < 0 && errno == EPERM)
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw EInOutError(CannotOpen(path, errno));
-    std::string bytes;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0)
-        bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            ::close(fd);
-            throw EInOutError(CannotOpen(path, err));
-        }
-        if (n == 0)
-            break;
-        bytes.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return bytes;
 }
 
 }  // namespace morvik

@@ -126,8 +126,4 @@ TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& opti
                             TBatchObserver& observer, TBatchSteps& steps);
 TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& options,
                             TBatchObserver& observer);
-
-// Reads a whole file without changing it or its times. Throws EInOutError
-// "Cannot open file "%s". %s".
-std::string ReadSourceFile(const std::string& path);
 }  // namespace morvik

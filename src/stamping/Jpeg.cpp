@@ -4,16 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
@@ -58,55 +53,8 @@ int Guarded(ErrorManager& err, Step&& step)
     return kNoError;
 }
 
-[[noreturn]] void ThrowCannotOpen(const std::string& path, int error)
-{
-    throw EInOutError(CannotOpenMessage(path, error));
-}
-
 // Files larger than this are not read into memory as a picture.
-constexpr off_t kMaxJpegFileBytes = off_t(1) << 30;
-
-std::string ReadWholeFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        ThrowCannotOpen(path, errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ThrowCannotOpen(path, error);
-    }
-    if (S_ISDIR(st.st_mode) || st.st_size > kMaxJpegFileBytes) {
-        ::close(fd);
-        ThrowCannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EFBIG);
-    }
-    std::string bytes;
-    bytes.resize(size_t(std::max<off_t>(st.st_size, 0)));
-    size_t done = 0;
-    for (;;) {
-        if (done == bytes.size())
-            bytes.resize(done + 65536);  // a file that grew, or one without a size (a pipe)
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            ThrowCannotOpen(path, error);
-        }
-        if (got == 0)
-            break;
-        done += size_t(got);
-        if (done > size_t(kMaxJpegFileBytes)) {
-            ::close(fd);
-            ThrowCannotOpen(path, EFBIG);
-        }
-    }
-    ::close(fd);
-    bytes.resize(done);
-    return bytes;
-}
+constexpr size_t kMaxJpegFileBytes = size_t(1) << 30;
 
 }  // namespace
 
@@ -149,7 +97,10 @@ JpegDecoder::JpegDecoder(JpegDecoder&&) noexcept = default;
 JpegDecoder& JpegDecoder::operator=(JpegDecoder&&) noexcept = default;
 JpegDecoder::~JpegDecoder() = default;
 
-JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(ReadWholeFile(path)); }
+JpegDecoder JpegDecoder::FromFile(const std::string& path)
+{
+    return JpegDecoder(ReadWholeFile(path, kMaxJpegFileBytes, false));
+}
 
 JpegDecoder JpegDecoder::FromMemory(std::string_view bytes) { return JpegDecoder(std::string(bytes)); }
 
