@@ -174,8 +174,15 @@ private:
             std::string name = steps_.FormatDate(mask, out.Date);
             CheckMadeName(name, mask);
             fileName = name + ".jpg";
-            if (FileExists(JoinPath(outputFolder_, fileName)) || written_.count(fileName))
-                fileName = name + "photo " + std::to_string(counter_) + ".jpg";
+            if (Taken(fileName)) {
+                // The date's name is taken: "photo" and the run counter. Should that be taken
+                // too (the output of an earlier run over the folder), " (2)", " (3)", … are
+                // added until the name is free, so no earlier output is ever replaced.
+                const std::string suffixed = name + "photo " + std::to_string(counter_);
+                fileName = suffixed + ".jpg";
+                for (int k = 2; Taken(fileName); ++k)
+                    fileName = suffixed + " (" + std::to_string(k) + ").jpg";
+            }
         } else {
             fileName = item.Name;
         }
@@ -191,6 +198,13 @@ private:
         written_.insert(fileName);
         observer_.FileWritten(out.OutputPath);
         result_.Outputs.push_back(std::move(out));
+    }
+
+    // A file of that name is in the output folder, or this run has written (or, dry, would
+    // write) one.
+    bool Taken(const std::string& fileName) const
+    {
+        return written_.count(fileName) != 0 || FileExists(JoinPath(outputFolder_, fileName));
     }
 
     // A name made by the mask stays inside the output folder: no path separator, not empty.

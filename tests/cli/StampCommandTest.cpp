@@ -129,7 +129,7 @@ TEST(StampCommandTest, OneJobAndFourJobsWriteTheSameFiles)
                       0);
         outputs[k++] = Outputs(dir);
     }
-    EXPECT_EQ(outputs[0].size(), 9u);  // five, then "photo 1" to "photo 5" with "photo 2" replaced
+    EXPECT_EQ(outputs[0].size(), 10u);  // five, then "photo 1" to "photo 5" beside them
     EXPECT_TRUE(outputs[0] == outputs[1]);
     EXPECT_TRUE(outputs[0].count("070815_11_30_45.jpg"));  // the internet preset's mask, corrected
 }

@@ -243,7 +243,7 @@ TEST(BadInputBatch, NamingMasksYieldingASlashOrNothing)
 }
 
 // Two photos of the same second, run twice: the second of each run takes the run counter,
-// and the second run's names chain on the first run's outputs.
+// and the second run's names chain on the first run's outputs without replacing any.
 TEST(BadInputBatch, NameCollisionChainOverTwoRuns)
 {
     TempDir dir;
@@ -255,7 +255,7 @@ TEST(BadInputBatch, NameCollisionChainOverTwoRuns)
     ASSERT_EQ(RunBatch(dir.path()), "");
     EXPECT_EQ(CheckedOutputs(dir.path()),
               (std::vector<std::string>{"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 1.jpg",
-                                        "07.08.15  12_30_45photo 2.jpg"}));
+                                        "07.08.15  12_30_45photo 2 (2).jpg", "07.08.15  12_30_45photo 2.jpg"}));
 }
 
 // A source whose name is as long as a file name may be keeps it in Dated: the temporary

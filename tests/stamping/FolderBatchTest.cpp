@@ -126,24 +126,26 @@ TEST(FolderBatchTest, EnumeratesJpgWithoutRegardToCaseInNameOrder)
     EXPECT_EQ(CountPictures(dir.path().string() + "/"), 3);
 }
 
-TEST(FolderBatchTest, CollisionsTakeTheRunCounterAndChainOverTwoRuns)
+TEST(FolderBatchTest, CollisionsTakeTheRunCounterAndNeverReplaceAnEarlierRun)
 {
     TempDir dir;
     WriteFile(dir / "1.jpg", Dated("2007:08:15 12:30:45"));
     WriteFile(dir / "2.jpg", Dated("2007:08:15 12:30:45"));
     WriteFile(dir / "3.jpg", Dated("2007:08:15 12:31:00"));
-    RecordingObserver first;
-    RunBatch(dir, first);
-    EXPECT_EQ(first.Written, (std::vector<std::string>{"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 2.jpg",
-                                                       "07.08.15  12_31_00.jpg"}));
-    // A second run meets the first one's outputs: every name collides once; the suffixed
-    // name is not tested again, so the run's second file replaces its earlier output.
-    RecordingObserver second;
-    RunBatch(dir, second);
-    EXPECT_EQ(second.Written, (std::vector<std::string>{"07.08.15  12_30_45photo 1.jpg",
-                                                        "07.08.15  12_30_45photo 2.jpg",
-                                                        "07.08.15  12_31_00photo 3.jpg"}));
-    EXPECT_EQ(OutputNames(dir).size(), 5u);
+    const std::vector<std::vector<std::string>> runs = {
+        {"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 2.jpg", "07.08.15  12_31_00.jpg"},
+        // Every name of a second run collides; a suffixed name that collides as well
+        // takes " (2)", " (3)", … until it is free.
+        {"07.08.15  12_30_45photo 1.jpg", "07.08.15  12_30_45photo 2 (2).jpg", "07.08.15  12_31_00photo 3.jpg"},
+        {"07.08.15  12_30_45photo 1 (2).jpg", "07.08.15  12_30_45photo 2 (3).jpg",
+         "07.08.15  12_31_00photo 3 (2).jpg"},
+    };
+    for (const auto& names : runs) {
+        RecordingObserver obs;
+        RunBatch(dir, obs);
+        EXPECT_EQ(obs.Written, names);
+    }
+    EXPECT_EQ(OutputNames(dir).size(), 9u);
     EXPECT_EQ(ReadFile(dir / "Dated" / "07.08.15  12_30_45photo 2.jpg"),
               "EXIF+JPEG[15.08.2007 12:30:45|q80|" + Dated("2007:08:15 12:30:45") + "]");
 }
