@@ -72,6 +72,17 @@ bool DirectoryExists(const std::string& path)
     return f && f->IsDirectory;
 }
 
+int CreateFolder(const std::string& path)
+{
+    return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
+}
+
+size_t MaxNameLength(const std::string& folder)
+{
+    const long max = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return max > 0 ? static_cast<size_t>(max) : NAME_MAX;
+}
+
 std::vector<FileFacts> ListFolder(const std::string& folder)
 {
     std::vector<FileFacts> out;
@@ -203,6 +214,11 @@ std::string ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime
     }
     bytes.resize(done);
     return bytes;
+}
+
+std::string CannotCreateFolderMessage(const std::string& name, int error)
+{
+    return "Cannot create folder \"" + name + "\". " + std::strerror(error);
 }
 
 ReplacingFile::ReplacingFile(const std::string& target) : target_(target)

@@ -26,6 +26,12 @@ std::optional<FileFacts> GetOpenFileFacts(int fd, const std::string& path);
 bool FileExists(const std::string& path);  // an entry that is not a folder
 bool DirectoryExists(const std::string& path);
 
+// Creates the folder at path: 0, or the system's error number (EEXIST when an entry of
+// that name is there already, be it a folder or not).
+int CreateFolder(const std::string& path);
+// The longest name, in bytes, an entry of the folder may have on its file system.
+size_t MaxNameLength(const std::string& folder);
+
 // Entries of a folder (no "." or ".."), in no particular order.
 std::vector<FileFacts> ListFolder(const std::string& folder);
 
@@ -99,6 +105,8 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes);
 std::string CannotOpenMessage(const std::string& name, int error);
 std::string CannotCreateMessage(const std::string& name, int error);
 std::string CannotCreateMessage(const std::string& name, std::string_view reason);
+// "Cannot create folder "<name>". <system message>".
+std::string CannotCreateFolderMessage(const std::string& name, int error);
 
 // Folder of the running program with a trailing '/'.
 std::string ExecutableFolder();

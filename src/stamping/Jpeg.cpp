@@ -3,11 +3,9 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
-#include <atomic>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 // jpeglib.h needs size_t and FILE declared first.
@@ -23,11 +21,14 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
+    char Text[JMSG_LENGTH_MAX];  // the library's own words for the error
 };
 
 extern "C" void JumpOnError(j_common_ptr cinfo)
 {
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->Jump, 1);
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    err->Pub.format_message(cinfo, err->Text);
+    std::longjmp(err->Jump, 1);
 }
 
 // Warnings and trace messages are counted by the library and otherwise dropped.
@@ -53,12 +54,22 @@ int Guarded(ErrorManager& err, Step&& step)
     return kNoError;
 }
 
+void ThrowIfFailed(const ErrorManager& err, int code)
+{
+    if (code != kNoError)
+        throw EJPEG(code, err.Text);
+}
+
 // Files larger than this are not read into memory as a picture.
 constexpr size_t kMaxJpegFileBytes = size_t(1) << 30;
 
 }  // namespace
 
-EJPEG::EJPEG(int code) : Exception("JPEG error #" + std::to_string(code)), code_(code) {}
+EJPEG::EJPEG(int code, std::string_view libraryText)
+    : Exception("JPEG error #" + std::to_string(code) + (libraryText.empty() ? "" : ". ") + std::string(libraryText)),
+      code_(code)
+{
+}
 
 // ---- Decoding ------------------------------------------------------------------------
 
@@ -89,8 +100,7 @@ JpegDecoder::JpegDecoder(std::string bytes) : impl_(std::make_unique<Impl>())
                      static_cast<unsigned long>(d.Data.size()));
         jpeg_read_header(&d.Info, TRUE);
     });
-    if (code != kNoError)
-        throw EJPEG(code);
+    ThrowIfFailed(d.Err, code);
 }
 
 JpegDecoder::JpegDecoder(JpegDecoder&&) noexcept = default;
@@ -137,8 +147,7 @@ Picture JpegDecoder::Decode()
         }
         jpeg_finish_decompress(&d.Info);
     });
-    if (code != kNoError)
-        throw EJPEG(code);
+    ThrowIfFailed(d.Err, code);
     return picture;
 }
 
@@ -157,6 +166,16 @@ std::string EncodeJpeg(const Picture& picture, int quality)
     jpeg_create_compress(&info);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
+    // The library's state and its output buffer are released on every way out.
+    struct Release {
+        jpeg_compress_struct& Info;
+        unsigned char*& Buffer;
+        ~Release()
+        {
+            jpeg_destroy_compress(&Info);
+            std::free(Buffer);
+        }
+    } release{info, buffer};
     const int q = std::clamp(quality, 0, 100);
     const int code = Guarded(err, [&] {
         jpeg_mem_dest(&info, &buffer, &size);
@@ -173,22 +192,8 @@ std::string EncodeJpeg(const Picture& picture, int quality)
         }
         jpeg_finish_compress(&info);
     });
-    std::string out;
-    std::exception_ptr failure;
-    if (code == kNoError) {
-        try {
-            out.assign(reinterpret_cast<const char*>(buffer), size);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    if (code != kNoError)
-        throw EJPEG(code);
-    if (failure)
-        std::rethrow_exception(failure);
-    return out;
+    ThrowIfFailed(err, code);
+    return std::string(reinterpret_cast<const char*>(buffer), size);
 }
 
 // ---- Files ---------------------------------------------------------------------------

@@ -346,13 +346,16 @@ TEST(BadInputBatch, UnreadableSourcesAndOutputFoldersThatCannotBeWritten)
         EXPECT_EQ(Snapshot(dir.path()), before);
     }
     {
-        // Dated taken by a regular file: root cannot write through it either.
+        // A folder where Dated cannot be made: the message says so, with the system's reason.
         TempDir dir;
         WriteFile(dir / "a.jpg", Photo("2007:08:15 12:30:45"));
-        WriteFile(dir / "Dated", "a file where the folder belongs");
+        fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                        fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(dir / "a.jpg", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         const auto before = Snapshot(dir.path());
-        const std::string message = RunBatch(dir.path());
-        EXPECT_EQ(message.rfind("Cannot create file \"" + (dir / "Dated").string() + "/", 0), 0u) << message;
+        const std::string message = RunBatchAsNobody(dir.path());
+        EXPECT_EQ(message.rfind("Cannot create folder \"" + (dir / "Dated").string() + "\". Permission denied", 0), 0u)
+            << message;
         EXPECT_EQ(Snapshot(dir.path()), before);
     }
 }
