@@ -1,5 +1,6 @@
 #include "platform/DateMask.h"
 #include "platform/FormatSettings.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -326,18 +327,16 @@ TEST(DateMask, ArbitraryMasksStayWithinTheCut)
 
 TEST(DateMask, UsesTheProcessWideSettings)
 {
-    const TFormatSettings saved = FormatSettings();
-    FormatSettings() = TFormatSettings::Russian();
+    test::ScopedFormatSettings russian(TFormatSettings::Russian());
     EXPECT_EQ(FormatDateTime("dd/mm/yyyy mmmm", kAugust15), "15.08.2007 Август");
     FormatSettings() = TFormatSettings::English();
     EXPECT_EQ(FormatDateTime("dd/mm/yyyy mmmm", kAugust15), "15/08/2007 August");
-    FormatSettings() = saved;
 }
 
 // Runs only where a Russian locale is installed (locale -a).
 TEST(DateMask, RussianLocaleFillsTheSettings)
 {
-    const TFormatSettings saved = FormatSettings();
+    test::ScopedFormatSettings restored;
     const char* old = std::getenv("LC_ALL");
     const std::string oldValue = old ? old : "";
     bool found = false;
@@ -354,7 +353,6 @@ TEST(DateMask, RussianLocaleFillsTheSettings)
         GTEST_SKIP() << "no Russian locale installed";
     FillFormatSettingsFromLocale();
     const TFormatSettings filled = FormatSettings();
-    FormatSettings() = saved;
     if (old)
         setenv("LC_ALL", oldValue.c_str(), 1);
     else

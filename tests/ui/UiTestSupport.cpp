@@ -9,7 +9,6 @@ namespace morvik::test {
 
 App::App()
 {
-    FormatSettings() = TFormatSettings::English();
     Windows = std::make_unique<ui::Windows>(Dialogs);
     Windows->Form1->show();
     QApplication::processEvents();

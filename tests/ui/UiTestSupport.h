@@ -2,6 +2,7 @@
 // Scripted dialogs and helpers for driving the real windows on the offscreen platform.
 #include "ui/Dialogs.h"
 #include "ui/Startup.h"
+#include "support/TestSupport.h"
 
 #include <QDialog>
 #include <QImage>
@@ -74,6 +75,7 @@ private:
 
 // The three windows made as start-up makes them, the main one shown.
 struct App {
+    ScopedFormatSettings English;
     ScriptedDialogs Dialogs;
     std::unique_ptr<ui::Windows> Windows;
     ui::TForm1& Form1() { return *Windows->Form1; }
