@@ -218,7 +218,8 @@ private:
             throw EInOutError(CannotCreateMessage(out.OutputPath, ENAMETOOLONG));
         if (!options_.DryRun) {
             if (!DirectoryExists(outputFolder_))
-                throw EInOutError(CannotCreateFolderMessage(outputFolder_, outputFolderError_ ? outputFolderError_ : ENOENT));
+                throw EInOutError(
+                    CannotCreateFolderMessage(outputFolder_, outputFolderError_ != 0 ? outputFolderError_ : ENOENT));
             if (item.Controls.Controls.ExifCarryOver)
                 steps_.WriteWithExif(item.Dated.Reader.get(), picture, out.OutputPath);
             else
@@ -243,10 +244,10 @@ private:
     {
         if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
             throw EInOutError(CannotCreateMessage(JoinPath(outputFolder_, name + ".jpg"),
-                                           "The naming mask \"" + mask + "\" gives a name with \"/\""));
+                                                  "The naming mask \"" + mask + "\" gives a name with \"/\""));
         if (name.empty())
             throw EInOutError(CannotCreateMessage(JoinPath(outputFolder_, ".jpg"),
-                                           "The naming mask \"" + mask + "\" gives an empty name"));
+                                                  "The naming mask \"" + mask + "\" gives an empty name"));
     }
 
     const std::string& folder_;

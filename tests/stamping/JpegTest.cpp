@@ -138,7 +138,8 @@ TEST(Jpeg, CmykSourceIsRefusedWithTheLibrarysError)
         decoder.Decode();
         FAIL() << "CMYK decoded";
     } catch (const EJPEG& e) {
-        EXPECT_EQ(std::string(e.what()), "JPEG error #" + std::to_string(e.Code()) + ". Unsupported color conversion request");
+        EXPECT_EQ(std::string(e.what()),
+                  "JPEG error #" + std::to_string(e.Code()) + ". Unsupported color conversion request");
         EXPECT_EQ(e.Code(), JERR_CONVERSION_NOTIMPL);
     }
 }
