@@ -197,23 +197,32 @@ std::string ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime
         throw EInOutError(CannotOpenMessage(path, EISDIR));
     if (st.st_size > 0 && static_cast<uint64_t>(st.st_size) > maxBytes)
         throw EInOutError(CannotOpenMessage(path, EFBIG));
-    std::string bytes;
-    bytes.resize(static_cast<size_t>(std::max<off_t>(st.st_size, 0)));
+    // The size the file has now is read straight into place; what comes after it (a file
+    // that grew, or one without a size such as a pipe) is appended piece by piece, so the
+    // usual file is read into one allocation of its own size.
+    std::string bytes(static_cast<size_t>(std::max<off_t>(st.st_size, 0)), '\0');
     size_t done = 0;
-    for (;;) {
-        if (done == bytes.size())
-            bytes.resize(done + 65536);  // a file that grew, or one without a size (a pipe)
+    while (done < bytes.size()) {
         const long got = ReadSome(file.Get(), bytes.data() + done, bytes.size() - done);
         if (got < 0)
             throw EInOutError(CannotOpenMessage(path, errno));
-        if (got == 0)
-            break;
+        if (got == 0) {
+            bytes.resize(done);  // the file shrank
+            return bytes;
+        }
         done += static_cast<size_t>(got);
-        if (done > maxBytes)
-            throw EInOutError(CannotOpenMessage(path, EFBIG));
     }
-    bytes.resize(done);
-    return bytes;
+    char more[65536];
+    for (;;) {
+        const long got = ReadSome(file.Get(), more, sizeof more);
+        if (got < 0)
+            throw EInOutError(CannotOpenMessage(path, errno));
+        if (got == 0)
+            return bytes;
+        if (bytes.size() + static_cast<size_t>(got) > maxBytes)
+            throw EInOutError(CannotOpenMessage(path, EFBIG));
+        bytes.append(more, static_cast<size_t>(got));
+    }
 }
 
 std::string CannotCreateFolderMessage(const std::string& name, int error)
