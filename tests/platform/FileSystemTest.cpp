@@ -95,8 +95,11 @@ TEST(FileSystem, ReadWholeFileReadsAllOrSaysWhyNot)
     test::WriteFile(dir / "a.jpg", big);
     EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), false), big);
     EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), true), big);
+    // A file without a size (the kernel's, like a pipe's) is read to its end.
+    EXPECT_NE(ReadWholeFile("/proc/self/status", 1 << 20, false).find("Name:"), std::string::npos);
     struct Case { std::string path; size_t maxBytes; std::string reason; };
     const Case cases[] = {
+        {"/proc/self/status", 10, "File too large"},
         {(dir / "missing.jpg").string(), 100, "No such file or directory"},
         {dir.path().string(), 100, "Is a directory"},
         {(dir / "a.jpg").string(), big.size() - 1, "File too large"},
