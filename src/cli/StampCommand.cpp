@@ -60,15 +60,15 @@ struct StampOptions {
 };
 
 // "#RRGGBB" or "RRGGBB" as a stored colour value (0x00BBGGRR).
-std::optional<ColorRef> ParseColor(std::string text)
+std::optional<TColor> ParseColor(std::string text)
 {
     if (!text.empty() && text[0] == '#')
         text.erase(0, 1);
     if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return std::nullopt;
     const unsigned long rgb = std::stoul(text, nullptr, 16);
-    return MakeColorRef(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF),
-                        static_cast<int>(rgb & 0xFF));
+    return RgbColor(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>((rgb >> 8) & 0xFF),
+                    static_cast<uint8_t>(rgb & 0xFF));
 }
 
 const std::map<std::string, int> kPresetNames = {
@@ -94,30 +94,31 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
         b.Settings.DateMode = false;
         b.Controls.OwnText = *o.OwnText;
     }
-    b.Controls.PositionX = o.X;
-    b.Controls.PositionY = o.Y;
+    StampLook& look = b.Controls.Look;
+    look.X = o.X;
+    look.Y = o.Y;
     if (o.FontName)
-        b.Controls.Font.Name = *o.FontName;
+        look.Font.Name = *o.FontName;
     if (o.FontHeight)
-        b.Controls.Font.Height = *o.FontHeight;
+        look.Font.Height = *o.FontHeight;
     if (o.Bold)
-        b.Controls.Font.Bold = *o.Bold;
+        look.Font.Bold = *o.Bold;
     if (o.Italic)
-        b.Controls.Font.Italic = *o.Italic;
+        look.Font.Italic = *o.Italic;
     if (o.TextColor) {
         auto c = ParseColor(*o.TextColor);
         if (!c)
             throw UsageError("--color: not a colour RRGGBB: " + *o.TextColor);
-        b.Controls.TextColor = *c;
+        look.TextColor = *c;
     }
     if (o.BackgroundColor) {
         auto c = ParseColor(*o.BackgroundColor);
         if (!c)
             throw UsageError("--background: not a colour RRGGBB: " + *o.BackgroundColor);
-        b.Controls.BackgroundColor = *c;
+        look.BackgroundColor = *c;
     }
     if (o.Transparent)
-        SwitchTransparent(b.Settings);
+        SwitchTransparent(b.Settings, look);
     if (o.Quality)
         b.Controls.Quality = *o.Quality;
     if (o.NamingMask)

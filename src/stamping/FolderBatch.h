@@ -25,7 +25,7 @@ class TimgData;
 
 // The settings one file of the batch is made with, read afresh at each file's turn (the
 // window's controls, or the command line's options). Of the switches the batch reads
-// DateMode, BackgroundStyle and DateSource; StopRequested comes through the observer.
+// DateMode and DateSource; StopRequested comes through the observer.
 struct TBatchControls {
     StampSettings Settings;
     StampControls Controls;

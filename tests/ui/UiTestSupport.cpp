@@ -7,10 +7,10 @@
 
 namespace morvik::test {
 
-App::App()
+App::App(const QStringList& arguments) : savedFormat_(FormatSettings())
 {
     Windows = std::make_unique<ui::Windows>(Dialogs);
-    Windows->Form1->show();
+    Windows->Show(QStringList{QStringLiteral("morvik")} + arguments);
     QApplication::processEvents();
 }
 
@@ -18,6 +18,7 @@ App::~App()
 {
     Windows->Form2->hide();
     Windows->Form1->hide();
+    FormatSettings() = savedFormat_;
 }
 
 QString Q(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
