@@ -18,6 +18,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -140,19 +141,34 @@ struct FileResult {
 // One reader per thread, used for file after file (see TimgData::ResetData).
 TimgData& ThreadReader()
 {
-    thread_local TimgData reader(255);
+    thread_local TimgData reader(ParseModeFull);
     return reader;
 }
 
+void Report(FileResult& result, const std::string& file, bool json, const TimgData& data)
+{
+    if (json)
+        result.Json = InfoJson(file, result.Read, data);
+    else
+        AppendText(result.Text, file, result.Read, data);
+}
+
+// A file the reader runs out of memory on is reported as failed with its reason (the
+// reader says so itself); so is one whose report does not fit in memory. Either way the
+// next file is read as usual.
 FileResult ReadOneFile(const std::string& file, bool json)
 {
     FileResult result;
     TimgData& data = ThreadReader();
     result.Read = data.ReadMetadata(file);
-    if (json)
-        result.Json = InfoJson(file, result.Read, data);
-    else
-        AppendText(result.Text, file, result.Read, data);
+    try {
+        Report(result, file, json, data);
+    } catch (const std::bad_alloc&) {
+        result = FileResult{};
+        data.SetFault(kOutOfMemoryText);
+        Report(result, file, json, data);
+    }
+    data.ResetData();  // what was read is in the report now; the next file starts light
     return result;
 }
 
@@ -198,6 +214,7 @@ void ReadFilesInOrder(const std::vector<std::string>& files, bool json, int jobs
                 ++emitted;
             }
         } catch (...) {
+            // Whatever emit raised ends the reading and is raised again in the calling thread.
             failure = std::current_exception();
             stop = true;
         }
@@ -221,6 +238,7 @@ void ReadFilesInOrder(const std::vector<std::string>& files, bool json, int jobs
                 try {
                     batch.back() = ReadOneFile(files[i], json);
                 } catch (...) {
+                    // Whatever it is, it is carried to the calling thread and raised there.
                     batch.back().Failure = std::current_exception();
                     break;  // nothing after a failure is handed out
                 }
@@ -338,28 +356,29 @@ CommandRunner AddInfoCommand(CLI::App& app)
                 text.clear();
             }
         };
-        if (options->jobs <= 1 || options->files.size() <= 1) {
-            for (const std::string& file : options->files) {
-                TimgData& data = ThreadReader();
-                const bool read = data.ReadMetadata(file);
-                allRead = allRead && read;
-                if (options->json) {
-                    all.push_back(InfoJson(file, read, data));
-                } else {
-                    AppendText(text, file, read, data);
-                    flushIfFull();
-                }
+        auto emit = [&](FileResult& result) {
+            allRead = allRead && result.Read;
+            if (options->json) {
+                all.push_back(std::move(result.Json));
+            } else {
+                text += result.Text;
+                flushIfFull();
             }
-        } else {
-            ReadFilesInOrder(options->files, options->json, options->jobs, [&](FileResult& result) {
-                allRead = allRead && result.Read;
-                if (options->json) {
-                    all.push_back(std::move(result.Json));
-                } else {
-                    text += result.Text;
-                    flushIfFull();
+        };
+        try {
+            if (options->jobs <= 1 || options->files.size() <= 1) {
+                for (const std::string& file : options->files) {
+                    FileResult result = ReadOneFile(file, options->json);
+                    emit(result);
                 }
-            });
+            } else {
+                ReadFilesInOrder(options->files, options->json, options->jobs, emit);
+            }
+        } catch (const std::exception& e) {
+            std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+            std::cout.flush();
+            std::cerr << "morvik-cli info: " << e.what() << "\n";
+            return 1;
         }
         std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
         if (options->json)

@@ -56,6 +56,7 @@ struct StampOptions {
     bool KeepNames = false;
     std::optional<bool> Exif;
     std::optional<std::string> Correction;
+    bool KeepGoing = false;
     int Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool DryRun = false;
 };
@@ -199,10 +200,14 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
             text.insert(0, "0");  // "2:00:00" as the time editor holds it
         b.Controls.CorrectionOn = true;
         b.Controls.CorrectionText = text;
-        try {
-            CorrectionFromText(text);
-        } catch (const EConvertError& e) {
-            throw UsageError(std::string("--correct: ") + e.what());
+        // The batch uses the correction only for the names it makes: with --keep-names it is
+        // never computed, so a text that does not convert is no error there.
+        if (b.Controls.RenameTicked) {
+            try {
+                CorrectionFromText(text);
+            } catch (const EConvertError& e) {
+                throw UsageError(std::string("--correct: ") + e.what());
+            }
         }
     }
     return b;
@@ -233,16 +238,26 @@ public:
                       << "\n" << std::flush;
         }
     }
-    bool StopRequested() override { return g_interrupted.load(); }
-    void Finish()
+    void FileFailed(const std::string&, const std::string& message) override
     {
-        if (terminal_ && !dryRun_ && count_ > 0)
-            std::cout << "\n";
+        EndBar();
+        std::cerr << message << "\n" << std::flush;
     }
+    bool StopRequested() override { return g_interrupted.load(); }
+    void Finish() { EndBar(); }
 
 private:
+    // Ends the bar's line, so that what comes next starts on a line of its own.
+    void EndBar()
+    {
+        if (barShown_)
+            std::cout << "\n" << std::flush;
+        barShown_ = false;
+    }
+
     void DrawBar()
     {
+        barShown_ = true;
         constexpr int width = 30;
         const int filled = total_ > 0 ? count_ * width / total_ : width;
         std::string bar(static_cast<size_t>(filled), '#');
@@ -256,6 +271,7 @@ private:
     bool terminal_;
     int total_ = 0;
     int count_ = 0;
+    bool barShown_ = false;
     std::string name_;
 };
 
@@ -272,12 +288,14 @@ int RunStamp(const StampOptions& o)
     options.RenameByMask = controls.Controls.RenameTicked;
     options.Jobs = o.Jobs;
     options.DryRun = o.DryRun;
+    options.KeepGoing = o.KeepGoing;
     CliObserver observer(controls, o.DryRun);
     g_interrupted = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
     const TDateTime start = Now();
+    TBatchResult result;
     try {
-        RunFolderBatch(o.Folder, options, observer);
+        result = RunFolderBatch(o.Folder, options, observer);
     } catch (const std::exception& e) {
         std::signal(SIGINT, previous);
         observer.Finish();
@@ -289,6 +307,10 @@ int RunStamp(const StampOptions& o)
     std::cout << FormatDateTime(kDurationMask, Now() - start) << "\n";
     if (!o.DryRun)
         std::cout << kFinishedMessage << "\n";
+    if (!result.Failures.empty()) {
+        std::cerr << result.Failures.size() << " of " << result.FileCount << " files failed\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -348,6 +370,8 @@ CommandRunner AddStampCommand(CLI::App& app)
     cmd->add_option("-j,--jobs", o->Jobs, "Pictures worked on at once (default: the number of cores)")
         ->check(CLI::Range(1, 256));
     cmd->add_flag("-n,--dry-run", o->DryRun, "List what would be written, write nothing");
+    cmd->add_flag("-k,--keep-going", o->KeepGoing,
+                  "Report a file that fails and go on with the next (exit status 1 at the end)");
     return [o] { return RunStamp(*o); };
 }
 

@@ -2,15 +2,13 @@
 // The one way the metadata reader touches bytes: 1-based positions into a byte string,
 // every read checked against its length. A read outside raises ReadOutside, which the
 // reader catches where its rules say a walk ends; it never leaves the reader.
+#include "exif/ReaderFailure.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace morvik {
-
-struct ReadOutside {
-    int64_t Position;
-};
 
 class ByteSource {
 public:
@@ -26,14 +24,14 @@ public:
     uint8_t Byte(int64_t pos) const
     {
         if (!Holds(pos, 1))
-            throw ReadOutside{pos};
+            throw ReadOutside(pos);
         return static_cast<uint8_t>(data_[static_cast<size_t>(pos - 1)]);
     }
 
     uint16_t U16(int64_t pos, bool bigEndian) const
     {
         if (!Holds(pos, 2))
-            throw ReadOutside{pos};
+            throw ReadOutside(pos);
         const uint8_t b1 = At(pos), b2 = At(pos + 1);
         return static_cast<uint16_t>(bigEndian ? (b1 << 8) | b2 : (b2 << 8) | b1);
     }
@@ -41,7 +39,7 @@ public:
     int32_t I32(int64_t pos, bool bigEndian) const
     {
         if (!Holds(pos, 4))
-            throw ReadOutside{pos};
+            throw ReadOutside(pos);
         const uint32_t b1 = At(pos), b2 = At(pos + 1), b3 = At(pos + 2), b4 = At(pos + 3);
         const uint32_t v = bigEndian ? (b1 << 24) | (b2 << 16) | (b3 << 8) | b4
                                      : (b4 << 24) | (b3 << 16) | (b2 << 8) | b1;
@@ -69,6 +67,18 @@ private:
     uint8_t At(int64_t pos) const { return static_cast<uint8_t>(data_[static_cast<size_t>(pos - 1)]); }
 
     std::string_view data_;
+};
+
+// Where a walk reads: the bytes, their byte order, and the base that turns an offset
+// stored in them into a position (9 in a JPEG file's EXIF block, -7 in a TIFF file's
+// block; a maker note's own rule in its note). A walk carries it; nothing is borrowed.
+struct WalkCursor {
+    ByteSource Bytes;
+    bool BigEndian = false;
+    int64_t Base = 0;
+
+    uint16_t U16(int64_t pos) const { return Bytes.U16(pos, BigEndian); }
+    int32_t I32(int64_t pos) const { return Bytes.I32(pos, BigEndian); }
 };
 
 // Stores a 32-bit value at a 1-based position of a byte string; false when it does not fit.

@@ -23,8 +23,6 @@ constexpr int64_t kMaxDirectories = 256;
 constexpr int64_t kMaxEntries = 100000;
 constexpr int64_t kMaxValueBytes = 64 * 1024 * 1024;
 
-struct WalkLimit {};  // a walk that has gone past the limits: fails like a bad read
-
 // Entries of a typical camera file (EXIF, GPS and maker note), reserved up front so the
 // tag list is not moved while it fills.
 constexpr size_t kTypicalTagCount = 128;
@@ -74,18 +72,25 @@ void TImageInfo::ChargeWalk(int64_t entries, int64_t bytes)
 {
     walkedEntries_ += entries;
     walkedBytes_ += bytes;
-    if (walkedEntries_ > kMaxEntries || walkedBytes_ > kMaxValueBytes)
-        throw WalkLimit{};
+    if (walkedEntries_ > kMaxEntries)
+        throw WalkLimit();
+    if (walkedBytes_ > kMaxValueBytes)
+        throw ValueBudgetSpent();
 }
 
-void TImageInfo::WalkDirectory(int64_t pos, int64_t base, int kind)
+void TImageInfo::WalkDirectory(int64_t pos, int64_t base, DirectoryKind kind)
+{
+    WalkDirectory(WalkCursor{ByteSource(WorkData), BigEndian, base}, pos, kind);
+}
+
+void TImageInfo::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKind kind)
 {
     if (walkDepth_ >= kMaxDepth || walkedDirs_ >= kMaxDirectories)
-        throw WalkLimit{};
+        throw WalkLimit();
     ++walkedDirs_;
-    VisitedDirs() += DirectoryKey(base, pos);
-    const int64_t n = Read16At(pos);
-    if (pos + 2 + 12 * n - 1 > static_cast<int64_t>(WorkData.size())) {
+    VisitedDirs() += DirectoryKey(at.Base, pos);
+    const int64_t n = at.U16(pos);
+    if (pos + 2 + 12 * n - 1 > at.Bytes.Length()) {
         if (Owner)
             Owner->ErrorText = "Illegally sized directory";
         return;
@@ -98,30 +103,31 @@ void TImageInfo::WalkDirectory(int64_t pos, int64_t base, int kind)
 
     for (int64_t i = 0; i < n; ++i) {
         const int64_t e = pos + 2 + 12 * i;
-        TTagEntry entry = ProcessEntry(e, base, kind);
+        TTagEntry entry = ProcessEntry(at, e, kind);
         if (entry.FieldType == 0)
             continue;  // a value of size 0 (or a type of no size): the entry is skipped
         const int64_t v = static_cast<int64_t>(entry.ValuePos);
         const std::string& text = entry.ValueText;
 
-        auto subDirectory = [&](int subKind) {
+        auto subDirectory = [&](DirectoryKind subKind) {
             try {
-                const int64_t q = static_cast<int64_t>(Read32At(v)) + base;
-                if (VisitedDirs().find(DirectoryKey(base, q)) == std::string::npos)
-                    WalkDirectory(q, base, subKind);
-            } catch (...) {
+                const int64_t q = static_cast<int64_t>(at.I32(v)) + at.Base;
+                if (VisitedDirs().find(DirectoryKey(at.Base, q)) == std::string::npos)
+                    WalkDirectory(at, q, subKind);
+            } catch (const ReaderFailure&) {
                 // A sub-directory's failure ends that directory only.
             }
         };
+        auto number = [&] { return RoundToInt(morvik::NumericValue(entry.RawBytes, entry.FieldType, at.BigEndian)); };
 
-        switch (Read16At(e)) {
+        switch (at.U16(e)) {
         case 0x0100: case 0xA002:
             WidthPos = ClampToInt32(e + 8);
-            Width = RoundToInt(NumericValue(entry.RawBytes, entry.FieldType));
+            Width = number();
             break;
         case 0x0101: case 0xA003:
             HeightPos = ClampToInt32(e + 8);
-            Height = RoundToInt(NumericValue(entry.RawBytes, entry.FieldType));
+            Height = number();
             break;
         case 0x010F:
             CameraMake = text.substr(0, 32);
@@ -144,13 +150,13 @@ void TImageInfo::WalkDirectory(int64_t pos, int64_t base, int kind)
             ExifVersionText = entry.RawBytes.substr(0, 6);
             break;
         case 0x9209:
-            FlashValue = RoundToInt(NumericValue(entry.RawBytes, entry.FieldType));
+            FlashValue = number();
             break;
         case 0x014A: case 0x8769: case 0xA005:
-            subDirectory(1);
+            subDirectory(DirectoryMain);
             break;
         case 0x8825:
-            subDirectory(2);
+            subDirectory(DirectoryGps);
             break;
         case 0x927C: {
             MakerNoteData = entry.RawBytes;
@@ -161,31 +167,26 @@ void TImageInfo::WalkDirectory(int64_t pos, int64_t base, int kind)
         }
         }
 
-        if (ParseMode == 255) {
-            try {
-                AppendTag(std::move(entry));
-            } catch (...) {
-                // A failure while storing loses this entry only.
-            }
-        }
+        if (ParseMode == ParseModeFull)
+            AppendTag(std::move(entry));
     }
 }
 
-TTagEntry TImageInfo::ProcessEntry(int64_t e, int64_t base, int kind)
+TTagEntry TImageInfo::ProcessEntry(const WalkCursor& at, int64_t e, DirectoryKind kind)
 {
-    const int tag = Read16At(e);
-    const int type = Read16At(e + 2);
-    const int64_t count = Read32At(e + 4);
+    const int tag = at.U16(e);
+    const int type = at.U16(e + 2);
+    const int64_t count = at.I32(e + 4);
     const int64_t size = count * FieldTypeSize(type);  // at most 2^31 * 8: no overflow
     // One entry object, returned on every path, so it is built in the caller's place.
     TTagEntry entry = size == 0 ? TTagEntry{} : RowForTag(tag, kind);
     if (size == 0)
         return entry;
-    const int64_t v = size <= 4 ? e + 8 : static_cast<int64_t>(Read32At(e + 8)) + base;
+    const int64_t v = size <= 4 ? e + 8 : static_cast<int64_t>(at.I32(e + 8)) + at.Base;
     std::string raw = size < 0 ? std::string() : ByteSource(ExifBlock()).Clip(v, size);
     ChargeWalk(1, static_cast<int64_t>(raw.size()));
 
-    std::string text = EntryValueText(entry, raw, type);
+    std::string text = EntryValueText(entry, raw, type, at.BigEndian);
     if (tag == 0x9286) {
         UserCommentText = std::string(Trim(raw.size() > 8 ? std::string_view(raw).substr(8, raw.size() - 9)
                                                           : std::string_view()));
@@ -207,10 +208,11 @@ TTagEntry TImageInfo::ProcessEntry(int64_t e, int64_t base, int kind)
     return entry;
 }
 
-std::string TImageInfo::EntryValueText(const TTagEntry& row, const std::string& raw, int fieldType) const
+std::string TImageInfo::EntryValueText(const TTagEntry& row, const std::string& raw, int fieldType,
+                                       bool bigEndian) const
 {
     const bool rendered = row.TagNo != 0 && row.Renderer != nullptr;
-    if (fieldType == 2) {
+    if (fieldType == FieldTypeAscii) {
         // ASCII: the text is the bytes without a final NUL, cut straight from them.
         std::string_view text(raw);
         if (!text.empty() && text.back() == '\0')
@@ -218,15 +220,15 @@ std::string TImageInfo::EntryValueText(const TTagEntry& row, const std::string& 
         return rendered ? row.Renderer(std::string(text)) : PrintableText(text);
     }
     std::string text;
-    if (fieldType == 7) {
+    if (fieldType == FieldTypeUndefined) {
         const std::string_view bytes = std::string_view(raw).substr(0, raw.find('\0'));
         text.reserve(bytes.size() + 2);
         text += '"';
         text += bytes;
         text += '"';
     } else {
-        text = RenderValue(raw, fieldType, row.ValueNames, row.Template,
-                           rendered ? std::string::npos : PrintableLength);
+        text = morvik::RenderValue(raw, fieldType, bigEndian, row.ValueNames, row.Template,
+                                   rendered ? std::string::npos : PrintableLength);
     }
     return rendered ? row.Renderer(text) : PrintableText(std::move(text));
 }
@@ -254,30 +256,24 @@ int TImageInfo::AppendTag(TTagEntry&& entry)
 
 void TImageInfo::AddNamedTag(const std::string& name, const std::string& valueText, int fieldType)
 {
-    if (ParseMode != 255)
-        return;
-    try {
-        AddNamedTag(SharedText(name), valueText, fieldType);
-    } catch (...) {
-    }
+    AddNamedTag(SharedText(name), valueText, fieldType);
 }
 
 void TImageInfo::AddNamedTag(SharedText name, std::string_view valueText, int fieldType)
 {
-    if (ParseMode != 255)
+    if (ParseMode != ParseModeFull)
         return;
-    try {
-        TTagEntry entry;
-        entry.Kind = 1;
-        entry.FieldType = static_cast<uint16_t>(fieldType);
-        entry.TagName = std::move(name);
-        entry.DisplayName = entry.TagName;
-        entry.ValueText = valueText;
-        entry.RawBytes = valueText;
-        entry.ByteCount = static_cast<int32_t>(valueText.size());
-        TagList.push_back(std::move(entry));
-    } catch (...) {
-    }
+    // A maker record adds a score of these per entry: they count as entries of the walk.
+    ChargeWalk(1, 2 * static_cast<int64_t>(valueText.size()));
+    TTagEntry entry;
+    entry.Kind = TagKindMaker;
+    entry.FieldType = static_cast<uint16_t>(fieldType);
+    entry.TagName = std::move(name);
+    entry.DisplayName = entry.TagName;
+    entry.ValueText = valueText;
+    entry.RawBytes = valueText;
+    entry.ByteCount = static_cast<int32_t>(valueText.size());
+    TagList.push_back(std::move(entry));
 }
 
 int TImageInfo::IndexOfTag(const std::string& name) const
@@ -338,7 +334,7 @@ void TImageInfo::AddEquivalentFocalLength()
     entry.ValueText = Format("%5.2f", f * factor);
     entry.RawBytes.clear();
     entry.Template = SharedText::Static("%s mm");
-    entry.FieldType = 10;
+    entry.FieldType = FieldTypeSRational;
     AppendTag(entry);
     ListingText += "\r\n";
     ListingText += entry.DisplayName;

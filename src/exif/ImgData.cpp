@@ -8,11 +8,8 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
+#include <new>
 #include <optional>
 
 namespace morvik {
@@ -31,7 +28,20 @@ public:
 namespace {
 
 constexpr int kMaxSections = 20;
+// A reader keeps buffers up to this size from file to file.
+constexpr size_t kKeptBufferBytes = 1024 * 1024;
 constexpr size_t kTiffBlockBytes = 256000;
+// A TIFF whose first directory lies past the first block is read on to its end, up to
+// this many bytes from offset 8: editors write the directory after the picture.
+constexpr size_t kMaxTiffBlockBytes = 64 * 1024 * 1024;
+
+// True when the directory at a 1-based position of the block, its count and entries,
+// lies wholly inside it.
+bool DirectoryInside(const std::string& block, int64_t pos, bool bigEndian)
+{
+    const ByteSource bytes(block);
+    return bytes.Holds(pos, 2) && bytes.Holds(pos, 2 + 12 * int64_t{bytes.U16(pos, bigEndian)});
+}
 
 class MemoryInput final : public SectionInput {
 public:
@@ -56,16 +66,13 @@ private:
 // never the picture data after it.
 class FileInput final : public SectionInput {
 public:
-    // Takes over an open descriptor.
-    explicit FileInput(int fd) : fd_(fd) {}
-    explicit FileInput(const std::string& fileName) : fd_(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC))
+    // Takes over an open file.
+    explicit FileInput(FileDescriptor file) : file_(std::move(file)) {}
+    explicit FileInput(const std::string& fileName) : file_(OpenForReading(fileName))
     {
-        if (fd_ < 0)
-            throw EInOutError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+        if (!file_)
+            throw EInOutError(CannotOpenMessage(fileName, errno));
     }
-    ~FileInput() override { ::close(fd_); }
-    FileInput(const FileInput&) = delete;
-    FileInput& operator=(const FileInput&) = delete;
 
     size_t Read(std::string& out, size_t count) override
     {
@@ -101,8 +108,8 @@ private:
             const size_t step = std::min<size_t>(count - total, 64 * 1024);
             const size_t old = out.size();
             out.resize(old + step);
-            const ssize_t n = ReadSome(out.data() + old, step);
-            out.resize(old + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+            const long n = ReadSome(out.data() + old, step);
+            out.resize(old + static_cast<size_t>(std::max<long>(n, 0)));
             if (n <= 0)
                 break;
             total += static_cast<size_t>(n);
@@ -113,22 +120,15 @@ private:
     bool Fill()
     {
         pos_ = end_ = 0;
-        const ssize_t n = ReadSome(buffer_, sizeof buffer_);
+        const long n = ReadSome(buffer_, sizeof buffer_);
         if (n <= 0)
             return false;
         end_ = static_cast<size_t>(n);
         return true;
     }
-    ssize_t ReadSome(char* to, size_t count)
-    {
-        ssize_t n;
-        do
-            n = ::read(fd_, to, count);
-        while (n < 0 && errno == EINTR);
-        return n;
-    }
+    long ReadSome(char* to, size_t count) { return morvik::ReadSome(file_.Get(), to, count); }
 
-    int fd_;
+    FileDescriptor file_;
     char buffer_[4096];
     size_t pos_ = 0, end_ = 0;
 };
@@ -162,12 +162,21 @@ TimgData::~TimgData()
 void TimgData::ResetData()
 {
     // The sections' strings keep their capacity: a reader used for file after file
-    // allocates for its sections only while they grow.
+    // allocates for its sections only while they grow. A buffer grown large by one file
+    // (a TIFF block read to its end) is given back.
+    auto clear = [](std::string& bytes) {
+        if (bytes.capacity() > kKeptBufferBytes)
+            std::string().swap(bytes);
+        else
+            bytes.clear();
+    };
     for (tSection& s : Sections) {
-        s.Data.clear();
+        clear(s.Data);
         s.Marker = 0;
         s.Size = 0;
     }
+    clear(WorkData);
+    Faulted = false;
     SectionCount = 0;
     ExifSection = IptcSection = CommentSection = App0Section = nullptr;
     FileName.clear();
@@ -177,6 +186,19 @@ void TimgData::ResetData()
     ExifInfo.reset();
     IptcInfo.reset();
     BigEndian = false;
+}
+
+void TimgData::SetFault(std::string errorText)
+{
+    std::string fileName = std::move(FileName);
+    const TDateTime fileDate = FileDate;
+    const int32_t fileSize = FileSize;
+    ResetData();
+    FileName = std::move(fileName);
+    FileDate = fileDate;
+    FileSize = fileSize;
+    ErrorText = std::move(errorText);
+    Faulted = true;
 }
 
 namespace {
@@ -215,9 +237,27 @@ bool ReadWithErrorText(std::string& errorText, Step step)
             errorText = "<none>";
             return true;
         }
-    } catch (...) {
-        errorText = "Illegal Exif construction";
+    } catch (const EInOutError&) {
+        errorText = "Illegal Exif construction";  // a file that cannot be opened
     }
+    return false;
+}
+
+// Runs a whole reading. A fault that lies not in the file but in the reader (running out
+// of memory, or a fault of the program) ends it as the file's failure: what it held is
+// released, the file facts stay, and the error text says what happened.
+template <typename Reading>
+bool ReadGuarded(TimgData& data, Reading reading)
+{
+    std::string fault;
+    try {
+        return reading();
+    } catch (const std::bad_alloc&) {
+        fault = kOutOfMemoryText;
+    } catch (const std::exception& e) {
+        fault = std::string("Internal error: ") + e.what();
+    }
+    data.SetFault(std::move(fault));
     return false;
 }
 
@@ -235,16 +275,21 @@ bool ReadInput(TimgData& data, ReaderKind kind, SectionInput& input)
 
 bool TimgData::ReadMetadata(const std::string& fileName)
 {
+    return ReadGuarded(*this, [&] { return ReadMetadataUnguarded(fileName); });
+}
+
+bool TimgData::ReadMetadataUnguarded(const std::string& fileName)
+{
     ResetData();
     const ReaderKind kind = KindOfName(fileName);
     // A picture file is opened first and its facts taken from the open file: one path
     // lookup instead of two. One that cannot be opened is looked at by its name, and its
     // reading then fails as it does for any file it cannot open.
-    const int fd = kind == ReaderKind::None ? -1 : ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    FileDescriptor file = kind == ReaderKind::None ? FileDescriptor() : OpenForReading(fileName);
+    const auto facts = file ? GetOpenFileFacts(file.Get(), fileName) : GetFileFacts(fileName);
     std::optional<FileInput> opened;
-    if (fd >= 0)
-        opened.emplace(fd);
-    const auto facts = fd >= 0 ? GetOpenFileFacts(fd, fileName) : GetFileFacts(fileName);
+    if (file)
+        opened.emplace(std::move(file));
     if (!facts || facts->IsDirectory)
         return false;
     TakeFileFacts(*this, fileName, *facts);
@@ -260,12 +305,14 @@ bool TimgData::ReadMetadata(const std::string& fileName)
 
 bool TimgData::ReadMetadataFromMemory(const std::string& fileName, std::string_view bytes)
 {
-    ResetData();
-    FileName = fileName;
-    FileSize = static_cast<int32_t>(std::min<size_t>(bytes.size(), INT32_MAX));
-    return ReadWithErrorText(ErrorText, [&] {
-        MemoryInput input(bytes);
-        return ReadInput(*this, KindOfName(fileName), input);
+    return ReadGuarded(*this, [&] {
+        ResetData();
+        FileName = fileName;
+        FileSize = static_cast<int32_t>(std::min<size_t>(bytes.size(), INT32_MAX));
+        return ReadWithErrorText(ErrorText, [&] {
+            MemoryInput input(bytes);
+            return ReadInput(*this, KindOfName(fileName), input);
+        });
     });
 }
 
@@ -343,8 +390,8 @@ bool TimgData::ReadJpegSections(SectionInput& input)
             }
         }
         return HasMetadata();
-    } catch (...) {
-        return false;
+    } catch (const ReaderFailure&) {
+        return false;  // the walk of the first directory failed
     }
 }
 
@@ -366,9 +413,16 @@ bool TimgData::ReadTiffFile(SectionInput& input)
             bigEndian = true;
         else
             return false;
+        // The first directory lies where the header's offset says (position = offset - 7);
+        // cameras put it right after the header (offset 8, position 1), editors often at
+        // the end of the file, where reading from offset 8 would take picture data for a
+        // directory.
+        const int64_t first = static_cast<int64_t>(ByteSource(header).I32(5, bigEndian)) - 7;
         tSection& s = Sections[1];
         s.Data.clear();
         input.Read(s.Data, kTiffBlockBytes);
+        if (first >= 1 && s.Data.size() == kTiffBlockBytes && !DirectoryInside(s.Data, first, bigEndian))
+            input.Read(s.Data, kMaxTiffBlockBytes - kTiffBlockBytes);
         s.Marker = 0;
         s.Size = static_cast<int32_t>(s.Data.size());
         SectionCount = 1;
@@ -380,16 +434,15 @@ bool TimgData::ReadTiffFile(SectionInput& input)
         ExifInfo->ListingText.clear();
         ExifInfo->WorkData = s.Data;
         ExifInfo->BigEndian = bigEndian;
-        // The first directory lies where the header's offset says (position = offset - 7);
-        // cameras put it right after the header (offset 8, position 1), editors often
-        // at the end of the file, where reading from offset 8 would take picture data
-        // for a directory.
-        const int32_t first = ByteSource(header).I32(5, bigEndian);
-        ExifInfo->WalkDirectory(static_cast<int64_t>(first) - 7, -7, 1);
+        // A first directory outside the file is one that does not fit: no tags.
+        if (ByteSource(s.Data).Holds(first, 2))
+            ExifInfo->WalkDirectory(first, -7, DirectoryMain);
+        else
+            ErrorText = "Illegally sized directory";
         ExifInfo->AddEquivalentFocalLength();
         return true;
-    } catch (...) {
-        return false;
+    } catch (const ReaderFailure&) {
+        return false;  // the walk of the first directory failed
     }
 }
 
@@ -416,9 +469,9 @@ void TimgData::ReadExifBlock()
     ExifInfo->BigEndian = BigEndian;
     const int32_t first = Read32At(13);
     if (first != 0)
-        ExifInfo->WalkDirectory(static_cast<int64_t>(first) + 9, 9, 1);
+        ExifInfo->WalkDirectory(static_cast<int64_t>(first) + 9, 9, DirectoryMain);
     else
-        ExifInfo->WalkDirectory(17, 9, 1);
+        ExifInfo->WalkDirectory(17, 9, DirectoryMain);
     if (!ErrorText.empty())
         ExifInfo->AddEquivalentFocalLength();
 }

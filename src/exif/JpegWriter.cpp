@@ -22,8 +22,6 @@ constexpr std::array<uint8_t, 18> kDefaultJfifHeader = {0xFF, 0xE0, 0x00, 0x10, 
 // Sections of the encoder's output that the kept metadata replaces, tested in this order.
 constexpr std::array<uint8_t, 4> kSkippedEncoderSections = {0xE0, 0xE1, 0xED, 0xFE};
 
-constexpr uint16_t kFieldTypeShort = 3;
-
 int64_t AppendSection(std::string& out, const tSection& section)
 {
     out += static_cast<char>(0xFF);
@@ -72,7 +70,7 @@ void TImageInfo::UpdateDimensions(int newHeight, int newWidth)
         if (!src.Holds(valuePos - 6, 10))
             return;
         const uint16_t fieldType = src.U16(valuePos - 6, BigEndian);
-        if (fieldType == kFieldTypeShort) {
+        if (fieldType == FieldTypeShort) {
             const uint16_t v = static_cast<uint16_t>(value);
             const auto hi = static_cast<char>(v >> 8), lo = static_cast<char>(v & 0xFF);
             const size_t at = static_cast<size_t>(valuePos - 1);

@@ -1,6 +1,7 @@
 // Turning the raw bytes of an entry into text and numbers: value rendering, the
 // tag-specific renderers, fractions and EXIF date texts.
 #include "exif/ImageInfo.h"
+#include "exif/ReaderFailure.h"
 #include "platform/Convert.h"
 #include "platform/Format.h"
 
@@ -15,8 +16,13 @@ namespace {
 
 bool IsIntegerType(int fieldType)
 {
-    return fieldType == 1 || fieldType == 3 || fieldType == 4 || fieldType == 6 || fieldType == 8 ||
-           fieldType == 9;
+    switch (fieldType) {
+    case FieldTypeByte: case FieldTypeShort: case FieldTypeLong:
+    case FieldTypeSByte: case FieldTypeSShort: case FieldTypeSLong:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // The text before the first ", " and what follows it (the whole text and nothing when
@@ -62,6 +68,14 @@ int64_t RoundToInt64(double value)
     return static_cast<int64_t>(std::nearbyint(value));
 }
 
+// The integer a renderer reads from a value text; a text that is none fails the entry.
+int32_t ValueInteger(std::string_view text)
+{
+    if (const std::optional<int32_t> v = TryStrToInt(text))
+        return *v;
+    throw ValueNotConverted();
+}
+
 }  // namespace
 
 int32_t RoundToInt(double value)
@@ -74,10 +88,23 @@ int32_t RoundToInt(double value)
     return static_cast<int32_t>(r);
 }
 
-int32_t TImageInfo::BytesToInt(std::string_view bytes) const
+int32_t TImageInfo::BytesToInt(std::string_view bytes) const { return morvik::BytesToInt(bytes, BigEndian); }
+
+double TImageInfo::NumericValue(const std::string& raw, int fieldType) const
+{
+    return morvik::NumericValue(raw, fieldType, BigEndian);
+}
+
+std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
+                                    std::string_view tmpl, size_t enough) const
+{
+    return morvik::RenderValue(raw, fieldType, BigEndian, valueNames, tmpl, enough);
+}
+
+int32_t BytesToInt(std::string_view bytes, bool bigEndian)
 {
     uint64_t acc = 0;
-    if (BigEndian) {
+    if (bigEndian) {
         for (unsigned char c : bytes)
             acc = acc * 256 + c;
     } else {
@@ -87,25 +114,25 @@ int32_t TImageInfo::BytesToInt(std::string_view bytes) const
     return static_cast<int32_t>(static_cast<uint32_t>(acc & 0xFFFFFFFFu));
 }
 
-double TImageInfo::NumericValue(const std::string& raw, int fieldType) const
+double NumericValue(const std::string& raw, int fieldType, bool bigEndian)
 {
     const std::string_view bytes(raw);
     if (IsIntegerType(fieldType))
-        return BytesToInt(bytes);
-    if (fieldType == 5 || fieldType == 10) {
-        const int32_t num = BytesToInt(bytes.substr(0, 4));
-        const int32_t den = BytesToInt(bytes.size() > 4 ? bytes.substr(4, 4) : std::string_view());
+        return BytesToInt(bytes, bigEndian);
+    if (fieldType == FieldTypeRational || fieldType == FieldTypeSRational) {
+        const int32_t num = BytesToInt(bytes.substr(0, 4), bigEndian);
+        const int32_t den = BytesToInt(bytes.size() > 4 ? bytes.substr(4, 4) : std::string_view(), bigEndian);
         return den == 0 ? 0.0 : static_cast<double>(num) / den;
     }
-    if (fieldType == 11 && bytes.size() >= 4) {
-        uint32_t bits = static_cast<uint32_t>(BytesToInt(bytes.substr(0, 4)));
+    if (fieldType == FieldTypeFloat && bytes.size() >= 4) {
+        uint32_t bits = static_cast<uint32_t>(BytesToInt(bytes.substr(0, 4), bigEndian));
         float f;
         std::memcpy(&f, &bits, sizeof f);
         return std::isfinite(f) ? f : 0.0;
     }
-    if (fieldType == 12 && bytes.size() >= 8) {
-        const uint64_t hi = static_cast<uint32_t>(BytesToInt(BigEndian ? bytes.substr(0, 4) : bytes.substr(4, 4)));
-        const uint64_t lo = static_cast<uint32_t>(BytesToInt(BigEndian ? bytes.substr(4, 4) : bytes.substr(0, 4)));
+    if (fieldType == FieldTypeDouble && bytes.size() >= 8) {
+        const uint64_t hi = static_cast<uint32_t>(BytesToInt(bigEndian ? bytes.substr(0, 4) : bytes.substr(4, 4), bigEndian));
+        const uint64_t lo = static_cast<uint32_t>(BytesToInt(bigEndian ? bytes.substr(4, 4) : bytes.substr(0, 4), bigEndian));
         const uint64_t bits = (hi << 32) | lo;
         double d;
         std::memcpy(&d, &bits, sizeof d);
@@ -114,12 +141,12 @@ double TImageInfo::NumericValue(const std::string& raw, int fieldType) const
     return 0.0;
 }
 
-std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
-                                    std::string_view tmpl, size_t enough) const
+std::string RenderValue(const std::string& raw, int fieldType, bool bigEndian, std::string_view valueNames,
+                        std::string_view tmpl, size_t enough)
 {
     const size_t at = tmpl.find("%s");
     if (!tmpl.empty() && at == std::string_view::npos)
-        return Format(tmpl, NumericValue(raw, fieldType));  // the template shows the number alone
+        return Format(tmpl, NumericValue(raw, fieldType, bigEndian));  // the template shows the number alone
     const int size = FieldTypeSize(fieldType);
     // The template's text before "%s" comes first; the elements stop once the whole is
     // `enough` long, which is never sooner than they alone would be.
@@ -133,26 +160,21 @@ std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::
             if (i > 0)
                 result += ", ";
             const std::string_view element = bytes.substr(i * size, size);
-            switch (fieldType) {
-            case 1: case 3: case 4: case 6: case 8: case 9: {
+            if (IsIntegerType(fieldType)) {
                 if (valueNames.empty()) {
-                    AppendDecimal(result, BytesToInt(element));
+                    AppendDecimal(result, BytesToInt(element, bigEndian));
                 } else {
                     std::string number;
-                    AppendDecimal(number, BytesToInt(element));
+                    AppendDecimal(number, BytesToInt(element, bigEndian));
                     result += NameInList(valueNames, number);
                 }
-                break;
-            }
-            case 5: case 10:
-                AppendDecimal(result, BytesToInt(element.substr(0, 4)));
+            } else if (fieldType == FieldTypeRational || fieldType == FieldTypeSRational) {
+                AppendDecimal(result, BytesToInt(element.substr(0, 4), bigEndian));
                 result += '/';
-                AppendDecimal(result, BytesToInt(element.substr(4, 4)));
-                break;
-            case 11: case 12:
+                AppendDecimal(result, BytesToInt(element.substr(4, 4), bigEndian));
+            } else if (fieldType == FieldTypeFloat || fieldType == FieldTypeDouble) {
                 result += "-9999.99";
-                break;
-            default:
+            } else {
                 result += "?";
             }
         }
@@ -254,7 +276,7 @@ std::string RenderShutterSpeed(const std::string& text)
 
 std::string RenderFlash(const std::string& text)
 {
-    const int32_t v = StrToInt(text);
+    const int32_t v = ValueInteger(text);
     std::string out = (v & 1) ? "On" : "Off";
     switch (v & 6) {
     case 2: out += ", UNKNOWN"; break;
@@ -284,7 +306,7 @@ std::string RenderXPText(const std::string& text)
         if (comma == std::string::npos)
             break;  // the field after the last comma is never examined
         if (k % 2 == 1) {
-            const int32_t v = StrToInt(std::string_view(text).substr(start, comma - start));
+            const int32_t v = ValueInteger(std::string_view(text).substr(start, comma - start));
             if ((v & 0xFF) != 0)
                 out += static_cast<char>(v & 0xFF);
         }

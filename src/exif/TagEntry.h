@@ -58,9 +58,31 @@ private:
     std::shared_ptr<const std::string> owner_;  // null for static text
 };
 
+// The TIFF field types, by the number an entry stores.
+enum TiffFieldType : uint16_t {
+    FieldTypeByte = 1,
+    FieldTypeAscii = 2,
+    FieldTypeShort = 3,
+    FieldTypeLong = 4,
+    FieldTypeRational = 5,
+    FieldTypeSByte = 6,
+    FieldTypeUndefined = 7,
+    FieldTypeSShort = 8,
+    FieldTypeSLong = 9,
+    FieldTypeSRational = 10,
+    FieldTypeFloat = 11,
+    FieldTypeDouble = 12,
+};
+
+// What a tag-list entry came from (its Kind).
+enum TagKind : int32_t {
+    TagKindDirectory = 0,  // a table row, an entry of an EXIF or GPS directory, an IPTC dataset
+    TagKindMaker = 1,      // an entry of a maker note, or a named entry a maker record added
+};
+
 struct TTagEntry {
-    int32_t Kind = 0;          // 0 table rows and directory entries; 1 maker-note and named entries
-    uint16_t FieldType = 0;    // TIFF field type 1..12; 0 in table rows
+    int32_t Kind = TagKindDirectory;  // a TagKind
+    uint16_t FieldType = 0;    // a TiffFieldType; 0 in table rows
     uint16_t RecordNo = 0;     // IPTC record number (2 or 8); 0 elsewhere
     uint16_t TagNo = 0;        // 0: no tag (sentinel row, empty entry, failed lookup)
     SharedText TagName;

@@ -420,10 +420,10 @@ TTagEntry GpsTableRow(int index)
 TTagEntry RowForTag(int tagNo, int kind)
 {
     DeriveDisplayNames();
-    if (kind == 1) {
+    if (kind == DirectoryMain) {
         if (const int i = FindTag(kMainRows, kSentinel, tagNo); i >= 0)
             return gMainEntries[static_cast<size_t>(i)];
-    } else if (kind == 2) {
+    } else if (kind == DirectoryGps) {
         if (const int i = FindTag(kGpsRows, GpsTableSize, tagNo); i >= 0)
             return gGpsEntries[static_cast<size_t>(i)];
     }

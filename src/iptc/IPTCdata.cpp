@@ -4,7 +4,9 @@
 #include "exif/ImgData.h"
 #include "platform/Convert.h"
 
+#include <algorithm>
 #include <array>
+#include <unordered_set>
 
 namespace morvik {
 
@@ -110,14 +112,14 @@ unsigned char Cp1251Lower(unsigned char c)
     }
 }
 
-bool SameTextCp1251(std::string_view a, std::string_view b)
+// A text in lower case by Cp1251Lower: two texts are the same but for case when their
+// folded forms are equal.
+std::string Cp1251Folded(std::string_view text)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Cp1251Lower(static_cast<unsigned char>(a[i])) != Cp1251Lower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    std::string folded(text);
+    for (char& c : folded)
+        c = static_cast<char>(Cp1251Lower(static_cast<unsigned char>(c)));
+    return folded;
 }
 
 bool SameNameAscii(std::string_view a, std::string_view b) { return AsciiLower(a) == AsciiLower(b); }
@@ -370,6 +372,15 @@ void TIPTCdata::ParseResource(std::string_view bytes)
         from = i + 1;
     }
 
+    // The occurrences of a list dataset after its first, gathered as they come and merged
+    // into its entry once at the end: merging each into the comma list on its own would
+    // read and compare the whole list again every time.
+    struct GatheredList {
+        std::string Name;
+        std::vector<std::string> Items;
+    };
+    std::vector<GatheredList> gathered;  // one per list dataset met
+
     int64_t q = marker + 1;
     while (q < length - 2 && src.Holds(q, 4)) {
         const uint8_t record = src.Byte(q);
@@ -394,11 +405,23 @@ void TIPTCdata::ParseResource(std::string_view bytes)
         // Past the value and the next dataset's marker byte, which is not checked.
         q = q + 4 + valueLength + 1;
 
-        if (entry.TagNo <= 255 && IsIptcListDataset(entry.TagNo))
-            MergeValue(entry.TagName.Str(), entry.ValueText);
-        else
+        if (entry.TagNo <= 255 && IsIptcListDataset(entry.TagNo)) {
+            auto list = std::find_if(gathered.begin(), gathered.end(),
+                                     [&](const GatheredList& g) { return g.Name == entry.TagName.View(); });
+            if (list == gathered.end()) {
+                MergeValue(entry.TagName.Str(), entry.ValueText);  // the entry, where its first one stands
+                gathered.push_back({entry.TagName.Str(), {}});
+            } else {
+                for (std::string& item : ReadCommaList(entry.ValueText))
+                    list->Items.push_back(std::move(item));
+            }
+        } else {
             AppendEntry(entry);
+        }
     }
+    for (const GatheredList& list : gathered)
+        if (!list.Items.empty())
+            MergeValue(list.Name, WriteCommaList(list.Items));
 }
 
 void TIPTCdata::Clear()
@@ -411,16 +434,15 @@ void TIPTCdata::Clear()
 std::string TIPTCdata::MergeList(const std::string& existing, const std::string& newItems)
 {
     std::vector<std::string> items = ReadCommaList(existing);
+    // The items present, case-folded: each new item is looked up once, not compared with
+    // every item of the list.
+    std::unordered_set<std::string> present;
+    for (const std::string& item : items)
+        present.insert(Cp1251Folded(item));
     for (const std::string& raw : ReadCommaList(newItems)) {
-        const std::string item(Trim(raw));
-        bool present = false;
-        for (const auto& have : items)
-            if (SameTextCp1251(have, item)) {
-                present = true;
-                break;
-            }
-        if (!present)
-            items.push_back(item);
+        std::string item(Trim(raw));
+        if (present.insert(Cp1251Folded(item)).second)
+            items.push_back(std::move(item));
     }
     return WriteCommaList(items);
 }

@@ -41,8 +41,8 @@ public:
     TIPTCdata(const TIPTCdata&) = delete;
     TIPTCdata& operator=(const TIPTCdata&) = delete;
 
-    // Replaceable operations, in their slot order; lookups by name all go through
-    // IndexOfName, and the others call each other through these slots.
+    // Replaceable operations: lookups by name all go through IndexOfName, and the others
+    // call each other through these virtual functions, so a derived reader changes them all.
     virtual int IndexOfName(const std::string& name) const;
     virtual void DeleteByName(const std::string& name);
     virtual int SetValue(const std::string& name, const std::string& value);

@@ -6,7 +6,7 @@
 #include "exif/ImgData.h"
 #include "platform/Convert.h"
 
-#include <exception>
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -19,11 +19,12 @@ thread_local bool tMultiLineFlag = false;
 
 constexpr const char* kCrLf = "\r\n";
 
-// Real notes hold a few kilobytes of values. A crafted one could let thousands of entries
-// each copy the whole EXIF block; the walk stops once its values pass this many bytes.
-constexpr int64_t kMaxNoteValueBytes = 16 * 1024 * 1024;
-
-struct ValueBudgetSpent {};
+// A value whose bytes would lie outside the data it is taken from.
+class MakerValueOutside : public ReaderFailure {
+public:
+    explicit MakerValueOutside(const char* data) : Data(data) {}
+    const char* Data;
+};
 
 int RowIndex(MakerTable table, uint16_t tag)
 {
@@ -42,6 +43,41 @@ char ModelLetter(const std::string& model)
     return at < model.size() ? model[at] : '\0';
 }
 
+// The byte order of a TIFF byte-order mark at a 0-based note offset: true for "MM",
+// false for "II", none for anything else.
+std::optional<bool> ByteOrderMark(const std::string& note, size_t at)
+{
+    if (note.size() < at + 2)
+        return std::nullopt;
+    if (note.compare(at, 2, "MM") == 0)
+        return true;
+    if (note.compare(at, 2, "II") == 0)
+        return false;
+    return std::nullopt;
+}
+
+// For the time of one decoding the renderers add their named entries to its image and
+// start with a clear flag; what was there before comes back however the decoding ends.
+class DecodingScope {
+public:
+    explicit DecodingScope(TImageInfo* info) : info_(CurrentImageInfo()), multiLine_(MultiLineFlag())
+    {
+        CurrentImageInfo() = info;
+        MultiLineFlag() = false;
+    }
+    ~DecodingScope()
+    {
+        CurrentImageInfo() = info_;
+        MultiLineFlag() = multiLine_;
+    }
+    DecodingScope(const DecodingScope&) = delete;
+    DecodingScope& operator=(const DecodingScope&) = delete;
+
+private:
+    TImageInfo* info_;
+    bool multiLine_;
+};
+
 void SetOwnerError(TImageInfo& info, const std::string& message)
 {
     if (info.Owner)
@@ -59,11 +95,11 @@ std::optional<MakerLayout> ChooseMakerLayout(const TImageInfo& info, bool fromTi
     const std::string& note = info.MakerNoteData;
 
     if (key == "NIKON") {
-        // Newer Nikon notes carry their own TIFF header at note offset 10.
-        if (info.ExifVersionText > "0210")
-            return MakerLayout{NikonTableB(), 18, true, 10, 0};
-        if (info.ExifVersionText.empty() && ModelLetter(info.CameraModel) == 'D' && fromTiff)
-            return MakerLayout{NikonTableB(), 18, true, 10, 0};
+        // Newer Nikon notes carry their own TIFF header at note offset 10, and are read in
+        // the byte order its mark gives (a file edited elsewhere may have the other one).
+        if (info.ExifVersionText > "0210" ||
+            (info.ExifVersionText.empty() && ModelLetter(info.CameraModel) == 'D' && fromTiff))
+            return MakerLayout{NikonTableB(), 18, true, 10, 0, ByteOrderMark(note, 10)};
         if (note.compare(0, 5, "Nikon") == 0)
             return MakerLayout{NikonTableA(), 8, false, 0, 0};
         return MakerLayout{NikonTableB(), 0, false, 0, 0};
@@ -76,7 +112,7 @@ std::optional<MakerLayout> ChooseMakerLayout(const TImageInfo& info, bool fromTi
         return MakerLayout{CasioTableA(), 0, false, 0, 0};
     }
     if (key == "FUJIF")
-        return MakerLayout{FujifilmTable(), 12, true, 0, 0, true};
+        return MakerLayout{FujifilmTable(), 12, true, 0, 0, false};  // little-endian in any file
     if (key == "CANON")
         return MakerLayout{CanonTable(), 0, false, 0, 0};
     if (key == "SEIKO")
@@ -95,7 +131,7 @@ bool TmsInfo::DecodeMakerNote()
     if (!Info)
         return false;
     TImageInfo& info = *Info;
-    CurrentImageInfo() = Info;
+    const DecodingScope decoding(Info);
 
     const std::optional<MakerLayout> layout = ChooseMakerLayout(info, FromTiff);
     if (!layout)
@@ -103,91 +139,74 @@ bool TmsInfo::DecodeMakerNote()
 
     // TIFF-relative offsets count from the TIFF header at position 9 of the EXIF block.
     const int64_t shift = layout->NoteRelative ? layout->NoteBase : 9 - int64_t{info.MakerNotePos};
-
-    // Fujifilm writes its note little-endian in files of either byte order; the file's
-    // order comes back after the walk.
-    struct ByteOrderRestore {
-        TImageInfo& Info;
-        bool BigEndian;
-        ~ByteOrderRestore() { Info.BigEndian = BigEndian; }
-    } restore{info, info.BigEndian};
-    if (layout->LittleEndian)
-        info.BigEndian = false;
-    WalkMakerDirectory(info, info.MakerNoteData, layout->Table, layout->DirectoryOffset, shift,
-                       layout->FallbackBase);
+    // A note in a byte order of its own is read in it, else in the file's.
+    const WalkCursor note{ByteSource(info.MakerNoteData), layout->BigEndian.value_or(info.BigEndian), shift};
+    WalkMakerDirectory(info, note, layout->Table, layout->DirectoryOffset, layout->FallbackBase);
     return true;
 }
 
-void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable table,
-                        int64_t directoryOffset, int64_t shift, int64_t fallbackBase)
+void WalkMakerDirectory(TImageInfo& info, const WalkCursor& note, MakerTable table, int64_t directoryOffset,
+                        int64_t fallbackBase)
 {
-    // The 16- and 32-bit reads of the walk read the note; the EXIF block is kept aside for
-    // values that lie outside the note and goes back into WorkData however the walk ends.
-    struct WorkDataSwap {
-        TImageInfo& Info;
-        std::string Block;
-        WorkDataSwap(TImageInfo& info, const std::string& note) : Info(info), Block(std::move(info.WorkData))
-        {
-            Info.WorkData = note;
-        }
-        ~WorkDataSwap() { Info.WorkData = std::move(Block); }
-    } swap(info, note);
-
-    const ByteSource exifBlock(swap.Block);
-    const int64_t noteLength = static_cast<int64_t>(note.size());
+    const ByteSource exifBlock(info.ExifBlock());
+    const int64_t noteLength = note.Bytes.Length();
     int64_t i = -1;
     int64_t n = 0;
-    int64_t copied = 0;
     try {
-        n = info.Read16At(directoryOffset + 1);
+        // Offsets in the note count from 0; its bytes are read at 1-based positions.
+        n = note.U16(directoryOffset + 1);
         for (i = 0; i < n; ++i) {
+            // All four fields of the entry come from the note, the value field too when the
+            // value lies elsewhere: an entry cut by the note's end ends the walk.
             const int64_t e = directoryOffset + 2 + 12 * i;  // 0-based offset of the entry
-            const uint16_t tag = info.Read16At(e + 1);
-            const uint16_t type = info.Read16At(e + 3);
-            const uint32_t count = static_cast<uint32_t>(info.Read32At(e + 5));
-            const int64_t size = int64_t{count} * FieldTypeSize(type);
+            const uint16_t tag = note.U16(e + 1);
+            const uint16_t type = note.U16(e + 3);
+            const int64_t count = note.I32(e + 5);  // signed: a negative size gives no value
+            const int32_t field = note.I32(e + 9);
+            const int64_t size = count * FieldTypeSize(type);
 
-            int64_t p = e + 8;
-            int64_t offset = 0;
-            if (size > 4) {
-                offset = info.Read32At(e + 9);
-                p = offset + shift;
-            }
-            // A value that ends at the note's last byte still lies inside the note.
             std::string bytes;
-            if (p >= 0 && p + size <= noteLength) {
-                bytes = note.substr(static_cast<size_t>(p), static_cast<size_t>(size));
+            if (size <= 4) {
+                bytes = note.Bytes.Clip(e + 9, size);  // inside the entry just read
             } else {
-                const int64_t pos = fallbackBase + offset;
-                bytes = exifBlock.Clip(pos < 1 ? 1 : pos, size);
+                const int64_t p = int64_t{field} + note.Base;
+                // A value that ends at the note's last byte still lies inside the note; one
+                // that reaches past it is taken from the EXIF block.
+                if (p + size <= noteLength) {
+                    if (p < 0)
+                        throw MakerValueOutside("the note");
+                    bytes = note.Bytes.Clip(p + 1, size);
+                } else {
+                    const int64_t pos = std::max<int64_t>(fallbackBase + field, 1);
+                    if (!exifBlock.Holds(pos, size))
+                        throw MakerValueOutside("the EXIF block");
+                    bytes = exifBlock.Clip(pos, size);
+                }
             }
 
-            copied += static_cast<int64_t>(bytes.size());
-            if (copied > kMaxNoteValueBytes)
-                throw ValueBudgetSpent{};
+            // Real notes hold a few kilobytes of values. A crafted block could let thousands
+            // of entries, in as many notes, each copy the whole block: what a note keeps is
+            // charged to the block's walk, whose budget every note shares.
+            info.ChargeWalk(1, static_cast<int64_t>(bytes.size()));
 
             const int t = RowIndex(table, tag);
             const std::string_view name = t >= 0 ? table[t].DisplayName : "Unknown";
             if (SameTextIgnoringCase(name, "SKIP"))
                 continue;
-            if (info.ParseMode != 255)
+            if (info.ParseMode != ParseModeFull)
                 continue;
 
             std::string valueText;
-            if (type == 2) {
+            if (type == FieldTypeAscii) {
                 valueText = '"' + bytes.substr(0, bytes.find('\0')) + '"';
-            } else if (type == 7) {
+            } else if (type == FieldTypeUndefined) {
                 valueText = '"' + bytes + '"';
             } else {
-                try {
-                    // Without a renderer only the printable start of the text is shown.
-                    valueText = info.RenderValue(bytes, type, t >= 0 ? table[t].ValueNames : "",
-                                                 t >= 0 ? table[t].Template : "",
-                                                 t >= 0 && table[t].Renderer ? std::string::npos
-                                                                             : PrintableLength);
-                } catch (...) {
-                    valueText = '"' + bytes + '"';
-                }
+                // Rendering numbers cannot fail. Without a renderer only the printable start
+                // of the text is shown.
+                valueText = RenderValue(bytes, type, note.BigEndian, t >= 0 ? table[t].ValueNames : "",
+                                        t >= 0 ? table[t].Template : "",
+                                        t >= 0 && table[t].Renderer ? std::string::npos : PrintableLength);
             }
 
             MultiLineFlag() = false;
@@ -196,6 +215,7 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
             const std::string shown = t >= 0 && table[t].Renderer ? table[t].Renderer(valueText)
                                                                   : PrintableText(std::move(valueText));
             std::string& listing = info.MakerListingText;
+            const size_t listed = listing.size();
             if (!MultiLineFlag()) {
                 listing += kCrLf;
                 listing += name;
@@ -209,17 +229,16 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
                 listing += valueText;
             }
 
+            info.ChargeWalk(0, static_cast<int64_t>(listing.size() - listed));
+
             if (t >= 0) {
-                try {
-                    TTagEntry entry = EntryFromRow(table[t]);
-                    entry.Kind = 1;
-                    entry.FieldType = type;
-                    entry.RawBytes = std::move(bytes);
-                    entry.ValueText = MultiLineFlag() ? std::move(valueText) : std::move(shown);
-                    info.AppendTag(std::move(entry));
-                } catch (...) {
-                    // A value that cannot be stored is left out; the walk goes on.
-                }
+                TTagEntry entry = EntryFromRow(table[t]);
+                entry.Kind = TagKindMaker;
+                entry.FieldType = type;
+                entry.RawBytes = std::move(bytes);
+                entry.ValueText = MultiLineFlag() ? std::move(valueText) : std::move(shown);
+                info.ChargeWalk(0, static_cast<int64_t>(entry.ValueText.size()));
+                info.AppendTag(std::move(entry));
             }
         }
     } catch (const ReadOutside& r) {
@@ -229,12 +248,14 @@ void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable ta
         else
             SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
                                     " lies outside the note");
-    } catch (const ValueBudgetSpent&) {
-        SetOwnerError(info, "maker note values exceed " + std::to_string(kMaxNoteValueBytes) + " bytes");
-    } catch (const std::exception& ex) {
-        SetOwnerError(info, ex.what());
-    } catch (...) {
-        SetOwnerError(info, "maker note could not be read");
+    } catch (const MakerValueOutside& outside) {
+        SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
+                                ": its value lies outside " + outside.Data);
+    } catch (const WalkLimit& limit) {
+        SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + ": " + limit.what());
+        throw;  // past the block's limits: the walk fails as for any limit
+    } catch (const ReaderFailure& failure) {
+        SetOwnerError(info, failure.what());
     }
 }
 

@@ -2,6 +2,7 @@
 // Maker notes: the private directory a camera keeps in the EXIF tag MakerNote (0x927C).
 // TmsInfo recognises the maker from the Make text, picks its table and layout, walks the
 // note's directory and appends the entries to the TImageInfo's tag list and maker listing.
+#include "exif/ByteSource.h"
 #include "exif/ImageInfo.h"
 #include "exif/TagEntry.h"
 
@@ -33,7 +34,8 @@ struct MakerLayout {
     bool NoteRelative = false;    // value offsets count from NoteBase inside the note...
     int64_t NoteBase = 0;         // ...else from the TIFF header of the EXIF block
     int64_t FallbackBase = 0;     // position base for values that do not fit in the note
-    bool LittleEndian = false;    // read little-endian whatever the file's byte order
+    // The note's own byte order where it is not the file's: true for big-endian.
+    std::optional<bool> BigEndian{};
 };
 
 // The table and layout for the image's maker, or none for a maker without a table.
@@ -50,15 +52,18 @@ private:
     TImageInfo* Info;  // not owned
 };
 
-// Walks one maker directory of `note` (see MakerNotes.cpp). `shift` is added to a value
-// offset to give its 0-based offset inside the note; `fallbackBase` plus the offset is the
-// EXIF-block position of a value that does not lie inside the note. Never throws: a walk
-// that fails sets the owner's error text to "Error Detected = " and the reason.
-void WalkMakerDirectory(TImageInfo& info, const std::string& note, MakerTable table,
-                        int64_t directoryOffset, int64_t shift, int64_t fallbackBase);
+// Walks the maker directory at a 0-based offset of the note: the cursor holds the note's
+// bytes, the byte order they are read in, and the shift that turns a value offset into a
+// 0-based offset inside the note (see MakerNotes.cpp). `fallbackBase` plus the offset is
+// the EXIF-block position of a value that does not lie inside the note. A walk that fails
+// sets the owner's error text to "Error Detected = " and the reason; one that goes past
+// the block's limits (which it shares with the directory walk) raises WalkLimit on.
+void WalkMakerDirectory(TImageInfo& info, const WalkCursor& note, MakerTable table, int64_t directoryOffset,
+                        int64_t fallbackBase);
 
 // The image whose note is being decoded (the Canon renderers add named entries to it) and
-// the flag a renderer sets when its result is a block of lines. One of each per thread.
+// the flag a renderer sets when its result is a block of lines. One of each per thread;
+// a decoding sets them for its own time and puts back what was there before.
 TImageInfo*& CurrentImageInfo();
 bool& MultiLineFlag();
 

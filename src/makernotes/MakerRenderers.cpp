@@ -50,7 +50,7 @@ void AddRecordLine(std::string& lines, const char* label, std::string_view resul
     lines += " = ";
     lines += result;
     if (TImageInfo* info = CurrentImageInfo())
-        info->AddNamedTag(SharedText::Static(label), result, 2);
+        info->AddNamedTag(SharedText::Static(label), result, FieldTypeAscii);
 }
 
 // A line of a Canon record: a field of the number list, plain (as it lies) or named
@@ -68,7 +68,12 @@ std::string RenderRecord(const std::string& text, const RecordLine* begin, const
     std::string lines;
     for (const RecordLine* line = begin; line != end; ++line) {
         const std::string_view value = ValueAt(values, line->Value);
-        AddRecordLine(lines, line->Label, line->ValueNames ? NameInList(line->ValueNames, Trim(value)) : value);
+        if (!line->ValueNames)
+            AddRecordLine(lines, line->Label, value);
+        else if (line->Value > static_cast<int>(values.size()))
+            AddRecordLine(lines, line->Label, "0");  // a named line whose value is missing fails: "0"
+        else
+            AddRecordLine(lines, line->Label, NameInList(line->ValueNames, Trim(value)));
     }
     return lines;
 }

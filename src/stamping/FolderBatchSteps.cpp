@@ -16,14 +16,11 @@ TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view by
                                     int dateSource)
 {
     // The bytes already read for the picture serve the reader too: each source is read once.
+    // A file the reader fails on is dated by the fallback; one it runs out of memory on
+    // fails, as any other failure of the file does.
     TDatedSource dated;
-    dated.Reader = std::make_shared<TimgData>(255);
-    bool processed = false;
-    try {
-        processed = dated.Reader->ReadMetadataFromMemory(path, bytes);
-    } catch (...) {
-        processed = false;  // the reader's troubles are no failure of the batch
-    }
+    dated.Reader = std::make_shared<TimgData>(ParseModeFull);
+    const bool processed = ReadForDating(*dated.Reader, path, bytes);
     dated.Date = PhotoDate(*dated.Reader, processed, fallback, dateSource);
     dated.Orientation = PhotoOrientation(*dated.Reader, processed);
     return dated;

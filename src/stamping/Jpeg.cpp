@@ -3,17 +3,10 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
@@ -28,11 +21,14 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
+    char Text[JMSG_LENGTH_MAX];  // the library's own words for the error
 };
 
 extern "C" void JumpOnError(j_common_ptr cinfo)
 {
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->Jump, 1);
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    err->Pub.format_message(cinfo, err->Text);
+    std::longjmp(err->Jump, 1);
 }
 
 // Warnings and trace messages are counted by the library and otherwise dropped.
@@ -58,59 +54,22 @@ int Guarded(ErrorManager& err, Step&& step)
     return kNoError;
 }
 
-[[noreturn]] void ThrowCannotOpen(const std::string& path, int error)
+void ThrowIfFailed(const ErrorManager& err, int code)
 {
-    throw EInOutError(CannotOpenMessage(path, error));
+    if (code != kNoError)
+        throw EJPEG(code, err.Text);
 }
 
 // Files larger than this are not read into memory as a picture.
-constexpr off_t kMaxJpegFileBytes = off_t(1) << 30;
-
-std::string ReadWholeFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        ThrowCannotOpen(path, errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ThrowCannotOpen(path, error);
-    }
-    if (S_ISDIR(st.st_mode) || st.st_size > kMaxJpegFileBytes) {
-        ::close(fd);
-        ThrowCannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EFBIG);
-    }
-    std::string bytes;
-    bytes.resize(size_t(std::max<off_t>(st.st_size, 0)));
-    size_t done = 0;
-    for (;;) {
-        if (done == bytes.size())
-            bytes.resize(done + 65536);  // a file that grew, or one without a size (a pipe)
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            ThrowCannotOpen(path, error);
-        }
-        if (got == 0)
-            break;
-        done += size_t(got);
-        if (done > size_t(kMaxJpegFileBytes)) {
-            ::close(fd);
-            ThrowCannotOpen(path, EFBIG);
-        }
-    }
-    ::close(fd);
-    bytes.resize(done);
-    return bytes;
-}
+constexpr size_t kMaxJpegFileBytes = size_t(1) << 30;
 
 }  // namespace
 
-EJPEG::EJPEG(int code) : Exception("JPEG error #" + std::to_string(code)), code_(code) {}
+EJPEG::EJPEG(int code, std::string_view libraryText)
+    : Exception("JPEG error #" + std::to_string(code) + (libraryText.empty() ? "" : ". ") + std::string(libraryText)),
+      code_(code)
+{
+}
 
 // ---- Decoding ------------------------------------------------------------------------
 
@@ -141,15 +100,17 @@ JpegDecoder::JpegDecoder(std::string bytes) : impl_(std::make_unique<Impl>())
                      static_cast<unsigned long>(d.Data.size()));
         jpeg_read_header(&d.Info, TRUE);
     });
-    if (code != kNoError)
-        throw EJPEG(code);
+    ThrowIfFailed(d.Err, code);
 }
 
 JpegDecoder::JpegDecoder(JpegDecoder&&) noexcept = default;
 JpegDecoder& JpegDecoder::operator=(JpegDecoder&&) noexcept = default;
 JpegDecoder::~JpegDecoder() = default;
 
-JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(ReadWholeFile(path)); }
+JpegDecoder JpegDecoder::FromFile(const std::string& path)
+{
+    return JpegDecoder(ReadWholeFile(path, kMaxJpegFileBytes, false));
+}
 
 JpegDecoder JpegDecoder::FromMemory(std::string_view bytes) { return JpegDecoder(std::string(bytes)); }
 
@@ -186,8 +147,7 @@ Picture JpegDecoder::Decode()
         }
         jpeg_finish_decompress(&d.Info);
     });
-    if (code != kNoError)
-        throw EJPEG(code);
+    ThrowIfFailed(d.Err, code);
     return picture;
 }
 
@@ -206,6 +166,16 @@ std::string EncodeJpeg(const Picture& picture, int quality)
     jpeg_create_compress(&info);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
+    // The library's state and its output buffer are released on every way out.
+    struct Release {
+        jpeg_compress_struct& Info;
+        unsigned char*& Buffer;
+        ~Release()
+        {
+            jpeg_destroy_compress(&Info);
+            std::free(Buffer);
+        }
+    } release{info, buffer};
     const int q = std::clamp(quality, 0, 100);
     const int code = Guarded(err, [&] {
         jpeg_mem_dest(&info, &buffer, &size);
@@ -222,22 +192,8 @@ std::string EncodeJpeg(const Picture& picture, int quality)
         }
         jpeg_finish_compress(&info);
     });
-    std::string out;
-    std::exception_ptr failure;
-    if (code == kNoError) {
-        try {
-            out.assign(reinterpret_cast<const char*>(buffer), size);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    if (code != kNoError)
-        throw EJPEG(code);
-    if (failure)
-        std::rethrow_exception(failure);
-    return out;
+    ThrowIfFailed(err, code);
+    return std::string(reinterpret_cast<const char*>(buffer), size);
 }
 
 // ---- Files ---------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "exif/ImgData.h"
 #include "exif/ImageInfo.h"
+#include "platform/Exceptions.h"
 #include "stamping/Orientation.h"
 #include "stamping/StampSettings.h"
 
@@ -38,18 +39,30 @@ int PhotoOrientation(const TimgData& reader, bool processed)
     return 1;
 }
 
+namespace {
+
+bool RaiseFault(const TimgData& reader, const std::string& path, bool processed)
+{
+    if (reader.Faulted)
+        throw Exception("Cannot read file \"" + path + "\". " + reader.ErrorText);
+    return processed;
+}
+
+}  // namespace
+
 bool ReadForDating(TimgData& reader, const std::string& path)
 {
-    try {
-        return reader.ReadMetadata(path);
-    } catch (...) {
-        return false;  // the reader reports through its result; anything else is a failure
-    }
+    return RaiseFault(reader, path, reader.ReadMetadata(path));
+}
+
+bool ReadForDating(TimgData& reader, const std::string& path, std::string_view bytes)
+{
+    return RaiseFault(reader, path, reader.ReadMetadataFromMemory(path, bytes));
 }
 
 TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)
 {
-    TimgData reader(255);
+    TimgData reader(ParseModeFull);
     const bool processed = ReadForDating(reader, path);
     return PhotoDate(reader, processed, fallback, dateSource);
 }

@@ -5,12 +5,14 @@
 #include "platform/DateTime.h"
 
 #include <string>
+#include <string_view>
 
 namespace morvik {
 
 // Reads the file's metadata and returns:
 //  - the fallback when the reader fails on the file (missing, unknown extension,
-//    unreadable), when the file has no EXIF block, or when dateSource is outside 0..2;
+//    unreadable), when the file has no EXIF block, or when dateSource is outside 0..2
+//    (a reading that runs out of memory raises instead, see ReadForDating);
 //  - otherwise the chosen EXIF date (0 DateTime, 1 DateTimeOriginal, 2 DateTimeDigitized)
 //    converted to a date-time value, which is 0 when the block lacks the tag, its text
 //    does not parse, or the section taken as the EXIF block holds no EXIF data.
@@ -25,8 +27,11 @@ TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, 
 // it failed, when the file has no EXIF block or no Orientation, or the value lies outside 1..8.
 int PhotoOrientation(const TimgData& reader, bool processed);
 
-// Reads a file's metadata for dating it: whether the reader processed the file, anything
-// escaping the reader counting as a file it failed on.
+// Reads a file's metadata for dating it: whether the reader processed the file. A file
+// it fails on is dated by the fallback; a reading that stopped on a fault of its own
+// (running out of memory) is the file's failure and raises Exception with the reason.
 bool ReadForDating(TimgData& reader, const std::string& path);
+// The same over the file's bytes, already read; the path names it.
+bool ReadForDating(TimgData& reader, const std::string& path, std::string_view bytes);
 
 }  // namespace morvik

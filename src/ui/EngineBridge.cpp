@@ -102,8 +102,9 @@ void AddFrame(QImage& picture, int width, int height)
 PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource)
 {
     // One reader gives both the date and the report.
-    TimgData reader(255);
-    const bool processed = ReadForDating(reader, path);  // a file it fails on is dated by the fallback
+    TimgData reader(ParseModeFull);
+    // A file it fails on is dated by the fallback; running out of memory raises its message.
+    const bool processed = ReadForDating(reader, path);
     PhotoFacts facts;
     facts.Date = PhotoDate(reader, processed, fallback, dateSource);
     facts.Orientation = PhotoOrientation(reader, processed);

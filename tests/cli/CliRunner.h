@@ -17,12 +17,16 @@ enum class Stderr { Dropped, Joined };
 
 // Runs `morvik-cli <args>` (args already quoted for the shell) under the given locale (the
 // C locale unless told), in `folder` when one is given; stderr is dropped or joined to stdout.
+// `before` is a shell command run first in the same shell (a ulimit, say).
 inline CliRun RunCli(const std::string& args, const std::filesystem::path& folder = {},
-                     Stderr errors = Stderr::Dropped, const std::string& locale = "C")
+                     Stderr errors = Stderr::Dropped, const std::string& locale = "C",
+                     const std::string& before = {})
 {
     std::string command;
+    if (!before.empty())
+        command = before + " && ";
     if (!folder.empty())
-        command = "cd '" + folder.string() + "' && ";
+        command += "cd '" + folder.string() + "' && ";
     command += "LC_ALL=" + locale + " '" + std::string(MORVIK_CLI_PATH) + "' " + args;
     command += errors == Stderr::Joined ? " 2>&1" : " 2>/dev/null";
     CliRun run;

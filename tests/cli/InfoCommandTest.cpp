@@ -42,6 +42,23 @@ TEST_F(InfoCommand, ExitStatuses)
     EXPECT_EQ(RunCli(dir.path(), "info --bogus good.jpg").Status, 2);
 }
 
+// A file the reader runs out of memory on is that file's failure: info says so and goes on
+// with the next file. The address space is limited below what the walk of the hostile file
+// may keep (within its budget); sanitizer builds need far more of it and are left out.
+TEST_F(InfoCommand, RunningOutOfMemoryFailsThatFileOnly)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit";
+#endif
+    const std::string hostile =
+        (test::TestDataDir() / "regressions" / "fuzz_jpeg_sections" / "forty-maker-notes-copying-the-block.jpg").string();
+    const CliRun run =
+        test::RunCli("info -j 1 '" + hostile + "' good.jpg", dir.path(), test::Stderr::Joined, "C", "ulimit -v 40000");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Out.find("  read: no\n  error: Out of memory\n"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("good.jpg\n  read: yes\n"), std::string::npos) << run.Out;
+}
+
 TEST_F(InfoCommand, TextListsEveryFile)
 {
     const CliRun run = RunCli(dir.path(), "info good.jpg plain.jpg");

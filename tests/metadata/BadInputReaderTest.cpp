@@ -3,6 +3,7 @@
 // build runs these too).
 #include "exif/ImgData.h"
 #include "support/ExifBuilder.h"
+#include "support/MemoryLimit.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -162,6 +163,33 @@ TEST(BadInputReader, HostileTiffFiles)
         TimgData data;
         EXPECT_EQ(data.ReadMetadata((dir / "x.tif").string()), c.Result);
     }
+}
+
+// Running out of memory in the middle of a walk is no malformed file: no walk swallows it,
+// the reading fails with its reason and leaves nothing behind, and the same reader reads
+// the file once memory is back.
+TEST(BadInputReader, RunningOutOfMemoryFailsTheFileWithItsReason)
+{
+    TempDir dir;
+    const std::string path = (dir / "crowded.jpg").string();
+    const std::string bytes = test::JpegOutgrowingMemory();
+    WriteFile(path, bytes);
+    TimgData data;
+    for (const bool fromMemory : {false, true}) {
+        SCOPED_TRACE(fromMemory);
+        {
+            test::MemoryLimit limit(test::kReadingLimit);
+            EXPECT_FALSE(fromMemory ? data.ReadMetadataFromMemory(path, bytes) : data.ReadMetadata(path));
+        }
+        EXPECT_TRUE(data.Faulted);
+        EXPECT_EQ(data.ErrorText, kOutOfMemoryText);
+        EXPECT_EQ(data.FileName, path);
+        EXPECT_FALSE(data.HasExif());
+        EXPECT_FALSE(data.ExifInfo);
+    }
+    ASSERT_TRUE(data.ReadMetadata(path));
+    EXPECT_FALSE(data.Faulted);
+    EXPECT_EQ(data.ExifInfo->TagList.size(), 1002u);
 }
 
 }  // namespace

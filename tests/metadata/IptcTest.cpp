@@ -96,6 +96,19 @@ TEST(IptcParse, GathersKeywordsIntoOneCommaList)
     }
 }
 
+// Each list is gathered on its own and its entry stands where its first dataset stood.
+TEST(IptcParse, ListEntriesStandWhereTheirFirstDatasetStood)
+{
+    const std::string datasets = Dataset(2, 25, "sea") + Dataset(2, 90, "Rome") + Dataset(2, 20, "x") +
+                                 Dataset(2, 25, "sky \"\"") + Dataset(2, 90, "Oslo") + Dataset(2, 25, "SEA") +
+                                 Dataset(2, 20, "y");
+    TIPTCdata r(nullptr);
+    r.ParseResource(App13(datasets));
+    EXPECT_EQ(Names(r), (std::vector<std::string>{"Keywords", "City", "SuppCategory", "City"}));
+    EXPECT_EQ(r.GetValue("Keywords", ""), "sea,sky,");  // the empty item written last
+    EXPECT_EQ(r.GetValue("SuppCategory", ""), "x,y");
+}
+
 TEST(IptcParse, NamesUnknownDatasetsAndDropsOtherRecords)
 {
     TIPTCdata r(nullptr);

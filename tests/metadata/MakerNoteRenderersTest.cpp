@@ -1,6 +1,7 @@
 // Renderers of the maker tables on texts of their own: the cases the walk tests leave out.
 #include "makernotes/MakerNotes.h"
 #include "platform/FormatSettings.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +11,13 @@ namespace {
 
 TEST(MakerRenderersTest, NikonLensRangeAndColorMode)
 {
-    const TFormatSettings saved = FormatSettings();
-    FormatSettings() = TFormatSettings::English();
-    EXPECT_EQ(RenderLensRange("180/10, 700/10, 35/10, 45/10"), "18.0-70.0(mm)  F3.5-F4.5");
-    EXPECT_EQ(RenderLensRange("50/1, 50/1"), "50.0-50.0(mm)  F0.0-F0.0");  // missing parts count 0
-    FormatSettings().DecimalSeparator = ',';
-    EXPECT_EQ(RenderLensRange("180/10, 700/10, 35/10, 45/10"), "18,0-70,0(mm)  F3,5-F4,5");
-    FormatSettings() = saved;
+    {
+        test::ScopedFormatSettings english;
+        EXPECT_EQ(RenderLensRange("180/10, 700/10, 35/10, 45/10"), "18.0-70.0(mm)  F3.5-F4.5");
+        EXPECT_EQ(RenderLensRange("50/1, 50/1"), "50.0-50.0(mm)  F0.0-F0.0");  // missing parts count 0
+        FormatSettings().DecimalSeparator = ',';
+        EXPECT_EQ(RenderLensRange("180/10, 700/10, 35/10, 45/10"), "18,0-70,0(mm)  F3,5-F4,5");
+    }
 
     const std::pair<const char*, const char*> modes[] = {
         {"\"MODE1\"", "Mode1 (sRGB)"},
@@ -31,16 +32,23 @@ TEST(MakerRenderersTest, NikonLensRangeAndColorMode)
         EXPECT_EQ(RenderColorMode(text), shown) << text;
 }
 
-TEST(MakerRenderersTest, CanonRecordsSkipMissingAndUnknownValues)
+TEST(MakerRenderersTest, CanonRecordsSkipUnknownValuesAndGiveZeroForMissingOnes)
 {
-    CurrentImageInfo() = nullptr;  // no image: lines only, no named entries
+    TImageInfo info(nullptr, 255);
+    CurrentImageInfo() = &info;
     MultiLineFlag() = false;
-    EXPECT_EQ(RenderCanonSettings("10, 1"), "\r\nMacro mode = Macro\r\nSelf Timer =  1");
+    // Contrast 2 is not in its list: no line. A record of 19 values lacks values 20 and
+    // up: their named lines fail and show 0, their plain lines are left out.
+    std::string record = "2";
+    for (int k = 2; k <= 19; ++k)
+        record += k == 14 ? ", 2" : ", 0";
+    const std::string lines = RenderCanonSettings(record);
     EXPECT_TRUE(MultiLineFlag());
-    EXPECT_EQ(RenderCanonSettings(""), "");
-    // Contrast 2 is not in its list; 65535 is Low.
-    EXPECT_EQ(RenderCanonSettings("0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2")
-                  .find("Contrast"), std::string::npos);
+    EXPECT_EQ(lines.find("Contrast"), std::string::npos);
+    const std::string tail = "\r\nMetering Mode = Normal\r\nAF Point = 0\r\nExposure Mode = 0\r\nFocus Mode = 0";
+    EXPECT_EQ(lines.substr(lines.size() - std::min(lines.size(), tail.size())), tail);
+    EXPECT_EQ(info.TagText("AF Point"), "0");
+    CurrentImageInfo() = nullptr;
 
     MultiLineFlag() = false;
     // Non-integers, function 0 and functions above 15 give no line; the last value is
@@ -58,12 +66,14 @@ TEST(MakerRenderersTest, CanonNamedEntriesGoToTheCurrentImage)
     CurrentImageInfo() = &info;
     RenderCanonShotInfo("0, 0, 0, 0, 0, 0, 0, 6, 12");
     CurrentImageInfo() = nullptr;
-    ASSERT_EQ(info.TagList.size(), 2u);
+    ASSERT_EQ(info.TagList.size(), 3u);  // the missing flash bias (value 16) counts 0
     EXPECT_EQ(info.TagList[0].TagName, "White balance");
     EXPECT_EQ(info.TagList[0].ValueText, "Custom");
     EXPECT_EQ(info.TagList[1].TagName, "Sequence Number");
     EXPECT_EQ(info.TagList[1].ValueText, " 12");
     EXPECT_EQ(info.TagList[1].FieldType, 2);
+    EXPECT_EQ(info.TagList[2].TagName, "Flash bias");
+    EXPECT_EQ(info.TagList[2].ValueText, "0");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "platform/Convert.h"
 #include "platform/FormatSettings.h"
 #include "support/ExifBuilder.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -29,16 +30,10 @@ std::vector<std::string> StoredNames(const TImageInfo& info)
 
 class MakerNoteWalkTest : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override
-    {
-        saved_ = FormatSettings();
-        FormatSettings() = TFormatSettings::English();
-    }
-    void TearDown() override { FormatSettings() = saved_; }
     bool BigEndian() const { return GetParam(); }
 
 private:
-    TFormatSettings saved_;
+    test::ScopedFormatSettings english_;
 };
 
 INSTANTIATE_TEST_SUITE_P(ByteOrders, MakerNoteWalkTest, ::testing::Values(false, true),
@@ -143,6 +138,9 @@ TEST_P(MakerNoteWalkTest, CanonListsRecordsAsLinesAndAddsNamedEntries)
         "\r\nSuperimposed Display =  On"
         "\r\nCustomFunctions = 257, 512, 0, 4096, 3584, 769";
     EXPECT_EQ(image.Info->MakerListingText, expected);
+    // The renderers' image and flag are the decoding's own: none is left behind.
+    EXPECT_EQ(CurrentImageInfo(), nullptr);
+    EXPECT_FALSE(MultiLineFlag());
 
     const TImageInfo& info = *image.Info;
     // Named entries stand before the entry whose record they came from.
@@ -179,30 +177,35 @@ TEST_P(MakerNoteWalkTest, CanonListsRecordsAsLinesAndAddsNamedEntries)
 
 // --- Nikon -------------------------------------------------------------------------------
 
-TEST_P(MakerNoteWalkTest, NikonNewerNoteCountsOffsetsFromItsOwnHeader)
+// The note's own header gives its byte order, which may differ from the file's (a file
+// edited on another machine); the file's order comes back after the walk.
+TEST_P(MakerNoteWalkTest, NikonNewerNoteCountsOffsetsFromItsOwnHeaderInItsOwnOrder)
 {
-    const std::string header = std::string("Nikon\0\2\x10\0\0", 10) +
-                               (BigEndian() ? std::string("MM\0*\0\0\0\x08", 8) : std::string("II*\0\x08\0\0\0", 8));
-    MakerNoteBuilder note(BigEndian(), header);
-    note.Raw(0x0001, 7, 4, "0210")
-        .Shorts(0x0002, {0, 200})
-        .Ascii(0x0003, "COLOR")
-        .Ascii(0x0010, "skipped")
-        .Rationals(0x0084, {{180, 10}, {700, 10}, {35, 10}, {45, 10}})
-        .Ascii(0x008D, "MODE2")
-        .Undefined(0x0F00, "dump data");
-    NoteImage image = MakeNoteImage("NIKON", BigEndian(), note.Build(10));
-    image.Info->ExifVersionText = "0220";
-    ASSERT_TRUE(image.Decode());
-    EXPECT_EQ(image.Error(), "");
-    EXPECT_EQ(image.Info->MakerListingText,
-              "\r\nFamily ID = \"0210\""
-              "\r\nISO Speed = 0, 200"
-              "\r\nColor Mode = \"COLOR\""
-              "\r\nLens information = 18.0-70.0(mm)  F3.5-F4.5"
-              "\r\nColor Mode = Mode 2 (Adobe RGB)");
-    EXPECT_EQ(image.Info->TagText("LensInformation"), "18.0-70.0(mm)  F3.5-F4.5");
-    EXPECT_EQ(image.Info->TagEntryByName("LensInformation").RawBytes.size(), 32u);
+    for (const bool noteBigEndian : {false, true}) {
+        const std::string header = std::string("Nikon\0\2\x10\0\0", 10) +
+                                   (noteBigEndian ? std::string("MM\0*\0\0\0\x08", 8) : std::string("II*\0\x08\0\0\0", 8));
+        MakerNoteBuilder note(noteBigEndian, header);
+        note.Raw(0x0001, 7, 4, "0210")
+            .Shorts(0x0002, {0, 200})
+            .Ascii(0x0003, "COLOR")
+            .Ascii(0x0010, "skipped")
+            .Rationals(0x0084, {{180, 10}, {700, 10}, {35, 10}, {45, 10}})
+            .Ascii(0x008D, "MODE2")
+            .Undefined(0x0F00, "dump data");
+        NoteImage image = MakeNoteImage("NIKON", BigEndian(), note.Build(10));
+        image.Info->ExifVersionText = "0220";
+        ASSERT_TRUE(image.Decode());
+        EXPECT_EQ(image.Error(), "");
+        EXPECT_EQ(image.Info->MakerListingText,
+                  "\r\nFamily ID = \"0210\""
+                  "\r\nISO Speed = 0, 200"
+                  "\r\nColor Mode = \"COLOR\""
+                  "\r\nLens information = 18.0-70.0(mm)  F3.5-F4.5"
+                  "\r\nColor Mode = Mode 2 (Adobe RGB)");
+        EXPECT_EQ(image.Info->TagText("LensInformation"), "18.0-70.0(mm)  F3.5-F4.5");
+        EXPECT_EQ(image.Info->TagEntryByName("LensInformation").RawBytes.size(), 32u);
+        EXPECT_EQ(image.Info->BigEndian, BigEndian());
+    }
 }
 
 TEST_P(MakerNoteWalkTest, NikonOlderNoteUsesTableA)
@@ -384,28 +387,62 @@ TEST_P(MakerNoteWalkTest, NoteShorterThanItsHeaderIsAnError)
     EXPECT_EQ(image.Info->WorkData, image.Block);
 }
 
-TEST_P(MakerNoteWalkTest, OffsetsPointingOutsideYieldWhatLiesInside)
+// Every read stays inside the note or the EXIF block; one that would leave it ends the
+// walk at that entry, with what came before it kept.
+TEST_P(MakerNoteWalkTest, ReadsLeavingTheNoteOrTheBlockEndTheWalk)
 {
     const std::string after(100, 'x');
-    auto build = [&](uint32_t nearEnd) {
-        MakerNoteBuilder note(BigEndian());
-        note.Field(0x0006, 2, 16, 0x7FFFFFF0)    // far past the block: no bytes
-            .Field(0x0007, 2, 16, 0xFFFFFF00)    // before the note: from the block's start
-            .Field(0x0008, 4, 0xFFFFFFFF, 0x40)  // a huge count: at most the rest of the block
-            .Field(0x0009, 2, 24, nearEnd);      // runs past the block's end
-        return note.Build(kTiffShift);
+    const size_t blockSize = kNotePos - 1 + 2 + 3 * 12 + 4 + after.size();  // three entries
+    struct Case {
+        const char* Name;
+        uint16_t Type;
+        uint32_t Count, Field;
+    } const cases[] = {
+        {"far past the block", 2, 16, 0x7FFFFFF0},
+        {"before the note", 2, 16, 0xFFFFFF00},
+        // Canon's fallback base is 0: the value would start at block position `offset`.
+        {"running past the block's end", 2, 24, static_cast<uint32_t>(blockSize - 9)},
+        {"a count of four gigabytes", 1, 0x7FFFFFFF, 0x40},
     };
-    const size_t blockSize = kNotePos - 1 + build(0).size() + after.size();
-    // Canon's fallback base is 0: the value is taken from position `offset` of the block.
-    NoteImage image = MakeNoteImage("Canon", BigEndian(), build(static_cast<uint32_t>(blockSize - 9)), after);
-    ASSERT_EQ(image.Block.size(), blockSize);
-    ASSERT_TRUE(image.Decode());
-    EXPECT_EQ(image.Error(), "");
-    const TImageInfo& info = *image.Info;
-    EXPECT_EQ(info.TagText("ImageType"), "\"\"");
-    EXPECT_EQ(info.TagEntryByName("FirmwareVersion").RawBytes, image.Block.substr(0, 16));
-    EXPECT_EQ(info.TagEntryByName("ImageNumber").RawBytes, image.Block.substr(0x40 - 1));
-    EXPECT_EQ(info.TagEntryByName("OwnerName").RawBytes, std::string(10, 'x'));
+    for (const Case& c : cases) {
+        MakerNoteBuilder note(BigEndian());
+        note.Long(0x0008, 101).Field(0x0006, c.Type, c.Count, c.Field).Long(0x000C, 5);
+        NoteImage image = MakeNoteImage("Canon", BigEndian(), note.Build(kTiffShift), after);
+        ASSERT_EQ(image.Block.size(), blockSize);
+        ASSERT_TRUE(image.Decode());
+        EXPECT_EQ(image.Error().rfind("Error Detected = maker note entry 2 of 3", 0), 0u) << c.Name << image.Error();
+        EXPECT_EQ(image.Info->MakerListingText, "\r\nImageNumber = 101") << c.Name;
+        EXPECT_EQ(StoredNames(*image.Info), std::vector<std::string>{"ImageNumber"}) << c.Name;
+        EXPECT_EQ(image.Info->WorkData, image.Block);
+    }
+
+    // A negative count (read signed) gives an empty value, and the walk goes on.
+    MakerNoteBuilder negative(BigEndian());
+    negative.Field(0x0006, 2, 0xFFFFFFFF, 0x40).Long(0x000C, 5);
+    NoteImage n = MakeNoteImage("Canon", BigEndian(), negative.Build(kTiffShift), after);
+    ASSERT_TRUE(n.Decode());
+    EXPECT_EQ(n.Error(), "");
+    EXPECT_EQ(n.Info->MakerListingText, "\r\nImageType = \"\"\r\nCameraSerialNumber = 5");
+
+    // An entry cut by the note's end: its value field is read from the note too.
+    MakerNoteBuilder cut(BigEndian(), std::string("OLYMP\0\1\0", 8));
+    cut.Shorts(0x0201, {2}).Shorts(0x0202, {1}).WithoutLink();
+    std::string cutBytes = cut.Build(kTiffShift);
+    cutBytes.resize(cutBytes.size() - 3);
+    NoteImage c = MakeNoteImage("OLYMPUS", BigEndian(), cutBytes, after);
+    ASSERT_TRUE(c.Decode());
+    EXPECT_EQ(c.Info->MakerListingText, "\r\nJpegQual = HQ");
+    EXPECT_EQ(c.Error().rfind("Error Detected = maker note entry 2 of 2", 0), 0u) << c.Error();
+
+    // A newer Olympus note ("OLYMPUS", 0, its own byte-order mark) read at offset 8 counts
+    // the mark as thousands of entries; its first value lies far outside: nothing is listed.
+    MakerNoteBuilder newer(BigEndian(), std::string("OLYMPUS\0", 8) + (BigEndian() ? "MM" : "II") + MakerNoteBuilder(BigEndian()).U16(3));
+    newer.Shorts(0x0200, {0, 1, 2}).Shorts(0x0201, {2});
+    NoteImage o = MakeNoteImage("OLYMPUS IMAGING CORP.", BigEndian(), newer.Build(0), after);
+    ASSERT_TRUE(o.Decode());
+    EXPECT_EQ(o.Error().rfind("Error Detected = maker note entry 1 of ", 0), 0u) << o.Error();
+    EXPECT_EQ(o.Info->MakerListingText, "");
+    EXPECT_TRUE(o.Info->TagList.empty());
 }
 
 TEST_P(MakerNoteWalkTest, ParseModeTwoNeitherListsNorStores)
@@ -420,7 +457,7 @@ TEST_P(MakerNoteWalkTest, ParseModeTwoNeitherListsNorStores)
 // Batch workers decode files side by side; each thread has its own image and flag.
 TEST(MakerNoteThreadsTest, ParallelDecodingsGiveTheSameListing)
 {
-    FormatSettings() = TFormatSettings::English();
+    test::ScopedFormatSettings english;
     NoteImage reference = MakeNoteImage("Canon", false, CanonNote(false));
     ASSERT_TRUE(reference.Decode());
     std::vector<std::thread> workers;
@@ -480,7 +517,10 @@ TEST_P(MakerNoteWalkTest, ReaderDecodesTheNoteAndGoesOnWithTheExifBlock)
     EXPECT_TRUE(info.MakerDecoded);
     EXPECT_EQ(info.MakerListingText,
               "\r\nImageType = \"IMG:PowerShot S40 JPEG\""
-              "\r\nMacro mode = Macro\r\nSelf Timer =  1\r\nExposureInfo1 = 6, 1, 0");
+              "\r\nMacro mode = Macro\r\nSelf Timer =  1\r\nCompression Rate = 0\r\nFlash Mode = 0"
+              "\r\nDrive Mode = 0\r\nFocus Mode = 0\r\nImage Size = 0\r\nEasy Shoot = 0\r\nContrast = 0"
+              "\r\nSaturation = 0\r\nSharpness = 0\r\nCCD ISO = 0\r\nMetering Mode = 0\r\nAF Point = 0"
+              "\r\nExposure Mode = 0\r\nFocus Mode = 0\r\nExposureInfo1 = 6, 1, 0");  // values 4 and up missing
     EXPECT_EQ(info.Width, 1600);
     EXPECT_EQ(info.Height, 1200);  // read from the EXIF block again after the note
     EXPECT_LT(info.IndexOfTag("ExposureInfo1"), info.IndexOfTag("MakerNote"));

@@ -325,6 +325,8 @@ TEST(SectionReader, FileAndMemoryFindTheSameSections)
     ExifBuilder b;
     b.Short(0, 0x0100, {640});
     cases.emplace_back("long.tif", b.Tiff() + std::string(300000, 'x'));
+    b.SetFirstOffset(8 + 300000);
+    cases.emplace_back("end.tif", b.Tiff().substr(0, 8) + std::string(300000, 'x') + b.Tiff().substr(8));
 
     test::TempDir dir;
     for (const auto& [name, bytes] : cases) {
@@ -354,6 +356,33 @@ TEST(TiffReader, FollowsTheHeadersDirectoryOffset)
     TimgData data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("a.tif", tiff));
     EXPECT_EQ(data.ExifInfo->Width, 640);
+}
+
+// Editors write the first directory after the picture: past the first 256000 bytes, the
+// block reaches on to it. One outside the file is a directory that does not fit.
+TEST(TiffReader, FindsAFirstDirectoryPastTheFirst256000Bytes)
+{
+    ExifBuilder b;
+    const int ifd0 = b.AddIfd();
+    b.Undefined(0, 0x9286, std::string(300000, 'x'));  // picture bytes before the directory
+    b.Ascii(ifd0, 0x010F, "Editor's camera").Short(ifd0, 0x0100, {640});
+    b.SetFirstOffset(b.IfdOffset(ifd0));
+    const std::string tiff = b.Tiff();
+    TimgData data;
+    ASSERT_TRUE(data.ReadMetadataFromMemory("a.tif", tiff));
+    EXPECT_EQ(data.ErrorText, "<none>");
+    EXPECT_EQ(data.ExifInfo->CameraMake, "Editor's camera");
+    EXPECT_EQ(data.ExifInfo->Width, 640);
+    EXPECT_EQ(data.Sections[1].Data, tiff.substr(8));
+
+    for (const uint32_t outside : {static_cast<uint32_t>(tiff.size()), 2u, 0x80000000u}) {
+        b.SetFirstOffset(outside);
+        TimgData none;
+        ASSERT_TRUE(none.ReadMetadataFromMemory("a.tif", b.Tiff())) << outside;
+        EXPECT_EQ(none.ErrorText, "<none>");
+        EXPECT_TRUE(none.HasExif());
+        EXPECT_TRUE(none.ExifInfo->TagList.empty()) << outside;
+    }
 }
 
 TEST(TiffReader, ReadsOnlyTheFirst256000Bytes)

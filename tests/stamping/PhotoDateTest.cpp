@@ -1,7 +1,10 @@
 #include "exif/ImgData.h"
 #include "platform/DateMask.h"
+#include "platform/Exceptions.h"
+#include "stamping/FolderBatch.h"
 #include "stamping/PhotoDate.h"
 #include "support/ExifBuilder.h"
+#include "support/MemoryLimit.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -162,6 +165,30 @@ TEST(PhotoDate, OrientationOfThePhoto)
     }
     TimgData plain(255);
     EXPECT_EQ(PhotoOrientation(plain, plain.ReadMetadataFromMemory("a.jpg", Jpeg({App0()}))), 1);
+}
+
+// A photo whose reading runs out of memory is no photo without a date: the file fails,
+// in the batch's step and in the single picture's reading alike, with its name and reason.
+TEST(PhotoDate, RunningOutOfMemoryIsTheFilesFailure)
+{
+    TempDir dir;
+    const std::string path = (dir / "crowded.jpg").string();
+    const std::string bytes = morvik::test::JpegOutgrowingMemory();
+    WriteFile(path, bytes);
+    const std::string message = "Cannot read file \"" + path + "\". " + kOutOfMemoryText;
+    morvik::test::MemoryLimit limit(morvik::test::kReadingLimit);
+    try {
+        TBatchSteps().DatePhoto(path, bytes, kFallback, 1);
+        ADD_FAILURE() << "the batch's step dated the file";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.what(), message);
+    }
+    try {
+        PhotoDate(path, kFallback, 1);
+        ADD_FAILURE() << "the file was dated";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.what(), message);
+    }
 }
 
 TEST(PhotoDate, CameraSamplesGiveTheirOriginalDate)

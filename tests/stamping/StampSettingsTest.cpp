@@ -2,6 +2,7 @@
 #include "platform/FormatSettings.h"
 #include "stamping/StampSettings.h"
 #include "stamping/TimeCorrection.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,7 @@ TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
 }
 
 class StampSettingsTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        saved_ = FormatSettings();
-        FormatSettings() = TFormatSettings::Russian();
-    }
-    void TearDown() override { FormatSettings() = saved_; }
-    TFormatSettings saved_;
+    test::ScopedFormatSettings russian_{TFormatSettings::Russian()};
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "iptc/IPTCdata.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/FormatSettings.h"
 #include "stamping/Jpeg.h"
 #include "stamping/Picture.h"
@@ -47,9 +48,19 @@ const char* ReadAndRender(const std::string& fileName, std::string_view bytes)
     }
     if (data.SectionCount < 0 || data.SectionCount > 20)
         return "more than 20 sections";
+    if (data.Faulted)
+        return "the reader met a fault of its own (out of memory or a program fault)";
     volatile size_t sink = 0;
     if (data.ExifInfo) {
         const TImageInfo& info = *data.ExifInfo;
+        // A block of at most 64 KiB (a TIFF block of at most 64 MiB) keeps no more than the
+        // walk's budget for values and texts allows, however its notes point at each other.
+        constexpr size_t kMaxKeptBytes = 160u << 20;
+        size_t kept = info.ListingText.size() + info.MakerListingText.size();
+        for (const TTagEntry& e : info.TagList)
+            kept += sizeof e + e.RawBytes.size() + e.ValueText.size();
+        if (kept > kMaxKeptBytes)
+            return "the reading kept more than the walk's budget";
         sink = info.SummaryText().size() + info.ListingText.size() + info.MakerListingText.size();
         for (const TTagEntry& e : info.TagList)
             sink = sink + info.TagText(e.TagName.Str()).size();
@@ -95,12 +106,6 @@ const std::string& WriterOutputPath()
         return std::string(base) + "/morvik-fuzz-writer-" + std::to_string(::getpid()) + ".jpg";
     }();
     return path;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace
@@ -207,7 +212,7 @@ const char* WriterRoundTrip(std::string_view input)
     } catch (...) {
         return "the write failed";
     }
-    const std::string out = ReadWholeFile(path);
+    const std::string out = ReadWholeFile(path, std::string().max_size(), false);
     std::remove(path.c_str());
 
     // SOI, the EXIF block (else APP0, else a JFIF header), IPTC, comment, the picture

@@ -1,15 +1,12 @@
 #include "UiTestSupport.h"
 
-#include "platform/FormatSettings.h"
-
 #include <QApplication>
 #include <gtest/gtest.h>
 
 namespace morvik::test {
 
-App::App(const QStringList& arguments) : savedFormat_(FormatSettings())
+App::App(const QStringList& arguments)
 {
-    FormatSettings() = TFormatSettings::English();
     Windows = std::make_unique<ui::Windows>(Dialogs);
     Windows->Show(QStringList{QStringLiteral("morvik")} + arguments);
     QApplication::processEvents();
@@ -19,7 +16,6 @@ App::~App()
 {
     Windows->Form2->hide();
     Windows->Form1->hide();
-    FormatSettings() = savedFormat_;
 }
 
 QString Q(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }

@@ -3,6 +3,7 @@
 #include "platform/FormatSettings.h"
 #include "ui/Dialogs.h"
 #include "ui/Startup.h"
+#include "support/TestSupport.h"
 
 #include <QDialog>
 #include <QImage>
@@ -87,6 +88,7 @@ struct Form1Access {
 
 // The three windows made as start-up makes them, the main one shown with `arguments`.
 struct App {
+    ScopedFormatSettings English;  // the windows' regional settings, the earlier ones given back at the end
     ScriptedDialogs Dialogs;
     std::unique_ptr<ui::Windows> Windows;
     ui::TForm1& Form1() { return *Windows->Form1; }
@@ -94,9 +96,6 @@ struct App {
     ui::TForm2& Form2() { return *Windows->Form2; }
     explicit App(const QStringList& arguments = {});
     ~App();
-
-private:
-    TFormatSettings savedFormat_;  // the process-wide settings, given back at the end
 };
 
 // A JPEG of `w` x `h` pixels filled with `colour`, written at quality 95.
