@@ -1,11 +1,11 @@
 #include "stamping/Jpeg.h"
 
 #include "platform/FileSystem.h"
+#include "stamping/Libjpeg.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,48 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
 
 namespace morvik {
 
 namespace {
-
-// libjpeg reports a fatal error through error_exit, which must not return. We jump back
-// to the step that called the library (no C++ object with a destructor lives in the
-// frames jumped over) and throw from there.
-struct ErrorManager {
-    jpeg_error_mgr Pub;
-    std::jmp_buf Jump;
-};
-
-extern "C" void JumpOnError(j_common_ptr cinfo)
-{
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->Jump, 1);
-}
-
-// Warnings and trace messages are counted by the library and otherwise dropped.
-extern "C" void DropMessage(j_common_ptr) {}
-
-void InitErrors(ErrorManager& err)
-{
-    jpeg_std_error(&err.Pub);
-    err.Pub.error_exit = JumpOnError;
-    err.Pub.output_message = DropMessage;
-}
-
-constexpr int kNoError = -1;
-
-// Runs one step of library calls; kNoError, or the message number of the error it met.
-// The step must only call the library and touch plain data.
-template <class Step>
-int Guarded(ErrorManager& err, Step&& step)
-{
-    if (setjmp(err.Jump) != 0)
-        return err.Pub.msg_code;
-    step();
-    return kNoError;
-}
 
 [[noreturn]] void ThrowCannotOpen(const std::string& path, int error)
 {
@@ -116,7 +78,7 @@ EJPEG::EJPEG(int code) : Exception("JPEG error #" + std::to_string(code)), code_
 
 struct JpegDecoder::Impl {
     std::string Data;
-    ErrorManager Err{};
+    LibjpegErrors Err{};
     jpeg_decompress_struct Info{};
     bool Created = false;
     bool Decoded = false;
@@ -132,16 +94,16 @@ JpegDecoder::JpegDecoder(std::string bytes) : impl_(std::make_unique<Impl>())
 {
     Impl& d = *impl_;
     d.Data = std::move(bytes);
-    InitErrors(d.Err);
+    InitLibjpegErrors(d.Err);
     d.Info.err = &d.Err.Pub;
     jpeg_create_decompress(&d.Info);
     d.Created = true;
-    const int code = Guarded(d.Err, [&d] {
+    const int code = LibjpegGuarded(d.Err, [&d] {
         jpeg_mem_src(&d.Info, reinterpret_cast<const unsigned char*>(d.Data.data()),
                      static_cast<unsigned long>(d.Data.size()));
         jpeg_read_header(&d.Info, TRUE);
     });
-    if (code != kNoError)
+    if (code != kLibjpegOk)
         throw EJPEG(code);
 }
 
@@ -178,7 +140,7 @@ Picture JpegDecoder::Decode()
     for (int y = 0; y < height; ++y)
         rows[size_t(y)] = picture.Row(y);
 
-    const int code = Guarded(d.Err, [&d, &rows] {
+    const int code = LibjpegGuarded(d.Err, [&d, &rows] {
         jpeg_start_decompress(&d.Info);
         while (d.Info.output_scanline < d.Info.output_height) {
             JSAMPARRAY at = rows.data() + d.Info.output_scanline;
@@ -186,7 +148,7 @@ Picture JpegDecoder::Decode()
         }
         jpeg_finish_decompress(&d.Info);
     });
-    if (code != kNoError)
+    if (code != kLibjpegOk)
         throw EJPEG(code);
     return picture;
 }
@@ -197,24 +159,22 @@ Picture DecodeJpeg(std::string_view bytes) { return JpegDecoder::FromMemory(byte
 
 // ---- Encoding ------------------------------------------------------------------------
 
-std::string EncodeJpeg(const Picture& picture, int quality)
+std::string EncodeJpegWith(const Picture& picture, const std::function<void(jpeg_compress_struct&)>& configure)
 {
-    ErrorManager err{};
-    InitErrors(err);
+    LibjpegErrors err{};
+    InitLibjpegErrors(err);
     jpeg_compress_struct info{};
     info.err = &err.Pub;
     jpeg_create_compress(&info);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    const int q = std::clamp(quality, 0, 100);
-    const int code = Guarded(err, [&] {
+    const int code = LibjpegGuarded(err, [&] {
         jpeg_mem_dest(&info, &buffer, &size);
         info.image_width = JDIMENSION(picture.Width());
         info.image_height = JDIMENSION(picture.Height());
         info.input_components = 3;
         info.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&info);
-        jpeg_set_quality(&info, q, TRUE);
+        configure(info);
         jpeg_start_compress(&info, TRUE);
         while (info.next_scanline < info.image_height) {
             JSAMPROW row = const_cast<JSAMPROW>(picture.Row(int(info.next_scanline)));
@@ -224,7 +184,7 @@ std::string EncodeJpeg(const Picture& picture, int quality)
     });
     std::string out;
     std::exception_ptr failure;
-    if (code == kNoError) {
+    if (code == kLibjpegOk) {
         try {
             out.assign(reinterpret_cast<const char*>(buffer), size);
         } catch (...) {
@@ -233,11 +193,20 @@ std::string EncodeJpeg(const Picture& picture, int quality)
     }
     jpeg_destroy_compress(&info);
     std::free(buffer);
-    if (code != kNoError)
+    if (code != kLibjpegOk)
         throw EJPEG(code);
     if (failure)
         std::rethrow_exception(failure);
     return out;
+}
+
+std::string EncodeJpeg(const Picture& picture, int quality)
+{
+    const int q = std::clamp(quality, 0, 100);
+    return EncodeJpegWith(picture, [q](jpeg_compress_struct& info) {
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, q, TRUE);
+    });
 }
 
 // ---- Files ---------------------------------------------------------------------------

@@ -47,6 +47,14 @@ struct TFont {
     bool operator==(const TFont&) const = default;
 };
 
+// A box of picture pixels: columns Left..Right−1, rows Top..Bottom−1. It may reach past
+// a picture's edges on any side.
+struct PixelBox {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    bool Empty() const { return Right <= Left || Bottom <= Top; }
+    bool operator==(const PixelBox&) const = default;
+};
+
 // A picture whose raster would not fit the memory we allow for it.
 class EPictureTooLarge : public Exception {
 public:

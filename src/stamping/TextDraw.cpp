@@ -260,6 +260,44 @@ void DrawTextLine(Picture& picture, int x, int y, std::string_view text, const T
     }
 }
 
+PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, bool opaque)
+{
+    if (text.empty())
+        return {};
+    const SizedFace sized = PrepareFace(font);
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    auto add = [&](int64_t l, int64_t t, int64_t r, int64_t b) {
+        if (r <= l || b <= t)
+            return;
+        left = std::min(left, l);
+        top = std::min(top, t);
+        right = std::max(right, r);
+        bottom = std::max(bottom, b);
+    };
+    const std::vector<char32_t> codePoints = DecodeUtf8(text);
+    if (opaque) {
+        int64_t width = 0;
+        for (char32_t cp : codePoints)
+            if (LoadGlyph(sized, cp, false))
+                width += Advance(sized);
+        add(x, y, int64_t(x) + width, int64_t(y) + sized.Ascender + sized.Descender);
+    }
+    const int64_t baseline = int64_t(y) + sized.Ascender;
+    int64_t pen = x;
+    for (char32_t cp : codePoints) {
+        if (!LoadGlyph(sized, cp, true))
+            continue;
+        const FT_GlyphSlot slot = sized.Face->glyph;
+        const int64_t gl = pen + slot->bitmap_left, gt = baseline - slot->bitmap_top;
+        add(gl, gt, gl + slot->bitmap.width, gt + slot->bitmap.rows);
+        pen += Advance(sized);
+    }
+    if (right == INT64_MIN)
+        return {};
+    auto clampInt = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    return {clampInt(left), clampInt(top), clampInt(right), clampInt(bottom)};
+}
+
 std::string ResolvedFontFile(const TFont& font) { return LookUpFace(font).File; }
 
 }  // namespace morvik

@@ -28,6 +28,11 @@ TextExtent MeasureText(const TFont& font, std::string_view text);
 void DrawTextLine(Picture& picture, int x, int y, std::string_view text, const TFont& font,
                   TColor textColor, TColor background, bool opaque);
 
+// Every pixel DrawTextLine may change for the same arguments lies in this box: the
+// character cells when opaque, and each glyph's bitmap, which a slanted or overhanging
+// glyph takes past its cell. Empty for an empty text.
+PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, bool opaque);
+
 // The font file fontconfig chose for the font ("" when none was found), for reports and tests.
 std::string ResolvedFontFile(const TFont& font);
 
