@@ -28,7 +28,7 @@ namespace {
 // Files larger than this are not read into memory as a picture.
 constexpr off_t kMaxJpegFileBytes = off_t(1) << 30;
 
-std::string ReadWholeFile(const std::string& path)
+std::string ReadJpegFileBytes(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -111,7 +111,9 @@ JpegDecoder::JpegDecoder(JpegDecoder&&) noexcept = default;
 JpegDecoder& JpegDecoder::operator=(JpegDecoder&&) noexcept = default;
 JpegDecoder::~JpegDecoder() = default;
 
-JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(ReadWholeFile(path)); }
+JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(ReadJpegFile(path)); }
+
+std::string ReadJpegFile(const std::string& path) { return ReadJpegFileBytes(path); }
 
 JpegDecoder JpegDecoder::FromMemory(std::string_view bytes) { return JpegDecoder(std::string(bytes)); }
 

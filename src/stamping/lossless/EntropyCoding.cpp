@@ -158,10 +158,10 @@ bool HuffmanDecoder::Build(const HuffmanSpec& spec, bool dc)
             const int run = symbol >> 4, size = symbol & 15;
             uint16_t skip = 0;
             if (size == 0 && run != 15)
-                skip = uint16_t(len) | kEndOfBlock;
+                skip = uint16_t(len | (kEndOfBlock << 5));
             else if (size == 0)
                 skip = uint16_t(len | (16 << 5));
-            else if (len + size <= kLookBits)
+            else
                 skip = uint16_t((len + size) | ((run + 1) << 5));
             const uint32_t first = uint32_t(codes[i]) << (kLookBits - len);
             for (uint32_t k = 0; k < (1u << (kLookBits - len)); ++k) {
@@ -171,6 +171,16 @@ bool HuffmanDecoder::Build(const HuffmanSpec& spec, bool dc)
         }
     }
     return true;
+}
+
+int LongCode(uint32_t next16, const HuffmanDecoder& t)
+{
+    for (int len = HuffmanDecoder::kLookBits + 1; len <= 16; ++len) {
+        const int32_t code = int32_t(next16 >> (16 - len));
+        if (code <= t.MaxCode[size_t(len)])
+            return (len << 8) | t.Symbols[size_t(code + t.Offset[size_t(len)]) & 0xFF];
+    }
+    throw ECorruptScan("no Huffman code matches the data");
 }
 
 std::string DhtSegment(const std::vector<DhtEntry>& tables)
@@ -188,42 +198,43 @@ std::string DhtSegment(const std::vector<DhtEntry>& tables)
 
 // ---- Reading ------------------------------------------------------------------------
 
-void BitReader::Refill()
+BitReader BitReader::Refilled(BitReader r)
 {
-    while (bits_ <= 56) {
-        if (atEnd_) {
-            fed_ += 64 - bits_;
-            bits_ = 64;
-            return;
+    while (r.bits_ <= 56) {
+        if (r.atEnd_) {
+            r.fed_ += 64 - r.bits_;
+            r.bits_ = 64;
+            return r;
         }
-        if (end_ - p_ >= 8) {
-            const uint64_t w = LoadBigEndian64(data_ + p_);
-            if (!HasFFByte(w)) {
-                const int n = (64 - bits_) >> 3;
-                buf_ |= (w >> (64 - 8 * n)) << (64 - bits_ - 8 * n);
-                p_ += size_t(n);
-                bits_ += 8 * n;
-                return;
+        if (r.end_ - r.p_ >= 8) {
+            const uint64_t w = __builtin_bswap64(Load64(r.data_ + r.p_));
+            if (((~w - 0x0101010101010101ull) & w & 0x8080808080808080ull) == 0) {
+                const int n = (64 - r.bits_) >> 3;
+                r.buf_ |= (w >> (64 - 8 * n)) << (64 - r.bits_ - 8 * n);
+                r.p_ += size_t(n);
+                r.bits_ += 8 * n;
+                return r;
             }
         }
-        if (p_ >= end_) {
-            atEnd_ = true;
+        if (r.p_ >= r.end_) {
+            r.atEnd_ = true;
             continue;
         }
-        const uint8_t c = data_[p_];
+        const uint8_t c = r.data_[r.p_];
         if (c == 0xFF) {
-            if (p_ + 1 < end_ && data_[p_ + 1] == 0) {
-                p_ += 2;
+            if (r.p_ + 1 < r.end_ && r.data_[r.p_ + 1] == 0) {
+                r.p_ += 2;
             } else {
-                atEnd_ = true;  // a marker
+                r.atEnd_ = true;  // a marker
                 continue;
             }
         } else {
-            ++p_;
+            ++r.p_;
         }
-        buf_ |= uint64_t(c) << (56 - bits_);
-        bits_ += 8;
+        r.buf_ |= uint64_t(c) << (56 - r.bits_);
+        r.bits_ += 8;
     }
+    return r;
 }
 
 BitPos BitReader::Here() const
@@ -262,7 +273,13 @@ size_t FindMarker(std::string_view data, size_t from)
 void BitWriter::Emit32()
 {
     n_ -= 32;
-    const uint32_t w = uint32_t(acc_ >> n_);
+    Emit32Bits(uint32_t(acc_ >> n_));
+    if (used_ >= kBufferSize)
+        Drain();
+}
+
+void BitWriter::Emit32Bits(uint32_t w)
+{
     uint8_t* out = buf_.data() + used_;
     if (!HasFFByte(w)) {
         const uint32_t be = __builtin_bswap32(w);
@@ -276,7 +293,19 @@ void BitWriter::Emit32()
                 buf_[used_++] = 0;
         }
     }
-    if (used_ >= 4096)
+}
+
+void BitWriter::EmitWord(uint64_t word)
+{
+    if (!HasFFByte(word)) {
+        const uint64_t be = __builtin_bswap64(word);
+        std::memcpy(buf_.data() + used_, &be, 8);
+        used_ += 8;
+    } else {
+        Emit32Bits(uint32_t(word >> 32));
+        Emit32Bits(uint32_t(word));
+    }
+    if (used_ >= kBufferSize)
         Drain();
 }
 
@@ -340,8 +369,7 @@ size_t CopyCodedBits(std::string_view data, BitPos from, BitPos to, bool toMarke
             if (limit - p >= 8) {
                 const uint64_t w = LoadBigEndian64(d + p);
                 if (!HasFFByte(w)) {
-                    out.Put(uint32_t(w >> 32), 32);
-                    out.Put(uint32_t(w), 32);
+                    out.Put64(w);
                     p += 8;
                     continue;
                 }

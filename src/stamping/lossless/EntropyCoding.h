@@ -50,16 +50,17 @@ HuffmanSpec OptimalSpec(const std::array<uint32_t, 256>& counts);
 
 class HuffmanDecoder {
 public:
-    static constexpr int kLookBits = 10;
+    static constexpr int kLookBits = 11;
     // False for a table that is no prefix code, or a DC table with a category over 15.
     bool Build(const HuffmanSpec& spec, bool dc);
 
     // Code length << 8 | symbol for codes of at most kLookBits bits; 0 for longer ones.
     std::array<uint16_t, 1 << kLookBits> Fast{};
-    // For skipping AC coefficients: code and value bits together (low 5 bits), the steps
-    // in coding order (next 5 bits) or kEndOfBlock; 0 when the two need more than kLookBits.
+    // For skipping AC coefficients: code and value bits together (low 5 bits) and the
+    // steps in coding order above them, kEndOfBlock steps for an end of block; 0 for
+    // codes longer than kLookBits.
     std::array<uint16_t, 1 << kLookBits> Skip{};
-    static constexpr uint16_t kEndOfBlock = 1 << 10;
+    static constexpr int kEndOfBlock = 128;
     // Codes longer than kLookBits: the largest code of each length (−1 for none) and the
     // index of that length's first symbol minus its first code.
     std::array<int32_t, 18> MaxCode{};
@@ -86,10 +87,24 @@ public:
     }
 
     // At least 32 bits to look at.
-    void Fill()
+    [[gnu::always_inline]] void Fill()
     {
-        if (bits_ < 32)
-            Refill();
+        if (bits_ >= 32)
+            return;
+        if (end_ - p_ >= 8) {  // the usual case: whole bytes, none of them 0xFF
+            uint64_t w;
+            std::memcpy(&w, data_ + p_, 8);
+            w = __builtin_bswap64(w);
+            const uint64_t v = ~w;
+            if (((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) == 0) {
+                const int n = (64 - bits_) >> 3;
+                buf_ |= (w >> (64 - 8 * n)) << (64 - bits_ - 8 * n);
+                p_ += size_t(n);
+                bits_ += 8 * n;
+                return;
+            }
+        }
+        *this = Refilled(*this);  // by value: the reader's state stays in registers
     }
     uint32_t Peek(int n) const { return uint32_t(buf_ >> (64 - n)); }
     void Drop(int n)
@@ -108,7 +123,13 @@ public:
     BitPos Here() const;
 
 private:
-    void Refill();
+    [[gnu::noinline]] static BitReader Refilled(BitReader r);
+    static uint64_t Load64(const uint8_t* p)
+    {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        return w;
+    }
 
     const uint8_t* data_;
     size_t begin_, p_, end_;
@@ -132,6 +153,13 @@ public:
         if (n_ >= 32)
             Emit32();
     }
+    // 64 bits at once.
+    void Put64(uint64_t value)
+    {
+        const uint64_t head = n_ == 0 ? value : (acc_ << (64 - n_)) | (value >> n_);
+        acc_ = value;  // its low n_ bits wait for the next word
+        EmitWord(head);
+    }
     // Bits still waiting for a whole byte.
     int Pending() const { return n_ & 7; }
     // Fills the last byte with one bits and writes everything out.
@@ -142,12 +170,15 @@ public:
 
 private:
     void Emit32();
+    void EmitWord(uint64_t word);
+    void Emit32Bits(uint32_t word);
     void Drain();  // the whole bytes waiting in acc_ and buf_ into out_
 
+    static constexpr size_t kBufferSize = 65536;
     std::string& out_;
     uint64_t acc_ = 0;
-    int n_ = 0;
-    std::array<uint8_t, 4096 + 8> buf_{};
+    int n_ = 0;  // bits waiting in acc_, fewer than 32 between calls
+    std::vector<uint8_t> buf_ = std::vector<uint8_t>(kBufferSize + 32);  // a word stuffed, then the bytes of acc_
     size_t used_ = 0;
 };
 
@@ -162,28 +193,17 @@ size_t FindMarker(std::string_view data, size_t from);
 
 // ---- Blocks -----------------------------------------------------------------------------
 
-// One Huffman symbol through the slow path (codes longer than the lookahead).
-inline int DecodeSymbolSlow(BitReader& in, const HuffmanDecoder& t)
-{
-    const uint32_t bits16 = in.Peek(16);
-    for (int len = HuffmanDecoder::kLookBits + 1; len <= 16; ++len) {
-        const int32_t code = int32_t(bits16 >> (16 - len));
-        if (code <= t.MaxCode[size_t(len)]) {
-            in.Drop(len);
-            return t.Symbols[size_t(code + t.Offset[size_t(len)]) & 0xFF];
-        }
-    }
-    throw ECorruptScan("no Huffman code matches the data");
-}
+// The symbol of a code longer than the lookahead, from the next 16 bits: code length << 8
+// | symbol. Takes no reader, so that the decoding loop keeps its reader in registers.
+int LongCode(uint32_t next16, const HuffmanDecoder& t);
 
 inline int DecodeSymbol(BitReader& in, const HuffmanDecoder& t)
 {
-    const uint16_t e = t.Fast[in.Peek(HuffmanDecoder::kLookBits)];
-    if (e != 0) {
-        in.Drop(e >> 8);
-        return e & 0xFF;
-    }
-    return DecodeSymbolSlow(in, t);
+    uint16_t e = t.Fast[in.Peek(HuffmanDecoder::kLookBits)];
+    if (e == 0) [[unlikely]]
+        e = uint16_t(LongCode(in.Peek(16), t));
+    in.Drop(e >> 8);
+    return e & 0xFF;
 }
 
 // The value of `size` extra bits as the JPEG standard extends them to a signed number.
@@ -194,8 +214,9 @@ inline int Extend(uint32_t bits, int size)
 
 // Decodes one block: the DC difference is added to pred; the coefficients go to block
 // (natural order, zeroed first) or, when block is null, the AC codes are only skipped.
-inline void DecodeBlock(BitReader& in, const HuffmanDecoder& dc, const HuffmanDecoder& ac, int& pred, Coef* block)
+inline void DecodeBlock(BitReader& reader, const HuffmanDecoder& dc, const HuffmanDecoder& ac, int& pred, Coef* block)
 {
+    BitReader in = reader;  // a local copy the compiler keeps in registers
     in.Fill();
     const int s = DecodeSymbol(in, dc);
     if (s != 0) {
@@ -207,25 +228,24 @@ inline void DecodeBlock(BitReader& in, const HuffmanDecoder& dc, const HuffmanDe
         while (k < 64) {
             in.Fill();
             const uint16_t e = ac.Skip[in.Peek(HuffmanDecoder::kLookBits)];
-            if (e != 0) {
+            if (e != 0) [[likely]] {
                 in.Drop(e & 31);
-                if (e & HuffmanDecoder::kEndOfBlock)
-                    break;
-                k += (e >> 5) & 31;
+                k += e >> 5;
                 continue;
             }
             const int rs = DecodeSymbol(in, ac);
             const int r = rs >> 4, size = rs & 15;
             if (size != 0) {
-                in.Fill();
                 in.Drop(size);
                 k += r + 1;
             } else if (r == 15) {
                 k += 16;
             } else {
-                break;
+                k += HuffmanDecoder::kEndOfBlock;
             }
         }
+        if (k >= HuffmanDecoder::kEndOfBlock)
+            k = 64;
     } else {
         std::memset(block, 0, sizeof(Coef) * kBlockSize);
         block[0] = Coef(pred);
@@ -249,6 +269,7 @@ inline void DecodeBlock(BitReader& in, const HuffmanDecoder& dc, const HuffmanDe
     }
     if (k > 64)
         throw ECorruptScan("a run of zeros passes the end of a block");
+    reader = in;
 }
 
 // The coded symbols of one block, handed to emit(isAc, symbol, extraBits, extraCount);
