@@ -79,8 +79,7 @@ std::vector<CodedSegment> FindSegments(std::string_view jpeg, const JpegStructur
         return {{0, total, s.ScanStart, jpeg.size(), jpeg.size()}};
     const auto* d = reinterpret_cast<const uint8_t*>(jpeg.data());
     const int64_t count = (total + s.RestartInterval - 1) / s.RestartInterval;
-    std::vector<CodedSegment> segments;
-    segments.reserve(size_t(count));
+    std::vector<CodedSegment> segments;  // grown as markers are found: a header may claim any count
     size_t p = s.ScanStart;
     for (int64_t k = 0; k < count; ++k) {
         const size_t marker = FindMarker(jpeg, p);
