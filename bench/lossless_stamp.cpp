@@ -2,7 +2,9 @@
 // and writes the result, as the folder batch would in its lossless mode.
 //   bench_lossless_stamp top-left|bottom-right OUTDIR FILE...
 //       prints the CPU time of the stamping (the font looked up once before, as a batch
-//       does), how each file went and the peak memory of the process
+//       does), how each file went and the peak memory of the process. Files are written
+//       through the program's replacing writer (flushed to the disk), or with
+//       MORVIK_BENCH_PLAIN_WRITE set, plainly as cjpeg writes them
 //   bench_lossless_stamp make FOLDER COUNT WIDTH HEIGHT
 //       writes COUNT photo-like pictures at quality 92 (4:2:0, no restart markers): sky and
 //       ground gradients, shapes with hard edges, fine texture and sensor-like noise
@@ -93,6 +95,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const bool bottomRight = std::strcmp(argv[1], "bottom-right") == 0;
+    const bool plainWrite = std::getenv("MORVIK_BENCH_PLAIN_WRITE") != nullptr;
     const std::string text = "15.08.2007 12:30:44";
     StampLook look;
     MeasureText(look.Font, text);  // the font lookup, once per run
@@ -112,7 +115,15 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: %s\n", argv[i], out.Report().c_str());
             return 1;
         }
-        WriteFileReplacing(argv[2] + ("/" + std::filesystem::path(argv[i]).filename().string()), out.Jpeg);
+        const std::string target = argv[2] + ("/" + std::filesystem::path(argv[i]).filename().string());
+        if (plainWrite) {  // as cjpeg writes: no flush to the disk
+            std::FILE* f = std::fopen(target.c_str(), "wb");
+            if (f == nullptr || std::fwrite(out.Jpeg.data(), 1, out.Jpeg.size(), f) != out.Jpeg.size())
+                return 1;
+            std::fclose(f);
+        } else {
+            WriteFileReplacing(target, out.Jpeg);
+        }
         bytes += out.Jpeg.size();
         std::printf("%s: %s\n", argv[i], out.Report().c_str());
     }
