@@ -137,7 +137,7 @@ bool HuffmanDecoder::Build(const HuffmanSpec& spec, bool dc)
     if (!AssignCodes(spec, code, length, &codes))
         return false;
     Fast.fill(0);
-    Skip.fill(0);
+    Skip.assign(size_t(1) << kSkipBits, 0);
     Symbols.fill(0);
     MaxCode.fill(-1);
     Offset.fill(0);
@@ -153,22 +153,36 @@ bool HuffmanDecoder::Build(const HuffmanSpec& spec, bool dc)
             Symbols[i] = symbol;
             if (dc && symbol > 15)
                 return false;
-            if (len > kLookBits)
+            if (len > kSkipBits)
                 continue;
             const int run = symbol >> 4, size = symbol & 15;
-            uint16_t skip = 0;
-            if (size == 0 && run != 15)
-                skip = uint16_t(len | (kEndOfBlock << 5));
-            else if (size == 0)
-                skip = uint16_t(len | (16 << 5));
-            else
-                skip = uint16_t((len + size) | ((run + 1) << 5));
-            const uint32_t first = uint32_t(codes[i]) << (kLookBits - len);
-            for (uint32_t k = 0; k < (1u << (kLookBits - len)); ++k) {
-                Fast[first + k] = uint16_t((len << 8) | symbol);
+            const uint32_t bits = uint32_t(len + size);
+            const uint32_t steps = size == 0 ? (run == 15 ? 16 : kEndOfBlock) : uint32_t(run + 1);
+            const uint32_t skip = bits | steps << 5 | bits << 13 | steps << 18;
+            const uint32_t first = uint32_t(codes[i]) << (kSkipBits - len);
+            for (uint32_t k = 0; k < (1u << (kSkipBits - len)); ++k)
                 Skip[first + k] = skip;
-            }
+            if (len > kLookBits)
+                continue;
+            const uint32_t fast = uint32_t(codes[i]) << (kLookBits - len);
+            for (uint32_t k = 0; k < (1u << (kLookBits - len)); ++k)
+                Fast[fast + k] = uint16_t((len << 8) | symbol);
         }
+    }
+    // Pairs: a short first code (not an end of block) whose follower lies wholly within
+    // the looked-at bits.
+    const std::vector<uint32_t> single = Skip;
+    const uint32_t mask = (1u << kSkipBits) - 1;
+    for (uint32_t at = 0; at <= mask; ++at) {
+        const uint32_t e = single[at];
+        const uint32_t bits = e & 31, steps = (e >> 5) & 255;
+        if (e == 0 || steps == uint32_t(kEndOfBlock) || bits >= uint32_t(kSkipBits))
+            continue;
+        const uint32_t next = single[(at << bits) & mask];
+        const uint32_t nextBits = next & 31, nextSteps = (next >> 5) & 255;
+        if (next == 0 || bits + nextBits > uint32_t(kSkipBits))
+            continue;
+        Skip[at] = bits | steps << 5 | (bits + nextBits) << 13 | (steps + nextSteps) << 18;
     }
     return true;
 }

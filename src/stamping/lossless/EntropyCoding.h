@@ -56,10 +56,12 @@ public:
 
     // Code length << 8 | symbol for codes of at most kLookBits bits; 0 for longer ones.
     std::array<uint16_t, 1 << kLookBits> Fast{};
-    // For skipping AC coefficients: code and value bits together (low 5 bits) and the
-    // steps in coding order above them, kEndOfBlock steps for an end of block; 0 for
-    // codes longer than kLookBits.
-    std::array<uint16_t, 1 << kLookBits> Skip{};
+    // For skipping AC coefficients, by the next kSkipBits bits: the bits of the first code
+    // and its value (bits 0..4) and its steps in coding order (bits 5..12, kEndOfBlock for
+    // an end of block); the same for it and the code after it when both lie in those bits
+    // (bits 13..17 and 18..25; else they repeat the first). 0 for codes longer than kSkipBits.
+    static constexpr int kSkipBits = 12;
+    std::vector<uint32_t> Skip;
     static constexpr int kEndOfBlock = 128;
     // Codes longer than kLookBits: the largest code of each length (−1 for none) and the
     // index of that length's first symbol minus its first code.
@@ -227,10 +229,13 @@ inline void DecodeBlock(BitReader& reader, const HuffmanDecoder& dc, const Huffm
     if (block == nullptr) {
         while (k < 64) {
             in.Fill();
-            const uint16_t e = ac.Skip[in.Peek(HuffmanDecoder::kLookBits)];
+            const uint32_t e = ac.Skip[in.Peek(HuffmanDecoder::kSkipBits)];
             if (e != 0) [[likely]] {
-                in.Drop(e & 31);
-                k += e >> 5;
+                // Both codes when the block goes on after the first.
+                const int k1 = k + int((e >> 5) & 255);
+                const bool both = k1 < 64;
+                in.Drop(both ? int((e >> 13) & 31) : int(e & 31));
+                k = both ? k + int(e >> 18) : k1;
                 continue;
             }
             const int rs = DecodeSymbol(in, ac);
