@@ -18,7 +18,7 @@ using namespace lossless;
 
 namespace {
 
-constexpr uint8_t kDHT = 0xC4, kSOS = 0xDA, kDQT = 0xDB, kDRI = 0xDD, kAPP0 = 0xE0, kAPP2 = 0xE2,
+constexpr uint8_t kDHT = 0xC4, kSOS = 0xDA, kAPP0 = 0xE0, kAPP2 = 0xE2,
                   kAPP15 = 0xEF, kCOM = 0xFE, kRST0 = 0xD0;
 
 // ---- Which MCUs ---------------------------------------------------------------------
