@@ -186,6 +186,16 @@ bool LoadGlyph(const SizedFace& sized, char32_t cp, bool render)
 
 int Advance(const SizedFace& sized) { return int((sized.Face->glyph->advance.x + 32) >> 6); }
 
+// The width of a line's character cells: the sum of its glyphs' advances.
+int64_t CellsWidth(const SizedFace& sized, const std::vector<char32_t>& codePoints)
+{
+    int64_t width = 0;
+    for (char32_t cp : codePoints)
+        if (LoadGlyph(sized, cp, false))
+            width += Advance(sized);
+    return width;
+}
+
 void BlendGlyph(Picture& picture, const FT_Bitmap& bitmap, int left, int top, TColor color)
 {
     const int r = ColorRed(color), g = ColorGreen(color), b = ColorBlue(color);
@@ -224,9 +234,7 @@ TextExtent MeasureText(const TFont& font, std::string_view text)
     const SizedFace sized = PrepareFace(font);
     TextExtent extent;
     extent.Height = sized.Ascender + sized.Descender;
-    for (char32_t cp : DecodeUtf8(text))
-        if (LoadGlyph(sized, cp, false))
-            extent.Width += Advance(sized);
+    extent.Width = int(CellsWidth(sized, DecodeUtf8(text)));
     return extent;
 }
 
@@ -238,11 +246,7 @@ void DrawTextLine(Picture& picture, int x, int y, std::string_view text, const T
     const SizedFace sized = PrepareFace(font);
     const std::vector<char32_t> codePoints = DecodeUtf8(text);
     if (opaque) {
-        int64_t width = 0;
-        for (char32_t cp : codePoints)
-            if (LoadGlyph(sized, cp, false))
-                width += Advance(sized);
-        const int64_t right = std::min<int64_t>(int64_t(x) + width, picture.Width());
+        const int64_t right = std::min<int64_t>(int64_t(x) + CellsWidth(sized, codePoints), picture.Width());
         picture.FillRect(x, y, int(std::max<int64_t>(right, x)), y + sized.Ascender + sized.Descender,
                          background);
     }
@@ -275,13 +279,8 @@ PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, boo
         bottom = std::max(bottom, b);
     };
     const std::vector<char32_t> codePoints = DecodeUtf8(text);
-    if (opaque) {
-        int64_t width = 0;
-        for (char32_t cp : codePoints)
-            if (LoadGlyph(sized, cp, false))
-                width += Advance(sized);
-        add(x, y, int64_t(x) + width, int64_t(y) + sized.Ascender + sized.Descender);
-    }
+    if (opaque)
+        add(x, y, int64_t(x) + CellsWidth(sized, codePoints), int64_t(y) + sized.Ascender + sized.Descender);
     const int64_t baseline = int64_t(y) + sized.Ascender;
     int64_t pen = x;
     for (char32_t cp : codePoints) {

@@ -257,6 +257,7 @@ public:
             }
             copied = end;
         }
+        ExpectEndOfImage(s_.RestartInterval > 0 ? segments_.back().End : copied);
         out.append(jpeg_.substr(copied));
     }
 
@@ -305,10 +306,24 @@ public:
         }, nullptr);
         writer->Finish();
         writer.reset();
+        ExpectEndOfImage(scanEnd);
         out.append(jpeg_.substr(scanEnd));
     }
 
 private:
+    // What follows the scan is the file's end: a later frame, table or scan would be read
+    // against coded data it was not written for.
+    void ExpectEndOfImage(size_t at) const
+    {
+        while (at < jpeg_.size() && uint8_t(jpeg_[at]) == 0xFF && at + 1 < jpeg_.size() && uint8_t(jpeg_[at + 1]) == 0xFF)
+            ++at;
+        if (at >= jpeg_.size() || jpeg_.compare(at, 2, "\xFF\xD9") != 0) {
+            if (s_.RestartInterval > 0 || at + 1 >= jpeg_.size())
+                throw ECorruptScan("the scan is cut short");
+            throw ECorruptScan("the scan is followed by more than the end of the picture");
+        }
+    }
+
     int64_t SegmentOf(int64_t mcu) const { return s_.RestartInterval > 0 ? mcu / s_.RestartInterval : 0; }
     bool IsTouched(int64_t mcu) const
     {
