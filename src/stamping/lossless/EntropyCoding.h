@@ -17,9 +17,10 @@
 namespace morvik::lossless {
 
 // A scan that ends before its last MCU, or holds a code or a value no baseline scan may.
+// Its message reads "Corrupt JPEG data: " and what was wrong.
 class ECorruptScan : public Exception {
 public:
-    using Exception::Exception;
+    explicit ECorruptScan(const std::string& what) : Exception("Corrupt JPEG data: " + what) {}
 };
 
 using Coef = int16_t;

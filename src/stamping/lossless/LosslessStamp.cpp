@@ -6,10 +6,9 @@
 #include "stamping/lossless/JpegStructure.h"
 #include "stamping/lossless/McuPixels.h"
 
+#include <algorithm>
 #include <memory>
 #include <type_traits>
-
-#include <algorithm>
 #include <unordered_map>
 
 namespace morvik {
