@@ -30,25 +30,25 @@ bool HasFFByte(uint32_t w)
 
 // ---- Tables -------------------------------------------------------------------------
 
-bool AssignCodes(const HuffmanSpec& spec, std::array<uint16_t, 256>& code, std::array<uint8_t, 256>& length,
+bool AssignCodes(const HuffmanTable& table, std::array<uint16_t, 256>& code, std::array<uint8_t, 256>& length,
                  std::vector<uint16_t>* codesInOrder)
 {
     code.fill(0);
     length.fill(0);
     size_t total = 0;
     for (int len = 1; len <= 16; ++len)
-        total += spec.Counts[size_t(len)];
-    if (total > 256 || spec.Symbols.size() < total)
+        total += table.Counts[size_t(len)];
+    if (total > 256 || table.Symbols.size() < total)
         return false;
     if (codesInOrder)
         codesInOrder->clear();
     uint32_t next = 0;
     size_t i = 0;
     for (int len = 1; len <= 16; ++len) {
-        for (int n = 0; n < spec.Counts[size_t(len)]; ++n, ++i) {
+        for (int n = 0; n < table.Counts[size_t(len)]; ++n, ++i) {
             if (next >= (1u << len))
                 return false;
-            const uint8_t symbol = spec.Symbols[i];
+            const uint8_t symbol = table.Symbols[i];
             if (length[symbol] == 0) {  // a symbol listed twice keeps its first code
                 code[symbol] = uint16_t(next);
                 length[symbol] = uint8_t(len);
@@ -62,7 +62,7 @@ bool AssignCodes(const HuffmanSpec& spec, std::array<uint16_t, 256>& code, std::
     return true;
 }
 
-HuffmanSpec OptimalSpec(const std::array<uint32_t, 256>& counts)
+HuffmanTable OptimalTable(const std::array<uint32_t, 256>& counts)
 {
     // Annex K.2: merge the two least frequent entries until one is left, counting how
     // often each symbol's branch is lengthened. Entry 256 is a reserved symbol of count
@@ -118,23 +118,23 @@ HuffmanSpec OptimalSpec(const std::array<uint32_t, 256>& counts)
         --longest;
     if (longest > 0)
         --bits[size_t(longest)];  // the reserved symbol's code
-    HuffmanSpec spec;
+    HuffmanTable table;
     for (int len = 1; len <= 16; ++len)
-        spec.Counts[size_t(len)] = uint8_t(bits[size_t(len)]);
+        table.Counts[size_t(len)] = uint8_t(bits[size_t(len)]);
     // Annex K.4: symbols by code length, shorter first, and by value within a length.
     for (int len = 1; len <= 257; ++len)
         for (int symbol = 0; symbol < 256; ++symbol)
             if (codeSize[size_t(symbol)] == len)
-                spec.Symbols.push_back(uint8_t(symbol));
-    return spec;
+                table.Symbols.push_back(uint8_t(symbol));
+    return table;
 }
 
-bool HuffmanDecoder::Build(const HuffmanSpec& spec, bool dc)
+bool HuffmanDecoder::Build(const HuffmanTable& table, bool dc)
 {
     std::array<uint16_t, 256> code;
     std::array<uint8_t, 256> length;
     std::vector<uint16_t> codes;
-    if (!AssignCodes(spec, code, length, &codes))
+    if (!AssignCodes(table, code, length, &codes))
         return false;
     Fast.fill(0);
     Skip.assign(size_t(1) << kSkipBits, 0);
@@ -143,13 +143,13 @@ bool HuffmanDecoder::Build(const HuffmanSpec& spec, bool dc)
     Offset.fill(0);
     size_t i = 0;
     for (int len = 1; len <= 16; ++len) {
-        const int count = spec.Counts[size_t(len)];
+        const int count = table.Counts[size_t(len)];
         if (count == 0)
             continue;
         Offset[size_t(len)] = int32_t(i) - int32_t(codes[i]);
         MaxCode[size_t(len)] = int32_t(codes[i + size_t(count) - 1]);
         for (int n = 0; n < count; ++n, ++i) {
-            const uint8_t symbol = spec.Symbols[i];
+            const uint8_t symbol = table.Symbols[i];
             Symbols[i] = symbol;
             if (dc && symbol > 15)
                 return false;
@@ -203,8 +203,8 @@ std::string DhtSegment(const std::vector<DhtEntry>& tables)
     for (const DhtEntry& t : tables) {
         body += char((t.Class << 4) | t.Slot);
         for (int len = 1; len <= 16; ++len)
-            body += char(t.Spec->Counts[size_t(len)]);
-        body.append(reinterpret_cast<const char*>(t.Spec->Symbols.data()), t.Spec->Symbols.size());
+            body += char(t.Table->Counts[size_t(len)]);
+        body.append(reinterpret_cast<const char*>(t.Table->Symbols.data()), t.Table->Symbols.size());
     }
     const size_t length = body.size() + 2;
     return std::string{'\xFF', '\xC4', char(length >> 8), char(length & 0xFF)} + body;

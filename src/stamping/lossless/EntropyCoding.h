@@ -34,26 +34,26 @@ constexpr std::array<uint8_t, 64> kZigzagToNatural = {
 
 // A Huffman table as a DHT segment gives it: how many codes of each length 1..16, and the
 // symbols in the order of their codes.
-struct HuffmanSpec {
+struct HuffmanTable {
     std::array<uint8_t, 17> Counts{};  // Counts[0] unused
     std::vector<uint8_t> Symbols;
-    bool operator==(const HuffmanSpec&) const = default;
+    bool operator==(const HuffmanTable&) const = default;
 };
 
-// The canonical codes of a spec; false when the counts over-fill a code length (the
+// The canonical codes of a table; false when the counts over-fill a code length (the
 // table is no prefix code) or name more than 256 symbols.
-bool AssignCodes(const HuffmanSpec& spec, std::array<uint16_t, 256>& code, std::array<uint8_t, 256>& length,
+bool AssignCodes(const HuffmanTable& table, std::array<uint16_t, 256>& code, std::array<uint8_t, 256>& length,
                  std::vector<uint16_t>* codesInOrder = nullptr);
 
 // The table of shortest codes for these symbol counts (codes at most 16 bits, none all
 // ones), as the JPEG standard's Annex K builds it. Symbols never counted get no code.
-HuffmanSpec OptimalSpec(const std::array<uint32_t, 256>& counts);
+HuffmanTable OptimalTable(const std::array<uint32_t, 256>& counts);
 
 class HuffmanDecoder {
 public:
     static constexpr int kLookBits = 11;
     // False for a table that is no prefix code, or a DC table with a category over 15.
-    bool Build(const HuffmanSpec& spec, bool dc);
+    bool Build(const HuffmanTable& table, bool dc);
 
     // Code length << 8 | symbol for codes of at most kLookBits bits; 0 for longer ones.
     std::array<uint16_t, 1 << kLookBits> Fast{};
@@ -317,7 +317,7 @@ inline void CodeBlock(const Coef* block, int& pred, Emit&& emit)
 struct HuffmanEncoder {
     std::array<uint16_t, 256> Code{};
     std::array<uint8_t, 256> Length{};
-    bool Build(const HuffmanSpec& spec) { return AssignCodes(spec, Code, Length); }
+    bool Build(const HuffmanTable& table) { return AssignCodes(table, Code, Length); }
 };
 
 // The DHT segment (marker included) that defines the given tables: class 0 for DC, 1 for
@@ -325,7 +325,7 @@ struct HuffmanEncoder {
 struct DhtEntry {
     int Class = 0;
     int Slot = 0;
-    const HuffmanSpec* Spec = nullptr;
+    const HuffmanTable* Table = nullptr;
 };
 std::string DhtSegment(const std::vector<DhtEntry>& tables);
 

@@ -109,25 +109,25 @@ std::string ReasonBeforeDecoding(const Walk& walk)
     return {};
 }
 
-HuffmanSpec SpecOf(const JHUFF_TBL& table)
+HuffmanTable TableOf(const JHUFF_TBL& given)
 {
-    HuffmanSpec spec;
+    HuffmanTable table;
     size_t total = 0;
     for (int len = 1; len <= 16; ++len) {
-        spec.Counts[size_t(len)] = table.bits[len];
-        total += table.bits[len];
+        table.Counts[size_t(len)] = given.bits[len];
+        total += given.bits[len];
     }
     total = std::min<size_t>(total, 256);
-    spec.Symbols.assign(table.huffval, table.huffval + total);
-    return spec;
+    table.Symbols.assign(given.huffval, given.huffval + total);
+    return table;
 }
 
-// The tables of one decompressed header; libjpeg-turbo fills slots 0 and 1 with the
-// standard tables when the file defines none there.
-HuffmanSpec TableFor(JHUFF_TBL* const* slots, int slot, const std::array<HuffmanSpec, 2>& standard)
+// A Huffman table as libjpeg read it from the header; libjpeg-turbo decodes with the
+// standard tables in the first two places when the file defines none there.
+HuffmanTable TableFor(JHUFF_TBL* const* slots, int slot, const std::array<HuffmanTable, 2>& standard)
 {
     if (slot >= 0 && slot < NUM_HUFF_TBLS && slots[slot] != nullptr)
-        return SpecOf(*slots[slot]);
+        return TableOf(*slots[slot]);
     if (slot == 0 || slot == 1)
         return standard[size_t(slot)];
     throw ECorruptScan("the scan uses a Huffman table the file does not define");
@@ -163,8 +163,8 @@ const StandardTables& StandardHuffmanTables()
         });
         if (code == kLibjpegOk)
             for (size_t i = 0; i < 2; ++i) {
-                t.Dc[i] = SpecOf(*info.dc_huff_tbl_ptrs[i]);
-                t.Ac[i] = SpecOf(*info.ac_huff_tbl_ptrs[i]);
+                t.Dc[i] = TableOf(*info.dc_huff_tbl_ptrs[i]);
+                t.Ac[i] = TableOf(*info.ac_huff_tbl_ptrs[i]);
             }
         jpeg_destroy_compress(&info);
         return t;
@@ -237,8 +237,8 @@ JpegStructure ReadJpegStructure(std::string_view jpeg)
             if (q->quantval[k] == 0)
                 s.ReEncodeReason = "a zero in a quantization table";
         }
-        s.DcSpecs[size_t(sc.DcSlot & 3)] = TableFor(info.dc_huff_tbl_ptrs, sc.DcSlot, standard.Dc);
-        s.AcSpecs[size_t(sc.AcSlot & 3)] = TableFor(info.ac_huff_tbl_ptrs, sc.AcSlot, standard.Ac);
+        s.DcTables[size_t(sc.DcSlot & 3)] = TableFor(info.dc_huff_tbl_ptrs, sc.DcSlot, standard.Dc);
+        s.AcTables[size_t(sc.AcSlot & 3)] = TableFor(info.ac_huff_tbl_ptrs, sc.AcSlot, standard.Ac);
         s.Components.push_back(sc);
     }
     if (!s.ReEncodeReason.empty())

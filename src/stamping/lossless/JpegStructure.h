@@ -47,7 +47,7 @@ struct JpegStructure {
     std::vector<McuBlock> McuBlocks;  // in coding order
 
     std::array<std::array<uint16_t, 64>, 4> Quant{};  // natural order, by slot
-    std::array<HuffmanSpec, 4> DcSpecs, AcSpecs;      // by slot, as the decoder uses them
+    std::array<HuffmanTable, 4> DcTables, AcTables;      // by slot, as the decoder uses them
 
     int64_t McuCount() const { return int64_t(McusWide) * McusHigh; }
     bool Grey() const { return Components.size() == 1; }
@@ -58,11 +58,11 @@ struct JpegStructure {
 // missing or broken) raises ECorruptScan.
 JpegStructure ReadJpegStructure(std::string_view jpeg);
 
-// The tables libjpeg writes by default (the JPEG standard's example tables): slot 0 for
-// luminance, slot 1 for chrominance. libjpeg-turbo decodes with them when a file has no
-// DHT of its own.
+// The tables libjpeg writes by default (the JPEG standard's example tables): the first for
+// luminance, the second for chrominance. libjpeg-turbo decodes with them when a file has
+// no DHT of its own.
 struct StandardTables {
-    std::array<HuffmanSpec, 2> Dc, Ac;
+    std::array<HuffmanTable, 2> Dc, Ac;
 };
 const StandardTables& StandardHuffmanTables();
 

@@ -231,7 +231,7 @@ public:
     // Whether the file's own tables have a code for every symbol the recoded MCUs need.
     bool OwnTablesCover() const
     {
-        const BlockCoder own(s_, s_.DcSpecs, s_.AcSpecs);
+        const BlockCoder own(s_, s_.DcTables, s_.AcTables);
         bool covered = true;
         ForEachRecodedBlock([&](const Coef* block, int component, std::array<int, 4>& pred) {
             covered = own.Covers(block, component, pred[size_t(component)]) && covered;
@@ -243,7 +243,7 @@ public:
     void WriteSpliced(std::string& out, bool keepMetadata) const
     {
         WriteHeader(out, jpeg_, s_, keepMetadata, nullptr);
-        const BlockCoder own(s_, s_.DcSpecs, s_.AcSpecs);
+        const BlockCoder own(s_, s_.DcTables, s_.AcTables);
         size_t copied = s_.ScanStart;
         size_t r = 0;
         while (r < plan_.Recode.size()) {
@@ -272,25 +272,25 @@ public:
                 ++(isAc ? acCounts[size_t(c.AcSlot & 3)] : dcCounts[size_t(c.DcSlot & 3)])[size_t(symbol)];
             });
         }, nullptr, &scanEnd);
-        std::array<HuffmanSpec, 4> dcSpecs, acSpecs;
+        std::array<HuffmanTable, 4> dcTables, acTables;
         std::array<bool, 8> made{};
         std::vector<DhtEntry> entries;
         for (const ScanComponent& c : s_.Components) {
             const size_t dc = size_t(c.DcSlot & 3), ac = size_t(c.AcSlot & 3);
             if (!made[dc]) {
-                dcSpecs[dc] = OptimalSpec(dcCounts[dc]);
-                entries.push_back({0, int(dc), &dcSpecs[dc]});
+                dcTables[dc] = OptimalTable(dcCounts[dc]);
+                entries.push_back({0, int(dc), &dcTables[dc]});
                 made[dc] = true;
             }
             if (!made[4 + ac]) {
-                acSpecs[ac] = OptimalSpec(acCounts[ac]);
-                entries.push_back({1, int(ac), &acSpecs[ac]});
+                acTables[ac] = OptimalTable(acCounts[ac]);
+                entries.push_back({1, int(ac), &acTables[ac]});
                 made[4 + ac] = true;
             }
         }
         const std::string dht = DhtSegment(entries);
         WriteHeader(out, jpeg_, s_, keepMetadata, &dht);
-        const BlockCoder fresh(s_, dcSpecs, acSpecs);
+        const BlockCoder fresh(s_, dcTables, acTables);
         std::unique_ptr<BitWriter> writer;
         ForEachBlockOfScan([&](const Coef* block, int component, std::array<int, 4>& pred) {
             fresh.Code(block, component, pred[size_t(component)], *writer);

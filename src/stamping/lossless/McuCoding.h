@@ -63,10 +63,10 @@ private:
 class BlockCoder {
 public:
     // One (DC, AC) pair of tables per component of the scan.
-    explicit BlockCoder(const std::vector<std::pair<const HuffmanSpec*, const HuffmanSpec*>>& tables);
+    explicit BlockCoder(const std::vector<std::pair<const HuffmanTable*, const HuffmanTable*>>& tables);
     // The tables the scan's components name, from tables by slot.
-    BlockCoder(const JpegStructure& s, const std::array<HuffmanSpec, 4>& dcBySlot,
-               const std::array<HuffmanSpec, 4>& acBySlot);
+    BlockCoder(const JpegStructure& s, const std::array<HuffmanTable, 4>& dcBySlot,
+               const std::array<HuffmanTable, 4>& acBySlot);
 
     void Code(const Coef* block, int component, int& pred, BitWriter& out) const
     {

@@ -78,7 +78,7 @@ std::string MarginJpeg(const JpegStructure& s, const McuRect& r, const McuStore&
     out += "\xFF\xDA";
     PutU16(out, 6 + 2 * s.Components.size());
     out += char(s.Components.size());
-    std::vector<std::pair<const HuffmanSpec*, const HuffmanSpec*>> coding;
+    std::vector<std::pair<const HuffmanTable*, const HuffmanTable*>> coding;
     for (size_t i = 0; i < s.Components.size(); ++i) {
         const size_t slot = i == 0 ? 0 : 1;
         out += char(s.Components[i].Id);
