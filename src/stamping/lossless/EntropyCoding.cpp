@@ -20,6 +20,14 @@ bool HasFFByte(uint64_t w)
     return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) != 0;
 }
 
+// The top bit of each byte that is 0xFF, exactly (no borrow from one byte to the next).
+uint64_t FFBytes(uint64_t w)
+{
+    const uint64_t v = ~w;
+    const uint64_t low7 = 0x7F7F7F7F7F7F7F7Full;
+    return ~(((v & low7) + low7) | v | low7);
+}
+
 bool HasFFByte(uint32_t w)
 {
     const uint32_t v = ~w;
@@ -382,11 +390,22 @@ size_t CopyCodedBits(std::string_view data, BitPos from, BitPos to, bool toMarke
         while (p < limit) {
             if (limit - p >= 8) {
                 const uint64_t w = LoadBigEndian64(d + p);
-                if (!HasFFByte(w)) {
+                const uint64_t ff = FFBytes(w);
+                if (ff == 0) {
                     out.Put64(w);
                     p += 8;
                     continue;
                 }
+                // The bytes before the first 0xFF at once.
+                const int lead = __builtin_clzll(ff) / 8;
+                if (lead >= 4) {
+                    out.Put(uint32_t(w >> 32), 32);
+                    if (lead > 4)
+                        out.Put(uint32_t(w >> (64 - 8 * lead)) & ((1u << (8 * (lead - 4))) - 1), 8 * (lead - 4));
+                } else if (lead > 0) {
+                    out.Put(uint32_t(w >> (64 - 8 * lead)), 8 * lead);
+                }
+                p += size_t(lead);
             }
             const uint8_t c = d[p];
             if (c == 0xFF) {
