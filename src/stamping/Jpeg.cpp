@@ -28,7 +28,9 @@ namespace {
 // Files larger than this are not read into memory as a picture.
 constexpr off_t kMaxJpegFileBytes = off_t(1) << 30;
 
-std::string ReadJpegFileBytes(const std::string& path)
+}  // namespace
+
+std::string ReadJpegFile(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -69,8 +71,6 @@ std::string ReadJpegFileBytes(const std::string& path)
     bytes.resize(done);
     return bytes;
 }
-
-}  // namespace
 
 EJPEG::EJPEG(int code) : Exception("JPEG error #" + std::to_string(code)), code_(code) {}
 
@@ -113,7 +113,6 @@ JpegDecoder::~JpegDecoder() = default;
 
 JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(ReadJpegFile(path)); }
 
-std::string ReadJpegFile(const std::string& path) { return ReadJpegFileBytes(path); }
 
 JpegDecoder JpegDecoder::FromMemory(std::string_view bytes) { return JpegDecoder(std::string(bytes)); }
 
