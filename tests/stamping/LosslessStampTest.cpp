@@ -145,7 +145,7 @@ RegionPainter NoisePainter(PixelBox box)
             for (int x = 0; x < region.Width(); ++x) {
                 const int px = x + originX, py = y + originY;
                 if (px >= box.Left && px < box.Right && py >= box.Top && py < box.Bottom) {
-                    const uint32_t h = uint32_t(px * 73856093) ^ uint32_t(py * 19349663);
+                    const uint32_t h = uint32_t(px) * 73856093u ^ uint32_t(py) * 19349663u;
                     region.SetPixel(x, y, RgbColor(uint8_t(h), uint8_t(h >> 8), uint8_t(h >> 16)));
                 }
             }
