@@ -41,7 +41,7 @@ int main(int argc, char** argv)
     }
     const std::string stream = EncodeJpeg(source, 92);
 
-    StampLook look;  // the start settings: default font, black on white, solid, at (10, 10)
+    StampLook look;  // the start settings: default font and colours, solid, at (10, 10)
     look.X = 10;
     look.Y = 10;
     const std::string text = "15.08.2007 23:30:00";

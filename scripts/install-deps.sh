@@ -6,7 +6,7 @@ PACKAGES=(
   build-essential cmake pkg-config ninja-build
   libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libbrotli-dev libexpat1-dev zlib1g-dev  # archives of what morvik-cli links statically
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n  # Qt's own texts in the user's language
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev

@@ -54,20 +54,21 @@ struct StampOptions {
     bool KeepNames = false;
     std::optional<bool> Exif;
     std::optional<std::string> Correction;
+    bool KeepGoing = false;
     int Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool DryRun = false;
 };
 
 // "#RRGGBB" or "RRGGBB" as a stored colour value (0x00BBGGRR).
-std::optional<ColorRef> ParseColor(std::string text)
+std::optional<TColor> ParseColor(std::string text)
 {
     if (!text.empty() && text[0] == '#')
         text.erase(0, 1);
     if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return std::nullopt;
     const unsigned long rgb = std::stoul(text, nullptr, 16);
-    return MakeColorRef(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF),
-                        static_cast<int>(rgb & 0xFF));
+    return RgbColor(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>((rgb >> 8) & 0xFF),
+                    static_cast<uint8_t>(rgb & 0xFF));
 }
 
 const std::map<std::string, int> kPresetNames = {
@@ -93,30 +94,31 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
         b.Settings.DateMode = false;
         b.Controls.OwnText = *o.OwnText;
     }
-    b.Controls.PositionX = o.X;
-    b.Controls.PositionY = o.Y;
+    StampLook& look = b.Controls.Look;
+    look.X = o.X;
+    look.Y = o.Y;
     if (o.FontName)
-        b.Controls.Font.Name = *o.FontName;
+        look.Font.Name = *o.FontName;
     if (o.FontHeight)
-        b.Controls.Font.Height = *o.FontHeight;
+        look.Font.Height = *o.FontHeight;
     if (o.Bold)
-        b.Controls.Font.Bold = *o.Bold;
+        look.Font.Bold = *o.Bold;
     if (o.Italic)
-        b.Controls.Font.Italic = *o.Italic;
+        look.Font.Italic = *o.Italic;
     if (o.TextColor) {
         auto c = ParseColor(*o.TextColor);
         if (!c)
             throw UsageError("--color: not a colour RRGGBB: " + *o.TextColor);
-        b.Controls.TextColor = *c;
+        look.TextColor = *c;
     }
     if (o.BackgroundColor) {
         auto c = ParseColor(*o.BackgroundColor);
         if (!c)
             throw UsageError("--background: not a colour RRGGBB: " + *o.BackgroundColor);
-        b.Controls.BackgroundColor = *c;
+        look.BackgroundColor = *c;
     }
     if (o.Transparent)
-        SwitchTransparent(b.Settings);
+        SwitchTransparent(b.Settings, look);
     if (o.Quality)
         b.Controls.Quality = *o.Quality;
     if (o.NamingMask)
@@ -136,10 +138,14 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
             text.insert(0, "0");  // "2:00:00" as the time editor holds it
         b.Controls.CorrectionOn = true;
         b.Controls.CorrectionText = text;
-        try {
-            CorrectionFromText(text);
-        } catch (const EConvertError& e) {
-            throw UsageError(std::string("--correct: ") + e.what());
+        // The batch uses the correction only for the names it makes: with --keep-names it is
+        // never computed, so a text that does not convert is no error there.
+        if (b.Controls.RenameTicked) {
+            try {
+                CorrectionFromText(text);
+            } catch (const EConvertError& e) {
+                throw UsageError(std::string("--correct: ") + e.what());
+            }
         }
     }
     return b;
@@ -170,16 +176,26 @@ public:
                       << "\n" << std::flush;
         }
     }
-    bool StopRequested() override { return g_interrupted.load(); }
-    void Finish()
+    void FileFailed(const std::string&, const std::string& message) override
     {
-        if (terminal_ && !dryRun_ && count_ > 0)
-            std::cout << "\n";
+        EndBar();
+        std::cerr << message << "\n" << std::flush;
     }
+    bool StopRequested() override { return g_interrupted.load(); }
+    void Finish() { EndBar(); }
 
 private:
+    // Ends the bar's line, so that what comes next starts on a line of its own.
+    void EndBar()
+    {
+        if (barShown_)
+            std::cout << "\n" << std::flush;
+        barShown_ = false;
+    }
+
     void DrawBar()
     {
+        barShown_ = true;
         constexpr int width = 30;
         const int filled = total_ > 0 ? count_ * width / total_ : width;
         std::string bar(static_cast<size_t>(filled), '#');
@@ -193,6 +209,7 @@ private:
     bool terminal_;
     int total_ = 0;
     int count_ = 0;
+    bool barShown_ = false;
     std::string name_;
 };
 
@@ -209,12 +226,14 @@ int RunStamp(const StampOptions& o)
     options.RenameByMask = controls.Controls.RenameTicked;
     options.Jobs = o.Jobs;
     options.DryRun = o.DryRun;
+    options.KeepGoing = o.KeepGoing;
     CliObserver observer(controls, o.DryRun);
     g_interrupted = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
     const TDateTime start = Now();
+    TBatchResult result;
     try {
-        RunFolderBatch(o.Folder, options, observer);
+        result = RunFolderBatch(o.Folder, options, observer);
     } catch (const std::exception& e) {
         std::signal(SIGINT, previous);
         observer.Finish();
@@ -226,6 +245,10 @@ int RunStamp(const StampOptions& o)
     std::cout << FormatDateTime(kDurationMask, Now() - start) << "\n";
     if (!o.DryRun)
         std::cout << kFinishedMessage << "\n";
+    if (!result.Failures.empty()) {
+        std::cerr << result.Failures.size() << " of " << result.FileCount << " files failed\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -271,6 +294,8 @@ CommandRunner AddStampCommand(CLI::App& app)
     cmd->add_option("-j,--jobs", o->Jobs, "Pictures worked on at once (default: the number of cores)")
         ->check(CLI::Range(1, 256));
     cmd->add_flag("-n,--dry-run", o->DryRun, "List what would be written, write nothing");
+    cmd->add_flag("-k,--keep-going", o->KeepGoing,
+                  "Report a file that fails and go on with the next (exit status 1 at the end)");
     return [o] { return RunStamp(*o); };
 }
 

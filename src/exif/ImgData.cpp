@@ -8,11 +8,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
 #include <optional>
 
 namespace morvik {
@@ -56,16 +52,13 @@ private:
 // never the picture data after it.
 class FileInput final : public SectionInput {
 public:
-    // Takes over an open descriptor.
-    explicit FileInput(int fd) : fd_(fd) {}
-    explicit FileInput(const std::string& fileName) : fd_(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC))
+    // Takes over an open file.
+    explicit FileInput(FileDescriptor file) : file_(std::move(file)) {}
+    explicit FileInput(const std::string& fileName) : file_(OpenForReading(fileName))
     {
-        if (fd_ < 0)
-            throw EInOutError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+        if (!file_)
+            throw EInOutError(CannotOpenMessage(fileName, errno));
     }
-    ~FileInput() override { ::close(fd_); }
-    FileInput(const FileInput&) = delete;
-    FileInput& operator=(const FileInput&) = delete;
 
     size_t Read(std::string& out, size_t count) override
     {
@@ -101,8 +94,8 @@ private:
             const size_t step = std::min<size_t>(count - total, 64 * 1024);
             const size_t old = out.size();
             out.resize(old + step);
-            const ssize_t n = ReadSome(out.data() + old, step);
-            out.resize(old + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+            const long n = ReadSome(out.data() + old, step);
+            out.resize(old + static_cast<size_t>(std::max<long>(n, 0)));
             if (n <= 0)
                 break;
             total += static_cast<size_t>(n);
@@ -113,22 +106,15 @@ private:
     bool Fill()
     {
         pos_ = end_ = 0;
-        const ssize_t n = ReadSome(buffer_, sizeof buffer_);
+        const long n = ReadSome(buffer_, sizeof buffer_);
         if (n <= 0)
             return false;
         end_ = static_cast<size_t>(n);
         return true;
     }
-    ssize_t ReadSome(char* to, size_t count)
-    {
-        ssize_t n;
-        do
-            n = ::read(fd_, to, count);
-        while (n < 0 && errno == EINTR);
-        return n;
-    }
+    long ReadSome(char* to, size_t count) { return morvik::ReadSome(file_.Get(), to, count); }
 
-    int fd_;
+    FileDescriptor file_;
     char buffer_[4096];
     size_t pos_ = 0, end_ = 0;
 };
@@ -240,11 +226,11 @@ bool TimgData::ReadMetadata(const std::string& fileName)
     // A picture file is opened first and its facts taken from the open file: one path
     // lookup instead of two. One that cannot be opened is looked at by its name, and its
     // reading then fails as it does for any file it cannot open.
-    const int fd = kind == ReaderKind::None ? -1 : ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    FileDescriptor file = kind == ReaderKind::None ? FileDescriptor() : OpenForReading(fileName);
+    const auto facts = file ? GetOpenFileFacts(file.Get(), fileName) : GetFileFacts(fileName);
     std::optional<FileInput> opened;
-    if (fd >= 0)
-        opened.emplace(fd);
-    const auto facts = fd >= 0 ? GetOpenFileFacts(fd, fileName) : GetFileFacts(fileName);
+    if (file)
+        opened.emplace(std::move(file));
     if (!facts || facts->IsDirectory)
         return false;
     TakeFileFacts(*this, fileName, *facts);

@@ -49,6 +49,15 @@ bool AmPmFollows(std::string_view mask, size_t from)
     return false;
 }
 
+// Length of the run of the character at from.
+size_t RunLength(std::string_view mask, size_t from)
+{
+    size_t end = from + 1;
+    while (end < mask.size() && mask[end] == mask[from])
+        ++end;
+    return end - from;
+}
+
 template <size_t N>
 const std::string& NameAt(const std::array<std::string, N>& names, int oneBasedIndex)
 {
@@ -133,17 +142,16 @@ void MaskWriter::AppendFormat(std::string_view mask)
         const char starter = mask[i++];
         char token = AsciiUpperChar(starter);
         if (IsAsciiLetter(token)) {
-            if (token == 'M' && lastToken == 'H')
+            // "m" and "mm" right after an hour are its minutes; "mmm" and longer runs
+            // stay month names.
+            if (token == 'M' && lastToken == 'H' && RunLength(mask, i - 1) <= 2)
                 token = 'N';
             lastToken = token;
         }
         // Length of the run of starter that begins at i - 1; moves i past it.
         auto takeRun = [&]() -> size_t {
-            size_t count = 1;
-            while (i < mask.size() && mask[i] == starter) {
-                ++i;
-                ++count;
-            }
+            const size_t count = RunLength(mask, i - 1);
+            i += count - 1;
             return count;
         };
         switch (token) {

@@ -8,6 +8,7 @@
 #include "platform/Exceptions.h"
 #include "platform/TemporaryFiles.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -71,6 +72,17 @@ bool DirectoryExists(const std::string& path)
     return f && f->IsDirectory;
 }
 
+int CreateFolder(const std::string& path)
+{
+    return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
+}
+
+size_t MaxNameLength(const std::string& folder)
+{
+    const long max = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return max > 0 ? static_cast<size_t>(max) : NAME_MAX;
+}
+
 std::vector<FileFacts> ListFolder(const std::string& folder)
 {
     std::vector<FileFacts> out;
@@ -124,7 +136,98 @@ std::string CannotOpenMessage(const std::string& name, int error)
 
 std::string CannotCreateMessage(const std::string& name, int error)
 {
-    return "Cannot create file \"" + name + "\". " + std::strerror(error);
+    return CannotCreateMessage(name, std::string_view(std::strerror(error)));
+}
+
+std::string CannotCreateMessage(const std::string& name, std::string_view reason)
+{
+    return "Cannot create file \"" + name + "\". " + std::string(reason);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        fd_ = other.Release();
+    }
+    return *this;
+}
+
+int FileDescriptor::Release() noexcept
+{
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+int FileDescriptor::Close() noexcept
+{
+    return fd_ >= 0 ? ::close(Release()) : 0;
+}
+
+FileDescriptor OpenForReading(const std::string& path, bool noAtime)
+{
+    if (noAtime) {
+        // O_NOATIME is refused (EPERM) for a file we do not own: open it plainly then.
+        FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME));
+        if (file || errno != EPERM)
+            return file;
+    }
+    return FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+}
+
+long ReadSome(int fd, char* to, size_t count)
+{
+    ssize_t n;
+    do
+        n = ::read(fd, to, count);
+    while (n < 0 && errno == EINTR);
+    return static_cast<long>(n);
+}
+
+std::string ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime)
+{
+    const FileDescriptor file = OpenForReading(path, noAtime);
+    if (!file)
+        throw EInOutError(CannotOpenMessage(path, errno));
+    struct stat st {};
+    if (::fstat(file.Get(), &st) != 0)
+        throw EInOutError(CannotOpenMessage(path, errno));
+    if (S_ISDIR(st.st_mode))
+        throw EInOutError(CannotOpenMessage(path, EISDIR));
+    if (st.st_size > 0 && static_cast<uint64_t>(st.st_size) > maxBytes)
+        throw EInOutError(CannotOpenMessage(path, EFBIG));
+    // The size the file has now is read straight into place; what comes after it (a file
+    // that grew, or one without a size such as a pipe) is appended piece by piece, so the
+    // usual file is read into one allocation of its own size.
+    std::string bytes(static_cast<size_t>(std::max<off_t>(st.st_size, 0)), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const long got = ReadSome(file.Get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0)
+            throw EInOutError(CannotOpenMessage(path, errno));
+        if (got == 0) {
+            bytes.resize(done);  // the file shrank
+            return bytes;
+        }
+        done += static_cast<size_t>(got);
+    }
+    char more[65536];
+    for (;;) {
+        const long got = ReadSome(file.Get(), more, sizeof more);
+        if (got < 0)
+            throw EInOutError(CannotOpenMessage(path, errno));
+        if (got == 0)
+            return bytes;
+        if (bytes.size() + static_cast<size_t>(got) > maxBytes)
+            throw EInOutError(CannotOpenMessage(path, EFBIG));
+        bytes.append(more, static_cast<size_t>(got));
+    }
+}
+
+std::string CannotCreateFolderMessage(const std::string& name, int error)
+{
+    return "Cannot create folder \"" + name + "\". " + std::strerror(error);
 }
 
 ReplacingFile::ReplacingFile(const std::string& target) : target_(target)
@@ -137,21 +240,20 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target)
     folder_ = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
     const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     int error = EEXIST;
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
         temp_ = TemporaryFileName(prefix, std::to_string(serial.fetch_add(1)));
-        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        file_ = FileDescriptor(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         error = errno;
-        if (fd_ < 0 && error != EEXIST)
+        if (!file_ && error != EEXIST)
             break;
     }
-    if (fd_ < 0)
+    if (!file_)
         throw EInOutError(CannotCreateMessage(target_, error));
 }
 
 ReplacingFile::~ReplacingFile()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    file_.Close();
     if (!committed_)
         ::unlink(temp_.c_str());
 }
@@ -162,28 +264,24 @@ void ReplacingFile::Commit(std::string_view bytes)
 {
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(file_.Get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             Fail(n < 0 ? errno : EIO);
         done += static_cast<size_t>(n);
     }
-    if (::fsync(fd_) != 0)
+    if (::fsync(file_.Get()) != 0)
         Fail(errno);
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0)
+    if (file_.Close() != 0)
         Fail(errno);
     if (::rename(temp_.c_str(), target_.c_str()) != 0)
         Fail(errno);
     committed_ = true;
     // Make the rename itself durable; a folder that cannot be synced is no failure.
-    const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    const FileDescriptor dir(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir)
+        ::fsync(dir.Get());
 }
 
 void WriteFileReplacing(const std::string& path, std::string_view bytes)

@@ -26,6 +26,12 @@ std::optional<FileFacts> GetOpenFileFacts(int fd, const std::string& path);
 bool FileExists(const std::string& path);  // an entry that is not a folder
 bool DirectoryExists(const std::string& path);
 
+// Creates the folder at path: 0, or the system's error number (EEXIST when an entry of
+// that name is there already, be it a folder or not).
+int CreateFolder(const std::string& path);
+// The longest name, in bytes, an entry of the folder may have on its file system.
+size_t MaxNameLength(const std::string& folder);
+
 // Entries of a folder (no "." or ".."), in no particular order.
 std::vector<FileFacts> ListFolder(const std::string& folder);
 
@@ -35,6 +41,39 @@ std::optional<DateTimeFields> PackedFileTime(TDateTime local);
 // Sets the modification time from a local date-time at two-second resolution, years
 // 1980..2107. Returns false when the date is out of range or the call fails.
 bool SetFileModifiedTime(const std::string& path, TDateTime local);
+
+// An open file descriptor that is closed with the object: every path that opens a file
+// holds it in one of these, so no return or exception leaves it open.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.Release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    ~FileDescriptor() { Close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int Get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int Release() noexcept;
+    // Closes now; the result of close(2), which a writer must look at (0 when none was open).
+    int Close() noexcept;
+
+private:
+    int fd_ = -1;
+};
+
+// Opens path for reading. With noAtime the file's access time stays as it was where the
+// system lets us ask for that (a file of another owner is opened without it). An empty
+// descriptor, with errno set, when the file cannot be opened.
+FileDescriptor OpenForReading(const std::string& path, bool noAtime = false);
+// read(2), retried when a signal interrupts it: the count read, 0 at the end, -1 on failure.
+long ReadSome(int fd, char* to, size_t count);
+// The whole content of the file at path. Raises EInOutError "Cannot open file "<path>".
+// <system message>" when it cannot be opened or read, is a folder, or holds more than
+// maxBytes bytes.
+std::string ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime);
 
 // A file written under a fresh hidden name beside its target and renamed over the target
 // only once it is complete and on disk: a failed or killed write never leaves a partial
@@ -56,7 +95,7 @@ private:
     std::string target_;
     std::string folder_;
     std::string temp_;
-    int fd_ = -1;
+    FileDescriptor file_;
     bool committed_ = false;
 };
 
@@ -65,6 +104,9 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes);
 // "Cannot open file "<name>". <system message>" and its twin for creating.
 std::string CannotOpenMessage(const std::string& name, int error);
 std::string CannotCreateMessage(const std::string& name, int error);
+std::string CannotCreateMessage(const std::string& name, std::string_view reason);
+// "Cannot create folder "<name>". <system message>".
+std::string CannotCreateFolderMessage(const std::string& name, int error);
 
 // Folder of the running program with a trailing '/'.
 std::string ExecutableFolder();

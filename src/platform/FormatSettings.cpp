@@ -69,20 +69,6 @@ std::string MaskFromStrftime(const std::string& fmt, bool isTime)
     return out;
 }
 
-// The first character of the format that is neither a letter nor a '%' specifier.
-std::string SeparatorOf(const std::string& fmt, const std::string& fallback)
-{
-    for (size_t i = 0; i < fmt.size(); ++i) {
-        if (fmt[i] == '%') {
-            ++i;
-            continue;
-        }
-        if (fmt[i] != ' ')
-            return std::string(1, fmt[i]);
-    }
-    return fallback;
-}
-
 }  // namespace
 
 TFormatSettings TFormatSettings::English()
@@ -124,6 +110,24 @@ TFormatSettings TFormatSettings::Russian()
     s.DecimalSeparator = ',';
     s.ThousandSeparator = "\xC2\xA0";  // no-break space
     return s;
+}
+
+std::string SeparatorOf(const std::string& fmt, const std::string& fallback)
+{
+    for (size_t i = 0; i < fmt.size(); ++i) {
+        if (fmt[i] == '%') {
+            ++i;
+            continue;
+        }
+        if (fmt[i] == ' ')
+            continue;
+        // The whole character: a UTF-8 lead byte with its continuation bytes.
+        size_t end = i + 1;
+        while (end < fmt.size() && (static_cast<unsigned char>(fmt[end]) & 0xC0) == 0x80)
+            ++end;
+        return fmt.substr(i, end - i);
+    }
+    return fallback;
 }
 
 TFormatSettings& FormatSettings()

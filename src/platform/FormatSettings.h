@@ -32,6 +32,11 @@ struct TFormatSettings {
 // at start-up (or by tests, before anything reads them).
 TFormatSettings& FormatSettings();
 
+// The separator of a strftime date or time format: its first character that is neither a
+// blank nor a '%' specifier, whole (a multi-byte UTF-8 character stays whole); fallback
+// when it has none.
+std::string SeparatorOf(const std::string& fmt, const std::string& fallback);
+
 // Fills FormatSettings() from the user's locale (LANG / LC_* as setlocale sees them).
 void FillFormatSettingsFromLocale();
 

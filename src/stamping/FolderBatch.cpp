@@ -7,30 +7,22 @@
 #include "stamping/Jpeg.h"
 
 #include <sys/stat.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <deque>
 #include <exception>
 #include <future>
+#include <limits>
+#include <new>
 #include <set>
 
 namespace morvik {
 
 namespace {
 
-std::string CannotOpen(const std::string& path, int err)
-{
-    return "Cannot open file \"" + path + "\". " + std::strerror(err);
-}
-
-std::string CannotCreate(const std::string& path, const std::string& reason)
-{
-    return "Cannot create file \"" + path + "\". " + reason;
-}
+// A source is read whole whatever its size; the picture's own size is checked when it is decoded.
+constexpr size_t kNoSizeLimit = std::numeric_limits<size_t>::max();
 
 bool MatchesJpg(const std::string& name)
 {
@@ -76,10 +68,11 @@ struct TBatchItem {
 
 class TFileLoop {
 public:
-    TFileLoop(const std::string& folder, const TBatchOptions& options, TBatchObserver& observer,
-              TBatchSteps& steps, TBatchResult& result)
+    TFileLoop(const std::string& folder, int outputFolderError, const TBatchOptions& options,
+              TBatchObserver& observer, TBatchSteps& steps, TBatchResult& result)
         : folder_(folder), options_(options), observer_(observer), steps_(steps), result_(result),
-          outputFolder_(JoinPath(folder, std::string(kOutputFolderName)))
+          outputFolder_(JoinPath(folder, std::string(kOutputFolderName))), outputFolderError_(outputFolderError),
+          maxNameLength_(MaxNameLength(folder))
     {
     }
 
@@ -102,7 +95,8 @@ public:
     }
 
 private:
-    // Steps 3.1 to 3.5 of the loop: the entry's turn, its date and its stamp text.
+    // The entry's turn: whether it is processed, its settings, its date and its stamp
+    // text; with more than one job its pixel work starts here, ahead of its commit.
     void Prepare(TBatchItem& item, const std::string& name)
     {
         item.Name = name;
@@ -116,14 +110,14 @@ private:
         if (auto facts = GetFileFacts(item.Path))
             fallback = TwoSecondFloor(facts->Modified);
         try {
-            item.Bytes = ReadSourceFile(item.Path);
-        } catch (...) {
-            item.Failure = std::current_exception();
-        }
-        if (item.Failure) {
-            item.Dated.Date = fallback;  // the reader cannot read it either
-        } else {
+            item.Bytes = ReadWholeFile(item.Path, kNoSizeLimit, /*noAtime=*/true);
             item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Controls.Settings.DateSource);
+        } catch (...) {
+            // The failure belongs to this file's turn in file order, which may come after
+            // files still ahead of it: it is carried there whatever its type (Commit
+            // decides what a file's failure is), and the file is dated by its fallback.
+            item.Failure = std::current_exception();
+            item.Dated.Date = fallback;
         }
         const std::string stampText = steps_.FormatDate(StampDateMask, item.Dated.Date);
         observer_.FileDated(stampText);
@@ -137,24 +131,27 @@ private:
         }
     }
 
-    // Steps 3.6 to 3.16 in file order. False ends the loop (stop requested).
+    // The entry in file order: its picture, name and output, then the pending events and
+    // the stop flag. False ends the loop (stop requested). A failure of the file ends the
+    // run, or with KeepGoing is reported and the loop goes on.
     bool Commit(TBatchItem& item)
     {
         if (item.Processed) {
-            if (item.Failure)
-                std::rethrow_exception(item.Failure);
-            observer_.FileStarted(item.Name);
-            TEncodedPicture picture;
-            if (item.WorkStarted)
-                picture = item.Work.get();
-            else if (!options_.DryRun)
-                picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls);
-            item.Bytes.clear();
-            item.Bytes.shrink_to_fit();
-            ++counter_;
-            result_.Processed = counter_;
-            observer_.FileCounted(counter_, result_.FileCount);
-            Write(item, picture);
+            try {
+                Process(item);
+            } catch (Exception& e) {
+                e.NameFile(item.Path);
+                if (!options_.KeepGoing)
+                    throw;
+                Failed(item, e.what());
+            } catch (const std::bad_alloc&) {
+                // The file's picture or metadata needs more memory than there is.
+                Exception failure("Out of memory");
+                failure.NameFile(item.Path);
+                if (!options_.KeepGoing)
+                    throw failure;
+                Failed(item, failure.what());
+            }
         }
         item.Dated.Reader.reset();
         observer_.ProcessPendingEvents();
@@ -163,6 +160,29 @@ private:
             return false;
         }
         return true;
+    }
+
+    void Process(TBatchItem& item)
+    {
+        if (item.Failure)
+            std::rethrow_exception(item.Failure);
+        observer_.FileStarted(item.Name);
+        TEncodedPicture picture;
+        if (item.WorkStarted)
+            picture = item.Work.get();
+        else if (!options_.DryRun)
+            picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls);
+        item.Bytes = std::string();
+        ++counter_;
+        result_.Processed = counter_;
+        observer_.FileCounted(counter_, result_.FileCount);
+        Write(item, picture);
+    }
+
+    void Failed(const TBatchItem& item, const std::string& message)
+    {
+        result_.Failures.push_back({item.Name, message});
+        observer_.FileFailed(item.Name, message);
     }
 
     void Write(TBatchItem& item, const TEncodedPicture& picture)
@@ -180,13 +200,26 @@ private:
             std::string name = steps_.FormatDate(mask, out.Date);
             CheckMadeName(name, mask);
             fileName = name + ".jpg";
-            if (FileExists(JoinPath(outputFolder_, fileName)) || written_.count(fileName))
-                fileName = name + "photo " + std::to_string(counter_) + ".jpg";
+            if (Taken(fileName)) {
+                // The date's name is taken: "photo" and the run counter. Should that be taken
+                // too (the output of an earlier run over the folder), " (2)", " (3)", … are
+                // added until the name is free, so no earlier output is ever replaced.
+                const std::string suffixed = name + "photo " + std::to_string(counter_);
+                fileName = suffixed + ".jpg";
+                for (int k = 2; Taken(fileName); ++k)
+                    fileName = suffixed + " (" + std::to_string(k) + ").jpg";
+            }
         } else {
             fileName = item.Name;
         }
         out.OutputPath = JoinPath(outputFolder_, fileName);
+        // Checked before anything is written, so a dry run meets what a real run would.
+        if (fileName.size() > maxNameLength_)
+            throw EInOutError(CannotCreateMessage(out.OutputPath, ENAMETOOLONG));
         if (!options_.DryRun) {
+            if (!DirectoryExists(outputFolder_))
+                throw EInOutError(
+                    CannotCreateFolderMessage(outputFolder_, outputFolderError_ != 0 ? outputFolderError_ : ENOENT));
             if (item.Controls.Controls.ExifCarryOver)
                 steps_.WriteWithExif(item.Dated.Reader.get(), picture, out.OutputPath);
             else
@@ -199,15 +232,22 @@ private:
         result_.Outputs.push_back(std::move(out));
     }
 
+    // A file of that name is in the output folder, or this run has written (or, dry, would
+    // write) one.
+    bool Taken(const std::string& fileName) const
+    {
+        return written_.count(fileName) != 0 || FileExists(JoinPath(outputFolder_, fileName));
+    }
+
     // A name made by the mask stays inside the output folder: no path separator, not empty.
     void CheckMadeName(const std::string& name, const std::string& mask)
     {
         if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
-            throw EInOutError(CannotCreate(JoinPath(outputFolder_, name + ".jpg"),
-                                           "The naming mask \"" + mask + "\" gives a name with \"/\""));
+            throw EInOutError(CannotCreateMessage(JoinPath(outputFolder_, name + ".jpg"),
+                                                  "The naming mask \"" + mask + "\" gives a name with \"/\""));
         if (name.empty())
-            throw EInOutError(CannotCreate(JoinPath(outputFolder_, ".jpg"),
-                                           "The naming mask \"" + mask + "\" gives an empty name"));
+            throw EInOutError(CannotCreateMessage(JoinPath(outputFolder_, ".jpg"),
+                                                  "The naming mask \"" + mask + "\" gives an empty name"));
     }
 
     const std::string& folder_;
@@ -216,6 +256,8 @@ private:
     TBatchSteps& steps_;
     TBatchResult& result_;
     const std::string outputFolder_;
+    const int outputFolderError_;  // why the output folder could not be made, or 0
+    const size_t maxNameLength_;
     int counter_ = 0;
     std::set<std::string> written_;  // names this run has written (or, dry, would write)
 };
@@ -254,13 +296,14 @@ TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& op
     result.FileCount = static_cast<int>(entries.size());
     result.OutputFolder = JoinPath(folder, std::string(kOutputFolderName));
     observer.BatchStarted(result.FileCount);
+    int folderError = 0;
     if (!options.DryRun) {
-        ::mkdir(result.OutputFolder.c_str(), 0777);  // an existing folder is fine
+        folderError = CreateFolder(result.OutputFolder);  // an existing folder is fine
         // Half-written files of an earlier run that was killed before its renames.
         RemoveStaleTemporaryFiles(result.OutputFolder);
     }
     observer.ProcessPendingEvents();
-    TFileLoop(folder, options, observer, steps, result).Run(entries);
+    TFileLoop(folder, folderError, options, observer, steps, result).Run(entries);
     return result;
 }
 
@@ -268,36 +311,6 @@ TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& opti
 {
     TBatchSteps steps;
     return RunFolderBatch(folder, options, observer, steps);
-}
-
-std::string ReadSourceFile(const std::string& path)
-{
-    // O_NOATIME keeps even the access time of the user's original where we may ask for it.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
-    if (fd < 0 && errno == EPERM)
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw EInOutError(CannotOpen(path, errno));
-    std::string bytes;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0)
-        bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            ::close(fd);
-            throw EInOutError(CannotOpen(path, err));
-        }
-        if (n == 0)
-            break;
-        bytes.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return bytes;
 }
 
 }  // namespace morvik

@@ -25,7 +25,7 @@ class TimgData;
 
 // The settings one file of the batch is made with, read afresh at each file's turn (the
 // window's controls, or the command line's options). Of the switches the batch reads
-// DateMode, BackgroundStyle and DateSource; StopRequested comes through the observer.
+// DateMode and DateSource; StopRequested comes through the observer.
 struct TBatchControls {
     StampSettings Settings;
     StampControls Controls;
@@ -85,6 +85,9 @@ public:
     virtual void DateCorrected(TDateTime corrected) {}
     // The file is written at outputPath (a dry run reports the path it would write).
     virtual void FileWritten(const std::string& outputPath) {}
+    // The file failed and the run goes on past it (TBatchOptions::KeepGoing): its name and
+    // the failure's message, which names the file.
+    virtual void FileFailed(const std::string& name, const std::string& message) {}
     // Read after each entry; true ends the run like a complete one.
     virtual bool StopRequested() { return false; }
 };
@@ -96,18 +99,27 @@ struct TBatchOutput {
     bool TimeSet = false; // whether the file's modification time was set to Date
 };
 
+struct TBatchFailure {
+    std::string SourceName;
+    std::string Message;
+};
+
 struct TBatchResult {
     int FileCount = 0;    // *.jpg entries counted at the start
     int Processed = 0;    // the run counter at the end
     bool Stopped = false;
     std::string OutputFolder;
     std::vector<TBatchOutput> Outputs;
+    std::vector<TBatchFailure> Failures;  // the files passed over after a failure (KeepGoing)
 };
 
 struct TBatchOptions {
     bool RenameByMask = true;  // CheckBox3, taken once at the start
     int Jobs = 1;              // workers for the pixel work; 1 runs everything on the caller
     bool DryRun = false;       // decide names without decoding or writing anything
+    // A file that fails is reported (FileFailed, TBatchResult::Failures) and the run goes
+    // on with the next one, instead of ending at it.
+    bool KeepGoing = false;
 };
 
 // The entries of folder that match "*.jpg" without regard to case, in name order.
@@ -120,14 +132,11 @@ int CountPictures(const std::string& folder);
 TDateTime TwoSecondFloor(TDateTime local);
 
 // Runs the batch over folder. A failure while a file is processed ends the run with an
-// Exception carrying its message; the files written before stay. The subfolder is made
-// first (a failure to make it is ignored).
+// Exception carrying its message, which names the file; the files written before stay.
+// The subfolder is made first; a failure to make it is ignored while it exists, and
+// otherwise is the failure of the first file to be written there.
 TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& options,
                             TBatchObserver& observer, TBatchSteps& steps);
 TBatchResult RunFolderBatch(const std::string& folder, const TBatchOptions& options,
                             TBatchObserver& observer);
-
-// Reads a whole file without changing it or its times. Throws EInOutError
-// "Cannot open file "%s". %s".
-std::string ReadSourceFile(const std::string& path);
 }  // namespace morvik

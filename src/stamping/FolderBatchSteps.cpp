@@ -41,20 +41,12 @@ TDateTime TBatchSteps::CorrectDate(TDateTime date, const TBatchControls& control
 TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string_view bytes,
                                             const std::string& text, const TBatchControls& controls)
 {
-    const StampControls& c = controls.Controls;
     Picture picture = DecodeJpeg(bytes);
-    StampLook look;
-    look.Font = TFont{c.Font.Name, c.Font.Height, c.Font.Bold, c.Font.Italic};
-    look.TextColor = c.TextColor;
-    look.BackgroundColor = c.BackgroundColor;
-    look.BackgroundStyle = controls.Settings.BackgroundStyle;
-    look.X = c.PositionX;
-    look.Y = c.PositionY;
-    DrawStamp(picture, text, look);
+    DrawStamp(picture, text, controls.Controls.Look);
     TEncodedPicture encoded;
     encoded.Width = picture.Width();
     encoded.Height = picture.Height();
-    encoded.Jpeg = EncodeJpeg(picture, c.Quality);
+    encoded.Jpeg = EncodeJpeg(picture, controls.Controls.Quality);
     return encoded;
 }
 

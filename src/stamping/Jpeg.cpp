@@ -4,75 +4,24 @@
 #include "stamping/Libjpeg.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 
 namespace morvik {
 
 namespace {
 
-[[noreturn]] void ThrowCannotOpen(const std::string& path, int error)
-{
-    throw EInOutError(CannotOpenMessage(path, error));
-}
-
 // Files larger than this are not read into memory as a picture.
-constexpr off_t kMaxJpegFileBytes = off_t(1) << 30;
+constexpr size_t kMaxJpegFileBytes = size_t(1) << 30;
 
 }  // namespace
 
-std::string ReadJpegFile(const std::string& path)
+EJPEG::EJPEG(int code, std::string_view libraryText)
+    : Exception("JPEG error #" + std::to_string(code) + (libraryText.empty() ? "" : ". ") + std::string(libraryText)),
+      code_(code)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        ThrowCannotOpen(path, errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ThrowCannotOpen(path, error);
-    }
-    if (S_ISDIR(st.st_mode) || st.st_size > kMaxJpegFileBytes) {
-        ::close(fd);
-        ThrowCannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EFBIG);
-    }
-    std::string bytes;
-    bytes.resize(size_t(std::max<off_t>(st.st_size, 0)));
-    size_t done = 0;
-    for (;;) {
-        if (done == bytes.size())
-            bytes.resize(done + 65536);  // a file that grew, or one without a size (a pipe)
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            ThrowCannotOpen(path, error);
-        }
-        if (got == 0)
-            break;
-        done += size_t(got);
-        if (done > size_t(kMaxJpegFileBytes)) {
-            ::close(fd);
-            ThrowCannotOpen(path, EFBIG);
-        }
-    }
-    ::close(fd);
-    bytes.resize(done);
-    return bytes;
 }
-
-EJPEG::EJPEG(int code) : Exception("JPEG error #" + std::to_string(code)), code_(code) {}
 
 // ---- Decoding ------------------------------------------------------------------------
 
@@ -103,16 +52,16 @@ JpegDecoder::JpegDecoder(std::string bytes) : impl_(std::make_unique<Impl>())
                      static_cast<unsigned long>(d.Data.size()));
         jpeg_read_header(&d.Info, TRUE);
     });
-    if (code != kLibjpegOk)
-        throw EJPEG(code);
+    ThrowIfLibjpegFailed(d.Err, code);
 }
 
 JpegDecoder::JpegDecoder(JpegDecoder&&) noexcept = default;
 JpegDecoder& JpegDecoder::operator=(JpegDecoder&&) noexcept = default;
 JpegDecoder::~JpegDecoder() = default;
 
-JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(ReadJpegFile(path)); }
+std::string ReadJpegFile(const std::string& path) { return ReadWholeFile(path, kMaxJpegFileBytes, false); }
 
+JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(ReadJpegFile(path)); }
 
 JpegDecoder JpegDecoder::FromMemory(std::string_view bytes) { return JpegDecoder(std::string(bytes)); }
 
@@ -149,8 +98,7 @@ Picture JpegDecoder::Decode()
         }
         jpeg_finish_decompress(&d.Info);
     });
-    if (code != kLibjpegOk)
-        throw EJPEG(code);
+    ThrowIfLibjpegFailed(d.Err, code);
     return picture;
 }
 
@@ -169,6 +117,16 @@ std::string EncodeJpegWith(const Picture& picture, const std::function<void(jpeg
     jpeg_create_compress(&info);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
+    // The library's state and its output buffer are released on every way out.
+    struct Release {
+        jpeg_compress_struct& Info;
+        unsigned char*& Buffer;
+        ~Release()
+        {
+            jpeg_destroy_compress(&Info);
+            std::free(Buffer);
+        }
+    } release{info, buffer};
     const int code = LibjpegGuarded(err, [&] {
         jpeg_mem_dest(&info, &buffer, &size);
         info.image_width = JDIMENSION(picture.Width());
@@ -183,22 +141,8 @@ std::string EncodeJpegWith(const Picture& picture, const std::function<void(jpeg
         }
         jpeg_finish_compress(&info);
     });
-    std::string out;
-    std::exception_ptr failure;
-    if (code == kLibjpegOk) {
-        try {
-            out.assign(reinterpret_cast<const char*>(buffer), size);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    if (code != kLibjpegOk)
-        throw EJPEG(code);
-    if (failure)
-        std::rethrow_exception(failure);
-    return out;
+    ThrowIfLibjpegFailed(err, code);
+    return std::string(reinterpret_cast<const char*>(buffer), size);
 }
 
 std::string EncodeJpeg(const Picture& picture, int quality)

@@ -5,7 +5,7 @@
 // Failures are exceptions with the runtime's messages:
 //   EInOutError  "Cannot open file \"<path>\". <system's reason>"
 //                "Cannot create file \"<path>\". <system's reason>"
-//   EJPEG        "JPEG error #<the library's message number>"
+//   EJPEG        "JPEG error #<the library's message number>. <the library's text>"
 //   EPictureTooLarge (Picture.h) for a header whose size would not fit in memory.
 // libjpeg's warnings (a stream cut short, extra bytes) never stop a decode. Everything
 // here is safe to use from several threads on different pictures.
@@ -19,9 +19,10 @@
 
 namespace morvik {
 
+// "JPEG error #<the library's message number>. <the library's text for it>".
 class EJPEG : public Exception {
 public:
-    explicit EJPEG(int code);
+    explicit EJPEG(int code, std::string_view libraryText = {});
     int Code() const { return code_; }
 
 private:

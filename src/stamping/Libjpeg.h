@@ -2,6 +2,7 @@
 // How the engine calls libjpeg: a fatal error of the library jumps back to the step that
 // called it, which hands the library's message number to C++ code that throws. For the
 // engine's own files only; callers use Jpeg.h.
+#include "stamping/Jpeg.h"  // EJPEG
 #include "stamping/Picture.h"
 
 #include <csetjmp>
@@ -21,11 +22,14 @@ namespace morvik {
 struct LibjpegErrors {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
+    char Text[JMSG_LENGTH_MAX];  // the library's own words for the error
 };
 
 extern "C" inline void LibjpegJumpOnError(j_common_ptr cinfo)
 {
-    std::longjmp(reinterpret_cast<LibjpegErrors*>(cinfo->err)->Jump, 1);
+    auto* err = reinterpret_cast<LibjpegErrors*>(cinfo->err);
+    err->Pub.format_message(cinfo, err->Text);
+    std::longjmp(err->Jump, 1);
 }
 
 // Warnings and trace messages are counted by the library (num_warnings) and otherwise dropped.
@@ -49,6 +53,13 @@ int LibjpegGuarded(LibjpegErrors& err, Step&& step)
         return err.Pub.msg_code;
     step();
     return kLibjpegOk;
+}
+
+// EJPEG with the library's number and words for the error a guarded step met, if any.
+inline void ThrowIfLibjpegFailed(const LibjpegErrors& err, int code)
+{
+    if (code != kLibjpegOk)
+        throw EJPEG(code, err.Text);
 }
 
 // Encodes a picture's RGB pixels; configure sets the compressor up (colour space, tables,

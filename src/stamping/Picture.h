@@ -9,7 +9,6 @@
 // on different threads at once; one picture is not to be shared between threads while
 // it is written.
 #include "platform/Exceptions.h"
-#include "stamping/StampSettings.h"  // TBrushStyle
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +21,10 @@ namespace morvik {
 
 // A colour as the settings store it: 0x00BBGGRR (16744576 is red 128, green 128, blue 255).
 using TColor = uint32_t;
+
+// The fill style of the surface: text drawn while it is Solid has its character cells
+// filled with the fill colour first; with any other style only the glyphs are drawn.
+enum class TBrushStyle { Solid, Cross };
 
 constexpr TColor RgbColor(uint8_t red, uint8_t green, uint8_t blue)
 {

@@ -2,21 +2,11 @@
 // The stamp: one line of text drawn into a picture's pixels, the one drawing step shared
 // by the single picture and the folder batch.
 #include "stamping/Picture.h"
+#include "stamping/StampSettings.h"  // StampLook
 
 #include <string_view>
 
 namespace morvik {
-
-// What the window's controls give the stamp: the font dialog, the text and background
-// colour dialogs, the fill style (Solid unless the text is transparent) and the position.
-struct StampLook {
-    TFont Font;
-    TColor TextColor = clBlack;
-    TColor BackgroundColor = clWhite;
-    TBrushStyle BackgroundStyle = TBrushStyle::Solid;
-    int X = 0;
-    int Y = 0;
-};
 
 // Sets the picture's surface in order (fill colour := background, font, font colour,
 // fill style) and draws text as one line with its top-left at (X, Y) in picture pixels.

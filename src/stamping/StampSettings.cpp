@@ -9,7 +9,6 @@ StampSettings InitialStampSettings()
 {
     StampSettings settings;
     settings.DateMode = true;
-    settings.BackgroundStyle = TBrushStyle::Solid;
     settings.DateSource = DateSourceDateTimeOriginal;
     settings.StartFolder = ExecutableFolder();
     return settings;
@@ -26,10 +25,15 @@ std::string EffectiveNamingMask(const StampControls& controls)
 
 void SwitchDateMode(StampSettings& settings) { settings.DateMode = !settings.DateMode; }
 
-void SwitchTransparent(StampSettings& settings)
+void SwitchTransparent(StampSettings& settings, StampLook& look)
 {
     settings.Transparent = !settings.Transparent;
-    settings.BackgroundStyle = settings.Transparent ? TBrushStyle::Cross : TBrushStyle::Solid;
+    look.BackgroundStyle = settings.Transparent ? TBrushStyle::Cross : TBrushStyle::Solid;
+}
+
+const std::string& TextToStamp(const StampSettings& settings, const StampControls& controls)
+{
+    return settings.DateMode ? controls.StampDateText : controls.OwnText;
 }
 
 StampControlStates ControlStates(const StampSettings& settings, const StampControls& controls)

@@ -2,20 +2,20 @@
 // The stamp settings: the switches and values that stamping one picture and the folder
 // batch read. Two records make them up:
 //  - StampSettings, the switches the window keeps beside its controls;
-//  - StampControls, the values that live in the window's controls (colours, font,
-//    position, texts, quality, naming mask, ticks, correction, preset) and are read at
-//    the moment of use, so a change takes effect at the next use.
+//  - StampControls, the values that live in the window's controls and dialogs: the
+//    stamp's look (font, colours, fill style, position), the texts, quality, naming mask,
+//    ticks, correction and preset. They are read at the moment of use, so a change takes
+//    effect at the next use.
 // The window (or the command line) owns one of each for the length of a run; nothing is
 // kept between runs. The operations below change the records and report what the window
 // has to mirror; they touch no widget themselves.
+#include "stamping/Picture.h"  // TColor, TFont, TBrushStyle
+
 #include <array>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace morvik {
-
-enum class TBrushStyle { Solid, Cross };
 
 // Which EXIF date dates a photo: the index of the date-source list. Any other value
 // (-1 when the list's text was edited so that no entry is selected) means "use the
@@ -31,8 +31,7 @@ inline constexpr std::array<std::string_view, 3> DateSourceLabels = {
 
 struct StampSettings {
     bool DateMode = true;          // stamp the date (true) or the own text (false); = CheckBox1
-    bool Transparent = false;
-    TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // solid exactly when !Transparent
+    bool Transparent = false;      // = CheckBox2; the look's fill style follows it
     int DateSource = DateSourceDateTimeOriginal;       // = index selected in ComboBox1
     bool RenameByMask = false;     // taken from the rename tick when a batch starts
     bool StopRequested = false;
@@ -43,42 +42,28 @@ struct StampSettings {
     bool Stretched = false;
 };
 
-// The settings a run starts from: date mode, solid background, date source 1, and the
+// The settings a run starts from: date mode, not transparent, date source 1, and the
 // start folder set to the program's own folder (with its trailing separator).
 StampSettings InitialStampSettings();
-
-// A Windows COLORREF: 0x00BBGGRR.
-using ColorRef = uint32_t;
-constexpr ColorRef MakeColorRef(int red, int green, int blue)
-{
-    return static_cast<ColorRef>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
-}
-constexpr int ColorRefRed(ColorRef c) { return static_cast<int>(c & 0xFF); }
-constexpr int ColorRefGreen(ColorRef c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int ColorRefBlue(ColorRef c) { return static_cast<int>((c >> 16) & 0xFF); }
-
-// Face, size and style of the stamp. The colour is not part of it: the text colour
-// replaces the font's own colour at each use.
-struct StampFont {
-    std::string Name = "Futura Md BT";
-    int Height = 11;  // character height in pixels (8 point at 96 pixels per inch)
-    bool Bold = true;
-    bool Italic = true;
-    bool Underline = false;
-    bool StrikeOut = false;
-    int CharSet = 0;  // Western
-};
 
 inline constexpr std::string_view DefaultNamingMask = "yy.mm.dd  hh_nn_ss";  // two blanks
 inline constexpr std::string_view StampDateMask = "dd.mm.yyyy hh:nn:ss";
 
+// How the stamp looks and where it lies: the one record that the single-picture stamp,
+// the folder batch and the command line draw with. The font's own colour is not part of
+// it: the text colour replaces it at each use.
+struct StampLook {
+    TFont Font;                                        // FontDialog1
+    TColor TextColor = RgbColor(128, 128, 255);        // ColorDialog1
+    TColor BackgroundColor = clWhite;                  // ColorDialog2
+    TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // solid exactly when not Transparent
+    int X = 0;                                         // SpinEdit1, picture pixels, may be < 0
+    int Y = 0;                                         // SpinEdit2
+};
+
 // The values held by the window's controls; the name of each control is given beside.
 struct StampControls {
-    ColorRef TextColor = MakeColorRef(128, 128, 255);  // ColorDialog1; 16744576
-    ColorRef BackgroundColor = MakeColorRef(255, 255, 255);  // ColorDialog2
-    StampFont Font;                                    // FontDialog1
-    int PositionX = 0;                                 // SpinEdit1, picture pixels, may be < 0
-    int PositionY = 0;                                 // SpinEdit2
+    StampLook Look;
     std::string OwnText;                               // Edit1, stamped while !DateMode
     std::string StampDateText;                         // Label1, stamped while DateMode
     int Quality = 80;                                  // TrackBar1, 0..100
@@ -97,14 +82,17 @@ int PositionFromText(std::string_view text);
 // The quality label's text: the decimal quality followed by " %" ("65 %").
 std::string QualityLabelText(int quality);
 
+// The text a stamp draws: the stamp date text in date mode, the own text otherwise.
+const std::string& TextToStamp(const StampSettings& settings, const StampControls& controls);
+
 // The naming mask in use: an empty mask stands for the default one.
 std::string EffectiveNamingMask(const StampControls& controls);
 
 // switch date / own text: inverts DateMode.
 void SwitchDateMode(StampSettings& settings);
-// switch transparent background: inverts Transparent; cross-hatched background while
-// transparent, solid otherwise.
-void SwitchTransparent(StampSettings& settings);
+// switch transparent background: inverts Transparent; the look's background is
+// cross-hatched (no fill behind the glyphs) while transparent, solid otherwise.
+void SwitchTransparent(StampSettings& settings, StampLook& look);
 
 // Which controls are enabled, as the settings decide outside a folder batch.
 struct StampControlStates {
@@ -127,8 +115,8 @@ struct StampPreset {
     std::string_view NamingMask;
 };
 inline constexpr std::array<StampPreset, 3> StampPresets = {{
-    {"Стандартные", 75, DateSourceDateTime, true, true, true, "yy.mm.dd  hh_nn_ss"},
-    {"Для Хранения", 80, DateSourceDateTimeOriginal, true, true, true, "yy.mm.dd  hh_nn_ss"},
+    {"Стандартные", 75, DateSourceDateTime, true, true, true, DefaultNamingMask},
+    {"Для Хранения", 80, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask},
     {"Для Интернета", 65, DateSourceDateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss"},
 }};
 

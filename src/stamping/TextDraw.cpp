@@ -20,6 +20,7 @@ namespace {
 
 struct FaceChoice {
     std::string File;
+    std::string Family;     // the family of the face found
     int Index = 0;
     bool Embolden = false;  // bold asked for, the face found is not
     bool Oblique = false;   // italic asked for, the face found is upright
@@ -48,6 +49,9 @@ const FaceChoice& LookUpFace(const TFont& font)
         FcChar8* file = nullptr;
         if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
             choice.File = reinterpret_cast<const char*>(file);
+        FcChar8* family = nullptr;
+        if (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch && family)
+            choice.Family = reinterpret_cast<const char*>(family);
         int index = 0;
         if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch)
             choice.Index = index;
@@ -298,5 +302,7 @@ PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, boo
 }
 
 std::string ResolvedFontFile(const TFont& font) { return LookUpFace(font).File; }
+
+std::string ResolvedFontFamily(const TFont& font) { return LookUpFace(font).Family; }
 
 }  // namespace morvik

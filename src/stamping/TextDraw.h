@@ -35,5 +35,8 @@ PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, boo
 
 // The font file fontconfig chose for the font ("" when none was found), for reports and tests.
 std::string ResolvedFontFile(const TFont& font);
+// The family of that file ("DejaVu Sans" in place of a face that is not installed), ""
+// when none was found: the face the text is really drawn in.
+std::string ResolvedFontFamily(const TFont& font);
 
 }  // namespace morvik

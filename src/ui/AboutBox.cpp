@@ -5,6 +5,7 @@
 #include "ui/Icons.h"
 #include "ui/WindowFont.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -41,7 +42,8 @@ W* Put(QWidget* parent, W* w, const char* name, int left, int top)
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
 {
     setObjectName("AboutBox");
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(tr("About"));
+    // A title bar without buttons: only OK (or Escape) closes the box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFont(WindowFont());
     setFixedSize(297, 224);
@@ -58,13 +60,13 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     bold.setBold(true);
     Label1->setFont(bold);
     Put(Panel1, Label1, "Label1", 176, 24);
-    Label2 = Put(Panel1, new QLabel(QStringLiteral("Ver. 2.0")), "Label2", 200, 56);
-    StaticText1 = Put(Panel1, new QLabel(QStringLiteral("Physical Memory:")), "StaticText1", 8, 120);
+    Label2 = Put(Panel1, new QLabel(tr("Ver. 2.0")), "Label2", 200, 56);
+    StaticText1 = Put(Panel1, new QLabel(tr("Physical Memory:")), "StaticText1", 8, 120);
     PhysMem = Put(Panel1, new QLabel(QStringLiteral("PhysMem")), "PhysMem", 24, 136);
-    StaticText2 = Put(Panel1, new QLabel(QStringLiteral("Free memory:")), "StaticText2", 184, 120);
+    StaticText2 = Put(Panel1, new QLabel(tr("Free memory:")), "StaticText2", 184, 120);
     FreeRes = Put(Panel1, new QLabel(QStringLiteral("FreeRes")), "FreeRes", 208, 136);
 
-    BitBtn1 = new QPushButton(QIcon(CheckMark()), QStringLiteral("OK"), this);
+    BitBtn1 = new QPushButton(QIcon(CheckMark()), tr("OK"), this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(104, 192, 75, 25);
     BitBtn1->setDefault(true);
@@ -78,20 +80,30 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
 QString TAboutBox::PhysicalMemoryText(uint64_t totalBytes)
 {
     const auto kilobytes = static_cast<int64_t>(std::llround(static_cast<double>(totalBytes) / 1024.0));
-    return QString::fromUtf8(FormatThousands(kilobytes)) + QStringLiteral(" KB");
+    return QString::fromUtf8(FormatThousands(kilobytes)) + tr(" KB");
 }
 
-QString TAboutBox::MemoryLoadText(int percent) { return QString::fromUtf8(Format("%d %%", percent)); }
+QString TAboutBox::PercentText(int percent) { return QString::fromUtf8(Format("%d %%", percent)); }
 
 void TAboutBox::FormCreate()
 {
     const MemoryStatus status = ReadMemoryStatus();
     PhysMem->setText(PhysicalMemoryText(status.TotalPhysBytes));
     PhysMem->adjustSize();
-    FreeRes->setText(MemoryLoadText(status.MemoryLoadPercent));
+    // Under "Free memory:" the share of physical memory that is free, not the share in use.
+    FreeRes->setText(PercentText(100 - status.MemoryLoadPercent));
     FreeRes->adjustSize();
 }
 
 void TAboutBox::BitBtn1Click() { accept(); }
+
+void TAboutBox::closeEvent(QCloseEvent* event)
+{
+    // The window manager's close (Alt+F4) is refused: the box has no close button.
+    if (event->spontaneous())
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
 
 }  // namespace morvik::ui

@@ -16,13 +16,16 @@ public:
     void FormCreate();
     void BitBtn1Click();
 
-    // "#,### KB" of the total physical memory, and "%d %%" of the memory load.
+    // "#,### KB" of the total physical memory, and "%d %%" of a share.
     static QString PhysicalMemoryText(uint64_t totalBytes);
-    static QString MemoryLoadText(int percent);
+    static QString PercentText(int percent);
 
     QFrame* Panel1;
     QLabel *Image1, *Label1, *Label2, *StaticText1, *StaticText2, *PhysMem, *FreeRes;
     QPushButton* BitBtn1;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 };
 
 }  // namespace morvik::ui

@@ -14,7 +14,7 @@ namespace morvik::ui {
 std::optional<QString> QtDialogs::OpenPicture(QWidget* parent, const QString& startFolder)
 {
     QFileDialog dialog(parent, QString(), startFolder,
-                       QStringLiteral("JPEG (*.jpg *.jpeg *.jpe *.JPG *.JPEG);;Все файлы (*)"));
+                       QObject::tr("JPEG (*.jpg *.jpeg *.jpe *.JPG *.JPEG);;Все файлы (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -24,7 +24,7 @@ std::optional<QString> QtDialogs::OpenPicture(QWidget* parent, const QString& st
 
 std::optional<QString> QtDialogs::SavePicture(QWidget* parent, const QString& defaultExtension)
 {
-    QFileDialog dialog(parent, QString(), QString(), QStringLiteral("JPEG (*.jpg *.jpeg);;Все файлы (*)"));
+    QFileDialog dialog(parent, QString(), QString(), QObject::tr("JPEG (*.jpg *.jpeg);;Все файлы (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultExtension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -32,9 +32,9 @@ std::optional<QString> QtDialogs::SavePicture(QWidget* parent, const QString& de
     return dialog.selectedFiles().first();
 }
 
-std::optional<QColor> QtDialogs::ChooseColor(QWidget* parent, const QColor& initial)
+std::optional<QColor> QtDialogs::ChooseColor(QWidget* parent, const QColor& initial, const QString& title)
 {
-    QColor c = QColorDialog::getColor(initial, parent);
+    QColor c = QColorDialog::getColor(initial, parent, title);
     if (!c.isValid())
         return std::nullopt;
     return c;

@@ -3,6 +3,7 @@
 // the tests can script the user's answers.
 #include <QColor>
 #include <QFont>
+#include <QObject>
 #include <QString>
 #include <optional>
 
@@ -16,7 +17,8 @@ public:
     virtual ~IDialogs() = default;
     virtual std::optional<QString> OpenPicture(QWidget* parent, const QString& startFolder) = 0;
     virtual std::optional<QString> SavePicture(QWidget* parent, const QString& defaultExtension) = 0;
-    virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) = 0;
+    // `title` says which colour the dialog chooses.
+    virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial, const QString& title) = 0;
     virtual std::optional<QFont> ChooseFont(QWidget* parent, const QFont& initial) = 0;
     virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
                                                 const QString& startFolder) = 0;
@@ -31,7 +33,7 @@ class QtDialogs : public IDialogs {
 public:
     std::optional<QString> OpenPicture(QWidget* parent, const QString& startFolder) override;
     std::optional<QString> SavePicture(QWidget* parent, const QString& defaultExtension) override;
-    std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
+    std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial, const QString& title) override;
     std::optional<QFont> ChooseFont(QWidget* parent, const QFont& initial) override;
     std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
                                         const QString& startFolder) override;
@@ -52,7 +54,9 @@ void RunHandler(IDialogs& dialogs, QWidget* parent, F&& handler)
     } catch (const std::exception& e) {
         dialogs.Message(parent, QString::fromUtf8(e.what()));
     } catch (...) {
-        dialogs.Message(parent, QStringLiteral("Unknown error"));
+        // The event loop is where every failure of a handler ends, whatever its type: none
+        // may leave it and end the program, each is told in a message box.
+        dialogs.Message(parent, QObject::tr("Unknown error"));
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include "exif/ImageInfo.h"
 #include "exif/ImgData.h"
-#include "platform/DateMask.h"
 #include "platform/Text1251.h"
 #include "stamping/Frame.h"
 #include "stamping/Jpeg.h"
@@ -10,8 +9,9 @@
 #include "stamping/Picture.h"
 #include "stamping/PhotoDate.h"
 #include "stamping/StampDrawing.h"
-#include "stamping/TimeCorrection.h"
+#include "stamping/TextDraw.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace morvik::ui {
@@ -37,11 +37,42 @@ QImage ToImage(const Picture& picture)
     return wrapped.convertToFormat(QImage::Format_RGB32);
 }
 
-TColor ToColor(const QColor& c) { return RgbColor(c.red(), c.green(), c.blue()); }
-
-TFont ToFont(const StampFontChoice& f) { return TFont{f.Family, f.PixelHeight, f.Bold, f.Italic}; }
-
 }  // namespace
+
+QColor ToQColor(TColor color) { return QColor(ColorRed(color), ColorGreen(color), ColorBlue(color)); }
+
+TColor FromQColor(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return RgbColor(static_cast<uint8_t>(rgb.red()), static_cast<uint8_t>(rgb.green()),
+                    static_cast<uint8_t>(rgb.blue()));
+}
+
+QFont ToQFont(const TFont& font)
+{
+    const std::string family = ResolvedFontFamily(font);
+    QFont shown(QString::fromStdString(family.empty() ? font.Name : family));
+    shown.setBold(font.Bold);
+    shown.setItalic(font.Italic);
+    // A whole point size where it gives the height back (11 pixels: 8 points).
+    const double points = font.Height * 72.0 / 96.0;
+    const long whole = std::lround(points);
+    if (std::lround(double(whole) * 96.0 / 72.0) == font.Height && whole > 0)
+        shown.setPointSize(static_cast<int>(whole));
+    else if (points > 0)
+        shown.setPointSizeF(points);
+    return shown;
+}
+
+TFont FromQFont(const QFont& font)
+{
+    TFont f;
+    f.Name = font.family().toStdString();
+    f.Height = font.pixelSize() > 0 ? font.pixelSize() : static_cast<int>(std::lround(font.pointSizeF() * 96.0 / 72.0));
+    f.Bold = font.bold();
+    f.Italic = font.italic();
+    return f;
+}
 
 QImage LoadJpeg(const std::string& path) { return ToImage(DecodeJpegFile(path)); }
 
@@ -50,19 +81,12 @@ void SaveJpeg(const QImage& picture, const std::string& path, int quality)
     SaveJpegFile(ToPicture(picture), quality, path);
 }
 
-void DrawStamp(QImage& picture, const StampStyle& style)
+void DrawStamp(QImage& picture, const std::string& text, const StampLook& look)
 {
-    if (style.Text.empty() || picture.isNull())
+    if (text.empty() || picture.isNull())
         return;
     Picture work = ToPicture(picture);
-    StampLook look;
-    look.Font = ToFont(style.Font);
-    look.TextColor = ToColor(style.TextColor);
-    look.BackgroundColor = ToColor(style.BackColor);
-    look.BackgroundStyle = style.BackgroundStyle;
-    look.X = style.X;
-    look.Y = style.Y;
-    morvik::DrawStamp(work, style.Text, look);
+    morvik::DrawStamp(work, text, look);
     picture = ToImage(work);
 }
 
@@ -87,68 +111,20 @@ PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource
     return facts;
 }
 
-std::string FormatDate(const std::string& mask, TDateTime value) { return FormatDateTime(mask, value); }
-
-TDateTime CorrectDate(TDateTime date, const std::string& text, bool add)
-{
-    return ApplyCorrection(date, CorrectionFromText(text), add ? 0 : 1);
-}
-
 int BuildMosaic(const QImage& source, int width, int height, int cell, QImage& chart,
-                const std::function<void(int)>& columnStart,
-                const std::function<void(int)>& columnDone, const bool& stop)
+                const std::function<void(int)>& progress, const std::function<void()>& columnDone,
+                const bool& stop)
 {
     Picture src = ToPicture(source.isNull() ? QImage(width, height, QImage::Format_RGB32) : source);
     if (src.Width() != width || src.Height() != height)
         src.SetSize(width, height);
-    const ChartSize size = CheckMosaicChartSize(width, height, cell);  // refuses cell < 1
-    (void)size;
-    int column = 0;
     MosaicCallbacks callbacks;
-    callbacks.Progress = [&](int) { columnStart(column); };
-    callbacks.ProcessEvents = [&] { columnDone(column++); };
+    callbacks.Progress = progress;
+    callbacks.ProcessEvents = columnDone;
     callbacks.StopRequested = [&] { return stop; };
-    MosaicResult result = BuildMosaicChart(src, cell, callbacks);
+    MosaicResult result = BuildMosaicChart(src, cell, callbacks);  // refuses a cell size below 1
     chart = ToImage(result.Chart);
     return result.ColumnsDone;
-}
-
-std::pair<int, int> MosaicChartSize(int width, int height, int cell)
-{
-    const ChartSize size = CheckMosaicChartSize(width, height, cell);
-    return {size.Width, size.Height};
-}
-
-namespace {
-
-// The engine's observer, told in the window's terms.
-class Observer : public TBatchObserver {
-public:
-    explicit Observer(BatchHost& host) : host_(host) {}
-    TBatchControls CurrentControls() override { return host_.CurrentControls(); }
-    void BatchStarted(int fileCount) override { host_.Started(fileCount); }
-    void ProcessPendingEvents() override { host_.LetEventsRun(); }
-    void FileDated(const std::string& text) override { host_.ShowDateText(text); }
-    void FileStarted(const std::string& name) override { host_.FileStarted(name); }
-    void FileCounted(int runCounter, int) override { host_.Progress(runCounter); }
-    void DateCorrected(TDateTime corrected) override { host_.ShowCorrectedDate(corrected); }
-    bool StopRequested() override { return host_.StopRequested(); }
-
-private:
-    BatchHost& host_;
-};
-
-}  // namespace
-
-int CountJpegEntries(const std::string& folder) { return CountPictures(folder); }
-
-void RunBatch(const std::string& folder, bool renameByMask, BatchHost& host)
-{
-    Observer observer(host);
-    TBatchOptions options;
-    options.RenameByMask = renameByMask;
-    options.Jobs = 1;  // on the window's thread, letting events run between files
-    RunFolderBatch(folder, options, observer);
 }
 
 }  // namespace morvik::ui

@@ -1,15 +1,19 @@
 #include "ui/Form1.h"
 
-#include "platform/DateTime.h"
+#include "platform/DateMask.h"
 #include "platform/FileSystem.h"
+#include "stamping/FolderBatch.h"
+#include "stamping/TimeCorrection.h"
 #include "ui/AboutBox.h"
+#include "ui/EngineBridge.h"
 #include "ui/Form2.h"
 #include "ui/Icons.h"
-#include "ui/WindowFont.h"
 #include "ui/PictureView.h"
+#include "ui/WindowFont.h"
 #include "ui/widgets/BarGauge.h"
 #include "ui/widgets/FolderChooser.h"
 #include "ui/widgets/RollUpPanel.h"
+#include "ui/widgets/SpinEdit.h"
 #include "ui/widgets/TimeEdit.h"
 
 #include <QAction>
@@ -25,10 +29,10 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimeEdit>
@@ -37,30 +41,22 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <climits>
-#include <cmath>
 
 namespace morvik::ui {
 namespace {
 
-const QString DefaultNamingMask = QStringLiteral("yy.mm.dd  hh_nn_ss");
-const QString NoPictureMessage = QStringLiteral("Загрузите картинку сначала");
-const QString BatchDoneMessage = QStringLiteral("Закончил добавление текста или даты в картинки");
-
-// The three presets of the list "Предустановки", by entry.
-struct Preset {
-    int Quality;
-    int DateSource;
-    bool Exif;
-    const char* NamingMask;
-};
-constexpr Preset Presets[] = {
-    {75, 0, true, "yy.mm.dd  hh_nn_ss"},   // "Стандартные"
-    {80, 1, true, "yy.mm.dd  hh_nn_ss"},   // "Для Хранения"
-    {65, 1, false, "yymmdd_hh_nn_ss"},     // "Для Интернета"
-};
+using Fit = DesignLayout::Sizing;
 
 QString U(const std::string& text) { return QString::fromUtf8(text); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+
+template <typename W, typename... Args>
+W* Named(const char* name, Args&&... args)
+{
+    auto* widget = new W(std::forward<Args>(args)...);
+    widget->setObjectName(name);
+    return widget;
+}
 
 // A hint kept with its control; only some containers show theirs on hover.
 void SetHint(QWidget* w, const QString& hint, bool shown)
@@ -70,15 +66,19 @@ void SetHint(QWidget* w, const QString& hint, bool shown)
         w->setToolTip(hint);
 }
 
-QLabel* MakeStaticText(const QString& text)
+// A push button with its hint (kept, not shown on hover), placed on a panel.
+QPushButton* PlaceButton(RollUpPanel* panel, const char* name, const QString& caption, const QString& hint,
+                         const QRect& design)
 {
-    auto* l = new QLabel(text);
-    return l;
+    auto* button = Named<QPushButton>(name, caption);
+    SetHint(button, hint, false);
+    panel->Place(button, design.left(), design.top(), design.width(), design.height());
+    return button;
 }
 
-QComboBox* MakeList(const QStringList& items, int selected)
+QComboBox* MakeList(const char* name, const QStringList& items, int selected)
 {
-    auto* box = new QComboBox;
+    auto* box = Named<QComboBox>(name);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->addItems(items);
@@ -93,79 +93,50 @@ QComboBox* MakeList(const QStringList& items, int selected)
     return box;
 }
 
-QFrame* LoweredPanel(const QString& name)
+QFrame* LoweredPanel(const char* name)
 {
-    auto* f = new QFrame;
-    f->setObjectName(name);
+    auto* f = Named<QFrame>(name);
     f->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     return f;
 }
 
-TDateTime PickerDate(const QDate& d)
+QFont BoldFont()
 {
-    return TryEncodeDate(d.year(), d.month(), d.day()).value_or(0);
+    QFont bold = WindowFont(13);
+    bold.setBold(true);
+    return bold;
 }
 
-TDateTime PickerTime(const QTime& t)
-{
-    return TryEncodeTime(t.hour(), t.minute(), t.second(), 0).value_or(0);
-}
+TDateTime PickerDate(const QDate& d) { return TryEncodeDate(d.year(), d.month(), d.day()).value_or(0); }
+
+TDateTime PickerTime(const QTime& t) { return TryEncodeTime(t.hour(), t.minute(), t.second(), 0).value_or(0); }
 
 }  // namespace
 
 // The window's side of the folder batch: the engine reports, the window shows.
-class BatchAdapter : public BatchHost {
+class BatchAdapter : public TBatchObserver {
 public:
     explicit BatchAdapter(TForm1& form) : f(form) {}
-    void LetEventsRun() override { QApplication::processEvents(QEventLoop::AllEvents); }
-    bool StopRequested() override { return f.Settings.StopRequested; }
-    void Started(int fileCount) override
+    TBatchControls CurrentControls() override { return {f.settings_, f.controls_}; }
+    void BatchStarted(int fileCount) override
     {
-        f.Settings.FileCount = fileCount;
-        f.Label4->setText(QStringLiteral("Всего файлов:") + QString::number(fileCount));
-        f.Gauge1->SetMaxValue(fileCount);
-        f.Gauge1->SetProgress(0);
-        f.Gauge1Action->setVisible(true);
+        f.settings_.FileCount = fileCount;
+        f.w.Label4->setText(TForm1::tr("Всего файлов:") + QString::number(fileCount));
+        f.w.Gauge1->SetMaxValue(fileCount);
+        f.w.Gauge1->SetProgress(0);
     }
-    void ShowDateText(const std::string& text) override { f.SetDateText(U(text)); }
-    void FileStarted(const std::string& name) override { f.Memo1->appendPlainText(U(name)); }
-    void Progress(int done) override
+    void ProcessPendingEvents() override { QApplication::processEvents(QEventLoop::AllEvents); }
+    void FileDated(const std::string& stampText) override { f.SetDateText(U(stampText)); }
+    void FileStarted(const std::string& name) override { f.w.Memo1->appendPlainText(U(name)); }
+    void FileCounted(int runCounter, int) override
     {
-        f.Gauge1->SetProgress(done);
-        f.Label5->setText(QStringLiteral("Обрабатывается:") + QString::number(done));
-        f.StatusPanel1->setText(QStringLiteral("Обрабатывается:") + QString::number(done) +
-                                QStringLiteral(" из ") + QString::number(f.Settings.FileCount));
+        f.w.Gauge1->SetProgress(runCounter);
+        f.w.Label5->setText(TForm1::tr("Обрабатывается:") + QString::number(runCounter));
+        f.w.StatusPanel1->setText(TForm1::tr("Обрабатывается:") + QString::number(runCounter) + TForm1::tr(" из ") +
+                                  QString::number(f.settings_.FileCount));
     }
-    void ShowCorrectedDate(TDateTime date) override
-    {
-        f.Panel4->setText(U(FormatDate("dd.mm.yyyy hh:nn:ss", date)));
-    }
-    TBatchControls CurrentControls() override
-    {
-        TBatchControls c;
-        c.Settings = f.Settings;
-        StampControls& k = c.Controls;
-        const StampStyle style = f.CurrentStamp();
-        k.TextColor = MakeColorRef(style.TextColor.red(), style.TextColor.green(), style.TextColor.blue());
-        k.BackgroundColor = MakeColorRef(style.BackColor.red(), style.BackColor.green(), style.BackColor.blue());
-        k.Font.Name = style.Font.Family;
-        k.Font.Height = style.Font.PixelHeight;
-        k.Font.Bold = style.Font.Bold;
-        k.Font.Italic = style.Font.Italic;
-        k.PositionX = style.X;
-        k.PositionY = style.Y;
-        k.OwnText = S(f.Edit1->text());
-        k.StampDateText = S(f.Label1->text());
-        k.Quality = f.TrackBar1->value();
-        k.NamingMask = S(f.Edit2->text());
-        k.RenameTicked = f.CheckBox3->isChecked();
-        k.ExifCarryOver = f.cbEXIF->isChecked();
-        k.CorrectionOn = f.cbPogr->isChecked();
-        k.CorrectionDirection = TForm1::SelectedIndex(f.cbDirect);
-        k.CorrectionText = S(f.TimeEdit1->text());
-        k.PresetIndex = TForm1::SelectedIndex(f.cbConf);
-        return c;
-    }
+    void DateCorrected(TDateTime corrected) override { f.ShowCorrectedDate(corrected); }
+    bool StopRequested() override { return f.settings_.StopRequested; }
 
 private:
     TForm1& f;
@@ -174,15 +145,12 @@ private:
 TForm1::TForm1(IDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs)
 {
     setObjectName("Form1");
-    setWindowTitle(QStringLiteral("Дата в JPG картинках и фотографиях"));
+    setWindowTitle(tr("Дата в JPG картинках и фотографиях"));
     setFont(WindowFont());
-    FontDialog1Font = QFont(QStringLiteral("Futura Md BT"));
-    FontDialog1Font.setPointSize(8);
-    FontDialog1Font.setBold(true);
-    FontDialog1Font.setItalic(true);
 
     BuildActions();
     BuildLayout();
+    BuildStatusBar();
     BuildMenu();
     BuildToolbar();
     Wire();
@@ -195,19 +163,21 @@ QImage& TForm1::CurrentPicture()
 {
     // Before the first load the view holds no picture: drawing goes on an empty one of
     // the view's size.
-    QImage& picture = Image1->Picture();
+    QImage& picture = w.Image1->Picture();
     if (picture.isNull()) {
-        picture = QImage(std::max(1, Image1->width()), std::max(1, Image1->height()), QImage::Format_RGB32);
+        picture = QImage(std::max(1, w.Image1->width()), std::max(1, w.Image1->height()), QImage::Format_RGB32);
         picture.fill(Qt::white);
     }
     return picture;
 }
 
-QImage TForm1::PictureCopy() const { return Image1->Picture(); }
+QImage TForm1::PictureCopy() const { return w.Image1->Picture(); }
+
+// ---- Building the window ----
 
 void TForm1::BuildActions()
 {
-    auto make = [this](const QString& text, const QString& tip, int icon, const QString& name) {
+    auto make = [this](const QString& text, const QString& tip, int icon, const char* name) {
         auto* a = new QAction(text, this);
         a->setObjectName(name);
         a->setToolTip(tip);
@@ -217,344 +187,333 @@ void TForm1::BuildActions()
         }
         return a;
     };
-    actLoad = make(QStringLiteral("Открыть"), QStringLiteral("Load"), 4, "actLoad");
-    actSave = make(QStringLiteral("Сохранить"), QStringLiteral("Save"), 6, "actSave");
-    actStamp = make(QStringLiteral("Вставить текст в картинку"), QStringLiteral("Add Text in Picture"), 3, "actStamp");
-    actFrame = make(QStringLiteral("Добавить рамку в картинку"), QStringLiteral("Добавить рамку в картинку"), 9, "actFrame");
-    actAutomatic = make(QStringLiteral("Автоматический процесс"), QStringLiteral("Automatic"), 5, "actAutomatic");
-    actStretch = make(QStringLiteral("Растягивание"), QStringLiteral("Stretch"), 0, "actStretch");
-    actMosaic = make(QStringLiteral("Сделать"), QStringLiteral("Mozaik"), 1, "actMosaic");
-    actShowMosaic = make(QStringLiteral("Показать"), QStringLiteral("Show Mozaik Form"), 2, "actShowMosaic");
-    actCount = make(QString(), QString(), 3, "actCount");
-    actClose = make(QStringLiteral("Выход"), QString(), -1, "actClose");
-    actAbout = make(QStringLiteral("About"), QString(), -1, "actAbout");
+    w.actLoad = make(tr("&Открыть"), tr("Load"), 4, "actLoad");
+    w.actSave = make(tr("&Сохранить"), tr("Save"), 6, "actSave");
+    w.actStamp = make(tr("&Вставить текст в картинку"), tr("Add Text in Picture"), 3, "actStamp");
+    w.actFrame = make(tr("Добавить рамку в картинку"), tr("Добавить рамку в картинку"), 9, "actFrame");
+    w.actAutomatic = make(tr("&Автоматический процесс"), tr("Automatic"), 5, "actAutomatic");
+    w.actStretch = make(tr("&Растягивание"), tr("Stretch"), 0, "actStretch");
+    w.actMosaic = make(tr("&Сделать"), tr("Mozaik"), 1, "actMosaic");
+    w.actShowMosaic = make(tr("&Показать"), tr("Show Mozaik Form"), 2, "actShowMosaic");
+    w.actCount = make(QString(), QString(), 3, "actCount");
+    w.actClose = make(tr("&Выход"), QString(), -1, "actClose");
+    w.actAbout = make(tr("&About"), QString(), -1, "actAbout");
+    w.actLoad->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    w.actSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    w.actClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     // Menu items are the actions themselves.
-    N3 = actLoad; N4 = actSave; Close1 = actClose; N9 = actStretch; N7 = actStamp;
-    N8 = actAutomatic; N2 = actMosaic; N11 = actShowMosaic; About1 = actAbout;
+    w.N3 = w.actLoad;
+    w.N4 = w.actSave;
+    w.Close1 = w.actClose;
+    w.N9 = w.actStretch;
+    w.N7 = w.actStamp;
+    w.N8 = w.actAutomatic;
+    w.N2 = w.actMosaic;
+    w.N11 = w.actShowMosaic;
+    w.About1 = w.actAbout;
 }
 
 void TForm1::BuildLayout()
 {
-    Panel1 = new QFrame;
-    Panel1->setObjectName("Panel1");
-    static_cast<QFrame*>(Panel1)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    auto* workLayout = new QHBoxLayout(Panel1);
+    w.Panel1 = LoweredPanel("Panel1");
+    auto* workLayout = new QHBoxLayout(w.Panel1);
     workLayout->setContentsMargins(1, 1, 1, 1);
-    Splitter1 = new QSplitter(Qt::Horizontal);
-    Splitter1->setObjectName("Splitter1");
-    Splitter1->setChildrenCollapsible(false);
-    workLayout->addWidget(Splitter1);
+    w.Splitter1 = Named<QSplitter>("Splitter1", Qt::Horizontal);
+    w.Splitter1->setChildrenCollapsible(false);
+    workLayout->addWidget(w.Splitter1);
 
     // Left: the picture area.
-    Panel2 = LoweredPanel("Panel2");
-    auto* leftLayout = new QVBoxLayout(Panel2);
+    w.Panel2 = LoweredPanel("Panel2");
+    auto* leftLayout = new QVBoxLayout(w.Panel2);
     leftLayout->setContentsMargins(1, 1, 1, 1);
-    ScrollBox1 = new QScrollArea;
-    ScrollBox1->setObjectName("ScrollBox1");
-    ScrollBox1->setFrameShape(QFrame::NoFrame);
-    ScrollBox1->setWidgetResizable(false);
-    ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1 = new PictureView;
-    Image1->setObjectName("Image1");
-    Image1->resize(105, 105);
-    ScrollBox1->setWidget(Image1);
-    SetHint(ScrollBox1, QStringLiteral("Ну типа картинка"), true);
-    SetHint(Image1, QStringLiteral("Ну типа картинка"), true);
-    leftLayout->addWidget(ScrollBox1);
-    Splitter1->addWidget(Panel2);
+    w.ScrollBox1 = Named<QScrollArea>("ScrollBox1");
+    w.ScrollBox1->setFrameShape(QFrame::NoFrame);
+    w.ScrollBox1->setWidgetResizable(false);
+    w.ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    w.Image1 = Named<PictureView>("Image1");
+    w.Image1->resize(105, 105);
+    w.ScrollBox1->setWidget(w.Image1);
+    SetHint(w.ScrollBox1, tr("Ну типа картинка"), true);
+    SetHint(w.Image1, tr("Ну типа картинка"), true);
+    leftLayout->addWidget(w.ScrollBox1);
+    w.Splitter1->addWidget(w.Panel2);
 
     // Right: the column of roll-up panels.
-    Panel3 = LoweredPanel("Panel3");
-    auto* rightLayout = new QVBoxLayout(Panel3);
+    w.Panel3 = LoweredPanel("Panel3");
+    auto* rightLayout = new QVBoxLayout(w.Panel3);
     rightLayout->setContentsMargins(1, 1, 1, 1);
-    ScrollBox2 = new QScrollArea;
-    ScrollBox2->setObjectName("ScrollBox2");
-    ScrollBox2->setFrameShape(QFrame::NoFrame);
-    ScrollBox2->setWidgetResizable(true);
-    ScrollBox2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ScrollBox2->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    rightLayout->addWidget(ScrollBox2);
-    Splitter1->addWidget(Panel3);
-    Splitter1->setStretchFactor(0, 1);
-    Splitter1->setStretchFactor(1, 0);
-    Splitter1->setSizes({765 - 197 - 10, 197});
-    BuildPanels();
+    w.ScrollBox2 = Named<QScrollArea>("ScrollBox2");
+    w.ScrollBox2->setFrameShape(QFrame::NoFrame);
+    w.ScrollBox2->setWidgetResizable(true);
+    w.ScrollBox2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    w.ScrollBox2->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    rightLayout->addWidget(w.ScrollBox2);
+    w.Splitter1->addWidget(w.Panel3);
+    w.Splitter1->setStretchFactor(0, 1);
+    w.Splitter1->setStretchFactor(1, 0);
+    BuildPanelColumn();
+    w.Splitter1->setSizes({765 - 197 - 10, 197});
 
-    setCentralWidget(Panel1);
+    setCentralWidget(w.Panel1);
+}
 
-    StatusPanel0 = new QLabel;
-    StatusPanel0->setObjectName("StatusPanel0");
-    StatusPanel0->setFixedWidth(100);
-    StatusPanel1 = new QLabel;
-    StatusPanel1->setObjectName("StatusPanel1");
-    StatusPanel1->setMinimumWidth(50);
+void TForm1::BuildStatusBar()
+{
+    // The size panel is 100 pixels wide and grows for a longer size.
+    w.StatusPanel0 = Named<QLabel>("StatusPanel0");
+    w.StatusPanel0->setMinimumWidth(100);
+    w.StatusPanel1 = Named<QLabel>("StatusPanel1");
+    w.StatusPanel1->setMinimumWidth(50);
     statusBar()->setObjectName("StatusBar1");
     statusBar()->setSizeGripEnabled(true);
-    statusBar()->addWidget(StatusPanel0);
-    statusBar()->addWidget(StatusPanel1, 1);
+    statusBar()->addWidget(w.StatusPanel0);
+    statusBar()->addWidget(w.StatusPanel1, 1);
     statusBar()->setFixedHeight(19);
 }
 
-void TForm1::BuildPanels()
+void TForm1::BuildPanelColumn()
 {
-    auto* column = new QWidget;
-    column->setObjectName("PanelColumn");
-    auto* stack = new QVBoxLayout(column);
+    w.PanelColumn = Named<QWidget>("PanelColumn");
+    auto* stack = new QVBoxLayout(w.PanelColumn);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
-    auto panel = [&](const QString& name, const QString& caption, int height) {
-        auto* p = new RollUpPanel(caption, height);
-        p->setObjectName(name);
+    BuildPictureMenuPanel();
+    BuildPresetPanel();
+    BuildStampTextPanel();
+    BuildCorrectionPanel();
+    BuildPositionPanel();
+    BuildFolderPanel();
+    for (RollUpPanel* p : {w.ExPanel2, w.ExPanel4, w.ExPanel3, w.ExPanel5, w.ExPanel6, w.ExPanel1})
         stack->addWidget(p);
-        return p;
-    };
-    auto named = [](QWidget* w, const char* name) { w->setObjectName(name); return w; };
+    stack->addStretch(1);
+    w.ScrollBox2->setWidget(w.PanelColumn);
+    w.PanelColumn->installEventFilter(this);
+    FitPanelColumn();
+}
 
-    // "Меню 1 картинки"
-    ExPanel2 = panel("ExPanel2", QStringLiteral("Меню 1 картинки"), 87);
-    Button1 = new QPushButton(QStringLiteral("Load Picture"));
-    named(Button1, "Button1");
-    SetHint(Button1, QStringLiteral("Загрузить картинку"), false);
-    ExPanel2->Place(Button1, 16, 24, 73, 25);
-    Button3 = new QPushButton(QStringLiteral("Save Picture"));
-    named(Button3, "Button3");
-    SetHint(Button3, QStringLiteral("Сохранить"), false);
-    ExPanel2->Place(Button3, 16, 54, 73, 25);
-    StaticText4 = MakeStaticText(QStringLiteral("Качество JPG"));
-    named(StaticText4, "StaticText4");
-    ExPanel2->Place(StaticText4, 96, 24, 74, 17);
-    TrackBar1 = new QSlider(Qt::Horizontal);
-    named(TrackBar1, "TrackBar1");
-    TrackBar1->setRange(0, 100);
-    TrackBar1->setValue(80);
-    TrackBar1->setSingleStep(1);
-    TrackBar1->setPageStep(10);
-    TrackBar1->setTickPosition(QSlider::NoTicks);
-    SetHint(TrackBar1, QStringLiteral("Качество сжатия JPEG"), false);
-    ExPanel2->Place(TrackBar1, 92, 40, 77, 17);
-    Label2 = new QLabel(QStringLiteral("80 %"));
-    named(Label2, "Label2");
-    ExPanel2->Place(Label2, 120, 56, 40, 13);
+void TForm1::BuildPictureMenuPanel()
+{
+    RollUpPanel* p = w.ExPanel2 = Named<RollUpPanel>("ExPanel2", tr("Меню 1 картинки"), 87);
+    w.Button1 = PlaceButton(p, "Button1", tr("Load Picture"), tr("Загрузить картинку"), QRect(16, 24, 73, 25));
+    w.Button3 = PlaceButton(p, "Button3", tr("Save Picture"), tr("Сохранить"), QRect(16, 54, 73, 25));
+    w.StaticText4 = Named<QLabel>("StaticText4", tr("Качество JPG"));
+    p->Place(w.StaticText4, 96, 24, 74, 17, Fit::FitText);
+    w.TrackBar1 = Named<QSlider>("TrackBar1", Qt::Horizontal);
+    w.TrackBar1->setRange(0, 100);
+    w.TrackBar1->setValue(controls_.Quality);
+    w.TrackBar1->setSingleStep(1);
+    w.TrackBar1->setPageStep(10);
+    w.TrackBar1->setTickPosition(QSlider::NoTicks);
+    SetHint(w.TrackBar1, tr("Качество сжатия JPEG"), false);
+    p->Place(w.TrackBar1, 92, 40, 77, 17);
+    w.Label2 = Named<QLabel>("Label2", U(QualityLabelText(controls_.Quality)));
+    p->Place(w.Label2, 120, 56, 23, 13, Fit::FitText);
+}
 
-    // "Предустановки"
-    ExPanel4 = panel("ExPanel4", QStringLiteral("Предустановки"), 48);
-    cbConf = MakeList({QStringLiteral("Стандартные"), QStringLiteral("Для Хранения"), QStringLiteral("Для Интернета")}, 1);
-    named(cbConf, "cbConf");
-    ExPanel4->Place(cbConf, 8, 24, 161, 21);
+void TForm1::BuildPresetPanel()
+{
+    RollUpPanel* p = w.ExPanel4 = Named<RollUpPanel>("ExPanel4", tr("Предустановки"), 48);
+    QStringList names;
+    for (const StampPreset& preset : StampPresets)
+        names << tr(std::string(preset.Name).c_str());
+    w.cbConf = MakeList("cbConf", names, controls_.PresetIndex);
+    p->Place(w.cbConf, 8, 24, 161, 21, Fit::FitText);
+}
 
-    // "Запись текста в JPG"
-    ExPanel3 = panel("ExPanel3", QStringLiteral("Запись текста в JPG"), 164);
-    CheckBox1 = new QCheckBox(QStringLiteral("Дату"));
-    named(CheckBox1, "CheckBox1");
-    CheckBox1->setChecked(true);
-    SetHint(CheckBox1, QStringLiteral("Добавлять в картинку дату изменения или ВАШ текст"), false);
-    ExPanel3->Place(CheckBox1, 8, 24, 48, 17);
-    ComboBox1 = MakeList({QStringLiteral("Изменения"), QStringLiteral("Date Time Original"),
-                          QStringLiteral("Date Time Digitized")}, 1);
-    named(ComboBox1, "ComboBox1");
+void TForm1::BuildStampTextPanel()
+{
+    RollUpPanel* p = w.ExPanel3 = Named<RollUpPanel>("ExPanel3", tr("Запись текста в JPG"), 164);
+    w.CheckBox1 = Named<QCheckBox>("CheckBox1", tr("Дату"));
+    w.CheckBox1->setChecked(settings_.DateMode);
+    SetHint(w.CheckBox1, tr("Добавлять в картинку дату изменения или ВАШ текст"), false);
+    p->Place(w.CheckBox1, 8, 24, 48, 17, Fit::FitText);
+    QStringList sources;
+    for (std::string_view label : DateSourceLabels)
+        sources << tr(std::string(label).c_str());
+    w.ComboBox1 = MakeList("ComboBox1", sources, settings_.DateSource);
     // A little right of its design place, so the wider desktop font leaves "Дату" whole.
-    ExPanel3->Place(ComboBox1, 62, 24, 107, 21);
-    Label1 = new QLabel;
-    named(Label1, "Label1");
-    QFont bold = WindowFont(13);
-    bold.setBold(true);
-    Label1->setFont(bold);
-    ExPanel3->Place(Label1, 8, 48, 161, 16);
-    DateTimePicker1 = new QDateEdit(QDate(2007, 8, 15));
-    named(DateTimePicker1, "DateTimePicker1");
-    DateTimePicker1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
-    DateTimePicker1->setMinimumDate(QDate(100, 1, 1));
-    DateTimePicker1->setCalendarPopup(true);
-    DateTimePicker1->setFont(WindowFont(10));
-    SetHint(DateTimePicker1, QStringLiteral("Изменить дату "), false);
-    ExPanel3->Place(DateTimePicker1, 8, 64, 81, 21);
-    DateTimePicker2 = new QTimeEdit(QTime(12, 0, 0));
-    named(DateTimePicker2, "DateTimePicker2");
-    DateTimePicker2->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-    DateTimePicker2->setFont(WindowFont(10));
-    SetHint(DateTimePicker2, QStringLiteral("Изменить время"), false);
-    ExPanel3->Place(DateTimePicker2, 88, 64, 82, 21);
-    StaticText1 = MakeStaticText(QStringLiteral("Текст:"));
-    named(StaticText1, "StaticText1");
-    ExPanel3->Place(StaticText1, 8, 88, 37, 17);
-    Edit1 = new QLineEdit;
-    named(Edit1, "Edit1");
-    Edit1->setEnabled(false);
-    SetHint(Edit1, QStringLiteral("Сюда можете ввести свой текст"), true);
-    ExPanel3->Place(Edit1, 8, 105, 161, 21);
-    Button2 = new QPushButton(QStringLiteral("Ввести текст"));
-    named(Button2, "Button2");
-    Button2->setFont(bold);
-    SetHint(Button2, QStringLiteral("Совершить добавление текста"), false);
-    ExPanel3->Place(Button2, 8, 131, 160, 25);
+    p->Place(w.ComboBox1, 62, 24, 107, 21, Fit::FitText);
+    w.Label1 = Named<QLabel>("Label1");
+    w.Label1->setFont(BoldFont());
+    p->Place(w.Label1, 8, 48, 161, 16, Fit::FitText);
+    w.DateTimePicker1 = Named<QDateEdit>("DateTimePicker1", QDate(2007, 8, 15));
+    w.DateTimePicker1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    w.DateTimePicker1->setMinimumDate(QDate(100, 1, 1));
+    w.DateTimePicker1->setCalendarPopup(true);
+    w.DateTimePicker1->setFont(WindowFont(10));
+    SetHint(w.DateTimePicker1, tr("Изменить дату "), false);
+    p->Place(w.DateTimePicker1, 8, 64, 81, 21, Fit::FitText);
+    w.DateTimePicker2 = Named<QTimeEdit>("DateTimePicker2", QTime(12, 0, 0));
+    w.DateTimePicker2->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    w.DateTimePicker2->setFont(WindowFont(10));
+    SetHint(w.DateTimePicker2, tr("Изменить время"), false);
+    p->Place(w.DateTimePicker2, 88, 64, 82, 21, Fit::FitText);
+    w.StaticText1 = Named<QLabel>("StaticText1", tr("Текст:"));
+    p->Place(w.StaticText1, 8, 88, 37, 17, Fit::FitText);
+    w.Edit1 = Named<QLineEdit>("Edit1");
+    SetHint(w.Edit1, tr("Сюда можете ввести свой текст"), true);
+    p->Place(w.Edit1, 8, 105, 161, 21);
+    w.Button2 = PlaceButton(p, "Button2", tr("Ввести текст"), tr("Совершить добавление текста"),
+                            QRect(8, 131, 160, 25));
+    w.Button2->setFont(BoldFont());
+}
 
-    // "Погрешность"
-    ExPanel5 = panel("ExPanel5", QStringLiteral("Погрешность"), 84);
-    cbPogr = new QCheckBox(QStringLiteral("Есть погрешность"));
-    named(cbPogr, "cbPogr");
-    ExPanel5->Place(cbPogr, 8, 24, 137, 17);
-    cbDirect = MakeList({QStringLiteral("+"), QStringLiteral("-")}, 0);
-    named(cbDirect, "cbDirect");
-    cbDirect->setEnabled(false);
-    ExPanel5->Place(cbDirect, 8, 40, 38, 21);
-    StaticText5 = MakeStaticText(QStringLiteral("Часы"));
-    named(StaticText5, "StaticText5");
-    ExPanel5->Place(StaticText5, 48, 44, 32, 17);
-    TimeEdit1 = new TimeEdit;
-    named(TimeEdit1, "TimeEdit1");
-    ExPanel5->Place(TimeEdit1, 84, 42, 82, 20);
-    Panel4 = new QLabel;
-    named(Panel4, "Panel4");
-    Panel4->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel4->setAlignment(Qt::AlignCenter);
-    ExPanel5->Place(Panel4, 8, 64, 159, 17);
+void TForm1::BuildCorrectionPanel()
+{
+    RollUpPanel* p = w.ExPanel5 = Named<RollUpPanel>("ExPanel5", tr("Погрешность"), 84);
+    w.cbPogr = Named<QCheckBox>("cbPogr", tr("Есть погрешность"));
+    w.cbPogr->setChecked(controls_.CorrectionOn);
+    p->Place(w.cbPogr, 8, 24, 137, 17, Fit::FitText);
+    w.cbDirect = MakeList("cbDirect", {QStringLiteral("+"), QStringLiteral("-")}, controls_.CorrectionDirection);
+    p->Place(w.cbDirect, 8, 40, 38, 21);
+    w.StaticText5 = Named<QLabel>("StaticText5", tr("Часы"));
+    p->Place(w.StaticText5, 48, 44, 32, 17, Fit::FitText);
+    w.TimeEdit1 = Named<TimeEdit>("TimeEdit1");
+    w.TimeEdit1->setText(U(controls_.CorrectionText));
+    p->Place(w.TimeEdit1, 84, 42, 82, 20);
+    w.Panel4 = Named<QLabel>("Panel4");
+    w.Panel4->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    w.Panel4->setAlignment(Qt::AlignCenter);
+    p->Place(w.Panel4, 8, 64, 159, 17);
+}
 
-    // "Координаты:"
-    ExPanel6 = panel("ExPanel6", QStringLiteral("Координаты:"), 110);
-    StaticText2 = MakeStaticText(QStringLiteral("X:"));
-    named(StaticText2, "StaticText2");
-    ExPanel6->Place(StaticText2, 8, 27, 14, 17);
-    auto spin = [](const char* name, const QString& hint) {
-        auto* s = new QSpinBox;
-        s->setObjectName(name);
+void TForm1::BuildPositionPanel()
+{
+    RollUpPanel* p = w.ExPanel6 = Named<RollUpPanel>("ExPanel6", tr("Координаты:"), 110);
+    auto spin = [](const char* name, int value, const QString& hint) {
+        auto* s = Named<SpinEdit>(name);
         s->setRange(INT_MIN, INT_MAX);
-        s->setValue(0);
+        s->setValue(value);
         SetHint(s, hint, false);
         return s;
     };
-    SpinEdit1 = spin("SpinEdit1", QStringLiteral("Координата по горизонтали появления текста"));
-    ExPanel6->Place(SpinEdit1, 24, 22, 45, 22);
-    StaticText3 = MakeStaticText(QStringLiteral("Y:"));
-    named(StaticText3, "StaticText3");
-    ExPanel6->Place(StaticText3, 72, 27, 14, 17);
-    SpinEdit2 = spin("SpinEdit2", QStringLiteral("Координата по вертикали появления текста"));
-    ExPanel6->Place(SpinEdit2, 88, 22, 45, 22);
-    BitBtn3 = new QPushButton(QStringLiteral("Цвет Фона"));
-    named(BitBtn3, "BitBtn3");
-    SetHint(BitBtn3, QStringLiteral("Изменить цвет фона"), false);
-    ExPanel6->Place(BitBtn3, 8, 48, 73, 25);
-    BitBtn2 = new QPushButton(QStringLiteral("Шрифт"));
-    named(BitBtn2, "BitBtn2");
-    SetHint(BitBtn2, QStringLiteral("Изменить шрифт и размеры"), false);
-    ExPanel6->Place(BitBtn2, 80, 48, 73, 25);
-    BitBtn1 = new QPushButton(QStringLiteral("Цвет Текста"));
-    named(BitBtn1, "BitBtn1");
-    SetHint(BitBtn1, QStringLiteral("Изменить цвет текста"), false);
-    ExPanel6->Place(BitBtn1, 8, 76, 73, 25);
-    CheckBox2 = new QCheckBox(QStringLiteral("Прозрачный"));
-    named(CheckBox2, "CheckBox2");
-    SetHint(CheckBox2, QStringLiteral("Выводить на прозрачном фоне или нет"), false);
-    ExPanel6->Place(CheckBox2, 82, 80, 88, 17);
+    w.StaticText2 = Named<QLabel>("StaticText2", tr("X:"));
+    p->Place(w.StaticText2, 8, 27, 14, 17, Fit::FitText);
+    w.SpinEdit1 = spin("SpinEdit1", controls_.Look.X, tr("Координата по горизонтали появления текста"));
+    p->Place(w.SpinEdit1, 24, 22, 41, 22, Fit::FitText);
+    w.StaticText3 = Named<QLabel>("StaticText3", tr("Y:"));
+    p->Place(w.StaticText3, 72, 27, 14, 17, Fit::FitText);
+    w.SpinEdit2 = spin("SpinEdit2", controls_.Look.Y, tr("Координата по вертикали появления текста"));
+    p->Place(w.SpinEdit2, 88, 22, 41, 22, Fit::FitText);
+    w.BitBtn3 = PlaceButton(p, "BitBtn3", tr("Цвет Фона"), tr("Изменить цвет фона"), QRect(8, 48, 73, 25));
+    w.BitBtn2 = PlaceButton(p, "BitBtn2", tr("Шрифт"), tr("Изменить шрифт и размеры"), QRect(80, 48, 73, 25));
+    w.BitBtn1 = PlaceButton(p, "BitBtn1", tr("Цвет Текста"), tr("Изменить цвет текста"), QRect(8, 76, 73, 25));
+    w.CheckBox2 = Named<QCheckBox>("CheckBox2", tr("Прозрачный"));
+    w.CheckBox2->setChecked(settings_.Transparent);
+    SetHint(w.CheckBox2, tr("Выводить на прозрачном фоне или нет"), false);
+    p->Place(w.CheckBox2, 82, 80, 81, 17, Fit::FitText);
+}
 
-    // "Для всей группы в папке"
-    ExPanel1 = panel("ExPanel1", QStringLiteral("Для всей группы в папке"), 208);
-    Button4 = new QPushButton(QStringLiteral("Автоматически"));
-    named(Button4, "Button4");
-    SetHint(Button4, QStringLiteral("Сделать добавление текста ко всем файлам в папке автоматически"), false);
-    ExPanel1->Place(Button4, 8, 27, 113, 25);
-    SpeedButton1 = new QToolButton;
-    named(SpeedButton1, "SpeedButton1");
-    SpeedButton1->setIcon(StopIcon(29));
-    SpeedButton1->setIconSize(QSize(29, 29));
-    SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setEnabled(false);
-    ExPanel1->Place(SpeedButton1, 134, 22, 33, 33);
-    CheckBox3 = new QCheckBox(QStringLiteral("Имя = Дате по маске:"));
-    named(CheckBox3, "CheckBox3");
-    CheckBox3->setChecked(true);
-    ExPanel1->Place(CheckBox3, 8, 56, 155, 17);
-    Edit2 = new QLineEdit(DefaultNamingMask);
-    named(Edit2, "Edit2");
-    ExPanel1->Place(Edit2, 8, 73, 157, 21);
-    Memo1 = new QPlainTextEdit;
-    named(Memo1, "Memo1");
-    Memo1->setReadOnly(true);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    SetHint(Memo1, QStringLiteral("Список файлов"), false);
-    ExPanel1->Place(Memo1, 8, 96, 161, 73);
-    Label4 = new QLabel(QStringLiteral("Всего файлов:"));
-    named(Label4, "Label4");
-    ExPanel1->Place(Label4, 8, 176, 100, 13);
-    cbEXIF = new QCheckBox(QStringLiteral("EXIF"));
-    named(cbEXIF, "cbEXIF");
-    cbEXIF->setChecked(true);
-    ExPanel1->Place(cbEXIF, 112, 176, 57, 17);
-    Label5 = new QLabel;
-    named(Label5, "Label5");
-    ExPanel1->Place(Label5, 8, 192, 120, 13);
+void TForm1::BuildFolderPanel()
+{
+    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 208);
+    w.Button4 = PlaceButton(p, "Button4", tr("Автоматически"),
+                            tr("Сделать добавление текста ко всем файлам в папке автоматически"),
+                            QRect(8, 27, 113, 25));
+    w.SpeedButton1 = Named<QToolButton>("SpeedButton1");
+    w.SpeedButton1->setIcon(StopIcon(29));
+    w.SpeedButton1->setIconSize(QSize(29, 29));
+    w.SpeedButton1->setAutoRaise(true);
+    p->Place(w.SpeedButton1, 134, 22, 33, 33);
+    w.CheckBox3 = Named<QCheckBox>("CheckBox3", tr("Имя = Дате по маске:"));
+    w.CheckBox3->setChecked(controls_.RenameTicked);
+    p->Place(w.CheckBox3, 8, 56, 145, 17, Fit::FitText);
+    w.Edit2 = Named<QLineEdit>("Edit2", U(controls_.NamingMask));
+    p->Place(w.Edit2, 8, 73, 157, 21);
+    w.Memo1 = Named<QPlainTextEdit>("Memo1");
+    w.Memo1->setReadOnly(true);
+    w.Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    w.Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    w.Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    SetHint(w.Memo1, tr("Список файлов"), false);
+    p->Place(w.Memo1, 8, 96, 161, 73);
+    w.Label4 = Named<QLabel>("Label4", tr("Всего файлов:"));
+    p->Place(w.Label4, 8, 176, 74, 13, Fit::FitText);
+    w.cbEXIF = Named<QCheckBox>("cbEXIF", tr("EXIF"));
+    w.cbEXIF->setChecked(controls_.ExifCarryOver);
+    p->Place(w.cbEXIF, 112, 176, 57, 17, Fit::FitText);
+    w.Label5 = Named<QLabel>("Label5");
+    p->Place(w.Label5, 8, 192, 69, 13, Fit::FitText);
+}
 
-    stack->addStretch(1);
-    ScrollBox2->setWidget(column);
+void TForm1::FitPanelColumn()
+{
+    const int scrollBar = w.ScrollBox2->verticalScrollBar()->sizeHint().width();
+    w.ScrollBox2->setMinimumWidth(w.PanelColumn->minimumSizeHint().width() + scrollBar +
+                                  2 * w.ScrollBox2->frameWidth());
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    // A control of the column grew (a longer text): the column widens to show it whole.
+    if (watched == w.PanelColumn && event->type() == QEvent::LayoutRequest)
+        FitPanelColumn();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::BuildMenu()
 {
     menuBar()->setObjectName("MainMenu1");
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    file->addAction(N3);
-    file->addAction(N4);
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(w.N3);
+    file->addAction(w.N4);
     file->addSeparator();
-    file->addAction(Close1);
-    QMenu* actions = menuBar()->addMenu(QStringLiteral("Действия"));
-    actions->addAction(N9);
+    file->addAction(w.Close1);
+    QMenu* actions = menuBar()->addMenu(tr("&Действия"));
+    actions->addAction(w.N9);
     actions->addSeparator();
-    actions->addAction(N7);
-    actions->addAction(N8);
-    QMenu* mosaic = menuBar()->addMenu(QStringLiteral("Мозаика"));
-    mosaic->addAction(N2);
+    actions->addAction(w.N7);
+    actions->addAction(w.N8);
+    QMenu* mosaic = menuBar()->addMenu(tr("&Мозаика"));
+    mosaic->addAction(w.N2);
     mosaic->addSeparator();
-    mosaic->addAction(N11);
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-    help->addAction(About1);
+    mosaic->addAction(w.N11);
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(w.About1);
 }
 
 QToolButton* TForm1::AddToolButton(QAction* action, const QString& name)
 {
-    ToolBar1->addAction(action);
-    auto* button = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(action));
+    w.ToolBar1->addAction(action);
+    auto* button = qobject_cast<QToolButton*>(w.ToolBar1->widgetForAction(action));
     button->setObjectName(name);
     return button;
 }
 
 void TForm1::BuildToolbar()
 {
-    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
-    ToolBar1->setObjectName("ToolBar1");
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->setIconSize(QSize(16, 16));
-    ToolBar1->setFixedHeight(29);
-    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    w.ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    w.ToolBar1->setObjectName("ToolBar1");
+    w.ToolBar1->setMovable(false);
+    w.ToolBar1->setFloatable(false);
+    w.ToolBar1->setIconSize(QSize(16, 16));
+    w.ToolBar1->setFixedHeight(29);
+    w.ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     auto gap = [this](int width) {
-        auto* w = new QWidget;
-        w->setFixedWidth(width);
-        ToolBar1->addWidget(w);
+        auto* spacer = new QWidget;
+        spacer->setFixedWidth(width);
+        w.ToolBar1->addWidget(spacer);
     };
     gap(8);
-    ToolButton7 = AddToolButton(actLoad, "ToolButton7");
-    ToolButton8 = AddToolButton(actSave, "ToolButton8");
+    w.ToolButton7 = AddToolButton(w.actLoad, "ToolButton7");
+    w.ToolButton8 = AddToolButton(w.actSave, "ToolButton8");
     gap(8);
-    ToolButton9 = AddToolButton(actStamp, "ToolButton9");
-    ToolButton13 = AddToolButton(actFrame, "ToolButton13");
+    w.ToolButton9 = AddToolButton(w.actStamp, "ToolButton9");
+    w.ToolButton13 = AddToolButton(w.actFrame, "ToolButton13");
     gap(8);
-    ToolButton11 = AddToolButton(actAutomatic, "ToolButton11");
+    w.ToolButton11 = AddToolButton(w.actAutomatic, "ToolButton11");
     gap(19);
-    ToolButton1 = AddToolButton(actStretch, "ToolButton1");
+    w.ToolButton1 = AddToolButton(w.actStretch, "ToolButton1");
     gap(18);
-    ToolButton4 = AddToolButton(actMosaic, "ToolButton4");
-    ToolButton5 = AddToolButton(actShowMosaic, "ToolButton5");
-    ToolButton14 = AddToolButton(actCount, "ToolButton14");
-    Label3 = new QLabel;
-    Label3->setObjectName("Label3");
-    Label3->setFixedWidth(3);
-    ToolBar1->addWidget(Label3);
-    Gauge1 = new BarGauge;
-    Gauge1->setObjectName("Gauge1");
-    Gauge1->setFixedSize(394, 22);
-    Gauge1Action = ToolBar1->addWidget(Gauge1);
-    Gauge1Action->setVisible(false);
+    w.ToolButton4 = AddToolButton(w.actMosaic, "ToolButton4");
+    w.ToolButton5 = AddToolButton(w.actShowMosaic, "ToolButton5");
+    w.ToolButton14 = AddToolButton(w.actCount, "ToolButton14");
+    w.Label3 = Named<QLabel>("Label3");
+    w.Label3->setFixedWidth(3);
+    w.ToolBar1->addWidget(w.Label3);
+    w.Gauge1 = Named<BarGauge>("Gauge1");
+    w.Gauge1->setFixedSize(394, 22);
+    w.Gauge1Action = w.ToolBar1->addWidget(w.Gauge1);
 }
 
 void TForm1::Wire()
@@ -563,57 +522,76 @@ void TForm1::Wire()
     auto on = [this](QAction* a, void (TForm1::*handler)()) {
         connect(a, &QAction::triggered, this, [this, handler] { Guard([&] { (this->*handler)(); }); });
     };
-    on(actLoad, &TForm1::Button1Click);
-    on(actSave, &TForm1::Button3Click);
-    on(actStamp, &TForm1::Button2Click);
-    on(actFrame, &TForm1::ToolButton13Click);
-    on(actAutomatic, &TForm1::Button4Click);
-    on(actStretch, &TForm1::ToolButton1Click);
-    on(actMosaic, &TForm1::ToolButton4Click);
-    on(actShowMosaic, &TForm1::ToolButton5Click);
-    on(actCount, &TForm1::ToolButton14Click);
-    on(actClose, &TForm1::Close1Click);
-    on(actAbout, &TForm1::About1Click);
-    connect(Button1, &QPushButton::clicked, actLoad, &QAction::trigger);
-    connect(Button3, &QPushButton::clicked, actSave, &QAction::trigger);
-    connect(Button2, &QPushButton::clicked, actStamp, &QAction::trigger);
-    connect(Button4, &QPushButton::clicked, actAutomatic, &QAction::trigger);
+    on(w.actLoad, &TForm1::Button1Click);
+    on(w.actSave, &TForm1::Button3Click);
+    on(w.actStamp, &TForm1::Button2Click);
+    on(w.actFrame, &TForm1::ToolButton13Click);
+    on(w.actAutomatic, &TForm1::Button4Click);
+    on(w.actStretch, &TForm1::ToolButton1Click);
+    on(w.actMosaic, &TForm1::ToolButton4Click);
+    on(w.actShowMosaic, &TForm1::ToolButton5Click);
+    on(w.actCount, &TForm1::ToolButton14Click);
+    on(w.actClose, &TForm1::Close1Click);
+    on(w.actAbout, &TForm1::About1Click);
+    connect(w.Button1, &QPushButton::clicked, w.actLoad, &QAction::trigger);
+    connect(w.Button3, &QPushButton::clicked, w.actSave, &QAction::trigger);
+    connect(w.Button2, &QPushButton::clicked, w.actStamp, &QAction::trigger);
+    connect(w.Button4, &QPushButton::clicked, w.actAutomatic, &QAction::trigger);
 
+    WireControlsToRecord();
     auto handle = [this](void (TForm1::*handler)()) {
         return [this, handler] { Guard([&] { (this->*handler)(); }); };
     };
-    connect(SpeedButton1, &QToolButton::clicked, this, handle(&TForm1::SpeedButton1Click));
-    connect(BitBtn1, &QPushButton::clicked, this, handle(&TForm1::BitBtn1Click));
-    connect(BitBtn2, &QPushButton::clicked, this, handle(&TForm1::BitBtn2Click));
-    connect(BitBtn3, &QPushButton::clicked, this, handle(&TForm1::BitBtn3Click));
-    connect(cbConf, &QComboBox::currentIndexChanged, this, handle(&TForm1::cbConfChange));
-    connect(ComboBox1, &QComboBox::currentIndexChanged, this, handle(&TForm1::ComboBox1Change));
-    connect(ComboBox1, &QComboBox::editTextChanged, this, handle(&TForm1::ComboBox1Change));
-    connect(CheckBox1, &QCheckBox::toggled, this, handle(&TForm1::CheckBox1Click));
-    connect(CheckBox2, &QCheckBox::toggled, this, handle(&TForm1::CheckBox2Click));
-    connect(CheckBox3, &QCheckBox::toggled, this, handle(&TForm1::CheckBox3Click));
-    connect(cbPogr, &QCheckBox::toggled, this, handle(&TForm1::cbPogrClick));
-    connect(TrackBar1, &QSlider::valueChanged, this, handle(&TForm1::TrackBar1Change));
-    connect(DateTimePicker1, &QDateEdit::dateChanged, this, handle(&TForm1::DateTimePicker1Change));
-    connect(DateTimePicker2, &QTimeEdit::timeChanged, this, handle(&TForm1::DateTimePicker1Change));
+    connect(w.SpeedButton1, &QToolButton::clicked, this, handle(&TForm1::SpeedButton1Click));
+    connect(w.BitBtn1, &QPushButton::clicked, this, handle(&TForm1::BitBtn1Click));
+    connect(w.BitBtn2, &QPushButton::clicked, this, handle(&TForm1::BitBtn2Click));
+    connect(w.BitBtn3, &QPushButton::clicked, this, handle(&TForm1::BitBtn3Click));
+    connect(w.cbConf, &QComboBox::currentIndexChanged, this, handle(&TForm1::cbConfChange));
+    connect(w.ComboBox1, &QComboBox::currentIndexChanged, this, handle(&TForm1::ComboBox1Change));
+    connect(w.ComboBox1, &QComboBox::editTextChanged, this, handle(&TForm1::ComboBox1Change));
+    connect(w.CheckBox1, &QCheckBox::toggled, this, handle(&TForm1::CheckBox1Click));
+    connect(w.CheckBox2, &QCheckBox::toggled, this, handle(&TForm1::CheckBox2Click));
+    connect(w.CheckBox3, &QCheckBox::toggled, this, handle(&TForm1::CheckBox3Click));
+    connect(w.cbPogr, &QCheckBox::toggled, this, handle(&TForm1::cbPogrClick));
+    connect(w.TrackBar1, &QSlider::valueChanged, this, handle(&TForm1::TrackBar1Change));
+    connect(w.DateTimePicker1, &QDateEdit::dateChanged, this, handle(&TForm1::DateTimePicker1Change));
+    connect(w.DateTimePicker2, &QTimeEdit::timeChanged, this, handle(&TForm1::DateTimePicker1Change));
+}
+
+void TForm1::WireControlsToRecord()
+{
+    // Every control that holds a value of the record writes it there as it changes, before
+    // the control's own handler runs; the handlers and the batch read the record.
+    StampControls& c = controls_;
+    connect(w.SpinEdit1, &QSpinBox::textChanged, this, [&c](const QString& t) { c.Look.X = PositionFromText(S(t)); });
+    connect(w.SpinEdit2, &QSpinBox::textChanged, this, [&c](const QString& t) { c.Look.Y = PositionFromText(S(t)); });
+    connect(w.Edit1, &QLineEdit::textChanged, this, [&c](const QString& t) { c.OwnText = S(t); });
+    connect(w.TrackBar1, &QSlider::valueChanged, this, [&c](int v) { c.Quality = v; });
+    connect(w.Edit2, &QLineEdit::textChanged, this, [&c](const QString& t) { c.NamingMask = S(t); });
+    connect(w.CheckBox3, &QCheckBox::toggled, this, [&c](bool on) { c.RenameTicked = on; });
+    connect(w.cbEXIF, &QCheckBox::toggled, this, [&c](bool on) { c.ExifCarryOver = on; });
+    connect(w.cbPogr, &QCheckBox::toggled, this, [&c](bool on) { c.CorrectionOn = on; });
+    auto direction = [this, &c] { c.CorrectionDirection = SelectedIndex(w.cbDirect); };
+    connect(w.cbDirect, &QComboBox::currentIndexChanged, this, direction);
+    connect(w.cbDirect, &QComboBox::editTextChanged, this, direction);
+    connect(w.TimeEdit1, &QLineEdit::textChanged, this, [&c](const QString& t) { c.CorrectionText = S(t); });
+    // An edited preset text applies nothing; the record only notes that no entry is chosen.
+    connect(w.cbConf, &QComboBox::editTextChanged, this, [this, &c] { c.PresetIndex = SelectedIndex(w.cbConf); });
 }
 
 // ---- Start-up ----
 
 void TForm1::FormCreate()
 {
-    Settings = StampSettings{};
-    Settings.DateMode = true;
-    Settings.BackgroundStyle = TBrushStyle::Solid;
-    Settings.StartFolder = ExecutableFolder();
-    Settings.DateSource = 1;
+    settings_ = InitialStampSettings();
+    ApplyControlStates();
 }
 
 void TForm1::FormShow()
 {
-    ExPanel2->SetRolled(true);
-    ExPanel5->SetRolled(true);
-    ExPanel6->SetRolled(true);
+    w.ExPanel2->SetRolled(true);
+    w.ExPanel5->SetRolled(true);
+    w.ExPanel6->SetRolled(true);
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -629,7 +607,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     // closes when it has ended.
     const bool building = Form2 && Form2->Building();
     if (batchRunning_ || building) {
-        Settings.StopRequested = true;
+        settings_.StopRequested = true;
         if (building)
             Form2->SpeedButton1Click();
         closePending_ = true;
@@ -644,100 +622,110 @@ void TForm1::closeEvent(QCloseEvent* event)
     emit Closed();
 }
 
+void TForm1::ApplyControlStates()
+{
+    const StampControlStates states = ControlStates(settings_, controls_);
+    w.Edit1->setEnabled(states.OwnTextEnabled);
+    w.DateTimePicker1->setEnabled(states.DatePickersEnabled && !batchRunning_);
+    w.DateTimePicker2->setEnabled(states.DatePickersEnabled && !batchRunning_);
+    w.BitBtn3->setEnabled(states.BackgroundColorEnabled);
+    w.Edit2->setEnabled(states.NamingMaskEnabled);
+    w.cbDirect->setEnabled(states.CorrectionEnabled);
+    w.TimeEdit1->setEnabled(states.CorrectionEnabled || !correctionSwitched_);
+    // While a folder batch runs, its start button and the stamp panel are off, and its
+    // stop button and gauge on.
+    w.Button4->setEnabled(!batchRunning_);
+    w.ExPanel3->setEnabled(!batchRunning_);
+    w.SpeedButton1->setEnabled(batchRunning_);
+    w.Gauge1Action->setVisible(batchRunning_);
+}
+
 // ---- Single picture ----
 
 void TForm1::Button1Click()
 {
-    std::optional<QString> chosen = dialogs_.OpenPicture(this, U(Settings.StartFolder));
-    if (!chosen)
-        return;
-    const std::string path = S(*chosen);
-    QImage picture = LoadJpeg(path);
-    Image1->resize(picture.size());
-    Settings.PictureWidth = picture.width();
-    Settings.PictureHeight = picture.height();
-    StatusPanel0->setText(QString::number(picture.width()) + QStringLiteral(" на ") +
-                          QString::number(picture.height()));
-    Image1->SetPicture(picture);
-    const QFileInfo info(*chosen);
+    if (std::optional<QString> chosen = dialogs_.OpenPicture(this, U(settings_.StartFolder)))
+        LoadPicture(*chosen);
+}
+
+void TForm1::OpenNamedPicture(const QString& path)
+{
+    Guard([&] { LoadPicture(QFileInfo(path).absoluteFilePath()); });
+}
+
+void TForm1::LoadPicture(const QString& path)
+{
+    QImage picture = LoadJpeg(S(path));
+    w.Image1->resize(picture.size());
+    settings_.PictureWidth = picture.width();
+    settings_.PictureHeight = picture.height();
+    w.StatusPanel0->setText(QString::number(picture.width()) + tr(" на ") + QString::number(picture.height()));
+    w.Image1->SetPicture(picture);
+    const QFileInfo info(path);
     PictureInformation(S(info.absolutePath() + '/'), S(info.fileName()));
 }
 
 void TForm1::PictureInformation(const std::string& folder, const std::string& name)
 {
-    StatusPanel1->setText(U(folder));
+    w.StatusPanel1->setText(U(folder));
     const std::optional<FileFacts> facts = GetFileFacts(folder + name);
     if (!facts || name.empty() || name[0] == '.')
         return;
     QApplication::processEvents();
-    const PhotoFacts photo = ReadPhoto(folder + name, facts->Created, Settings.DateSource);
-    Memo1->appendPlainText(U(photo.Report));
-    SetDateText(U(FormatDate("dd.mm.yyyy hh:nn:ss", photo.Date)));
+    const PhotoFacts photo = ReadPhoto(folder + name, facts->Created, settings_.DateSource);
+    w.Memo1->appendPlainText(U(photo.Report));
+    SetDateText(U(StampDateText(photo.Date)));
     {
         const DateTimeFields f = DecodeDateTime(photo.Date);
-        const QSignalBlocker b1(DateTimePicker1), b2(DateTimePicker2);
-        DateTimePicker1->setDate(QDate(f.Year, f.Month, f.Day));
-        DateTimePicker2->setTime(QTime(f.Hour, f.Minute, f.Second));
+        const QSignalBlocker b1(w.DateTimePicker1), b2(w.DateTimePicker2);
+        w.DateTimePicker1->setDate(QDate(f.Year, f.Month, f.Day));
+        w.DateTimePicker2->setTime(QTime(f.Hour, f.Minute, f.Second));
     }
-    if (cbPogr->isChecked()) {
-        const TDateTime corrected = CorrectDate(photo.Date, S(TimeEdit1->text()), SelectedIndex(cbDirect) == 0);
-        Panel4->setText(U(FormatDate("dd.mm.yyyy hh:nn:ss", corrected)));
-    }
+    if (controls_.CorrectionOn)
+        ShowCorrectedDate(CorrectedDate(photo.Date, controls_));
 }
 
-void TForm1::SetDateText(const QString& text) { Label1->setText(text); }
+void TForm1::SetDateText(const QString& text)
+{
+    w.Label1->setText(text);
+    controls_.StampDateText = S(text);
+}
+
+void TForm1::ShowCorrectedDate(TDateTime date) { w.Panel4->setText(U(StampDateText(date))); }
 
 void TForm1::DateTimePicker1Change()
 {
-    const std::string date = FormatDate("dd.mm.yyyy ", PickerDate(DateTimePicker1->date()));
-    const std::string time = FormatDate("hh:nn:ss", PickerTime(DateTimePicker2->time()));
+    const std::string date = FormatDateTime("dd.mm.yyyy ", PickerDate(w.DateTimePicker1->date()));
+    const std::string time = FormatDateTime("hh:nn:ss", PickerTime(w.DateTimePicker2->time()));
     SetDateText(U(date + time));
-}
-
-StampStyle TForm1::CurrentStamp() const
-{
-    StampStyle style;
-    style.TextColor = ColorDialog1Color;
-    style.BackColor = ColorDialog2Color;
-    style.Font.Family = S(FontDialog1Font.family());
-    style.Font.PixelHeight = FontDialog1Font.pixelSize() > 0
-                                 ? FontDialog1Font.pixelSize()
-                                 : static_cast<int>(std::lround(FontDialog1Font.pointSizeF() * 96.0 / 72.0));
-    style.Font.Bold = FontDialog1Font.bold();
-    style.Font.Italic = FontDialog1Font.italic();
-    style.BackgroundStyle = Settings.BackgroundStyle;
-    style.Text = S(Settings.DateMode ? Label1->text() : Edit1->text());
-    style.X = SpinEdit1->value();
-    style.Y = SpinEdit2->value();
-    return style;
 }
 
 void TForm1::Button2Click()
 {
-    DrawStamp(CurrentPicture(), CurrentStamp());
-    Image1->update();
+    DrawStamp(CurrentPicture(), TextToStamp(settings_, controls_), controls_.Look);
+    w.Image1->update();
 }
 
 void TForm1::ToolButton13Click()
 {
-    AddFrame(CurrentPicture(), Settings.PictureWidth, Settings.PictureHeight);
-    Image1->update();
+    AddFrame(CurrentPicture(), settings_.PictureWidth, settings_.PictureHeight);
+    w.Image1->update();
 }
 
 void TForm1::ToolButton1Click()
 {
-    if (!Settings.Stretched) {
-        Settings.PictureWidth = Image1->width();
-        Settings.PictureHeight = Image1->height();
-        Image1->resize(std::max(1, ScrollBox1->width() - 6), std::max(1, ScrollBox1->height() - 6));
-        Image1->SetStretch(true);
-        Image1->repaint();
-        Settings.Stretched = true;
+    if (!settings_.Stretched) {
+        settings_.PictureWidth = w.Image1->width();
+        settings_.PictureHeight = w.Image1->height();
+        w.Image1->resize(std::max(1, w.ScrollBox1->width() - 6), std::max(1, w.ScrollBox1->height() - 6));
+        w.Image1->SetStretch(true);
+        w.Image1->repaint();
+        settings_.Stretched = true;
     } else {
-        Image1->resize(Settings.PictureWidth, Settings.PictureHeight);
-        Image1->SetStretch(false);
-        Image1->repaint();
-        Settings.Stretched = false;
+        w.Image1->resize(settings_.PictureWidth, settings_.PictureHeight);
+        w.Image1->SetStretch(false);
+        w.Image1->repaint();
+        settings_.Stretched = false;
     }
 }
 
@@ -746,15 +734,15 @@ void TForm1::Button3Click()
     std::optional<QString> chosen = dialogs_.SavePicture(this, QStringLiteral("jpg"));
     if (!chosen)
         return;
-    SaveJpeg(CurrentPicture(), S(WithDefaultExtension(*chosen, QStringLiteral("jpg"))), TrackBar1->value());
+    SaveJpeg(CurrentPicture(), S(WithDefaultExtension(*chosen, QStringLiteral("jpg"))), controls_.Quality);
 }
 
 // ---- Mosaic ----
 
 bool TForm1::MosaicAllowed()
 {
-    if (Settings.PictureWidth < 2 || Settings.PictureHeight < 2) {
-        dialogs_.Message(this, NoPictureMessage);
+    if (settings_.PictureWidth < 2 || settings_.PictureHeight < 2) {
+        dialogs_.Message(this, tr("Загрузите картинку сначала"));
         return false;
     }
     return Form2 != nullptr;
@@ -764,10 +752,10 @@ void TForm1::ToolButton4Click()
 {
     if (!MosaicAllowed())
         return;
-    Image1->resize(Settings.PictureWidth, Settings.PictureHeight);
-    Image1->SetStretch(false);
-    Settings.Stretched = false;
-    Image1->repaint();
+    w.Image1->resize(settings_.PictureWidth, settings_.PictureHeight);
+    w.Image1->SetStretch(false);
+    settings_.Stretched = false;
+    w.Image1->repaint();
     if (Form2->isVisible())
         Form2->hide();  // a modeless mosaic window becomes the modal one
     dialogs_.ShowModal(*Form2);
@@ -777,34 +765,26 @@ void TForm1::ToolButton5Click()
 {
     if (!MosaicAllowed())
         return;
-    Form2->show();
-    Form2->raise();
-    Form2->activateWindow();
+    Form2->ShowBeside(*menuBar());
 }
 
 // ---- Folder batch ----
 
-void TForm1::CountEntries(const std::string& folder)
-{
-    Settings.FileCount = CountJpegEntries(folder);
-}
-
 void TForm1::ToolButton14Click()
 {
     // The chooser's answer is not looked at: cancelling counts the start folder.
-    std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle, U(Settings.StartFolder));
-    const std::string folder = chosen ? S(*chosen) : Settings.StartFolder;
-    CountEntries(folder);
-    StatusPanel1->setText(QString::number(Settings.FileCount));
+    std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle(), U(settings_.StartFolder));
+    settings_.FileCount = CountPictures(chosen ? S(*chosen) : settings_.StartFolder);
+    w.StatusPanel1->setText(QString::number(settings_.FileCount));
 }
 
-void TForm1::SpeedButton1Click() { Settings.StopRequested = true; }
+void TForm1::SpeedButton1Click() { settings_.StopRequested = true; }
 
 void TForm1::Button4Click()
 {
     if (batchRunning_)
         return;  // the entries that forward here stay live during a run: one run at a time
-    std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle, U(Settings.StartFolder));
+    std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle(), U(settings_.StartFolder));
     if (!chosen)
         return;
     QString folder = *chosen;
@@ -816,39 +796,27 @@ void TForm1::Button4Click()
 void TForm1::RunBatch(const std::string& folder)
 {
     batchRunning_ = true;
+    ApplyControlStates();
     // The controls come back however the run ends; after a failure the window stays usable.
-    auto restore = [this] {
-        Button4->setEnabled(true);
-        Gauge1Action->setVisible(false);
-        SpeedButton1->setEnabled(false);
-        DateTimePicker1->setEnabled(Settings.DateMode);
-        DateTimePicker2->setEnabled(Settings.DateMode);
-        ExPanel3->setEnabled(true);
+    const auto restore = qScopeGuard([this] {
         batchRunning_ = false;
+        ApplyControlStates();
         if (closePending_)
             QTimer::singleShot(0, this, &QWidget::close);
-    };
-    try {
-        DateTimePicker1->setEnabled(false);
-        DateTimePicker2->setEnabled(false);
-        ExPanel3->setEnabled(false);
-        Button4->setEnabled(false);
-        SpeedButton1->setEnabled(true);
-        Settings.RenameByMask = CheckBox3->isChecked();
-        const TDateTime start = Now();
-        Settings.StopRequested = false;
-        // The engine counts the entries (Started), makes the subfolder, lets events run
-        // before the loop and twice per file, and reads the stop flag after each file.
-        BatchAdapter host(*this);
-        ui::RunBatch(folder, Settings.RenameByMask, host);
-        StatusPanel1->setText(U(FormatDate("Заняло hh:nn:ss", Now() - start)));
-        if (!closePending_)
-            dialogs_.Message(this, BatchDoneMessage);
-    } catch (...) {
-        restore();
-        throw;
-    }
-    restore();
+    });
+    settings_.RenameByMask = controls_.RenameTicked;
+    const TDateTime start = Now();
+    settings_.StopRequested = false;
+    // The engine counts the entries, makes the subfolder, lets events run before the loop
+    // and twice per file, and reads the stop flag after each file.
+    BatchAdapter observer(*this);
+    TBatchOptions options;
+    options.RenameByMask = settings_.RenameByMask;
+    options.Jobs = 1;  // on the window's thread, letting events run between files
+    RunFolderBatch(folder, options, observer);
+    w.StatusPanel1->setText(U(FormatDateTime(S(tr("Заняло hh:nn:ss")), Now() - start)));
+    if (!closePending_)
+        dialogs_.Message(this, tr("Закончил добавление текста или даты в картинки"));
 }
 
 // ---- Settings ----
@@ -865,69 +833,90 @@ int TForm1::SelectedIndex(const QComboBox* box)
 
 void TForm1::cbConfChange()
 {
-    const int index = SelectedIndex(cbConf);
-    if (index < 0 || index >= static_cast<int>(std::size(Presets)))
+    const PresetFollowUps done = ApplyPreset(SelectedIndex(w.cbConf), controls_, settings_);
+    if (!done.Applied)
         return;
-    const Preset& p = Presets[index];
-    TrackBar1->setValue(p.Quality);
-    if (SelectedIndex(ComboBox1) != p.DateSource) {
-        const QSignalBlocker block(ComboBox1);
-        ComboBox1->setCurrentIndex(p.DateSource);
-        ComboBox1->setEditText(ComboBox1->itemText(p.DateSource));
+    // The engine has made every follow-up in the records; the widgets only show the new
+    // values, without running their handlers a second time.
+    if (done.QualityChanged) {
+        const QSignalBlocker block(w.TrackBar1);
+        w.TrackBar1->setValue(controls_.Quality);
+        TrackBar1Change();
     }
-    ComboBox1Change();
-    CheckBox1->setChecked(true);
-    Edit1->clear();
-    CheckBox3->setChecked(true);
-    cbEXIF->setChecked(p.Exif);
-    Edit2->setText(QString::fromUtf8(p.NamingMask));
+    if (done.DateSourceChanged) {
+        const QSignalBlocker block(w.ComboBox1);
+        w.ComboBox1->setCurrentIndex(settings_.DateSource);
+        w.ComboBox1->setEditText(w.ComboBox1->itemText(settings_.DateSource));
+    }
+    if (done.DateModeChanged) {
+        const QSignalBlocker block(w.CheckBox1);
+        w.CheckBox1->setChecked(settings_.DateMode);
+    }
+    if (done.OwnTextCleared) {
+        const QSignalBlocker block(w.Edit1);
+        w.Edit1->clear();
+    }
+    if (done.RenameChanged) {
+        const QSignalBlocker block(w.CheckBox3);
+        w.CheckBox3->setChecked(controls_.RenameTicked);
+    }
+    if (done.ExifChanged) {
+        const QSignalBlocker block(w.cbEXIF);
+        w.cbEXIF->setChecked(controls_.ExifCarryOver);
+    }
+    if (done.NamingMaskChanged) {
+        const QSignalBlocker block(w.Edit2);
+        w.Edit2->setText(U(controls_.NamingMask));
+    }
+    ApplyControlStates();
 }
 
 void TForm1::CheckBox1Click()
 {
-    Settings.DateMode = CheckBox1->isChecked();
-    Edit1->setEnabled(!Settings.DateMode);
-    if (!batchRunning_) {
-        DateTimePicker1->setEnabled(Settings.DateMode);
-        DateTimePicker2->setEnabled(Settings.DateMode);
-    }
+    SwitchDateMode(settings_);
+    ApplyControlStates();
 }
 
-void TForm1::ComboBox1Change() { Settings.DateSource = SelectedIndex(ComboBox1); }
+void TForm1::ComboBox1Change() { settings_.DateSource = SelectedIndex(w.ComboBox1); }
 
 void TForm1::CheckBox2Click()
 {
-    Settings.Transparent = CheckBox2->isChecked();
-    BitBtn3->setEnabled(!Settings.Transparent);
-    Settings.BackgroundStyle = Settings.Transparent ? TBrushStyle::Cross : TBrushStyle::Solid;
+    SwitchTransparent(settings_, controls_.Look);
+    ApplyControlStates();
 }
 
-void TForm1::CheckBox3Click() { Edit2->setEnabled(CheckBox3->isChecked()); }
+void TForm1::CheckBox3Click() { ApplyControlStates(); }
 
 void TForm1::cbPogrClick()
 {
-    cbDirect->setEnabled(cbPogr->isChecked());
-    TimeEdit1->setEnabled(cbPogr->isChecked());
+    correctionSwitched_ = true;
+    ApplyControlStates();
 }
 
-void TForm1::TrackBar1Change() { Label2->setText(QString::number(TrackBar1->value()) + QStringLiteral(" %")); }
+void TForm1::TrackBar1Change() { w.Label2->setText(U(QualityLabelText(controls_.Quality))); }
 
 void TForm1::BitBtn1Click()
 {
-    if (auto c = dialogs_.ChooseColor(this, ColorDialog1Color))
-        ColorDialog1Color = *c;
+    if (auto c = dialogs_.ChooseColor(this, ToQColor(controls_.Look.TextColor), tr("Цвет текста")))
+        controls_.Look.TextColor = FromQColor(*c);
 }
 
 void TForm1::BitBtn2Click()
 {
-    if (auto f = dialogs_.ChooseFont(this, FontDialog1Font))
-        FontDialog1Font = *f;
+    // The dialog opens on the face the stamp is drawn in; confirmed without a change, the
+    // stamp keeps its font as it was (also the name of a face that stands in for another).
+    const QFont offered = ToQFont(controls_.Look.Font);
+    if (auto f = dialogs_.ChooseFont(this, offered)) {
+        const TFont chosen = FromQFont(*f);
+        if (chosen != FromQFont(offered))
+            controls_.Look.Font = chosen;
+    }
 }
 
 void TForm1::BitBtn3Click()
 {
-    if (auto c = dialogs_.ChooseColor(this, ColorDialog2Color))
-        ColorDialog2Color = *c;
+    if (auto c = dialogs_.ChooseColor(this, ToQColor(controls_.Look.BackgroundColor), tr("Цвет фона")))
+        controls_.Look.BackgroundColor = FromQColor(*c);
 }
 
 void TForm1::Close1Click() { close(); }

@@ -1,17 +1,22 @@
 #include "ui/Form2.h"
 
+#include "platform/DateMask.h"
 #include "platform/DateTime.h"
+#include "stamping/Mosaic.h"
 #include "ui/EngineBridge.h"
 #include "ui/Icons.h"
-#include "ui/WindowFont.h"
 #include "ui/PictureView.h"
+#include "ui/WindowFont.h"
 #include "ui/widgets/BarGauge.h"
+#include "ui/widgets/DesignLayout.h"
+#include "ui/widgets/SpinEdit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
@@ -19,17 +24,18 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <climits>
-#include <cmath>
 
 namespace morvik::ui {
 namespace {
 
+using Fit = DesignLayout::Sizing;
+
 template <typename W>
-W* Put(QWidget* parent, W* w, const char* name, int left, int top, int width, int height)
+W* Put(DesignLayout* layout, W* w, const char* name, int left, int top, int width, int height,
+       Fit sizing = Fit::Fixed)
 {
-    w->setParent(parent);
     w->setObjectName(name);
-    w->setGeometry(left, top, width, height);
+    layout->Place(w, QRect(left, top, width, height), sizing);
     return w;
 }
 
@@ -45,7 +51,7 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     : QDialog(parent), dialogs_(dialogs), source_(std::move(source))
 {
     setObjectName("Form2");
-    setWindowTitle(QStringLiteral("Мозайка для вышивания"));
+    setWindowTitle(tr("Мозайка для вышивания"));
     setFont(WindowFont());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint);
     resize(729, 537);
@@ -76,36 +82,40 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     Panel2->setFixedHeight(86);
     layout->addWidget(Panel2);
 
-    BitBtn1 = Put(Panel2, new QPushButton(QStringLiteral("Показать мозайку")), "BitBtn1", 8, 8, 169, 25);
-    SetHint(BitBtn1, QStringLiteral("Начать процесс"));
-    Label1 = Put(Panel2, new QLabel(QStringLiteral("Размер квадрата")), "Label1", 184, 8, 95, 13);
+    // Labels and the group box of sizes grow to show their text whole; the buttons to
+    // their right move over.
+    auto* bottom = new DesignLayout(Panel2);
+    BitBtn1 = Put(bottom, new QPushButton(tr("Показать мозайку")), "BitBtn1", 8, 8, 169, 25);
+    SetHint(BitBtn1, tr("Начать процесс"));
+    Label1 = Put(bottom, new QLabel(tr("Размер квадрата")), "Label1", 184, 8, 89, 13, Fit::FitText);
     Label1->setFont(WindowFont(10));  // the desktop's face is wider than the design's
-    SpinEdit1 = Put(Panel2, new QSpinBox, "SpinEdit1", 280, 5, 49, 22);
+    SpinEdit1 = Put(bottom, new SpinEdit, "SpinEdit1", 280, 5, 49, 22, Fit::FitText);
     SpinEdit1->setRange(INT_MIN, INT_MAX);
     SpinEdit1->setValue(3);
-    SetHint(SpinEdit1, QStringLiteral("Размер квадрата мозаики"));
-    Gauge1 = Put(Panel2, new BarGauge, "Gauge1", 8, 40, 265, 25);
-    SetHint(Gauge1, QStringLiteral("Прогресс появления. (Довольно медленно не правда ли?)"));
-    SpeedButton1 = Put(Panel2, new QToolButton, "SpeedButton1", 280, 32, 49, 49);
+    SetHint(SpinEdit1, tr("Размер квадрата мозаики"));
+    Gauge1 = Put(bottom, new BarGauge, "Gauge1", 8, 40, 265, 25);
+    SetHint(Gauge1, tr("Прогресс появления. (Довольно медленно не правда ли?)"));
+    SpeedButton1 = Put(bottom, new QToolButton, "SpeedButton1", 280, 32, 49, 49);
     SpeedButton1->setIcon(StopIcon(44));
     SpeedButton1->setIconSize(QSize(44, 44));
     SpeedButton1->setAutoRaise(true);
-    Label4 = Put(Panel2, new QLabel, "Label4", 8, 69, 265, 13);
-    BitBtn3 = Put(Panel2, new QPushButton(QStringLiteral("Save to File")), "BitBtn3", 368, 8, 169, 25);
-    SetHint(BitBtn3, QStringLiteral("Сохранить полученное"));
-    Label2 = Put(Panel2, new QLabel(QStringLiteral("Качество сжатия")), "Label2", 408, 40, 130, 13);
-    TrackBar1 = Put(Panel2, new QSlider(Qt::Horizontal), "TrackBar1", 368, 56, 161, 25);
+    Label4 = Put(bottom, new QLabel, "Label4", 8, 69, 3, 13, Fit::FitText);
+    BitBtn3 = Put(bottom, new QPushButton(tr("Save to File")), "BitBtn3", 368, 8, 169, 25);
+    SetHint(BitBtn3, tr("Сохранить полученное"));
+    Label2 = Put(bottom, new QLabel(tr("Качество сжатия")), "Label2", 408, 40, 87, 13, Fit::FitText);
+    TrackBar1 = Put(bottom, new QSlider(Qt::Horizontal), "TrackBar1", 368, 56, 161, 25);
     TrackBar1->setRange(0, 100);
     TrackBar1->setValue(70);
-    SetHint(TrackBar1, QStringLiteral("Качество сжатия JPEG"));
-    GroupBox1 = Put(Panel2, new QGroupBox(QStringLiteral("Размеры")), "GroupBox1", 544, 8, 97, 73);
-    SetHint(GroupBox1, QStringLiteral("Размеры картинки"));
-    Label3 = Put(GroupBox1, new QLabel(QStringLiteral("Label3")), "Label3", 24, 16, 70, 13);
-    Label5 = Put(GroupBox1, new QLabel(QStringLiteral("Label5")), "Label5", 24, 48, 70, 13);
-    BitBtn2 = Put(Panel2, new QPushButton(QStringLiteral("Clear")), "BitBtn2", 664, 8, 51, 25);
-    SetHint(BitBtn2, QStringLiteral("Очистить"));
-    Button1 = Put(Panel2, new QPushButton(QStringLiteral("Close")), "Button1", 664, 56, 49, 25);
-    SetHint(Button1, QStringLiteral("Выход"));
+    SetHint(TrackBar1, tr("Качество сжатия JPEG"));
+    GroupBox1 = Put(bottom, new QGroupBox(tr("Размеры")), "GroupBox1", 544, 8, 97, 73, Fit::FitText);
+    SetHint(GroupBox1, tr("Размеры картинки"));
+    auto* sizes = new DesignLayout(GroupBox1);
+    Label3 = Put(sizes, new QLabel(QStringLiteral("Label3")), "Label3", 24, 16, 32, 13, Fit::FitText);
+    Label5 = Put(sizes, new QLabel(QStringLiteral("Label5")), "Label5", 24, 48, 32, 13, Fit::FitText);
+    BitBtn2 = Put(bottom, new QPushButton(tr("Clear")), "BitBtn2", 664, 8, 51, 25);
+    SetHint(BitBtn2, tr("Очистить"));
+    Button1 = Put(bottom, new QPushButton(tr("Close")), "Button1", 664, 56, 49, 25);
+    SetHint(Button1, tr("Выход"));
     for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn3, Button1})
         b->setAutoDefault(false);
 
@@ -121,7 +131,18 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
 
 QString TForm2::SizeText(int width, int height) const
 {
-    return QString::number(width) + QStringLiteral(" на ") + QString::number(height);
+    return QString::number(width) + tr(" на ") + QString::number(height);
+}
+
+void TForm2::ShowBeside(const QWidget& mainMenuBar)
+{
+    // At its design place, or just below the main window's menu bar where it would cover it.
+    const QRect bar(mainMenuBar.mapToGlobal(QPoint(0, 0)), mainMenuBar.size());
+    if (QRect(pos(), frameGeometry().size()).intersects(bar))
+        move(pos().x(), bar.bottom() + 1);
+    show();
+    raise();
+    activateWindow();
 }
 
 void TForm2::showEvent(QShowEvent* event)
@@ -145,7 +166,8 @@ void TForm2::BitBtn1Click()
     stop_ = false;
     const int cell = SpinEdit1->value();
     cellSize_ = cell;
-    auto finish = [this] {
+    // However the build ends, the gauge returns to 0 and a close asked for meanwhile goes ahead.
+    const auto finish = qScopeGuard([this] {
         Gauge1->SetProgress(0);
         building_ = false;
         emit BuildFinished();
@@ -153,29 +175,22 @@ void TForm2::BitBtn1Click()
             closePending_ = false;
             QTimer::singleShot(0, this, &QWidget::close);
         }
-    };
-    try {
-        QImage chart;
-        // The chart's size is checked (a cell size below 1 is refused) before anything
-        // changes; the area and its label take it at once.
-        const auto [chartWidth, chartHeight] = MosaicChartSize(s.Width, s.Height, cell);
-        Image1->resize(chartWidth, chartHeight);
-        Label5->setText(SizeText(chartWidth, chartHeight));
-        const TDateTime start = Now();
-        BuildMosaic(
-            s.Picture, s.Width, s.Height, cell, chart,
-            [&](int x) { Gauge1->SetProgress(static_cast<int>(std::nearbyint(100.0 * x / s.Width))); },
-            [&](int) { QApplication::processEvents(); }, stop_);
-        Image1->resize(chart.size());
-        Label5->setText(SizeText(chart.width(), chart.height()));
-        Image1->SetPicture(chart);
-        Image1->repaint();
-        Label4->setText(QString::fromUtf8(FormatDate("Заняло hh:nn:ss", Now() - start)));
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    });
+    QImage chart;
+    // The chart's size is checked (a cell size below 1 is refused) before anything
+    // changes; the area and its label take it at once.
+    const ChartSize size = CheckMosaicChartSize(s.Width, s.Height, cell);
+    Image1->resize(size.Width, size.Height);
+    Label5->setText(SizeText(size.Width, size.Height));
+    const TDateTime start = Now();
+    BuildMosaic(
+        s.Picture, s.Width, s.Height, cell, chart, [this](int percent) { Gauge1->SetProgress(percent); },
+        [] { QApplication::processEvents(); }, stop_);
+    Image1->resize(chart.size());
+    Label5->setText(SizeText(chart.width(), chart.height()));
+    Image1->SetPicture(chart);
+    Image1->repaint();
+    Label4->setText(QString::fromUtf8(FormatDateTime(tr("Заняло hh:nn:ss").toStdString(), Now() - start)));
 }
 
 void TForm2::SpeedButton1Click() { stop_ = true; }
@@ -186,13 +201,13 @@ void TForm2::BitBtn2Click()
         return;  // the chart being painted is not cleared under the build
     const int cell = SpinEdit1->value();
     const Source s = source_();
-    const auto [w, h] = MosaicChartSize(s.Width, s.Height, cell);  // refuses a size it cannot make
+    const ChartSize size = CheckMosaicChartSize(s.Width, s.Height, cell);  // refuses a size it cannot make
     cellSize_ = cell;
-    QImage blank(std::max<int>(1, w), std::max<int>(1, h), QImage::Format_RGB32);
+    QImage blank(std::max(1, size.Width), std::max(1, size.Height), QImage::Format_RGB32);
     blank.fill(Qt::white);
-    Image1->resize(static_cast<int>(w), static_cast<int>(h));
-    Label5->setText(SizeText(static_cast<int>(w), static_cast<int>(h)));
-    Image1->SetPicture(w > 0 && h > 0 ? blank : QImage());
+    Image1->resize(size.Width, size.Height);
+    Label5->setText(SizeText(size.Width, size.Height));
+    Image1->SetPicture(size.Width > 0 && size.Height > 0 ? blank : QImage());
     Image1->repaint();
 }
 

@@ -12,7 +12,6 @@ class QLabel;
 class QPushButton;
 class QScrollArea;
 class QSlider;
-class QSpinBox;
 class QToolButton;
 class QFrame;
 
@@ -20,6 +19,7 @@ namespace morvik::ui {
 
 class BarGauge;
 class PictureView;
+class SpinEdit;
 
 class TForm2 : public QDialog {
     Q_OBJECT
@@ -38,6 +38,9 @@ public:
     int CellSize() const { return cellSize_; }
     bool StopFlag() const { return stop_; }
 
+    // Show mosaic, modeless: beside the main window, never over its menu bar.
+    void ShowBeside(const QWidget& mainMenuBar);
+
     void FormShow();
     void BitBtn1Click();      // build the chart
     void SpeedButton1Click(); // stop
@@ -50,7 +53,7 @@ public:
     PictureView* Image1;
     QPushButton *BitBtn1, *BitBtn2, *BitBtn3, *Button1;
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
-    QSpinBox* SpinEdit1;
+    SpinEdit* SpinEdit1;
     BarGauge* Gauge1;
     QToolButton* SpeedButton1;
     QSlider* TrackBar1;

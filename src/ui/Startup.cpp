@@ -1,5 +1,9 @@
 #include "ui/Startup.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 namespace morvik::ui {
 
 Windows::Windows(IDialogs& dialogs)
@@ -7,7 +11,7 @@ Windows::Windows(IDialogs& dialogs)
     Form1 = std::make_unique<TForm1>(dialogs);
     TForm1* main = Form1.get();
     Form2 = std::make_unique<TForm2>(dialogs, [main] {
-        return TForm2::Source{main->PictureCopy(), main->Settings.PictureWidth, main->Settings.PictureHeight};
+        return TForm2::Source{main->PictureCopy(), main->Settings().PictureWidth, main->Settings().PictureHeight};
     });
     AboutBox = std::make_unique<TAboutBox>();
     Form1->SetMosaicForm(Form2.get());
@@ -18,6 +22,26 @@ Windows::~Windows()
 {
     Form1->SetMosaicForm(nullptr);
     Form1->SetAboutBox(nullptr);
+}
+
+void Windows::Show(const QStringList& arguments)
+{
+    Form1->show();
+    if (arguments.size() > 1 && !arguments[1].isEmpty())
+        Form1->OpenNamedPicture(arguments[1]);
+}
+
+QTranslator* InstallQtTranslations(const QLocale& locale)
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    // "qt" loads qtbase and the other modules' files for the locale's languages.
+    if (!translator->load(locale, QStringLiteral("qt"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator);
+    return translator;
 }
 
 }  // namespace morvik::ui

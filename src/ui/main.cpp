@@ -36,10 +36,11 @@ int main(int argc, char** argv)
     // The program ends when the main window closes, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
     morvik::FillFormatSettingsFromLocale();
+    morvik::ui::InstallQtTranslations(QLocale());
 
     morvik::ui::QtDialogs dialogs;
     morvik::ui::Windows windows(dialogs);
     QObject::connect(windows.Form1.get(), &morvik::ui::TForm1::Closed, &app, &QApplication::quit);
-    windows.Form1->show();
+    windows.Show(QApplication::arguments());
     return app.exec();
 }

@@ -85,6 +85,10 @@ TEST(StampCommandTest, ExitCodes)
     CopySamples(dir);
     TempDir broken;
     morvik::test::WriteFile(broken / "a.jpg", "not a picture");
+    TempDir mixed;
+    CopySamples(mixed);
+    morvik::test::WriteFile(mixed / "cliff.jpg", "not a picture");  // the third of six
+    const std::string longMask = "'" + std::string(252, '_') + "yy'";
     const Case cases[] = {
         {"stamp", 2, "folder is required"},
         {"stamp /no/such/folder", 2, "Directory does not exist"},
@@ -92,6 +96,12 @@ TEST(StampCommandTest, ExitCodes)
         {"stamp " + Quoted(dir.path()) + " --correct 24:00:00", 2, "'24:00:00' is not a valid date and time"},
         {"stamp " + Quoted(dir.path()) + " --color red", 2, "not a colour"},
         {"stamp " + Quoted(broken.path()), 1, "JPEG error #"},
+        // The correction is used only for names made by the mask.
+        {"stamp --dry-run --keep-names --correct 24:00:00 " + Quoted(dir.path()), 0, "forest.JPG -> "},
+        // A dry run meets the failure a real run would.
+        {"stamp --dry-run --mask " + longMask + " " + Quoted(dir.path()), 1, "File name too long"},
+        {"stamp --keep-going " + Quoted(mixed.path()), 1,
+         "Not a JPEG file: starts with 0x6e 0x6f (file \"" + (mixed / "cliff.jpg").string() + "\")"},
         {"stamp " + Quoted(dir.path()) + " --mask 'yy\"/\"mm'", 1, "Cannot create file"},
         {"stamp " + Quoted(dir.path()) + " --keep-names --no-exif --text Hello --transparent -q 50", 0, ""},
     };
@@ -101,6 +111,7 @@ TEST(StampCommandTest, ExitCodes)
         EXPECT_NE(r.Out.find(c.message), std::string::npos) << c.args << "\n" << r.Out;
     }
     EXPECT_TRUE(fs::exists(dir / "Dated" / "forest.JPG"));
+    EXPECT_EQ(Outputs(mixed).size(), 5u);  // every photo but the broken one
 }
 
 TEST(StampCommandTest, DryRunListsAndWritesNothing)
@@ -129,7 +140,7 @@ TEST(StampCommandTest, OneJobAndFourJobsWriteTheSameFiles)
                       0);
         outputs[k++] = Outputs(dir);
     }
-    EXPECT_EQ(outputs[0].size(), 9u);  // five, then "photo 1" to "photo 5" with "photo 2" replaced
+    EXPECT_EQ(outputs[0].size(), 10u);  // five, then "photo 1" to "photo 5" beside them
     EXPECT_TRUE(outputs[0] == outputs[1]);
     EXPECT_TRUE(outputs[0].count("070815_11_30_45.jpg"));  // the internet preset's mask, corrected
 }

@@ -3,6 +3,7 @@
 #include "exif/ImgData.h"
 #include "platform/FormatSettings.h"
 #include "support/ExifBuilder.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -53,8 +54,7 @@ ExifBuilder CameraBlock(bool big)
 }
 
 class WalkTest : public ::testing::Test {
-protected:
-    void SetUp() override { FormatSettings() = TFormatSettings::English(); }
+    test::ScopedFormatSettings english_;
 };
 
 TEST_F(WalkTest, BothByteOrdersGiveTheSameValuesAndPositions)
@@ -355,6 +355,33 @@ TEST(VisitedDirsTest, EachThreadHasItsOwn)
     EXPECT_EQ(seen, "");
     TImageInfo info(nullptr, 255);
     EXPECT_EQ(VisitedDirs(), "");
+}
+
+// Every field type's value is read whole: inline while it fits the entry's four bytes,
+// from its offset beyond that; an unknown type gives no entry.
+TEST_F(WalkTest, EachFieldTypeReadsItsWholeValueInlineOrAtItsOffset)
+{
+    struct Case { uint16_t Type; size_t ElementBytes; };
+    const Case cases[] = {{1, 1},  {2, 1}, {3, 2}, {4, 4},  {5, 8},  {6, 1},
+                          {7, 1},  {8, 2}, {9, 4}, {10, 8}, {11, 4}, {12, 8}};
+    for (bool big : {false, true}) {
+        for (const Case& c : cases) {
+            for (uint32_t count : {1u, 2u, 3u}) {
+                std::string value;
+                for (size_t i = 0; i < count * c.ElementBytes; ++i)
+                    value += static_cast<char>('A' + i);
+                ExifBuilder b(big);
+                b.Entry(0, 0x9203, c.Type, count, value);
+                const auto data = Read(b);
+                const TTagEntry e = data->ExifInfo->TagEntryByName("BrightnessValue");
+                EXPECT_EQ(e.RawBytes, value) << "type " << c.Type << " count " << count;
+                EXPECT_EQ(e.ValuePos, ExifBuilder::Position(b.ValueOffset(0, 0)));
+            }
+        }
+    }
+    ExifBuilder b;
+    b.Entry(0, 0x9203, 13, 1, "ABCD");
+    EXPECT_EQ(Read(b)->ExifInfo->TagEntryByName("BrightnessValue").TagNo, 0);
 }
 
 }  // namespace

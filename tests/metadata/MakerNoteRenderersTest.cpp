@@ -1,6 +1,7 @@
 // Renderers of the maker tables on texts of their own: the cases the walk tests leave out.
 #include "makernotes/MakerNotes.h"
 #include "platform/FormatSettings.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +11,13 @@ namespace {
 
 TEST(MakerRenderersTest, NikonLensRangeAndColorMode)
 {
-    const TFormatSettings saved = FormatSettings();
-    FormatSettings() = TFormatSettings::English();
-    EXPECT_EQ(RenderLensRange("180/10, 700/10, 35/10, 45/10"), "18.0-70.0(mm)  F3.5-F4.5");
-    EXPECT_EQ(RenderLensRange("50/1, 50/1"), "50.0-50.0(mm)  F0.0-F0.0");  // missing parts count 0
-    FormatSettings().DecimalSeparator = ',';
-    EXPECT_EQ(RenderLensRange("180/10, 700/10, 35/10, 45/10"), "18,0-70,0(mm)  F3,5-F4,5");
-    FormatSettings() = saved;
+    {
+        test::ScopedFormatSettings english;
+        EXPECT_EQ(RenderLensRange("180/10, 700/10, 35/10, 45/10"), "18.0-70.0(mm)  F3.5-F4.5");
+        EXPECT_EQ(RenderLensRange("50/1, 50/1"), "50.0-50.0(mm)  F0.0-F0.0");  // missing parts count 0
+        FormatSettings().DecimalSeparator = ',';
+        EXPECT_EQ(RenderLensRange("180/10, 700/10, 35/10, 45/10"), "18,0-70,0(mm)  F3,5-F4,5");
+    }
 
     const std::pair<const char*, const char*> modes[] = {
         {"\"MODE1\"", "Mode1 (sRGB)"},

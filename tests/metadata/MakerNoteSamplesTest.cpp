@@ -17,13 +17,6 @@ namespace {
 
 class MakerNoteSamplesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        saved_ = FormatSettings();
-        FormatSettings() = TFormatSettings::English();
-    }
-    void TearDown() override { FormatSettings() = saved_; }
-
     // Reads the sample, then decodes its note once more with the error text cleared: the
     // reader replaces an error by "<none>" when the file as a whole was read.
     static void ReadAndDecodeAgain(TimgData& data, const std::string& name, std::string& error)
@@ -43,7 +36,7 @@ protected:
     }
 
 private:
-    TFormatSettings saved_;
+    test::ScopedFormatSettings english_;
 };
 
 struct DecodedSample {

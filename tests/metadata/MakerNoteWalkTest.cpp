@@ -4,6 +4,7 @@
 #include "platform/Convert.h"
 #include "platform/FormatSettings.h"
 #include "support/ExifBuilder.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -29,16 +30,10 @@ std::vector<std::string> StoredNames(const TImageInfo& info)
 
 class MakerNoteWalkTest : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override
-    {
-        saved_ = FormatSettings();
-        FormatSettings() = TFormatSettings::English();
-    }
-    void TearDown() override { FormatSettings() = saved_; }
     bool BigEndian() const { return GetParam(); }
 
 private:
-    TFormatSettings saved_;
+    test::ScopedFormatSettings english_;
 };
 
 INSTANTIATE_TEST_SUITE_P(ByteOrders, MakerNoteWalkTest, ::testing::Values(false, true),
@@ -420,7 +415,7 @@ TEST_P(MakerNoteWalkTest, ParseModeTwoNeitherListsNorStores)
 // Batch workers decode files side by side; each thread has its own image and flag.
 TEST(MakerNoteThreadsTest, ParallelDecodingsGiveTheSameListing)
 {
-    FormatSettings() = TFormatSettings::English();
+    test::ScopedFormatSettings english;
     NoteImage reference = MakeNoteImage("Canon", false, CanonNote(false));
     ASSERT_TRUE(reference.Decode());
     std::vector<std::thread> workers;

@@ -18,8 +18,6 @@ class ReportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = FormatSettings();
-        FormatSettings() = TFormatSettings::English();
         FormatSettings().ShortDateFormat = "dd.mm.yyyy";
         reader_.ExifSection = &reader_.Sections[1];
         reader_.ErrorText = "<none>";
@@ -33,8 +31,6 @@ protected:
         reader_.ExifInfo->Width = 2048;
         reader_.ExifInfo->Height = 1536;
     }
-    void TearDown() override { FormatSettings() = saved_; }
-
     // A reader that took an EXIF section, with the facts the report reads.
     TimgData& Reader() { return reader_; }
     TImageInfo& Info() { return *Reader().ExifInfo; }
@@ -47,7 +43,7 @@ protected:
         Info().AppendTag(e);
     }
 
-    TFormatSettings saved_;
+    test::ScopedFormatSettings english_;
     TimgData reader_;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Exceptions.h"
+
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +23,9 @@ TEST(FileSystem, PackedFileTimeKeepsEvenSecondsWithinTheFatRange)
         auto v = TryEncodeDateTime(c.y, c.mo, c.d, c.h, c.mi, c.s).value();
         auto packed = PackedFileTime(v);
         ASSERT_EQ(packed.has_value(), c.inRange) << c.y;
-        if (packed)
+        if (packed) {
             EXPECT_EQ(packed->Second, c.expectedSecond) << c.y << " " << c.s;
+        }
     }
 }
 
@@ -83,4 +86,30 @@ TEST(FileSystem, ListFolderSeesFilesAndFolders)
     EXPECT_TRUE(FileExists((dir / "one.jpg").string()));
     EXPECT_FALSE(FileExists((dir / "x.jpg").string()));
     EXPECT_TRUE(DirectoryExists((dir / "x.jpg").string()));
+}
+
+TEST(FileSystem, ReadWholeFileReadsAllOrSaysWhyNot)
+{
+    test::TempDir dir;
+    const std::string big(200000, 'x');  // more than one read's worth
+    test::WriteFile(dir / "a.jpg", big);
+    EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), false), big);
+    EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), true), big);
+    // A file without a size (the kernel's, like a pipe's) is read to its end.
+    EXPECT_NE(ReadWholeFile("/proc/self/status", 1 << 20, false).find("Name:"), std::string::npos);
+    struct Case { std::string path; size_t maxBytes; std::string reason; };
+    const Case cases[] = {
+        {"/proc/self/status", 10, "File too large"},
+        {(dir / "missing.jpg").string(), 100, "No such file or directory"},
+        {dir.path().string(), 100, "Is a directory"},
+        {(dir / "a.jpg").string(), big.size() - 1, "File too large"},
+    };
+    for (const Case& c : cases) {
+        try {
+            ReadWholeFile(c.path, c.maxBytes, true);
+            ADD_FAILURE() << c.path;
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + c.path + "\". " + c.reason);
+        }
+    }
 }

@@ -3,6 +3,7 @@
 #include "platform/Format.h"
 #include "platform/FormatSettings.h"
 #include "platform/Text1251.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,11 @@ using namespace morvik;
 
 class FormatTest : public ::testing::Test {
 protected:
-    void SetUp() override { saved_ = FormatSettings(); }
-    void TearDown() override { FormatSettings() = saved_; }
-    TFormatSettings saved_;
+    test::ScopedFormatSettings english_;
 };
 
 TEST_F(FormatTest, TemplatesFollowPrintfWithTheLocaleDecimalSeparator)
 {
-    FormatSettings() = TFormatSettings::English();
     EXPECT_EQ(Format("%5.2f", 5.8), " 5.80");
     EXPECT_EQ(Format("F%0.1f", 2.8), "F2.8");
     EXPECT_EQ(Format("%5.2f mm", 5.8), " 5.80 mm");
@@ -40,7 +38,6 @@ TEST_F(FormatTest, TemplatesFollowPrintfWithTheLocaleDecimalSeparator)
 // ties and signs included.
 TEST_F(FormatTest, PlainFixedConversionsMatchPrintf)
 {
-    FormatSettings() = TFormatSettings::English();
     const char* conversions[] = {"%f",   "%.0f",  "%.f",   "%5.2f", "%8.3f", "%1.4f",
                                  "%12.f", "%99.1f", "%.17f", "%4.4f", "%0.1f", "%0.0f", "%0f", "%08.2f"};
     const double values[] = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, 2.675, 1.005, 5.8, 72.0,
@@ -62,7 +59,6 @@ TEST_F(FormatTest, PlainFixedConversionsMatchPrintf)
 // taken) the text must be printf's, with text around the conversion as the tables have it.
 TEST_F(FormatTest, FixedConversionsMatchPrintfOverManyValues)
 {
-    FormatSettings() = TFormatSettings::English();
     std::mt19937_64 random(20261208);
     std::vector<double> values = {0.5, 1.5, 0.25, 0.125, 1e-5, 5e-6, 0.0000005, 9007199254740991.0,
                                   9007199254740992.0, 4503599627370495.5, 1e18, 123456789.125, 4.5e-10,

@@ -243,7 +243,7 @@ TEST(BadInputBatch, NamingMasksYieldingASlashOrNothing)
 }
 
 // Two photos of the same second, run twice: the second of each run takes the run counter,
-// and the second run's names chain on the first run's outputs.
+// and the second run's names chain on the first run's outputs without replacing any.
 TEST(BadInputBatch, NameCollisionChainOverTwoRuns)
 {
     TempDir dir;
@@ -255,7 +255,7 @@ TEST(BadInputBatch, NameCollisionChainOverTwoRuns)
     ASSERT_EQ(RunBatch(dir.path()), "");
     EXPECT_EQ(CheckedOutputs(dir.path()),
               (std::vector<std::string>{"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 1.jpg",
-                                        "07.08.15  12_30_45photo 2.jpg"}));
+                                        "07.08.15  12_30_45photo 2 (2).jpg", "07.08.15  12_30_45photo 2.jpg"}));
 }
 
 // A source whose name is as long as a file name may be keeps it in Dated: the temporary
@@ -346,13 +346,16 @@ TEST(BadInputBatch, UnreadableSourcesAndOutputFoldersThatCannotBeWritten)
         EXPECT_EQ(Snapshot(dir.path()), before);
     }
     {
-        // Dated taken by a regular file: root cannot write through it either.
+        // A folder where Dated cannot be made: the message says so, with the system's reason.
         TempDir dir;
         WriteFile(dir / "a.jpg", Photo("2007:08:15 12:30:45"));
-        WriteFile(dir / "Dated", "a file where the folder belongs");
+        fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                        fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(dir / "a.jpg", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         const auto before = Snapshot(dir.path());
-        const std::string message = RunBatch(dir.path());
-        EXPECT_EQ(message.rfind("Cannot create file \"" + (dir / "Dated").string() + "/", 0), 0u) << message;
+        const std::string message = RunBatchAsNobody(dir.path());
+        EXPECT_EQ(message.rfind("Cannot create folder \"" + (dir / "Dated").string() + "\". Permission denied", 0), 0u)
+            << message;
         EXPECT_EQ(Snapshot(dir.path()), before);
     }
 }

@@ -1,5 +1,6 @@
 #include "platform/DateMask.h"
 #include "platform/FormatSettings.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -129,7 +130,10 @@ TEST(DateMask, MonthLetterAfterAnHourMeansMinutes)
         {"hh:mm:ss", kAugust15, "12:30:45"},
         {"h mm", kAugust15, "12 30"},
         {"hh'x'mm", kAugust15, "12x30"},
-        {"hhmmm", kAugust15, "1230"},
+        // Runs of three or more are month names even after an hour.
+        {"hhmmm", kAugust15, "12Aug"},
+        {"hh mmmm", kAugust15, "12 August"},
+        {"h:mmmm:mm", kAugust15, "12:August:08"},
         {"mm hh", kAugust15, "08 12"},
         // Any other letter in between ends the hour's hold.
         {"h x m", kAugust15, "12 x 8"},
@@ -323,18 +327,16 @@ TEST(DateMask, ArbitraryMasksStayWithinTheCut)
 
 TEST(DateMask, UsesTheProcessWideSettings)
 {
-    const TFormatSettings saved = FormatSettings();
-    FormatSettings() = TFormatSettings::Russian();
+    test::ScopedFormatSettings russian(TFormatSettings::Russian());
     EXPECT_EQ(FormatDateTime("dd/mm/yyyy mmmm", kAugust15), "15.08.2007 Август");
     FormatSettings() = TFormatSettings::English();
     EXPECT_EQ(FormatDateTime("dd/mm/yyyy mmmm", kAugust15), "15/08/2007 August");
-    FormatSettings() = saved;
 }
 
 // Runs only where a Russian locale is installed (locale -a).
 TEST(DateMask, RussianLocaleFillsTheSettings)
 {
-    const TFormatSettings saved = FormatSettings();
+    test::ScopedFormatSettings restored;
     const char* old = std::getenv("LC_ALL");
     const std::string oldValue = old ? old : "";
     bool found = false;
@@ -351,7 +353,6 @@ TEST(DateMask, RussianLocaleFillsTheSettings)
         GTEST_SKIP() << "no Russian locale installed";
     FillFormatSettingsFromLocale();
     const TFormatSettings filled = FormatSettings();
-    FormatSettings() = saved;
     if (old)
         setenv("LC_ALL", oldValue.c_str(), 1);
     else
@@ -369,4 +370,16 @@ TEST(DateMask, RussianLocaleFillsTheSettings)
     ASSERT_FALSE(day.empty());
     EXPECT_GE(static_cast<unsigned char>(month[0]), 0x80);
     EXPECT_GE(static_cast<unsigned char>(day[0]), 0x80);
+}
+
+// Locales such as ja_JP.UTF-8 separate with a multi-byte character ("%Y年%m月%d日").
+TEST(DateMask, SeparatorsOfTheLocaleFormatsStayWhole)
+{
+    struct Case { const char* format; const char* separator; };
+    const Case cases[] = {
+        {"%Y年%m月%d日", "年"}, {"%H時%M分%S秒", "時"}, {"%d.%m.%Y", "."}, {"%H:%M:%S", ":"},
+        {"%x", "/"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SeparatorOf(c.format, "/"), c.separator) << c.format;
 }

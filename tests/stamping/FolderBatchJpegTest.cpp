@@ -161,9 +161,8 @@ TEST(FolderBatchJpegTest, FourJobsWriteTheBytesAndTimesOfOneJob)
             outputs[k][e.path().filename().string()] =
                 ReadFile(e.path()) + "@" + std::to_string(GetFileFacts(e.path().string())->Modified);
     }
-    // Four base names and "photo 1" to "photo 10": the second run's suffixes 5 to 10
-    // replace the first run's.
-    EXPECT_EQ(outputs[0].size(), 14u);
+    // Ten outputs a run: the second run's never replace the first run's.
+    EXPECT_EQ(outputs[0].size(), 20u);
     EXPECT_TRUE(outputs[0] == outputs[1]);
 }
 

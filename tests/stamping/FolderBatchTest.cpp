@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <thread>
@@ -69,6 +70,7 @@ public:
     std::vector<std::string> Lines, Dated, Written;
     std::vector<int> Counts;
     std::vector<TDateTime> Corrected;
+    std::vector<std::pair<std::string, std::string>> Failed;
 
     TBatchControls CurrentControls() override { return Controls; }
     void BatchStarted(int n) override { Total = n; }
@@ -78,6 +80,7 @@ public:
     void FileCounted(int c, int) override { Counts.push_back(c); }
     void DateCorrected(TDateTime d) override { Corrected.push_back(d); }
     void FileWritten(const std::string& p) override { Written.push_back(fs::path(p).filename().string()); }
+    void FileFailed(const std::string& n, const std::string& m) override { Failed.push_back({n, m}); }
     bool StopRequested() override { return StopAfter >= 0 && static_cast<int>(Written.size()) >= StopAfter; }
 };
 
@@ -126,24 +129,26 @@ TEST(FolderBatchTest, EnumeratesJpgWithoutRegardToCaseInNameOrder)
     EXPECT_EQ(CountPictures(dir.path().string() + "/"), 3);
 }
 
-TEST(FolderBatchTest, CollisionsTakeTheRunCounterAndChainOverTwoRuns)
+TEST(FolderBatchTest, CollisionsTakeTheRunCounterAndNeverReplaceAnEarlierRun)
 {
     TempDir dir;
     WriteFile(dir / "1.jpg", Dated("2007:08:15 12:30:45"));
     WriteFile(dir / "2.jpg", Dated("2007:08:15 12:30:45"));
     WriteFile(dir / "3.jpg", Dated("2007:08:15 12:31:00"));
-    RecordingObserver first;
-    RunBatch(dir, first);
-    EXPECT_EQ(first.Written, (std::vector<std::string>{"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 2.jpg",
-                                                       "07.08.15  12_31_00.jpg"}));
-    // A second run meets the first one's outputs: every name collides once; the suffixed
-    // name is not tested again, so the run's second file replaces its earlier output.
-    RecordingObserver second;
-    RunBatch(dir, second);
-    EXPECT_EQ(second.Written, (std::vector<std::string>{"07.08.15  12_30_45photo 1.jpg",
-                                                        "07.08.15  12_30_45photo 2.jpg",
-                                                        "07.08.15  12_31_00photo 3.jpg"}));
-    EXPECT_EQ(OutputNames(dir).size(), 5u);
+    const std::vector<std::vector<std::string>> runs = {
+        {"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 2.jpg", "07.08.15  12_31_00.jpg"},
+        // Every name of a second run collides; a suffixed name that collides as well
+        // takes " (2)", " (3)", … until it is free.
+        {"07.08.15  12_30_45photo 1.jpg", "07.08.15  12_30_45photo 2 (2).jpg", "07.08.15  12_31_00photo 3.jpg"},
+        {"07.08.15  12_30_45photo 1 (2).jpg", "07.08.15  12_30_45photo 2 (3).jpg",
+         "07.08.15  12_31_00photo 3 (2).jpg"},
+    };
+    for (const auto& names : runs) {
+        RecordingObserver obs;
+        RunBatch(dir, obs);
+        EXPECT_EQ(obs.Written, names);
+    }
+    EXPECT_EQ(OutputNames(dir).size(), 9u);
     EXPECT_EQ(ReadFile(dir / "Dated" / "07.08.15  12_30_45photo 2.jpg"),
               "EXIF+JPEG[15.08.2007 12:30:45|q80|" + Dated("2007:08:15 12:30:45") + "]");
 }
@@ -248,62 +253,90 @@ TEST(FolderBatchTest, TwoSecondFloorWorksOnRoundedFields)
         EXPECT_DOUBLE_EQ(TwoSecondFloor(c.in), c.want) << c.in;
 }
 
-TEST(FolderBatchTest, AFailureEndsTheRunAtThatFileWithItsMessage)
+// The message of a run's failure, or empty when the run completes.
+std::string FailureOf(const std::function<void()>& run)
 {
-    for (int jobs : {1, 4}) {
-        TempDir dir;
-        WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
-        WriteFile(dir / "2.jpg", Dated("2007:08:15 12:00:02"));
-        WriteFile(dir / "3.jpg", "BAD data");
-        WriteFile(dir / "4.jpg", Dated("2007:08:15 12:00:06"));
-        RecordingObserver obs;
-        try {
-            RunBatch(dir, obs, true, jobs);
-            ADD_FAILURE() << "no failure";
-        } catch (const Exception& e) {
-            EXPECT_STREQ(e.what(), "JPEG error #53");
+    try {
+        run();
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(FolderBatchTest, AFailureEndsTheRunAtThatFileOrWithKeepGoingIsPassedOver)
+{
+    for (bool keepGoing : {false, true}) {
+        for (int jobs : {1, 4}) {
+            SCOPED_TRACE("keep going " + std::to_string(keepGoing) + ", jobs " + std::to_string(jobs));
+            TempDir dir;
+            WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
+            WriteFile(dir / "2.jpg", Dated("2007:08:15 12:00:02"));
+            WriteFile(dir / "3.jpg", "BAD data");
+            WriteFile(dir / "4.jpg", Dated("2007:08:15 12:00:06"));
+            WriteFile(dir / "5.jpg", "BAD again");
+            RecordingObserver obs;
+            FakeSteps steps;
+            TBatchOptions options;
+            options.Jobs = jobs;
+            options.KeepGoing = keepGoing;
+            TBatchResult result;
+            const std::string message =
+                FailureOf([&] { result = RunFolderBatch(dir.path().string(), options, obs, steps); });
+            const auto failure = [&](const char* name) {
+                return "JPEG error #53 (file \"" + (dir / name).string() + "\")";
+            };
+            std::vector<std::string> outputs = {"07.08.15  12_00_00.jpg", "07.08.15  12_00_02.jpg"};
+            if (keepGoing) {
+                EXPECT_EQ(message, "");
+                outputs.push_back("07.08.15  12_00_06.jpg");
+                const std::vector<std::pair<std::string, std::string>> failures = {{"3.jpg", failure("3.jpg")},
+                                                                                   {"5.jpg", failure("5.jpg")}};
+                EXPECT_EQ(obs.Failed, failures);
+                ASSERT_EQ(result.Failures.size(), 2u);
+                EXPECT_EQ(result.Failures[1].SourceName, "5.jpg");
+                EXPECT_EQ(result.Processed, 3);
+            } else {
+                EXPECT_EQ(message, failure("3.jpg"));
+                EXPECT_TRUE(obs.Failed.empty());
+            }
+            EXPECT_EQ(OutputNames(dir), outputs);
         }
-        EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"07.08.15  12_00_00.jpg", "07.08.15  12_00_02.jpg"}))
-            << "jobs " << jobs;
     }
 }
 
-TEST(FolderBatchTest, UnconvertibleCorrectionFailsBeforeWriting)
+TEST(FolderBatchTest, FailureMessagesNameTheFile)
 {
     TempDir dir;
     WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
+    const std::string source = " (file \"" + (dir / "1.jpg").string() + "\")";
     RecordingObserver obs;
     obs.Controls.Controls.CorrectionOn = true;
     obs.Controls.Controls.CorrectionText = "24:0 :00";
-    EXPECT_THROW(
-        {
-            try {
-                RunBatch(dir, obs);
-            } catch (const EConvertError& e) {
-                EXPECT_STREQ(e.what(), "'24:0 :00' is not a valid date and time");
-                throw;
-            }
-        },
-        EConvertError);
+    EXPECT_EQ(FailureOf([&] { RunBatch(dir, obs); }), "'24:0 :00' is not a valid date and time" + source);
     EXPECT_TRUE(OutputNames(dir).empty());
-}
 
-TEST(FolderBatchTest, OutputThatCannotBeCreatedFailsWithItsPath)
-{
-    TempDir dir;
-    WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
-    WriteFile(dir / "Dated", "a file where the folder should be");
-    RecordingObserver obs;
-    try {
-        RunBatch(dir, obs);
-        ADD_FAILURE() << "no failure";
-    } catch (const EInOutError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + (dir / "Dated").string() +
-                                                  "/07.08.15  12_00_00.jpg\". ",
-                                              0),
-                  0u)
-            << e.what();
-    }
+    // A name longer than the file system takes fails alike in a dry run and a real one,
+    // before anything is written.
+    obs.Controls.Controls.CorrectionOn = false;
+    obs.Controls.Controls.NamingMask = std::string(252, '_') + "yy";
+    const std::string tooLong = "Cannot create file \"" + (dir / "Dated").string() + "/" + std::string(252, '_') +
+                                "07.jpg\". File name too long" + source;
+    EXPECT_EQ(FailureOf([&] { RunBatch(dir, obs); }), tooLong);
+    FakeSteps steps;
+    TBatchOptions dry;
+    dry.DryRun = true;
+    EXPECT_EQ(FailureOf([&] { RunFolderBatch(dir.path().string(), dry, obs, steps); }), tooLong);
+    EXPECT_TRUE(OutputNames(dir).empty());
+
+    // A file where the output folder belongs: the folder cannot be made, and the message says so.
+    TempDir blocked;
+    WriteFile(blocked / "1.jpg", Dated("2007:08:15 12:00:00"));
+    WriteFile(blocked / "Dated", "a file where the folder should be");
+    obs.Controls.Controls.NamingMask = "yy.mm.dd  hh_nn_ss";
+    EXPECT_EQ(FailureOf([&] { RunBatch(blocked, obs); }),
+              "Cannot create folder \"" + (blocked / "Dated").string() + "\". File exists (file \"" +
+                  (blocked / "1.jpg").string() + "\")");
 }
 
 TEST(FolderBatchTest, NamingMasksThatWouldLeaveTheOutputFolderAreRefused)
@@ -450,7 +483,6 @@ TEST(FolderBatchTest, WriteFileReplacingLeavesNoTemporaryFiles)
     EXPECT_EQ(ReadFile(dir / "out.jpg"), "two");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
     EXPECT_THROW(WriteFileReplacing((dir / "missing" / "x.jpg").string(), "x"), EInOutError);
-    EXPECT_THROW(ReadSourceFile((dir / "missing.jpg").string()), EInOutError);
 }
 
 }  // namespace

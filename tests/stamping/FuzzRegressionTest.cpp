@@ -35,12 +35,14 @@ int ReplayFolder(const fs::path& root)
 
 TEST(FuzzRegressionTest, RegressionFilesPassTheirTargets)
 {
+    test::ScopedFormatSettings fixed(TFormatSettings{});  // the settings the fuzz targets run with
     const int n = ReplayFolder(test::TestDataDir() / "regressions");
     RecordProperty("replayed", n);
 }
 
 TEST(FuzzRegressionTest, SeedCorpusPassesItsTargets)
 {
+    test::ScopedFormatSettings fixed(TFormatSettings{});
     EXPECT_GT(ReplayFolder(fs::path(MORVIK_SOURCE_DIR) / "fuzz" / "corpus"), 0);
 }
 

@@ -2,6 +2,7 @@
 #include "platform/FormatSettings.h"
 #include "stamping/StampSettings.h"
 #include "stamping/TimeCorrection.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,7 @@ TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
 }
 
 class StampSettingsTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        saved_ = FormatSettings();
-        FormatSettings() = TFormatSettings::Russian();
-    }
-    void TearDown() override { FormatSettings() = saved_; }
-    TFormatSettings saved_;
+    test::ScopedFormatSettings russian_{TFormatSettings::Russian()};
 };
 
 }  // namespace
@@ -32,7 +26,6 @@ TEST_F(StampSettingsTest, StartValues)
     const StampSettings s = InitialStampSettings();
     EXPECT_TRUE(s.DateMode);
     EXPECT_FALSE(s.Transparent);
-    EXPECT_EQ(s.BackgroundStyle, TBrushStyle::Solid);
     EXPECT_EQ(s.DateSource, 1);
     EXPECT_EQ(DateSourceLabels[static_cast<size_t>(s.DateSource)], "Date Time Original");
     EXPECT_FALSE(s.RenameByMask);
@@ -42,14 +35,15 @@ TEST_F(StampSettingsTest, StartValues)
     EXPECT_EQ(s.StartFolder.back(), '/');
 
     const StampControls c;
-    EXPECT_EQ(c.TextColor, 16744576u);
-    EXPECT_EQ(ColorRefRed(c.TextColor), 128);
-    EXPECT_EQ(ColorRefGreen(c.TextColor), 128);
-    EXPECT_EQ(ColorRefBlue(c.TextColor), 255);
-    EXPECT_EQ(c.BackgroundColor, 0xFFFFFFu);
-    EXPECT_EQ(c.Font.Name, "Futura Md BT");
-    EXPECT_EQ(c.Font.Height, 11);
-    EXPECT_TRUE(c.Font.Bold && c.Font.Italic);
+    EXPECT_EQ(c.Look.TextColor, 16744576u);
+    EXPECT_EQ(ColorRed(c.Look.TextColor), 128);
+    EXPECT_EQ(ColorGreen(c.Look.TextColor), 128);
+    EXPECT_EQ(ColorBlue(c.Look.TextColor), 255);
+    EXPECT_EQ(c.Look.BackgroundColor, 0xFFFFFFu);
+    EXPECT_EQ(c.Look.BackgroundStyle, TBrushStyle::Solid);
+    EXPECT_EQ(c.Look.Font.Name, "Futura Md BT");
+    EXPECT_EQ(c.Look.Font.Height, 11);
+    EXPECT_TRUE(c.Look.Font.Bold && c.Look.Font.Italic);
     EXPECT_EQ(c.Quality, 80);
     EXPECT_EQ(c.NamingMask, "yy.mm.dd  hh_nn_ss");
     EXPECT_TRUE(c.RenameTicked && c.ExifCarryOver);
@@ -148,13 +142,13 @@ TEST_F(StampSettingsTest, SwitchesKeepTheirCompanions)
 {
     StampSettings s = InitialStampSettings();
     StampControls c;
-    SwitchTransparent(s);
+    SwitchTransparent(s, c.Look);
     EXPECT_TRUE(s.Transparent);
-    EXPECT_EQ(s.BackgroundStyle, TBrushStyle::Cross);
+    EXPECT_EQ(c.Look.BackgroundStyle, TBrushStyle::Cross);
     EXPECT_FALSE(ControlStates(s, c).BackgroundColorEnabled);
-    SwitchTransparent(s);
+    SwitchTransparent(s, c.Look);
     EXPECT_FALSE(s.Transparent);
-    EXPECT_EQ(s.BackgroundStyle, TBrushStyle::Solid);
+    EXPECT_EQ(c.Look.BackgroundStyle, TBrushStyle::Solid);
     EXPECT_TRUE(ControlStates(s, c).BackgroundColorEnabled);
 
     SwitchDateMode(s);

@@ -5,6 +5,7 @@
 #include "iptc/IPTCdata.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/FormatSettings.h"
 #include "stamping/Jpeg.h"
 #include "stamping/Picture.h"
@@ -96,12 +97,6 @@ const std::string& WriterOutputPath()
         return std::string(base) + "/morvik-fuzz-writer-" + std::to_string(::getpid()) + ".jpg";
     }();
     return path;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace
@@ -255,7 +250,7 @@ const char* WriterRoundTrip(std::string_view input)
     } catch (...) {
         return "the write failed";
     }
-    const std::string out = ReadWholeFile(path);
+    const std::string out = ReadWholeFile(path, std::string().max_size(), false);
     std::remove(path.c_str());
 
     // SOI, the EXIF block (else APP0, else a JFIF header), IPTC, comment, the picture

@@ -1,5 +1,7 @@
 #pragma once
 // Helpers shared by every test program: paths to sample data and temporary folders.
+#include "platform/FormatSettings.h"
+
 #include <filesystem>
 #include <string>
 
@@ -29,6 +31,24 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// The process-wide regional settings set for the life of the object, and what was there
+// before put back after it: a test (or a fixture, as a member) that needs particular
+// settings holds one, so no test leaves its settings to the tests run after it.
+class ScopedFormatSettings {
+public:
+    explicit ScopedFormatSettings(const TFormatSettings& settings = TFormatSettings::English())
+        : saved_(FormatSettings())
+    {
+        FormatSettings() = settings;
+    }
+    ~ScopedFormatSettings() { FormatSettings() = saved_; }
+    ScopedFormatSettings(const ScopedFormatSettings&) = delete;
+    ScopedFormatSettings& operator=(const ScopedFormatSettings&) = delete;
+
+private:
+    TFormatSettings saved_;
 };
 
 std::string ReadFile(const std::filesystem::path& path);

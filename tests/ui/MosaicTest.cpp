@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 #include "ui/PictureView.h"
 #include "ui/widgets/BarGauge.h"
+#include "ui/widgets/SpinEdit.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -21,10 +22,10 @@ namespace {
 // Gives the main window a picture of known pixels, as a load would.
 void SetSource(App& app, const QImage& picture)
 {
-    app.Form1().Image1->SetPicture(picture);
-    app.Form1().Image1->resize(picture.size());
-    app.Form1().Settings.PictureWidth = picture.width();
-    app.Form1().Settings.PictureHeight = picture.height();
+    app.W().Image1->SetPicture(picture);
+    app.W().Image1->resize(picture.size());
+    Form1Access::Settings(app.Form1()).PictureWidth = picture.width();
+    Form1Access::Settings(app.Form1()).PictureHeight = picture.height();
 }
 
 QImage Colours(int w, int h)
@@ -45,7 +46,7 @@ TEST(Mosaic, TwoByTwoAtThreeGivesCellsAndAGrid)
     App app;
     SetSource(app, Colours(2, 2));
     auto& m = app.Form2();
-    app.Form1().ToolButton5->click();
+    app.W().ToolButton5->click();
     EXPECT_EQ(m.Label3->text(), QStringLiteral("2 на 2"));
     m.BitBtn1->click();
     const QImage& chart = m.Image1->Picture();

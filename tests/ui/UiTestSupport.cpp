@@ -1,17 +1,14 @@
 #include "UiTestSupport.h"
 
-#include "platform/FormatSettings.h"
-
 #include <QApplication>
 #include <gtest/gtest.h>
 
 namespace morvik::test {
 
-App::App()
+App::App(const QStringList& arguments)
 {
-    FormatSettings() = TFormatSettings::English();
     Windows = std::make_unique<ui::Windows>(Dialogs);
-    Windows->Form1->show();
+    Windows->Show(QStringList{QStringLiteral("morvik")} + arguments);
     QApplication::processEvents();
 }
 

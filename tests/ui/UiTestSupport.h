@@ -1,7 +1,9 @@
 #pragma once
 // Scripted dialogs and helpers for driving the real windows on the offscreen platform.
+#include "platform/FormatSettings.h"
 #include "ui/Dialogs.h"
 #include "ui/Startup.h"
+#include "support/TestSupport.h"
 
 #include <QDialog>
 #include <QImage>
@@ -18,9 +20,12 @@ class ScriptedDialogs : public ui::IDialogs {
 public:
     std::deque<std::optional<QString>> OpenAnswers, SaveAnswers, FolderAnswers;
     std::deque<std::optional<QColor>> ColorAnswers;
+    // A font answer of the family AsOffered confirms the font offered, unchanged.
+    static inline const QString AsOffered = QStringLiteral("<as offered>");
     std::deque<std::optional<QFont>> FontAnswers;
-    QStringList Messages, OpenStarts, SaveExtensions, FolderTitles, FolderStarts;
-    int ColorAsked = 0, FontAsked = 0, ModalShown = 0;
+    QStringList Messages, OpenStarts, SaveExtensions, FolderTitles, FolderStarts, ColorTitles;
+    QList<QFont> FontsOffered;
+    int ModalShown = 0;
     std::function<void(QDialog&)> OnModal;
 
     std::optional<QString> OpenPicture(QWidget*, const QString& start) override
@@ -33,15 +38,18 @@ public:
         SaveExtensions << ext;
         return Take(SaveAnswers);
     }
-    std::optional<QColor> ChooseColor(QWidget*, const QColor&) override
+    std::optional<QColor> ChooseColor(QWidget*, const QColor&, const QString& title) override
     {
-        ++ColorAsked;
+        ColorTitles << title;
         return Take(ColorAnswers);
     }
-    std::optional<QFont> ChooseFont(QWidget*, const QFont&) override
+    std::optional<QFont> ChooseFont(QWidget*, const QFont& initial) override
     {
-        ++FontAsked;
-        return Take(FontAnswers);
+        FontsOffered << initial;
+        std::optional<QFont> answer = Take(FontAnswers);
+        if (answer && answer->family() == AsOffered)
+            return initial;
+        return answer;
     }
     std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString& start) override
     {
@@ -72,13 +80,21 @@ private:
     }
 };
 
-// The three windows made as start-up makes them, the main one shown.
+// The main window's widgets and records, for the tests alone.
+struct Form1Access {
+    static auto& Widgets(ui::TForm1& form) { return form.w; }
+    static StampSettings& Settings(ui::TForm1& form) { return form.settings_; }
+};
+
+// The three windows made as start-up makes them, the main one shown with `arguments`.
 struct App {
+    ScopedFormatSettings English;  // the windows' regional settings, the earlier ones given back at the end
     ScriptedDialogs Dialogs;
     std::unique_ptr<ui::Windows> Windows;
     ui::TForm1& Form1() { return *Windows->Form1; }
+    auto& W() { return Form1Access::Widgets(Form1()); }
     ui::TForm2& Form2() { return *Windows->Form2; }
-    App();
+    explicit App(const QStringList& arguments = {});
     ~App();
 };
 

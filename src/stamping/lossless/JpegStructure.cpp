@@ -186,8 +186,7 @@ JpegStructure ReadJpegStructure(std::string_view jpeg)
         jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.data()), static_cast<unsigned long>(jpeg.size()));
         jpeg_read_header(&info, TRUE);
     });
-    if (code != kLibjpegOk)
-        throw EJPEG(code);
+    ThrowIfLibjpegFailed(header.Err, code);
     if (!walk.ReachedScan ||
         s.ScanStart != size_t(reinterpret_cast<const char*>(info.src->next_input_byte) - jpeg.data()))
         throw ECorruptScan("the file's sections could not be told apart");

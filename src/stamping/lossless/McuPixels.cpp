@@ -160,8 +160,7 @@ McuStore CoefficientsOf(const JpegStructure& s, const McuRect& r, const std::str
         jpeg_finish_decompress(&info);
     });
     jpeg_destroy_decompress(&info);
-    if (code != kLibjpegOk)
-        throw EJPEG(code);
+    ThrowIfLibjpegFailed(err, code);
     return store;
 }
 

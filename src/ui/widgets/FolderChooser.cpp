@@ -1,8 +1,11 @@
 #include "ui/widgets/FolderChooser.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 
 namespace morvik::ui {
+
+QString FolderChooserTitle() { return QCoreApplication::translate("FolderChooser", "Select folder"); }
 
 std::optional<QString> ChooseFolder(QWidget* parent, const QString& title, const QString& startFolder)
 {

@@ -8,7 +8,8 @@ class QWidget;
 
 namespace morvik::ui {
 
-inline const QString FolderChooserTitle = QStringLiteral("Select folder");
+// The chooser's title, "Select folder".
+QString FolderChooserTitle();
 
 std::optional<QString> ChooseFolder(QWidget* parent, const QString& title, const QString& startFolder);
 

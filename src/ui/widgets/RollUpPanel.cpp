@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
+#include <algorithm>
 
 namespace morvik::ui {
 
@@ -14,6 +15,7 @@ RollUpPanel::RollUpPanel(const QString& caption, int expandedHeight, QWidget* pa
     client_ = new QWidget(this);
     client_->setObjectName("Client");
     client_->setGeometry(0, CaptionHeight, width(), expandedHeight_ - CaptionHeight);
+    clientLayout_ = new DesignLayout(client_);
 
     rollButton_ = new QToolButton(this);
     rollButton_->setObjectName("RollButton");
@@ -34,24 +36,49 @@ void RollUpPanel::SetRolled(bool rolled)
     emit RolledChanged(rolled_);
 }
 
-void RollUpPanel::Place(QWidget* control, int left, int top, int width, int height)
+void RollUpPanel::Place(QWidget* control, int left, int top, int width, int height, DesignLayout::Sizing sizing)
 {
-    control->setParent(client_);
-    control->setGeometry(left, top - CaptionHeight, width, height);
+    clientLayout_->Place(control, QRect(left, top - CaptionHeight, width, height), sizing);
+}
+
+QFont RollUpPanel::CaptionFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(14);
+    return font;
+}
+
+QSize RollUpPanel::minimumSizeHint() const
+{
+    // The caption starts 6 pixels in and stops at the roll button.
+    const int caption = 6 + QFontMetrics(CaptionFont()).horizontalAdvance(caption_) + 2 + CaptionHeight;
+    return {std::max(caption, clientLayout_->minimumSize().width()), height()};
+}
+
+bool RollUpPanel::event(QEvent* event)
+{
+    // The controls' needs changed (a text grew): the column the panel sits in fits anew.
+    if (event->type() == QEvent::LayoutRequest)
+        updateGeometry();
+    return QWidget::event(event);
+}
+
+void RollUpPanel::resizeEvent(QResizeEvent* event)
+{
+    // The client follows the panel's width; the roll button sits at the bar's right end.
+    client_->setGeometry(0, CaptionHeight, width(), expandedHeight_ - CaptionHeight);
+    rollButton_->setGeometry(width() - CaptionHeight, 1, CaptionHeight - 2, CaptionHeight - 2);
+    QWidget::resizeEvent(event);
 }
 
 void RollUpPanel::UpdateRollButton()
 {
     rollButton_->setArrowType(rolled_ ? Qt::DownArrow : Qt::UpArrow);
-    rollButton_->setToolTip(rolled_ ? QStringLiteral("Развернуть") : QStringLiteral("Свернуть"));
+    rollButton_->setToolTip(rolled_ ? tr("Развернуть") : tr("Свернуть"));
 }
 
 void RollUpPanel::paintEvent(QPaintEvent*)
 {
-    // The client follows the panel's width; the roll button sits at the bar's right end.
-    client_->setGeometry(0, CaptionHeight, width(), expandedHeight_ - CaptionHeight);
-    rollButton_->setGeometry(width() - CaptionHeight, 1, CaptionHeight - 2, CaptionHeight - 2);
-
     QPainter p(this);
     const QPalette& pal = palette();
     QRect bar(0, 0, width(), CaptionHeight);
@@ -59,9 +86,7 @@ void RollUpPanel::paintEvent(QPaintEvent*)
     grad.setColorAt(0, pal.color(QPalette::Highlight).lighter(150));
     grad.setColorAt(1, pal.color(QPalette::Highlight));
     p.fillRect(bar, grad);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(14);
-    p.setFont(f);
+    p.setFont(CaptionFont());
     p.setPen(pal.color(QPalette::HighlightedText));
     p.drawText(bar.adjusted(6, 0, -CaptionHeight, 0), Qt::AlignVCenter | Qt::AlignLeft, caption_);
     if (!rolled_) {

@@ -1,7 +1,11 @@
 #pragma once
 // A container with a 21-pixel caption bar and a roll button. Rolled up, only the bar
 // shows; expanded, the panel takes back its height. Stacked in a top-aligned column,
-// the panels below close up when one rolls up.
+// the panels below close up when one rolls up. Its minimum width shows the caption and
+// every control whole.
+#include "ui/widgets/DesignLayout.h"
+
+#include <QFont>
 #include <QWidget>
 
 class QToolButton;
@@ -21,14 +25,22 @@ public:
     void SetRolled(bool rolled);
     int ExpandedHeight() const { return expandedHeight_; }
 
-    // Places a control at (left, top) in panel coordinates, the caption bar included.
-    void Place(QWidget* control, int left, int top, int width, int height);
+    // Places a control at (left, top) in panel coordinates, the caption bar included; a
+    // control that fits its text grows to show it whole.
+    void Place(QWidget* control, int left, int top, int width, int height,
+               DesignLayout::Sizing sizing = DesignLayout::Sizing::Fixed);
     QWidget* Client() const { return client_; }
+
+    // The caption's font: Arial, 14 pixels.
+    static QFont CaptionFont();
+    QSize minimumSizeHint() const override;
 
 signals:
     void RolledChanged(bool rolled);
 
 protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
@@ -39,6 +51,7 @@ private:
     int expandedHeight_;
     bool rolled_ = false;
     QWidget* client_;
+    DesignLayout* clientLayout_;
     QToolButton* rollButton_;
 };
 

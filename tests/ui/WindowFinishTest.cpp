@@ -1,0 +1,200 @@
+// What a user meets at the edges of the windows: whole texts and numbers, the font
+// dialog's round trip, where the mosaic window opens, Qt's own texts in Russian, the
+// keyboard, and a picture named on the command line.
+#include "UiTestSupport.h"
+
+#include "stamping/TextDraw.h"
+#include "support/TestSupport.h"
+#include "ui/EngineBridge.h"
+#include "ui/PictureView.h"
+#include "ui/widgets/RollUpPanel.h"
+#include "ui/widgets/SpinEdit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFontDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+#include <QTranslator>
+#include <gtest/gtest.h>
+
+using namespace morvik;
+using namespace morvik::test;
+
+namespace {
+
+// Whether a control shows its whole text and lies across inside `area` (a viewport that
+// scrolls up and down, or a panel).
+void ExpectWhole(const QWidget* control, const QWidget* area)
+{
+    SCOPED_TRACE(control->objectName().toStdString());
+    const int left = control->mapTo(area, QPoint(0, 0)).x();
+    EXPECT_TRUE(left >= 0 && left + control->width() <= area->width()) << left + control->width() << " past " << area->width();
+    if (auto* label = qobject_cast<const QLabel*>(control)) {
+        EXPECT_GE(label->contentsRect().width(), label->fontMetrics().horizontalAdvance(label->text()))
+            << label->text().toStdString();
+    } else if (auto* spin = qobject_cast<const QAbstractSpinBox*>(control)) {
+        const QLineEdit* edit = spin->findChild<QLineEdit*>();
+        // A line edit keeps two pixels each side of its text.
+        EXPECT_GE(edit->contentsRect().width() - 4, edit->fontMetrics().horizontalAdvance(edit->text()))
+            << edit->text().toStdString();
+    } else {
+        // What Qt itself measures the control needs for its text (check box, list).
+        EXPECT_GE(control->width(), control->sizeHint().width());
+    }
+}
+
+}  // namespace
+
+TEST(WindowFinish, TextsAndNumbersShowWholeForALargePicture)
+{
+    TempDir dir;
+    App app;
+    auto& w = app.W();
+    for (ui::RollUpPanel* p : {w.ExPanel1, w.ExPanel2, w.ExPanel3, w.ExPanel4, w.ExPanel5, w.ExPanel6})
+        p->SetRolled(false);
+    app.Dialogs.OpenAnswers = {MakeJpeg(dir / "big.jpg", 2048, 1536)};
+    w.Button1->click();
+    w.ComboBox1->setCurrentIndex(2);  // "Date Time Digitized", the longest entry
+    w.TrackBar1->setValue(100);
+    w.SpinEdit1->setValue(12345);
+    w.SpinEdit2->setValue(-1500);
+    w.Label5->setText(QStringLiteral("Обрабатывается:12345"));
+    QApplication::processEvents();
+
+    EXPECT_EQ(app.Form1().Controls().Look.X, 12345);
+    EXPECT_EQ(app.Form1().Controls().Look.Y, -1500);
+    const QWidget* column = w.ScrollBox2->viewport();
+    for (const QWidget* c : std::initializer_list<const QWidget*>{
+             w.Label1, w.Label2, w.Label4, w.Label5, w.StaticText4, w.CheckBox1, w.CheckBox2, w.CheckBox3,
+             w.cbPogr, w.cbEXIF, w.ComboBox1, w.DateTimePicker1, w.DateTimePicker2, w.SpinEdit1, w.SpinEdit2,
+             w.StaticText3})
+        ExpectWhole(c, column);
+    EXPECT_LE(w.SpinEdit1->geometry().right(), w.StaticText3->geometry().left());
+    const QFontMetrics captionFont(ui::RollUpPanel::CaptionFont());
+    for (ui::RollUpPanel* p : {w.ExPanel1, w.ExPanel2, w.ExPanel3, w.ExPanel4, w.ExPanel5, w.ExPanel6})
+        EXPECT_LE(6 + captionFont.horizontalAdvance(p->Caption()) + ui::RollUpPanel::CaptionHeight, p->width())
+            << p->Caption().toStdString();
+    ExpectWhole(w.StatusPanel0, w.StatusPanel0->parentWidget());
+
+    // The mosaic window's sizes for the picture and for its chart.
+    auto& m = app.Form2();
+    w.ToolButton5->click();
+    m.SpinEdit1->setValue(1);
+    m.BitBtn2->click();  // "Clear" sizes the chart area and its label
+    QApplication::processEvents();
+    EXPECT_EQ(m.Label3->text(), QStringLiteral("2048 на 1536"));
+    EXPECT_EQ(m.Label5->text(), QStringLiteral("2048 на 1536"));
+    ExpectWhole(m.Label3, m.GroupBox1);
+    ExpectWhole(m.Label5, m.GroupBox1);
+    EXPECT_FALSE(m.GroupBox1->geometry().intersects(m.BitBtn2->geometry()));
+    EXPECT_FALSE(m.GroupBox1->geometry().intersects(m.Button1->geometry()));
+}
+
+TEST(WindowFinish, FontDialogOpensOnTheStampFontAndKeepsIt)
+{
+    App app;
+    auto& f = app.Form1();
+    const TFont start = f.Controls().Look.Font;
+    app.Dialogs.FontAnswers = {QFont(ScriptedDialogs::AsOffered)};
+    app.W().BitBtn2->click();
+    ASSERT_EQ(app.Dialogs.FontsOffered.size(), 1);
+    const QFont offered = app.Dialogs.FontsOffered[0];
+    // The face the stamp is drawn in, bold italic, 8 points.
+    EXPECT_EQ(offered.family().toStdString(), ResolvedFontFamily(start));
+    EXPECT_TRUE(offered.bold());
+    EXPECT_TRUE(offered.italic());
+    EXPECT_EQ(offered.pointSize(), 8);
+    EXPECT_EQ(f.Controls().Look.Font, start);  // OK without a change keeps the stamp
+
+    // The real dialog can show that font and gives it back unchanged.
+    QFontDialog dialog(offered);
+    EXPECT_EQ(ui::FromQFont(dialog.currentFont()), ui::FromQFont(offered));
+}
+
+TEST(WindowFinish, ModelessMosaicLeavesTheMenuBarFree)
+{
+    App app;
+    Form1Access::Settings(app.Form1()).PictureWidth = 8;
+    Form1Access::Settings(app.Form1()).PictureHeight = 8;
+    auto& m = app.Form2();
+    const QWidget* bar = app.Form1().menuBar();
+    app.W().ToolButton5->click();
+    EXPECT_FALSE(m.frameGeometry().intersects(QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size())));
+
+    // Where the main window is elsewhere the mosaic window keeps its design place.
+    App moved;
+    Form1Access::Settings(moved.Form1()).PictureWidth = 8;
+    Form1Access::Settings(moved.Form1()).PictureHeight = 8;
+    moved.Form1().move(1000, 700);
+    moved.W().ToolButton5->click();
+    EXPECT_EQ(moved.Form2().pos(), QPoint(234, 131));
+}
+
+TEST(WindowFinish, QtDialogsSpeakRussianUnderRussianLocale)
+{
+    QTranslator* translator = ui::InstallQtTranslations(QLocale(QLocale::Russian, QLocale::Russia));
+    ASSERT_NE(translator, nullptr) << "Qt's translations (qt6-translations-l10n) are not installed";
+    QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Отмена"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+}
+
+TEST(WindowFinish, ShortcutsAndMenuAccelerators)
+{
+    App app;
+    auto& f = app.Form1();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    QTest::keySequence(&f, QKeySequence(QStringLiteral("Ctrl+O")));
+    QTest::keySequence(&f, QKeySequence(QStringLiteral("Ctrl+S")));
+    EXPECT_EQ(app.Dialogs.OpenStarts.size(), 1);
+    EXPECT_EQ(app.Dialogs.SaveExtensions.size(), 1);
+
+    // Every menu and every item of a menu has its own Alt letter.
+    QList<QKeySequence> menuKeys;
+    for (QAction* menu : f.menuBar()->actions()) {
+        SCOPED_TRACE(menu->text().toStdString());
+        menuKeys << QKeySequence::mnemonic(menu->text());
+        EXPECT_FALSE(menuKeys.back().isEmpty());
+        QList<QKeySequence> itemKeys;
+        for (QAction* item : menu->menu()->actions())
+            if (!item->isSeparator())
+                itemKeys << QKeySequence::mnemonic(item->text());
+        EXPECT_FALSE(itemKeys.contains(QKeySequence()));
+        EXPECT_EQ(QSet<QKeySequence>(itemKeys.begin(), itemKeys.end()).size(), itemKeys.size());
+    }
+    EXPECT_EQ(QSet<QKeySequence>(menuKeys.begin(), menuKeys.end()).size(), menuKeys.size());
+
+    QTest::keySequence(&f, QKeySequence(QStringLiteral("Ctrl+Q")));
+    EXPECT_FALSE(f.isVisible());
+}
+
+TEST(WindowFinish, APictureNamedOnTheCommandLineIsLoadedAtStart)
+{
+    TempDir dir;
+    const QString picture = MakeJpeg(dir / "from the file manager.jpg", 40, 30);
+    App app({picture});
+    EXPECT_TRUE(app.Dialogs.Messages.isEmpty()) << app.Dialogs.Messages.join('|').toStdString();
+    EXPECT_TRUE(app.Dialogs.OpenStarts.isEmpty());  // no dialog was opened
+    EXPECT_EQ(app.W().StatusPanel0->text(), QStringLiteral("40 на 30"));
+    EXPECT_EQ(app.W().StatusPanel1->text(), Q(dir.path()) + '/');
+    EXPECT_FALSE(app.W().Label1->text().isEmpty());
+
+    App missing({Q(dir / "gone.jpg")});
+    ASSERT_EQ(missing.Dialogs.Messages.size(), 1);
+    EXPECT_TRUE(missing.Dialogs.Messages[0].startsWith(QStringLiteral("Cannot open file \"")));
+}
