@@ -5,6 +5,7 @@
 
 #include "support/ExifBuilder.h"
 #include "support/MakerNoteBuilder.h"
+#include "support/TestJpeg.h"
 
 #include <cstring>
 #include <filesystem>
@@ -181,6 +182,31 @@ int main(int argc, char** argv)
         Put("fuzz_date_mask", std::string("mask") + std::to_string(std::hash<std::string>{}(mask) % 100000),
             Double(date) + mask);
     }
+    // Small baseline pictures in the shapes cameras and editors write, a box on each.
+    struct Shape {
+        const char* Name;
+        int Components, H, V, RestartMcus, RestartRows;
+        bool Optimize;
+    };
+    for (const Shape& s : {Shape{"420", 3, 2, 2, 0, 0, false}, Shape{"444_restart1", 3, 1, 1, 1, 0, false},
+                           Shape{"422_restart_row", 3, 2, 1, 0, 1, false}, Shape{"grey", 1, 1, 1, 0, 0, false},
+                           Shape{"420_optimized", 3, 2, 2, 0, 0, true}, Shape{"440_restart3", 3, 1, 2, 3, 0, true}}) {
+        const std::string jpeg = morvik::test::EncodeWithLibjpeg(
+            45, 37, s.Components, s.Components == 1 ? JCS_GRAYSCALE : JCS_RGB, 70, false,
+            [](int x, int y, int c) { return uint8_t(x * 5 + y * 3 + c * 50 + (x ^ y) % 9); },
+            [&s](jpeg_compress_struct& info) {
+                info.comp_info[0].h_samp_factor = s.H;
+                info.comp_info[0].v_samp_factor = s.V;
+                info.restart_interval = unsigned(s.RestartMcus);
+                info.restart_in_rows = s.RestartRows;
+                info.optimize_coding = s.Optimize;
+            });
+        Put("fuzz_lossless_splice", std::string(s.Name) + "_corner",
+            morvik::fuzz::LosslessSpliceInput(-4, -4, 20, 12, true, jpeg));
+        Put("fuzz_lossless_splice", std::string(s.Name) + "_middle",
+            morvik::fuzz::LosslessSpliceInput(12, 16, 30, 9, false, jpeg));
+    }
+
     Put("fuzz_date_mask", "negative", Double(-693593.75) + "dd.mm.yyyy hh:nn:ss.zzz");
     Put("fuzz_date_mask", "huge", Double(2958465.99999999) + "c");
 

@@ -14,7 +14,7 @@ PACKAGES=(
 )
 # `install-deps.sh bench` adds what the benchmarks compare against and measure with.
 if [ "${1:-}" = bench ]; then
-  PACKAGES+=(jhead imagemagick time python3)
+  PACKAGES+=(jhead imagemagick time python3 libjpeg-turbo-progs)
 fi
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -11,6 +11,10 @@
 namespace morvik {
 
 class TIPTCdata;
+
+// The APP0 section written in place of a source's metadata when it has none to carry
+// over: 18 bytes from the marker on (JFIF 1.02, 300 dots per inch, no thumbnail).
+std::string_view DefaultJfifHeader();
 class SectionInput;  // where ReadJpegSections and ReadTiffFile take their bytes from
 
 // The error text of a reading that ran out of memory.

@@ -49,6 +49,11 @@ size_t EncoderStreamStart(const std::string& stream)
 
 }  // namespace
 
+std::string_view DefaultJfifHeader()
+{
+    return {reinterpret_cast<const char*>(kDefaultJfifHeader.data()), kDefaultJfifHeader.size()};
+}
+
 void TImageInfo::Write32At(std::string& bytes, int32_t value, int64_t pos) const
 {
     Store32At(bytes, pos, static_cast<uint32_t>(value), BigEndian);
@@ -96,7 +101,7 @@ int64_t TimgData::WriteHeaderSections(std::string& out)
     } else if (App0Section != nullptr) {
         written += AppendSection(out, *App0Section);
     } else {
-        out.append(reinterpret_cast<const char*>(kDefaultJfifHeader.data()), kDefaultJfifHeader.size());
+        out += DefaultJfifHeader();
         written += static_cast<int64_t>(kDefaultJfifHeader.size());
     }
     if (IptcSection != nullptr)

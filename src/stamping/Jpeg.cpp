@@ -1,64 +1,16 @@
 #include "stamping/Jpeg.h"
 
 #include "platform/FileSystem.h"
+#include "stamping/Libjpeg.h"
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
-
 namespace morvik {
 
 namespace {
-
-// libjpeg reports a fatal error through error_exit, which must not return. We jump back
-// to the step that called the library (no C++ object with a destructor lives in the
-// frames jumped over) and throw from there.
-struct ErrorManager {
-    jpeg_error_mgr Pub;
-    std::jmp_buf Jump;
-    char Text[JMSG_LENGTH_MAX];  // the library's own words for the error
-};
-
-extern "C" void JumpOnError(j_common_ptr cinfo)
-{
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    err->Pub.format_message(cinfo, err->Text);
-    std::longjmp(err->Jump, 1);
-}
-
-// Warnings and trace messages are counted by the library and otherwise dropped.
-extern "C" void DropMessage(j_common_ptr) {}
-
-void InitErrors(ErrorManager& err)
-{
-    jpeg_std_error(&err.Pub);
-    err.Pub.error_exit = JumpOnError;
-    err.Pub.output_message = DropMessage;
-}
-
-constexpr int kNoError = -1;
-
-// Runs one step of library calls; kNoError, or the message number of the error it met.
-// The step must only call the library and touch plain data.
-template <class Step>
-int Guarded(ErrorManager& err, Step&& step)
-{
-    if (setjmp(err.Jump) != 0)
-        return err.Pub.msg_code;
-    step();
-    return kNoError;
-}
-
-void ThrowIfFailed(const ErrorManager& err, int code)
-{
-    if (code != kNoError)
-        throw EJPEG(code, err.Text);
-}
 
 // Files larger than this are not read into memory as a picture.
 constexpr size_t kMaxJpegFileBytes = size_t(1) << 30;
@@ -75,7 +27,7 @@ EJPEG::EJPEG(int code, std::string_view libraryText)
 
 struct JpegDecoder::Impl {
     std::string Data;
-    ErrorManager Err{};
+    LibjpegErrors Err{};
     jpeg_decompress_struct Info{};
     bool Created = false;
     bool Decoded = false;
@@ -91,26 +43,25 @@ JpegDecoder::JpegDecoder(std::string bytes) : impl_(std::make_unique<Impl>())
 {
     Impl& d = *impl_;
     d.Data = std::move(bytes);
-    InitErrors(d.Err);
+    InitLibjpegErrors(d.Err);
     d.Info.err = &d.Err.Pub;
     jpeg_create_decompress(&d.Info);
     d.Created = true;
-    const int code = Guarded(d.Err, [&d] {
+    const int code = LibjpegGuarded(d.Err, [&d] {
         jpeg_mem_src(&d.Info, reinterpret_cast<const unsigned char*>(d.Data.data()),
                      static_cast<unsigned long>(d.Data.size()));
         jpeg_read_header(&d.Info, TRUE);
     });
-    ThrowIfFailed(d.Err, code);
+    ThrowIfLibjpegFailed(d.Err, code);
 }
 
 JpegDecoder::JpegDecoder(JpegDecoder&&) noexcept = default;
 JpegDecoder& JpegDecoder::operator=(JpegDecoder&&) noexcept = default;
 JpegDecoder::~JpegDecoder() = default;
 
-JpegDecoder JpegDecoder::FromFile(const std::string& path)
-{
-    return JpegDecoder(ReadWholeFile(path, kMaxJpegFileBytes, false));
-}
+std::string ReadJpegFile(const std::string& path) { return ReadWholeFile(path, kMaxJpegFileBytes, false); }
+
+JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(ReadJpegFile(path)); }
 
 JpegDecoder JpegDecoder::FromMemory(std::string_view bytes) { return JpegDecoder(std::string(bytes)); }
 
@@ -139,7 +90,7 @@ Picture JpegDecoder::Decode()
     for (int y = 0; y < height; ++y)
         rows[size_t(y)] = picture.Row(y);
 
-    const int code = Guarded(d.Err, [&d, &rows] {
+    const int code = LibjpegGuarded(d.Err, [&d, &rows] {
         jpeg_start_decompress(&d.Info);
         while (d.Info.output_scanline < d.Info.output_height) {
             JSAMPARRAY at = rows.data() + d.Info.output_scanline;
@@ -147,7 +98,7 @@ Picture JpegDecoder::Decode()
         }
         jpeg_finish_decompress(&d.Info);
     });
-    ThrowIfFailed(d.Err, code);
+    ThrowIfLibjpegFailed(d.Err, code);
     return picture;
 }
 
@@ -157,10 +108,10 @@ Picture DecodeJpeg(std::string_view bytes) { return JpegDecoder::FromMemory(byte
 
 // ---- Encoding ------------------------------------------------------------------------
 
-std::string EncodeJpeg(const Picture& picture, int quality)
+std::string EncodeJpegWith(const Picture& picture, const std::function<void(jpeg_compress_struct&)>& configure)
 {
-    ErrorManager err{};
-    InitErrors(err);
+    LibjpegErrors err{};
+    InitLibjpegErrors(err);
     jpeg_compress_struct info{};
     info.err = &err.Pub;
     jpeg_create_compress(&info);
@@ -176,15 +127,13 @@ std::string EncodeJpeg(const Picture& picture, int quality)
             std::free(Buffer);
         }
     } release{info, buffer};
-    const int q = std::clamp(quality, 0, 100);
-    const int code = Guarded(err, [&] {
+    const int code = LibjpegGuarded(err, [&] {
         jpeg_mem_dest(&info, &buffer, &size);
         info.image_width = JDIMENSION(picture.Width());
         info.image_height = JDIMENSION(picture.Height());
         info.input_components = 3;
         info.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&info);
-        jpeg_set_quality(&info, q, TRUE);
+        configure(info);
         jpeg_start_compress(&info, TRUE);
         while (info.next_scanline < info.image_height) {
             JSAMPROW row = const_cast<JSAMPROW>(picture.Row(int(info.next_scanline)));
@@ -192,8 +141,17 @@ std::string EncodeJpeg(const Picture& picture, int quality)
         }
         jpeg_finish_compress(&info);
     });
-    ThrowIfFailed(err, code);
+    ThrowIfLibjpegFailed(err, code);
     return std::string(reinterpret_cast<const char*>(buffer), size);
+}
+
+std::string EncodeJpeg(const Picture& picture, int quality)
+{
+    const int q = std::clamp(quality, 0, 100);
+    return EncodeJpegWith(picture, [q](jpeg_compress_struct& info) {
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, q, TRUE);
+    });
 }
 
 // ---- Files ---------------------------------------------------------------------------

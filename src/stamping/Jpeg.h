@@ -55,6 +55,10 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// The whole file's bytes, read as the decoder reads them ("Cannot open file …" when it
+// cannot be read, or is a folder or larger than a picture file may be).
+std::string ReadJpegFile(const std::string& path);
+
 Picture DecodeJpegFile(const std::string& path);
 Picture DecodeJpeg(std::string_view bytes);
 

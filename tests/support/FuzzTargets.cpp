@@ -10,6 +10,7 @@
 #include "stamping/Jpeg.h"
 #include "stamping/Picture.h"
 #include "stamping/TimeCorrection.h"
+#include "stamping/lossless/LosslessStamp.h"
 #include "support/ExifBuilder.h"
 
 #include <array>
@@ -116,9 +117,56 @@ const std::vector<NamedTarget>& Targets()
         {"fuzz_jpeg_sections", JpegSections},   {"fuzz_tiff_reader", TiffReader},
         {"fuzz_exif_makernotes", ExifMakerNotes}, {"fuzz_iptc", Iptc},
         {"fuzz_date_mask", DateMask},           {"fuzz_correction_text", CorrectionText},
-        {"fuzz_writer_roundtrip", WriterRoundTrip},
+        {"fuzz_writer_roundtrip", WriterRoundTrip}, {"fuzz_lossless_splice", LosslessSplice},
     };
     return targets;
+}
+
+std::string LosslessSpliceInput(int left, int top, int width, int height, bool keepMetadata, const std::string& jpeg)
+{
+    return std::string{char(left / 4), char(top / 4), char(width), char(height), char(keepMetadata)} + jpeg;
+}
+
+const char* LosslessSplice(std::string_view input)
+{
+    if (input.size() < 5)
+        return nullptr;
+    const auto byte = [&](size_t i) { return uint8_t(input[i]); };
+    const PixelBox box{int(int8_t(byte(0))) * 4, int(int8_t(byte(1))) * 4, int(int8_t(byte(0))) * 4 + byte(2) % 65,
+                       int(int8_t(byte(1))) * 4 + byte(3) % 65};
+    const std::string_view jpeg = input.substr(5);
+    const RegionPainter paint = [box](Picture& region, int originX, int originY) {
+        region.FillRect(box.Left - originX, box.Top - originY, box.Right - originX, box.Bottom - originY,
+                        RgbColor(250, 20, 120));
+    };
+    LosslessOutcome out;
+    try {
+        out = StampLossless(jpeg, {box, paint, (byte(4) & 1) != 0});
+    } catch (const ECorruptScan&) {
+        return nullptr;
+    } catch (const EJPEG&) {
+        return nullptr;
+    } catch (const EPictureTooLarge&) {
+        return nullptr;
+    } catch (...) {
+        return "the lossless stamp let an unexpected exception escape";
+    }
+    if (out.Way == LosslessWay::ReEncode)
+        return out.Reason.empty() ? "re-encoding reported without a reason" : nullptr;
+    // A file that decodes stays one that decodes (a copy of one that does not may not either).
+    auto decodes = [](std::string_view bytes) {
+        try {
+            JpegDecoder decoder = JpegDecoder::FromMemory(bytes);
+            if (int64_t(decoder.Width()) * decoder.Height() <= 4 << 20)  // decoding larger ones only costs time
+                decoder.Decode();
+            return true;
+        } catch (const Exception&) {
+            return false;
+        }
+    };
+    if (!decodes(out.Jpeg) && decodes(jpeg))
+        return "the stamped file does not decode";
+    return nullptr;
 }
 
 Target FindTarget(std::string_view name)

@@ -36,6 +36,14 @@ const char* CorrectionText(std::string_view input);
 // Read, write over a small picture with the dimensions adjusted, read again.
 const char* WriterRoundTrip(std::string_view input);
 
+// The lossless stamp over a JPEG file: the first four bytes place a box of up to 64 × 64
+// pixels (its left and top, as signed bytes times four, and its size), the fifth keeps or
+// drops the metadata; the rest is the file. The output must decode with libjpeg, or a
+// reason or ECorruptScan or EJPEG be given.
+const char* LosslessSplice(std::string_view input);
+// The prefix LosslessSplice reads before the file.
+std::string LosslessSpliceInput(int left, int top, int width, int height, bool keepMetadata, const std::string& jpeg);
+
 // The input of ExifMakerNotes: the first byte picks the maker (low four bits), the byte
 // order (bit 4), the EXIF version (bits 5 and 6) and whether the block is read as a TIFF
 // file (bit 7); the rest is the maker note. Returns the file's bytes and sets fileName to

@@ -20,9 +20,11 @@ namespace morvik::test {
 using SampleFill = std::function<uint8_t(int x, int y, int c)>;
 
 // Encodes width × height pixels of `components` samples in `space` with jpeg_set_defaults,
-// the quality given (forced baseline) and, when asked, a progressive scan script.
+// the quality given (forced baseline) and, when asked, a progressive scan script; tweak
+// may change the compressor's settings after that (sampling, restart interval, tables).
 inline std::string EncodeWithLibjpeg(int width, int height, int components, J_COLOR_SPACE space, int quality,
-                                     bool progressive, const SampleFill& fill)
+                                     bool progressive, const SampleFill& fill,
+                                     const std::function<void(jpeg_compress_struct&)>& tweak = {})
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr jerr{};
@@ -39,6 +41,8 @@ inline std::string EncodeWithLibjpeg(int width, int height, int components, J_CO
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (progressive)
         jpeg_simple_progression(&cinfo);
+    if (tweak)
+        tweak(cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<unsigned char> row(static_cast<size_t>(width) * components);
     while (cinfo.next_scanline < cinfo.image_height) {

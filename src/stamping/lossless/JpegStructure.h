@@ -1,0 +1,69 @@
+#pragma once
+// What the lossless stamp needs to know of a JPEG file: its marker segments up to the
+// scan, and for a baseline sequential picture its frame, tables and MCU layout.
+#include "stamping/lossless/EntropyCoding.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvik::lossless {
+
+struct MarkerSegment {
+    size_t Offset = 0;   // of its first 0xFF (fill bytes included)
+    size_t Length = 0;   // bytes, the marker included
+    uint8_t Marker = 0;  // 0 for stray bytes between segments
+};
+
+struct ScanComponent {
+    int FrameIndex = 0;  // place in the frame header (and in libjpeg's comp_info)
+    int Id = 0;
+    int H = 1, V = 1;  // sampling factors
+    int QuantSlot = 0, DcSlot = 0, AcSlot = 0;
+};
+
+// One block of an MCU: its component (index into Components) and its place in the
+// component's blocks of that MCU.
+struct McuBlock {
+    uint8_t Component = 0;
+    uint8_t Dx = 0, Dy = 0;
+};
+
+struct JpegStructure {
+    // Why the picture cannot be stamped without re-encoding it ("progressive"); empty for
+    // a baseline sequential picture, for which the rest is filled in.
+    std::string ReEncodeReason;
+
+    std::vector<MarkerSegment> Segments;  // from after SOI to the SOS included
+    size_t ScanStart = 0;                 // first byte of the coded data
+
+    int Width = 0, Height = 0;
+    int RestartInterval = 0;  // MCUs, 0 for none
+    std::vector<ScanComponent> Components;  // in scan order; every component of the frame
+    int McuWidth = 8, McuHeight = 8;        // pixels
+    int McusWide = 0, McusHigh = 0;
+    std::vector<McuBlock> McuBlocks;  // in coding order
+
+    std::array<std::array<uint16_t, 64>, 4> Quant{};  // natural order, by slot
+    std::array<HuffmanTable, 4> DcTables, AcTables;      // by slot, as the decoder uses them
+
+    int64_t McuCount() const { return int64_t(McusWide) * McusHigh; }
+    bool Grey() const { return Components.size() == 1; }
+};
+
+// Reads the structure. A header libjpeg refuses raises EJPEG with the library's message
+// number (as decoding the file would); a baseline header that cannot be decoded (a table
+// missing or broken) raises ECorruptScan.
+JpegStructure ReadJpegStructure(std::string_view jpeg);
+
+// The tables libjpeg writes by default (the JPEG standard's example tables): the first for
+// luminance, the second for chrominance. libjpeg-turbo decodes with them when a file has
+// no DHT of its own.
+struct StandardTables {
+    std::array<HuffmanTable, 2> Dc, Ac;
+};
+const StandardTables& StandardHuffmanTables();
+
+}  // namespace morvik::lossless

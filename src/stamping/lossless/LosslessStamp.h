@@ -1,0 +1,57 @@
+#pragma once
+// Stamping a baseline JPEG without re-encoding it: only the MCUs under the stamp are
+// decoded, drawn into and encoded again, with the file's own quantization and Huffman
+// tables; every other MCU keeps its coefficients and, where it can, its coded bits.
+//
+// A picture that cannot be stamped this way (progressive, arithmetic-coded, 12-bit,
+// CMYK, more than one scan, …) is reported with the reason, for the caller to take the
+// decode/encode path; a scan cut short or corrupt where it must be read raises
+// ECorruptScan and produces nothing.
+//
+// Memory: the file's bytes, the output's, and the pixels and coefficients of the MCUs
+// under the stamp (with one MCU around them); never the whole decoded picture.
+#include "stamping/Picture.h"
+#include "stamping/StampDrawing.h"
+#include "stamping/lossless/EntropyCoding.h"  // ECorruptScan
+#include "stamping/lossless/McuPixels.h"      // RegionPainter
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace morvik {
+
+using lossless::ECorruptScan;
+
+struct LosslessStampRequest {
+    PixelBox Box;          // where every pixel the painter may change lies
+    RegionPainter Paint;
+    // Keep every section before the scan. Off: only what a decoder needs (quantization
+    // and Huffman tables, frame, restart interval) and the ICC profile stay, with the
+    // default JFIF header in place of the other APPn and comment sections.
+    bool KeepMetadata = true;
+};
+
+enum class LosslessWay {
+    Lossless,           // every block outside the stamp's MCUs kept, tables kept
+    LosslessNewTables,  // the same blocks, the scan coded again with new Huffman tables
+    ReEncode,           // not possible: Reason says why
+};
+
+struct LosslessOutcome {
+    LosslessWay Way = LosslessWay::ReEncode;
+    std::string Reason;  // for ReEncode: "progressive", "CMYK", …
+    std::string Jpeg;    // the stamped file, unless ReEncode
+    // The report line: "lossless", "lossless, new Huffman tables" or "re-encoded: <reason>".
+    std::string Report() const;
+};
+
+// Stamps a JPEG file held in memory. Raises EJPEG for a header libjpeg refuses (as a
+// decode would) and ECorruptScan for a scan cut short or corrupt where it is read.
+LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest& request);
+
+// The box and the painter of the plain stamp: DrawStamp's text at the look's position.
+PixelBox StampBox(std::string_view text, const StampLook& look);
+RegionPainter StampPainter(std::string text, StampLook look);
+
+}  // namespace morvik

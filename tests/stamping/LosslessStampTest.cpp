@@ -1,0 +1,392 @@
+// Lossless stamping, checked through libjpeg's own reading of the files: outside the
+// stamp's MCUs every block keeps the source's coefficients; inside them the coefficients
+// are those one libjpeg encode of the stamped picture at the file's own tables gives.
+#include "stamping/lossless/LosslessStamp.h"
+
+#include "exif/ImgData.h"  // DefaultJfifHeader
+#include "stamping/Jpeg.h"
+#include "stamping/StampDrawing.h"
+#include "support/TestJpeg.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace morvik {
+namespace {
+
+using test::EncodeWithLibjpeg;
+
+// ---- libjpeg's reading of a file -------------------------------------------------------
+
+struct ComponentBlocks {
+    int H = 1, V = 1, Cols = 0, Rows = 0;
+    std::vector<std::array<JCOEF, 64>> Blocks;  // Rows × Cols, the padding blocks of full MCUs included
+    const std::array<JCOEF, 64>& At(int row, int col) const { return Blocks[size_t(row) * size_t(Cols) + size_t(col)]; }
+};
+
+struct FileCoefficients {
+    bool Read = false;
+    int HMax = 1, VMax = 1;
+    std::vector<ComponentBlocks> Components;
+    bool Interleaved() const { return Components.size() > 1; }
+};
+
+FileCoefficients ReadCoefficients(const std::string& jpeg)
+{
+    FileCoefficients file;
+    jpeg_decompress_struct info{};
+    test::detail::TestJpegError err{};
+    info.err = jpeg_std_error(&err.Mgr);
+    err.Mgr.error_exit = test::detail::TestJpegExit;
+    if (setjmp(err.Jump)) {
+        jpeg_destroy_decompress(&info);
+        return file;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size());
+    jpeg_read_header(&info, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
+    file.HMax = info.max_h_samp_factor;
+    file.VMax = info.max_v_samp_factor;
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& ci = info.comp_info[c];
+        ComponentBlocks blocks{ci.h_samp_factor, ci.v_samp_factor, int(ci.width_in_blocks), int(ci.height_in_blocks), {}};
+        if (info.num_components > 1) {  // whole MCUs
+            blocks.Cols = (blocks.Cols + blocks.H - 1) / blocks.H * blocks.H;
+            blocks.Rows = (blocks.Rows + blocks.V - 1) / blocks.V * blocks.V;
+        }
+        for (int row = 0; row < blocks.Rows; ++row) {
+            JBLOCKARRAY r = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info), arrays[c], JDIMENSION(row), 1, FALSE);
+            for (int col = 0; col < blocks.Cols; ++col) {
+                std::array<JCOEF, 64> block;
+                std::memcpy(block.data(), r[0][col], sizeof(JBLOCK));
+                blocks.Blocks.push_back(block);
+            }
+        }
+        file.Components.push_back(std::move(blocks));
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    file.Read = true;
+    return file;
+}
+
+// The picture encoded by libjpeg with the source file's quantization tables, sampling and
+// component identifiers.
+std::string EncodeAtTablesOf(const std::string& source, const Picture& picture)
+{
+    jpeg_decompress_struct src{};
+    jpeg_error_mgr jerr{};
+    src.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&src);
+    jpeg_mem_src(&src, reinterpret_cast<const unsigned char*>(source.data()), source.size());
+    jpeg_read_header(&src, TRUE);
+    const std::string out = EncodeWithLibjpeg(
+        picture.Width(), picture.Height(), 3, JCS_RGB, 75, false,
+        [&picture](int x, int y, int c) { return picture.Row(y)[3 * x + c]; },
+        [&src](jpeg_compress_struct& dst) {
+            jpeg_set_colorspace(&dst, src.num_components == 1 ? JCS_GRAYSCALE : JCS_YCbCr);
+            for (int c = 0; c < src.num_components; ++c) {
+                dst.comp_info[c].component_id = src.comp_info[c].component_id;
+                dst.comp_info[c].h_samp_factor = src.comp_info[c].h_samp_factor;
+                dst.comp_info[c].v_samp_factor = src.comp_info[c].v_samp_factor;
+                dst.comp_info[c].quant_tbl_no = src.comp_info[c].quant_tbl_no;
+            }
+            for (int t = 0; t < NUM_QUANT_TBLS; ++t)
+                if (src.quant_tbl_ptrs[t]) {
+                    unsigned int table[64];
+                    std::copy(src.quant_tbl_ptrs[t]->quantval, src.quant_tbl_ptrs[t]->quantval + 64, table);
+                    jpeg_add_quant_table(&dst, t, table, 100, FALSE);
+                }
+        });
+    jpeg_destroy_decompress(&src);
+    return out;
+}
+
+// ---- Pictures and stamps ---------------------------------------------------------------
+
+struct Sampling {
+    const char* Name;
+    int Components, H, V;  // of the first component; the others are 1 × 1
+};
+constexpr Sampling kSamplings[] = {{"4:4:4", 3, 1, 1}, {"4:2:2", 3, 2, 1}, {"4:2:0", 3, 2, 2},
+                                   {"4:4:0", 3, 1, 2}, {"grey", 1, 1, 1}};
+
+struct Restart {
+    const char* Name;
+    int Mcus, Rows;
+};
+constexpr Restart kRestarts[] = {{"none", 0, 0}, {"every MCU", 1, 0}, {"every row", 0, 1}, {"every 5 MCUs", 5, 0}};
+
+// A 75 × 53 picture (no side a multiple of an MCU) with smooth colour and some detail.
+std::string SourceJpeg(const Sampling& s, const Restart& r, bool optimize = false, int quality = 85)
+{
+    return EncodeWithLibjpeg(
+        75, 53, s.Components, s.Components == 1 ? JCS_GRAYSCALE : JCS_RGB, quality, false,
+        [](int x, int y, int c) { return uint8_t(x * 3 + y * 2 + c * 60 + (x * y % 7) * 4); },
+        [&](jpeg_compress_struct& info) {
+            info.comp_info[0].h_samp_factor = s.H;
+            info.comp_info[0].v_samp_factor = s.V;
+            info.restart_interval = unsigned(r.Mcus);
+            info.restart_in_rows = r.Rows;
+            info.optimize_coding = optimize;
+        });
+}
+
+// Noise over the box, by picture coordinates, so that a piece drawn alone gets the
+// pixels the whole picture gets there.
+RegionPainter NoisePainter(PixelBox box)
+{
+    return [box](Picture& region, int originX, int originY) {
+        for (int y = 0; y < region.Height(); ++y)
+            for (int x = 0; x < region.Width(); ++x) {
+                const int px = x + originX, py = y + originY;
+                if (px >= box.Left && px < box.Right && py >= box.Top && py < box.Bottom) {
+                    const uint32_t h = uint32_t(px) * 73856093u ^ uint32_t(py) * 19349663u;
+                    region.SetPixel(x, y, RgbColor(uint8_t(h), uint8_t(h >> 8), uint8_t(h >> 16)));
+                }
+            }
+    };
+}
+
+// Stamps the source and checks every block of the output, block by block.
+LosslessOutcome ExpectStampedExactly(const std::string& source, PixelBox box, const RegionPainter& paint)
+{
+    const LosslessOutcome out = StampLossless(source, {box, paint, true});
+    if (out.Way == LosslessWay::ReEncode) {
+        ADD_FAILURE() << out.Report();
+        return out;
+    }
+    const test::LibjpegDecode decoded = test::DecodeWithLibjpeg(out.Jpeg);
+    EXPECT_TRUE(decoded.Decoded && !decoded.Warned) << "libjpeg warned or failed";
+    Picture whole = DecodeJpeg(source);
+    paint(whole, 0, 0);
+    const FileCoefficients src = ReadCoefficients(source), got = ReadCoefficients(out.Jpeg),
+                           want = ReadCoefficients(EncodeAtTablesOf(source, whole));
+    if (!src.Read || !got.Read || !want.Read || got.Components.size() != src.Components.size()) {
+        ADD_FAILURE() << "libjpeg cannot read the coefficients";
+        return out;
+    }
+    // The MCUs the box touches, clipped to the picture.
+    const int mcuW = src.Interleaved() ? 8 * src.HMax : 8, mcuH = src.Interleaved() ? 8 * src.VMax : 8;
+    const int width = DecodeJpeg(source).Width(), height = whole.Height();
+    const int left = std::max(box.Left, 0), top = std::max(box.Top, 0);
+    const int right = std::min(box.Right, width), bottom = std::min(box.Bottom, height);
+    int wrong = 0, changedOutside = 0;
+    for (size_t c = 0; c < src.Components.size(); ++c) {
+        const ComponentBlocks& s = src.Components[c];
+        for (int row = 0; row < s.Rows; ++row)
+            for (int col = 0; col < s.Cols; ++col) {
+                const int mcuCol = src.Interleaved() ? col / s.H : col, mcuRow = src.Interleaved() ? row / s.V : row;
+                const bool touched = right > left && bottom > top && mcuCol >= left / mcuW &&
+                                     mcuCol <= (right - 1) / mcuW && mcuRow >= top / mcuH && mcuRow <= (bottom - 1) / mcuH;
+                const auto& expected = touched ? want.Components[c].At(row, col) : s.At(row, col);
+                if (expected != got.Components[c].At(row, col))
+                    ++(touched ? wrong : changedOutside);
+            }
+    }
+    EXPECT_EQ(wrong, 0) << "blocks under the stamp unlike one encode of the stamped picture";
+    EXPECT_EQ(changedOutside, 0) << "blocks outside the stamp changed";
+    return out;
+}
+
+// Boxes over the 75 × 53 picture: corners, middle, across MCU and restart boundaries,
+// partly and wholly outside, whole rows, everything.
+constexpr PixelBox kBoxes[] = {
+    {-3, -2, 10, 9},   {68, -5, 90, 7},  {-10, 45, 5, 60},   {60, 40, 75, 53},   {30, 20, 45, 31},
+    {14, 14, 19, 19},  {7, 30, 9, 34},   {-5, 20, 200, 22}, {-1, -1, 100, 100}, {0, 8, 75, 9},
+};
+
+TEST(LosslessStamp, EveryBlockOutsideTheStampKeepsItsCoefficients)
+{
+    for (const Sampling& sampling : kSamplings)
+        for (const Restart& restart : kRestarts) {
+            const std::string source = SourceJpeg(sampling, restart);
+            for (const PixelBox& box : kBoxes) {
+                SCOPED_TRACE(std::string(sampling.Name) + ", restart " + restart.Name + ", box " +
+                             std::to_string(box.Left) + "," + std::to_string(box.Top) + "," +
+                             std::to_string(box.Right) + "," + std::to_string(box.Bottom));
+                EXPECT_EQ(ExpectStampedExactly(source, box, NoisePainter(box)).Report(), "lossless");
+            }
+        }
+}
+
+TEST(LosslessStamp, AStampOutsideThePictureGivesACopy)
+{
+    const std::string source = SourceJpeg(kSamplings[2], kRestarts[0]);
+    for (const PixelBox& box : {PixelBox{80, 0, 100, 10}, PixelBox{-20, -20, 0, 0}, PixelBox{10, 10, 10, 30}}) {
+        const LosslessOutcome out = StampLossless(source, {box, NoisePainter(box), true});
+        EXPECT_EQ(out.Way, LosslessWay::Lossless);
+        EXPECT_EQ(out.Jpeg, source);
+    }
+}
+
+TEST(LosslessStamp, TablesLackingSymbolsAreMadeAnewOverTheNewData)
+{
+    // libjpeg's optimised tables for a smooth picture have no codes for the noise's symbols.
+    for (const Restart& restart : {kRestarts[0], kRestarts[2]})
+        for (const Sampling& sampling : {kSamplings[2], kSamplings[4]}) {
+            SCOPED_TRACE(std::string(sampling.Name) + ", restart " + restart.Name);
+            const std::string source = SourceJpeg(sampling, restart, true, 60);
+            const PixelBox box{20, 10, 50, 30};
+            const LosslessOutcome out = ExpectStampedExactly(source, box, NoisePainter(box));
+            EXPECT_EQ(out.Report(), "lossless, new Huffman tables");
+        }
+}
+
+TEST(LosslessStamp, WhatCannotBeDoneLosslesslyIsReportedWithTheReason)
+{
+    const auto rgb = [](int x, int y, int c) { return uint8_t(x + y + c); };
+    std::string twelveBit = SourceJpeg(kSamplings[2], kRestarts[0]);
+    twelveBit[twelveBit.find("\xFF\xC0") + 4] = 12;  // the frame's sample precision
+    const struct {
+        std::string Jpeg;
+        const char* Report;
+    } cases[] = {
+        {EncodeWithLibjpeg(40, 30, 3, JCS_RGB, 80, true, rgb), "re-encoded: progressive"},
+        {EncodeWithLibjpeg(40, 30, 3, JCS_RGB, 80, false, rgb,
+                           [](jpeg_compress_struct& i) { i.arith_code = TRUE; }),
+         "re-encoded: arithmetic coding"},
+        {test::EncodeTestJpeg(40, 30, test::JpegKind::Cmyk), "re-encoded: CMYK"},
+        {EncodeWithLibjpeg(40, 30, 3, JCS_RGB, 80, false, rgb,
+                           [](jpeg_compress_struct& i) {
+                               static jpeg_scan_info scans[3] = {{1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0},
+                                                                 {1, {2}, 0, 63, 0, 0}};
+                               i.scan_info = scans;
+                               i.num_scans = 3;
+                           }),
+         "re-encoded: more than one scan"},
+        {twelveBit, "re-encoded: 12-bit"},
+    };
+    for (const auto& c : cases) {
+        const LosslessOutcome out = StampLossless(c.Jpeg, {{0, 0, 20, 20}, NoisePainter({0, 0, 20, 20}), true});
+        EXPECT_EQ(out.Report(), c.Report);
+        EXPECT_TRUE(out.Jpeg.empty());
+    }
+}
+
+TEST(LosslessStamp, ACutOrCorruptScanIsAnErrorAndGivesNothing)
+{
+    for (const Restart& restart : {kRestarts[0], kRestarts[2]}) {
+        const std::string source = SourceJpeg(kSamplings[2], restart);
+        const size_t scan = source.find("\xFF\xDA");
+        const std::string cut = source.substr(0, (scan + source.size()) / 2);
+        std::string corrupt = source;
+        for (size_t i = scan + 200; i < scan + 260; i += 2)
+            corrupt.replace(i, 2, "\xFF\x00", 2);  // all one bits: no code
+        for (const PixelBox& box : {PixelBox{0, 0, 10, 10}, PixelBox{60, 40, 75, 53}}) {
+            EXPECT_THROW(StampLossless(cut, {box, NoisePainter(box), true}), ECorruptScan) << restart.Name;
+            if (box.Left > 0 && restart.Rows == 0) {  // the damage lies before it: it is decoded
+                EXPECT_THROW(StampLossless(corrupt, {box, NoisePainter(box), true}), ECorruptScan) << restart.Name;
+            }
+        }
+    }
+}
+
+// The markers of a file up to its scan.
+std::vector<std::string> SectionsOf(const std::string& jpeg)
+{
+    std::vector<std::string> sections;
+    for (size_t p = 2; p + 4 <= jpeg.size();) {
+        const size_t length = size_t(uint8_t(jpeg[p + 2])) << 8 | uint8_t(jpeg[p + 3]);
+        sections.push_back(jpeg.substr(p, 2 + length));
+        if (uint8_t(jpeg[p + 1]) == 0xDA)
+            break;
+        p += 2 + length;
+    }
+    return sections;
+}
+
+TEST(LosslessStamp, MetadataIsKeptOrReplacedByTheDefaultHeaderButTheIccProfileStays)
+{
+    const std::string plain = SourceJpeg(kSamplings[2], kRestarts[0]);
+    auto section = [](uint8_t marker, const std::string& body) {
+        return std::string{'\xFF', char(marker), char((body.size() + 2) >> 8), char((body.size() + 2) & 0xFF)} + body;
+    };
+    const std::string exif = section(0xE1, std::string("Exif\0\0MM\0\x2A\0\0\0\x08\0\0", 16));
+    const std::string icc = section(0xE2, std::string("ICC_PROFILE\0\1\1profile", 21));
+    const std::string xmp = section(0xE1, "http://ns.adobe.com/xap/1.0/\0<x/>");
+    const std::string comment = section(0xFE, "a comment");
+    const std::vector<std::string> own = SectionsOf(plain);  // JFIF APP0, DQT, …, SOS
+    std::string source = "\xFF\xD8" + exif + xmp + icc + comment;
+    for (size_t i = 1; i < own.size(); ++i)
+        source += own[i];
+    source += plain.substr(plain.find("\xFF\xDA") + own.back().size());
+    const PixelBox box{40, 20, 60, 40};
+
+    const LosslessOutcome kept = StampLossless(source, {box, NoisePainter(box), true});
+    const size_t scan = source.find("\xFF\xDA");
+    EXPECT_EQ(kept.Jpeg.substr(0, scan), source.substr(0, scan));
+
+    const LosslessOutcome bare = StampLossless(source, {box, NoisePainter(box), false});
+    std::vector<std::string> expected = {std::string(DefaultJfifHeader()), icc};
+    expected.insert(expected.end(), own.begin() + 1, own.end());
+    EXPECT_EQ(SectionsOf(bare.Jpeg), expected);
+    EXPECT_EQ(bare.Jpeg.substr(bare.Jpeg.find("\xFF\xDA")), kept.Jpeg.substr(scan));
+}
+
+TEST(LosslessStamp, TheStampDrawnInAPieceGivesThePixelsOfTheWholePicture)
+{
+    Picture background(90, 40);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 90; ++x)
+            background.SetPixel(x, y, RgbColor(uint8_t(x * 2), uint8_t(y * 5), 90));
+    for (TBrushStyle style : {TBrushStyle::Solid, TBrushStyle::Cross}) {
+        StampLook look;
+        look.Font = TFont{"DejaVu Sans", 17, true, true};
+        look.TextColor = RgbColor(200, 20, 20);
+        look.BackgroundStyle = style;
+        look.X = -4;
+        look.Y = 9;
+        const std::string text = "15.08.2007 12:30:45";
+        Picture whole = background;
+        DrawStamp(whole, text, look);
+        // Every changed pixel lies in the stamp's box.
+        const PixelBox box = StampBox(text, look);
+        int outside = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 90; ++x)
+                if (whole.Pixel(x, y) != background.Pixel(x, y) &&
+                    !(x >= box.Left && x < box.Right && y >= box.Top && y < box.Bottom))
+                    ++outside;
+        EXPECT_EQ(outside, 0);
+        // Pieces at any offset match the whole.
+        const RegionPainter paint = StampPainter(text, look);
+        for (const PixelBox piece : {PixelBox{0, 0, 90, 40}, PixelBox{16, 8, 48, 24}, PixelBox{5, 13, 41, 30}}) {
+            Picture region(piece.Right - piece.Left, piece.Bottom - piece.Top);
+            region.Draw(-piece.Left, -piece.Top, background);
+            paint(region, piece.Left, piece.Top);
+            Picture expected(region.Width(), region.Height());
+            expected.Draw(-piece.Left, -piece.Top, whole);
+            EXPECT_TRUE(region == expected) << piece.Left << "," << piece.Top;
+        }
+    }
+}
+
+TEST(LosslessStamp, CameraPhotosKeepEveryBlockOutsideTheStamp)
+{
+    MORVIK_REQUIRE_CAMERA_SAMPLES();
+    int stamped = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(test::CameraSamplesDir())) {
+        if (entry.path().extension() != ".jpg")
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string source = test::ReadFile(entry.path());
+        const Picture picture = DecodeJpeg(source);
+        for (const PixelBox box : {PixelBox{-2, -2, 70, 20}, PixelBox{picture.Width() - 90, picture.Height() - 17,
+                                                                       picture.Width() + 5, picture.Height() + 5}}) {
+            const LosslessOutcome probe = StampLossless(source, {box, NoisePainter(box), true});
+            if (probe.Way == LosslessWay::ReEncode)
+                continue;
+            ExpectStampedExactly(source, box, NoisePainter(box));
+            ++stamped;
+        }
+    }
+    EXPECT_GT(stamped, 20);
+}
+
+}  // namespace
+}  // namespace morvik
