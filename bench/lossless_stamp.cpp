@@ -107,12 +107,12 @@ int main(int argc, char** argv)
         StampLook at = look;
         if (bottomRight) {
             const JpegDecoder header = JpegDecoder::FromMemory(source.substr(0, 65536));
-            const PixelBox box = StampBox(text, look);
+            const PixelBox box = PlaceStamp(text, look, 1 << 20, 1 << 20, 1).Cells;
             at.X = header.Width() - (box.Right - box.Left);
             at.Y = header.Height() - (box.Bottom - box.Top);
         }
         const double before = CpuSeconds();
-        const LosslessOutcome out = StampLossless(source, {StampBox(text, at), StampPainter(text, at), true});
+        const LosslessOutcome out = StampLossless(source, text, at, 1, true);
         spliceCpu += CpuSeconds() - before;
         if (out.Way == LosslessWay::ReEncode) {
             std::fprintf(stderr, "%s: %s\n", argv[i], out.Report().c_str());

@@ -2,7 +2,6 @@
 
 #include "exif/ImgData.h"  // DefaultJfifHeader
 #include "stamping/Jpeg.h"
-#include "stamping/TextDraw.h"
 #include "stamping/lossless/JpegStructure.h"
 #include "stamping/lossless/McuPixels.h"
 
@@ -444,48 +443,53 @@ std::string LosslessOutcome::Report() const
     return "re-encoded: " + Reason;
 }
 
-LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest& request)
+namespace {
+
+// The splice over a file whose structure is read: `box` holds every pixel `paint` may change.
+LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const PixelBox& box, const RegionPainter& paint,
+                      bool keepMetadata)
 {
     LosslessOutcome outcome;
-    const JpegStructure s = ReadJpegStructure(jpeg);
     if (!s.ReEncodeReason.empty()) {
         outcome.Reason = s.ReEncodeReason;
         return outcome;
     }
-    const Plan plan = MakePlan(s, request.Box);
+    const Plan plan = MakePlan(s, box);
     std::string& out = outcome.Jpeg;
     out.reserve(jpeg.size() + jpeg.size() / 64 + 4096);
     outcome.Way = LosslessWay::Lossless;
     if (plan.Recode.empty()) {
-        WriteHeader(out, jpeg, s, request.KeepMetadata, nullptr);
+        WriteHeader(out, jpeg, s, keepMetadata, nullptr);
         out.append(jpeg.substr(s.ScanStart));
         return outcome;
     }
     Splice splice(jpeg, s, plan);
     splice.ReadNeeded();
-    splice.Restamp(request.Paint);
+    splice.Restamp(paint);
     if (splice.OwnTablesCover()) {
-        splice.WriteSpliced(out, request.KeepMetadata);
+        splice.WriteSpliced(out, keepMetadata);
     } else {
-        splice.WriteNewTables(out, request.KeepMetadata);
+        splice.WriteNewTables(out, keepMetadata);
         outcome.Way = LosslessWay::LosslessNewTables;
     }
     return outcome;
 }
 
-PixelBox StampBox(std::string_view text, const StampLook& look)
+}  // namespace
+
+LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest& request)
 {
-    return TextLineBox(look.X, look.Y, text, look.Font, look.BackgroundStyle == TBrushStyle::Solid);
+    return Stamp(jpeg, ReadJpegStructure(jpeg), request.Box, request.Paint, request.KeepMetadata);
 }
 
-RegionPainter StampPainter(std::string text, StampLook look)
+LosslessOutcome StampLossless(std::string_view jpeg, std::string_view text, const StampLook& look, int orientation,
+                              bool keepMetadata)
 {
-    return [text = std::move(text), look](Picture& region, int originX, int originY) {
-        StampLook shifted = look;
-        shifted.X = int(std::clamp<int64_t>(int64_t(look.X) - originX, INT32_MIN, INT32_MAX));
-        shifted.Y = int(std::clamp<int64_t>(int64_t(look.Y) - originY, INT32_MIN, INT32_MAX));
-        DrawStamp(region, text, shifted);
-    };
+    const JpegStructure s = ReadJpegStructure(jpeg);
+    const StampPlacement placement = PlaceStamp(text, look, s.Width, s.Height, orientation);
+    return Stamp(jpeg, s, placement.Bounds, [&](Picture& region, int originX, int originY) {
+        DrawPlacedStamp(region, originX, originY, text, look, placement);
+    }, keepMetadata);
 }
 
 }  // namespace morvik

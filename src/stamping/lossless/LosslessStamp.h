@@ -50,8 +50,10 @@ struct LosslessOutcome {
 // decode would) and ECorruptScan for a scan cut short or corrupt where it is read.
 LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest& request);
 
-// The box and the painter of the plain stamp: DrawStamp's text at the look's position.
-PixelBox StampBox(std::string_view text, const StampLook& look);
-RegionPainter StampPainter(std::string text, StampLook look);
+// The stamp itself: the text with the look, placed by PlaceStamp on the photo's stored
+// size and its EXIF Orientation and drawn by DrawPlacedStamp, so the pixels under it are
+// those DrawStamp gives; the MCUs coded again are those the placement's bounds touch.
+LosslessOutcome StampLossless(std::string_view jpeg, std::string_view text, const StampLook& look, int orientation,
+                              bool keepMetadata);
 
 }  // namespace morvik
