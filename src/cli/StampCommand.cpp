@@ -55,6 +55,7 @@ struct StampOptions {
     std::optional<std::string> NamingMask;
     bool KeepNames = false;
     std::optional<bool> Exif;
+    bool Lossless = false;
     std::optional<std::string> Correction;
     bool KeepGoing = false;
     int Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -71,6 +72,14 @@ std::optional<TColor> ParseColor(std::string text)
     const unsigned long rgb = std::stoul(text, nullptr, 16);
     return RgbColor(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>((rgb >> 8) & 0xFF),
                     static_cast<uint8_t>(rgb & 0xFF));
+}
+
+// A stored colour value as the options take it.
+std::string ColorText(TColor color)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", ColorRed(color), ColorGreen(color), ColorBlue(color));
+    return text;
 }
 
 const std::map<std::string, int> kPresetNames = {
@@ -187,6 +196,7 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
         b.Controls.NamingMask = *o.NamingMask;
     if (o.Exif)
         b.Controls.ExifCarryOver = *o.Exif;
+    b.Controls.Lossless = o.Lossless;
     if (o.KeepNames)
         b.Controls.RenameTicked = false;
     if (o.Correction) {
@@ -229,13 +239,15 @@ public:
     }
     void FileStarted(const std::string& name) override { name_ = name; }
     void FileCounted(int runCounter, int) override { count_ = runCounter; }
-    void FileWritten(const std::string& outputPath) override
+    void FileWritten(const TBatchOutput& output) override
     {
+        // In the lossless mode each file tells the way it went.
+        const std::string way = output.Way.empty() ? "" : "  (" + output.Way + ")";
         if (terminal_ && !dryRun_) {
-            DrawBar();
+            DrawBar(way);
         } else {
-            std::cout << count_ << "/" << total_ << "  " << name_ << (dryRun_ ? " -> " : " => ") << outputPath
-                      << "\n" << std::flush;
+            std::cout << count_ << "/" << total_ << "  " << name_ << (dryRun_ ? " -> " : " => ") << output.OutputPath
+                      << way << "\n" << std::flush;
         }
     }
     void FileFailed(const std::string&, const std::string& message) override
@@ -255,7 +267,7 @@ private:
         barShown_ = false;
     }
 
-    void DrawBar()
+    void DrawBar(const std::string& way)
     {
         barShown_ = true;
         constexpr int width = 30;
@@ -263,7 +275,7 @@ private:
         std::string bar(static_cast<size_t>(filled), '#');
         bar.resize(width, '.');
         std::string shown = name_.size() > 40 ? name_.substr(0, 37) + "..." : name_;
-        std::cout << "\r[" << bar << "] " << count_ << "/" << total_ << "  " << shown << "\033[K" << std::flush;
+        std::cout << "\r[" << bar << "] " << count_ << "/" << total_ << "  " << shown << way << "\033[K" << std::flush;
     }
 
     TBatchControls controls_;
@@ -339,13 +351,16 @@ CommandRunner AddStampCommand(CLI::App& app)
     cmd->add_option("--text", o->OwnText, "Stamp this text instead of the date");
     cmd->add_option("-x,--x", o->X, "Offset of the stamp from the anchor's side, inwards, in pixels (default 0)");
     cmd->add_option("-y,--y", o->Y, "Offset of the stamp from the anchor's top or bottom, inwards (default 0)");
-    cmd->add_option("--font", o->FontName, "Font family (default \"Futura Md BT\")");
-    cmd->add_option("--font-size", o->FontHeight, "Character height in pixels (default 11)")
+    const StampControls start;
+    const TFont& font = start.Look.Font;
+    cmd->add_option("--font", o->FontName, "Font family (default \"" + font.Name + "\")");
+    cmd->add_option("--font-size", o->FontHeight, "Character height in pixels (default " + std::to_string(font.Height) + ")")
         ->check(CLI::Range(1, 2000));
-    AddSwitch(cmd, "bold", o->Bold, "Bold face (default on)");
-    AddSwitch(cmd, "italic", o->Italic, "Italic face (default on)");
-    cmd->add_option("--color", o->TextColor, "Text colour RRGGBB (default 8080FF)");
-    cmd->add_option("--background", o->BackgroundColor, "Background colour RRGGBB (default FFFFFF)");
+    AddSwitch(cmd, "bold", o->Bold, std::string("Bold face (default ") + (font.Bold ? "on" : "off") + ")");
+    AddSwitch(cmd, "italic", o->Italic, std::string("Italic face (default ") + (font.Italic ? "on" : "off") + ")");
+    cmd->add_option("--color", o->TextColor, "Text colour RRGGBB (default " + ColorText(start.Look.TextColor) + ")");
+    cmd->add_option("--background", o->BackgroundColor,
+                    "Background colour RRGGBB (default " + ColorText(start.Look.BackgroundColor) + ")");
     cmd->add_flag("--transparent", o->Transparent, "No background behind the text");
     std::vector<std::string> anchors;
     for (const StampAnchorName& a : StampAnchorNames)
@@ -360,9 +375,13 @@ CommandRunner AddStampCommand(CLI::App& app)
     cmd->add_option("--outline", o->Outline,
                     "Ring the glyphs in colour RRGGBB (without one: black or white, against the text colour)")
         ->expected(0, 1);
-    cmd->add_option("-q,--quality", o->Quality, "JPEG quality 0..100 (default 80)")->check(CLI::Range(0, 100));
-    cmd->add_option("--mask", o->NamingMask, "Naming mask of the outputs (default \"yy.mm.dd  hh_nn_ss\")");
+    cmd->add_option("-q,--quality", o->Quality, "JPEG quality 0..100 (default " + std::to_string(start.Quality) + ")")
+        ->check(CLI::Range(0, 100));
+    cmd->add_option("--mask", o->NamingMask, "Naming mask of the outputs (default \"" + start.NamingMask + "\")");
     cmd->add_flag("--keep-names", o->KeepNames, "Name each output after its source, replacing earlier ones");
+    cmd->add_flag("--lossless", o->Lossless,
+                  "Code only the MCUs under the stamp again, every other block kept bit for bit (baseline JPEGs; "
+                  "any other is re-encoded at the quality)");
     AddSwitch(cmd, "exif", o->Exif, "Carry the source's EXIF block over (default on; off in the internet preset)");
     cmd->add_option("--correct", o->Correction,
                     "Time correction [+|-]HH:MM:SS for the output's name and file time (the stamp keeps the "

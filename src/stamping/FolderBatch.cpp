@@ -123,7 +123,7 @@ private:
         const std::string stampText = steps_.FormatDate(StampDateMask, item.Dated.Date);
         observer_.FileDated(stampText);
         item.Controls.Controls.StampDateText = stampText;
-        item.Text = item.Controls.Settings.DateMode ? stampText : item.Controls.Controls.OwnText;
+        item.Text = TextToStamp(item.Controls.Settings, item.Controls.Controls);
         if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
             item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
                 return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls);
@@ -173,6 +173,8 @@ private:
             picture = item.Work.get();
         else if (!options_.DryRun)
             picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls);
+        else if (item.Controls.Controls.Lossless)
+            picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Controls);
         item.Bytes = std::string();
         ++counter_;
         result_.Processed = counter_;
@@ -191,6 +193,7 @@ private:
         TBatchOutput out;
         out.SourceName = item.Name;
         out.Date = item.Dated.Date;
+        out.Way = picture.Way;
         std::string fileName;
         if (options_.RenameByMask) {
             if (item.Controls.Controls.CorrectionOn) {
@@ -221,7 +224,7 @@ private:
             if (!DirectoryExists(outputFolder_))
                 throw EInOutError(
                     CannotCreateFolderMessage(outputFolder_, outputFolderError_ != 0 ? outputFolderError_ : ENOENT));
-            if (item.Controls.Controls.ExifCarryOver)
+            if (item.Controls.Controls.ExifCarryOver && !picture.Spliced)
                 steps_.WriteWithExif(item.Dated.Reader.get(), picture, out.OutputPath);
             else
                 WriteFileReplacing(out.OutputPath, picture.Jpeg);
@@ -229,7 +232,7 @@ private:
             out.TimeSet = SetFileModifiedTime(out.OutputPath, out.Date);
         }
         written_.insert(fileName);
-        observer_.FileWritten(out.OutputPath);
+        observer_.FileWritten(out);
         result_.Outputs.push_back(std::move(out));
     }
 

@@ -2,7 +2,9 @@
 // The folder batch (the automatic process): every *.jpg entry of a folder is dated,
 // stamped, encoded and written into the subfolder "Dated", named after the photo's date
 // by the naming mask (or after its source), with the source's EXIF block carried over and
-// the photo's date as the new file's modification time. Sources are only ever read.
+// the photo's date as the new file's modification time. Sources are only ever read. In the
+// lossless mode a baseline JPEG is stamped by coding only the MCUs under the stamp again,
+// its sections kept as they were; any other goes the decode/encode way.
 //
 // The run is driven step by step through TBatchObserver, so a window can keep itself
 // live (pending events twice per file, a stop flag read after each file) and show the
@@ -41,11 +43,18 @@ struct TDatedSource {
     std::shared_ptr<TimgData> Reader;
 };
 
-// The stamped picture in its encoded JPEG form.
+// The stamped picture in its encoded JPEG form: encoded whole at the chosen quality, or in
+// the lossless mode spliced into the source.
 struct TEncodedPicture {
     std::string Jpeg;
     int Width = 0;
     int Height = 0;
+    // Jpeg is the whole output file, the source's sections kept as they were (or, without
+    // the EXIF carry-over, cut down to what a decoder needs): it is written as it stands.
+    bool Spliced = false;
+    // In the lossless mode the way the file went: "lossless", "lossless, new Huffman
+    // tables" or "re-encoded: <reason>". Empty outside it.
+    std::string Way;
 };
 
 // The pieces of work the batch is made of. The defaults are the engine's own; tests put
@@ -61,11 +70,27 @@ public:
     // The corrected date; throws EConvertError for a correction text that does not convert.
     virtual TDateTime CorrectDate(TDateTime date, const TBatchControls& controls);
     // Decodes the source, stamps the text as the single-picture stamp does (upright on the
-    // photo as displayed by the Orientation in controls.Settings), encodes.
+    // photo as displayed by the Orientation in controls.Settings), encodes. In the lossless
+    // mode (controls.Controls.Lossless) a source the splice can take is stamped by it
+    // instead, with the source's sections when the EXIF carry-over is on; another goes the
+    // decode/encode way with its reason.
     virtual TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes,
                                            const std::string& text, const TBatchControls& controls);
+    // The way the lossless mode would stamp the source, for a dry run: the splice is made in
+    // memory and dropped (a corrupt scan fails as in a real run); a source it cannot take
+    // is not decoded.
+    virtual std::string LosslessWay(std::string_view bytes, const std::string& text, const TBatchControls& controls);
     // The EXIF-preserving writer: the output file with the source's metadata sections.
     virtual void WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path);
+};
+
+// One file the run wrote (or, dry, would write).
+struct TBatchOutput {
+    std::string SourceName;
+    std::string OutputPath;
+    TDateTime Date = 0;   // the date the name and the file time come from
+    bool TimeSet = false; // whether the file's modification time was set to Date
+    std::string Way;      // TEncodedPicture::Way
 };
 
 // What the window (or the command line) hears of a run, in the order of the file loop.
@@ -86,20 +111,14 @@ public:
     virtual void FileCounted(int runCounter, int fileCount) {}
     // The corrected date, when the correction was applied to the output's name (Panel4).
     virtual void DateCorrected(TDateTime corrected) {}
-    // The file is written at outputPath (a dry run reports the path it would write).
-    virtual void FileWritten(const std::string& outputPath) {}
+    // The file is written (a dry run reports what it would write): its path, date and, in
+    // the lossless mode, the way it went.
+    virtual void FileWritten(const TBatchOutput& output) {}
     // The file failed and the run goes on past it (TBatchOptions::KeepGoing): its name and
     // the failure's message, which names the file.
     virtual void FileFailed(const std::string& name, const std::string& message) {}
     // Read after each entry; true ends the run like a complete one.
     virtual bool StopRequested() { return false; }
-};
-
-struct TBatchOutput {
-    std::string SourceName;
-    std::string OutputPath;
-    TDateTime Date = 0;   // the date the name and the file time come from
-    bool TimeSet = false; // whether the file's modification time was set to Date
 };
 
 struct TBatchFailure {
@@ -119,7 +138,9 @@ struct TBatchResult {
 struct TBatchOptions {
     bool RenameByMask = true;  // CheckBox3, taken once at the start
     int Jobs = 1;              // workers for the pixel work; 1 runs everything on the caller
-    bool DryRun = false;       // decide names without decoding or writing anything
+    // Decide names without decoding or writing anything; in the lossless mode each file's
+    // splice is still made in memory, so that its way is told truly.
+    bool DryRun = false;
     // A file that fails is reported (FileFailed, TBatchResult::Failures) and the run goes
     // on with the next one, instead of ending at it.
     bool KeepGoing = false;

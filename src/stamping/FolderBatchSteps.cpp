@@ -1,5 +1,5 @@
 // The batch's own pieces of work: the metadata reader, the date mask, the time correction,
-// the picture work and the EXIF-preserving writer.
+// the picture work (the lossless splice among it) and the EXIF-preserving writer.
 #include "stamping/FolderBatch.h"
 
 #include "exif/ImgData.h"
@@ -9,6 +9,7 @@
 #include "stamping/PhotoDate.h"
 #include "stamping/StampDrawing.h"
 #include "stamping/TimeCorrection.h"
+#include "stamping/lossless/LosslessStamp.h"
 
 namespace morvik {
 
@@ -36,16 +37,41 @@ TDateTime TBatchSteps::CorrectDate(TDateTime date, const TBatchControls& control
     return CorrectedDate(date, controls.Controls);
 }
 
+namespace {
+
+// The lossless stamp of the source, with its sections when the EXIF carry-over is on.
+LosslessOutcome Spliced(std::string_view bytes, const std::string& text, const TBatchControls& controls)
+{
+    return StampLossless(bytes, text, controls.Controls.Look, controls.Settings.PictureOrientation,
+                         controls.Controls.ExifCarryOver);
+}
+
+}  // namespace
+
 TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string_view bytes,
                                             const std::string& text, const TBatchControls& controls)
 {
+    TEncodedPicture encoded;
+    if (controls.Controls.Lossless) {
+        LosslessOutcome spliced = Spliced(bytes, text, controls);
+        encoded.Way = spliced.Report();
+        if (spliced.Way != LosslessWay::ReEncode) {
+            encoded.Jpeg = std::move(spliced.Jpeg);
+            encoded.Spliced = true;
+            return encoded;
+        }
+    }
     Picture picture = DecodeJpeg(bytes);
     DrawStamp(picture, text, controls.Controls.Look, controls.Settings.PictureOrientation);
-    TEncodedPicture encoded;
     encoded.Width = picture.Width();
     encoded.Height = picture.Height();
     encoded.Jpeg = EncodeJpeg(picture, controls.Controls.Quality);
     return encoded;
+}
+
+std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& text, const TBatchControls& controls)
+{
+    return Spliced(bytes, text, controls).Report();
 }
 
 void TBatchSteps::WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path)
@@ -53,7 +79,7 @@ void TBatchSteps::WriteWithExif(TimgData* reader, const TEncodedPicture& picture
     if (reader) {
         reader->WriteJpegWithExif(picture.Jpeg, picture.Width, picture.Height, path, true);
     } else {
-        TimgData empty(255);  // a source the reader never saw: the default JFIF header
+        TimgData empty(ParseModeFull);  // a source the reader never saw: the default JFIF header
         empty.WriteJpegWithExif(picture.Jpeg, picture.Width, picture.Height, path, true);
     }
 }

@@ -117,6 +117,9 @@ struct StampControls {
     std::string NamingMask = std::string(DefaultNamingMask);  // Edit2
     bool RenameTicked = true;                          // CheckBox3
     bool ExifCarryOver = true;                         // cbEXIF
+    // The folder batch stamps a baseline JPEG by coding only the MCUs under the stamp again
+    // (every other block kept bit for bit); the action "Без перекодирования".
+    bool Lossless = false;
     bool CorrectionOn = false;                         // cbPogr
     int CorrectionDirection = 0;                       // cbDirect index: 0 "+", else subtract
     std::string CorrectionText = "00:00:00";           // TimeEdit1

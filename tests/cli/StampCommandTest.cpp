@@ -2,6 +2,7 @@
 // that write what one job writes.
 #include "cli/CliRunner.h"
 #include "stamping/Jpeg.h"
+#include "support/TestJpeg.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,25 @@ TEST(StampCommandTest, DryRunListsAndWritesNothing)
               std::string::npos)
         << r.Out;
     EXPECT_FALSE(fs::exists(dir / "Dated"));
+}
+
+TEST(StampCommandTest, LosslessTellsEachFilesWayAlsoInADryRun)
+{
+    TempDir dir;
+    CopySamples(dir);
+    morvik::test::WriteFile(dir / "zz_progressive.jpg",
+                            morvik::test::EncodeTestJpeg(64, 48, morvik::test::JpegKind::Progressive));
+    for (const std::string dry : {" --dry-run", ""}) {
+        const CliRun r = RunCli("stamp --lossless --keep-names" + dry + " " + Quoted(dir.path()));
+        ASSERT_EQ(r.Status, 0) << r.Out;
+        const std::string arrow = dry.empty() ? " => " : " -> ";
+        EXPECT_NE(r.Out.find("forest.JPG" + arrow + (dir / "Dated" / "forest.JPG").string() + "  (lossless)\n"),
+                  std::string::npos) << r.Out;
+        EXPECT_NE(r.Out.find("zz_progressive.jpg  (re-encoded: progressive)\n"), std::string::npos) << r.Out;
+    }
+    // The source's sections stand as they were, EXIF block included.
+    const std::string source = ReadFile(dir / "forest.JPG"), out = ReadFile(dir / "Dated" / "forest.JPG");
+    EXPECT_EQ(out.substr(0, source.find("\xFF\xDA")), source.substr(0, source.find("\xFF\xDA")));
 }
 
 TEST(StampCommandTest, OneJobAndFourJobsWriteTheSameFiles)

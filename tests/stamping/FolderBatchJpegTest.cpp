@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "stamping/Jpeg.h"
 #include "support/ExifBuilder.h"
+#include "support/TestJpeg.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +33,8 @@ std::string EncodedPicture(int width, int height, int seed)
     return EncodeJpeg(p, 90);
 }
 
-// A JPEG with an EXIF block holding DateTimeOriginal and the picture's size.
-std::string PhotoWithExif(const std::string& original, int width, int height, int seed)
+// The JPEG with an EXIF block holding DateTimeOriginal and the picture's size.
+std::string WithExif(const std::string& jpeg, const std::string& original, int width, int height)
 {
     test::ExifBuilder b(false);
     const int exif = b.AddIfd();
@@ -42,16 +43,24 @@ std::string PhotoWithExif(const std::string& original, int width, int height, in
     b.Ascii(exif, 0x9003, original);
     b.Long(exif, 0xA002, {uint32_t(width)});
     b.Long(exif, 0xA003, {uint32_t(height)});
-    const std::string jpeg = EncodedPicture(width, height, seed);
     return jpeg.substr(0, 2) + b.App1() + jpeg.substr(2);
+}
+
+std::string PhotoWithExif(const std::string& original, int width, int height, int seed)
+{
+    return WithExif(EncodedPicture(width, height, seed), original, width, height);
 }
 
 class FixedObserver : public TBatchObserver {
 public:
     TBatchControls Controls;
-    std::vector<std::string> Written;
+    std::vector<std::string> Written, Ways;
     TBatchControls CurrentControls() override { return Controls; }
-    void FileWritten(const std::string& p) override { Written.push_back(fs::path(p).filename().string()); }
+    void FileWritten(const TBatchOutput& o) override
+    {
+        Written.push_back(fs::path(o.OutputPath).filename().string());
+        Ways.push_back(o.Way);
+    }
 };
 
 TBatchResult RunBatch(const TempDir& dir, FixedObserver& obs, int jobs = 1, bool rename = true)
@@ -138,6 +147,51 @@ TEST(FolderBatchJpegTest, ASourceThatIsNotAJpegEndsTheRunWithTheDecodersError)
     }
 }
 
+TEST(FolderBatchJpegTest, TheLosslessModeSplicesWhatItCanAndTellsEachFilesWay)
+{
+    TempDir dir;
+    const std::string baseline = PhotoWithExif("2007:08:15 12:30:45", 48, 32, 1);
+    const std::string cut = PhotoWithExif("2007:08:15 12:30:47", 64, 64, 2);
+    WriteFile(dir / "a.jpg", baseline);
+    WriteFile(dir / "b.jpg", WithExif(test::EncodeTestJpeg(40, 30, test::JpegKind::Progressive),
+                                      "2007:08:15 12:30:46", 40, 30));
+    WriteFile(dir / "c.jpg", cut.substr(0, cut.size() * 2 / 3));
+    const std::vector<std::string> names = {"07.08.15  12_30_45.jpg", "07.08.15  12_30_46.jpg"};
+    const std::vector<std::string> ways = {"lossless", "re-encoded: progressive"};
+    for (bool dry : {true, false}) {
+        FixedObserver obs;
+        obs.Controls.Controls.Lossless = true;
+        TBatchOptions options;
+        options.DryRun = dry;
+        options.KeepGoing = true;
+        const TBatchResult r = RunFolderBatch(dir.path().string(), options, obs);
+        // A dry run tells each way as the real run goes, the corrupt scan's failure included.
+        EXPECT_EQ(obs.Written, names);
+        EXPECT_EQ(obs.Ways, ways);
+        ASSERT_EQ(r.Failures.size(), 1u);
+        EXPECT_EQ(r.Failures[0].SourceName, "c.jpg");
+        EXPECT_NE(r.Failures[0].Message.find("Corrupt JPEG data"), std::string::npos) << r.Failures[0].Message;
+        EXPECT_EQ(fs::exists(dir / "Dated" / names[0]), !dry);
+    }
+    // Every section before the scan is the source's own; the re-encoded file gets its EXIF
+    // block through the writer.
+    const std::string spliced = ReadFile(dir / "Dated" / names[0]);
+    const size_t scan = baseline.find("\xFF\xDA");
+    EXPECT_EQ(spliced.substr(0, scan), baseline.substr(0, scan));
+    EXPECT_NE(spliced, baseline);
+    EXPECT_EQ(DecodeJpeg(spliced).Width(), 48);
+    EXPECT_NE(ReadFile(dir / "Dated" / names[1]).find("Exif"), std::string::npos);
+    // Without the EXIF carry-over the splice keeps what a decoder needs.
+    FixedObserver bare;
+    bare.Controls.Controls.Lossless = true;
+    bare.Controls.Controls.ExifCarryOver = false;
+    fs::remove(dir / "c.jpg");
+    RunBatch(dir, bare, 1, false);
+    EXPECT_EQ(bare.Ways, ways);
+    EXPECT_EQ(ReadFile(dir / "Dated" / "a.jpg").find("Exif"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "Dated" / "b.jpg").find("Exif"), std::string::npos);
+}
+
 TEST(FolderBatchJpegTest, FourJobsWriteTheBytesAndTimesOfOneJob)
 {
     auto fill = [](const TempDir& dir) {
@@ -148,22 +202,25 @@ TEST(FolderBatchJpegTest, FourJobsWriteTheBytesAndTimesOfOneJob)
         WriteFile(dir / "plain.jpg", EncodedPicture(24, 24, 9));
         SetFileModifiedTime((dir / "plain.jpg").string(), *TryEncodeDateTime(2008, 2, 29, 23, 59, 51));
     };
-    std::map<std::string, std::string> outputs[2];
-    for (int k = 0; k < 2; ++k) {
-        TempDir dir;
-        fill(dir);
-        FixedObserver obs;
-        obs.Controls.Controls.CorrectionOn = true;
-        obs.Controls.Controls.CorrectionText = "00:00:05";
-        RunBatch(dir, obs, k == 0 ? 1 : 4);
-        RunBatch(dir, obs, k == 0 ? 1 : 4);
-        for (auto& e : fs::directory_iterator(dir / "Dated"))
-            outputs[k][e.path().filename().string()] =
-                ReadFile(e.path()) + "@" + std::to_string(GetFileFacts(e.path().string())->Modified);
+    for (bool lossless : {false, true}) {
+        std::map<std::string, std::string> outputs[2];
+        for (int k = 0; k < 2; ++k) {
+            TempDir dir;
+            fill(dir);
+            FixedObserver obs;
+            obs.Controls.Controls.Lossless = lossless;
+            obs.Controls.Controls.CorrectionOn = true;
+            obs.Controls.Controls.CorrectionText = "00:00:05";
+            RunBatch(dir, obs, k == 0 ? 1 : 4);
+            RunBatch(dir, obs, k == 0 ? 1 : 4);
+            for (auto& e : fs::directory_iterator(dir / "Dated"))
+                outputs[k][e.path().filename().string()] =
+                    ReadFile(e.path()) + "@" + std::to_string(GetFileFacts(e.path().string())->Modified);
+        }
+        // Ten outputs a run: the second run's never replace the first run's.
+        EXPECT_EQ(outputs[0].size(), 20u);
+        EXPECT_TRUE(outputs[0] == outputs[1]) << (lossless ? "lossless" : "re-encoded");
     }
-    // Ten outputs a run: the second run's never replace the first run's.
-    EXPECT_EQ(outputs[0].size(), 20u);
-    EXPECT_TRUE(outputs[0] == outputs[1]);
 }
 
 }  // namespace

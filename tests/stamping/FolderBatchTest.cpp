@@ -52,7 +52,9 @@ public:
             throw Exception("JPEG error #53");
         // Uneven work, so that parallel workers finish out of order.
         std::this_thread::sleep_for(std::chrono::milliseconds(bytes.size() % 7));
-        return {"JPEG[" + text + "|q" + std::to_string(b.Controls.Quality) + "|" + std::string(bytes) + "]", 10, 10};
+        TEncodedPicture picture;
+        picture.Jpeg = "JPEG[" + text + "|q" + std::to_string(b.Controls.Quality) + "|" + std::string(bytes) + "]";
+        return picture;
     }
 
     void WriteWithExif(TimgData*, const TEncodedPicture& p, const std::string& path) override
@@ -79,7 +81,7 @@ public:
     void FileStarted(const std::string& n) override { Lines.push_back(n); }
     void FileCounted(int c, int) override { Counts.push_back(c); }
     void DateCorrected(TDateTime d) override { Corrected.push_back(d); }
-    void FileWritten(const std::string& p) override { Written.push_back(fs::path(p).filename().string()); }
+    void FileWritten(const TBatchOutput& o) override { Written.push_back(fs::path(o.OutputPath).filename().string()); }
     void FileFailed(const std::string& n, const std::string& m) override { Failed.push_back({n, m}); }
     bool StopRequested() override { return StopAfter >= 0 && static_cast<int>(Written.size()) >= StopAfter; }
 };

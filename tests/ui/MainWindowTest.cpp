@@ -285,7 +285,6 @@ TEST(MainWindow, FailuresAreShownAndTheWindowCarriesOn)
     TempDir dir;
     WriteFile(dir / "broken.jpg", "this is no JPEG data");
     App app;
-    auto& f = app.Form1();
     auto& w = app.W();
     LoadInto(app, Q(dir / "missing.jpg"));
     LoadInto(app, Q(dir / "broken.jpg"));
@@ -309,7 +308,6 @@ TEST(MainWindow, StampIsOpaqueOrTransparent)
 {
     TempDir dir;
     App app;
-    auto& f = app.Form1();
     auto& w = app.W();
     LoadInto(app, MakeJpeg(dir / "red.jpg", 120, 40, Qt::red));
     const QImage before = w.Image1->Picture().copy();
@@ -391,7 +389,6 @@ TEST(MainWindow, FrameDrawsThreeRings)
 {
     TempDir dir;
     App app;
-    auto& f = app.Form1();
     auto& w = app.W();
     LoadInto(app, MakeJpeg(dir / "white.jpg", 20, 10));
     const QImage before = w.Image1->Picture().copy();
@@ -435,7 +432,6 @@ TEST(MainWindow, SaveWritesAPlainJpegWithTheDefaultExtension)
 {
     TempDir dir;
     App app;
-    auto& f = app.Form1();
     auto& w = app.W();
     LoadInto(app, MakeJpeg(dir / "in.jpg", 64, 48, QColor(10, 120, 200)));
     app.Dialogs.SaveAnswers = {Q(dir / "out"), Q(dir / "low.jpg")};
@@ -463,7 +459,6 @@ TEST(MainWindow, BatchStoppedAfterTheFirstFile)
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
         MakeJpeg(dir / name, 32, 24, Qt::gray);
     App app;
-    auto& f = app.Form1();
     auto& w = app.W();
     app.Dialogs.FolderAnswers = {Q(dir.path())};
     struct Seen {
@@ -596,7 +591,6 @@ TEST(MainWindow, ASecondBatchIsRefusedWhileOneRuns)
     MakeJpeg(dir / "a.jpg", 8, 8);
     MakeJpeg(dir / "b.jpg", 8, 8);
     App app;
-    auto& f = app.Form1();
     auto& w = app.W();
     app.Dialogs.FolderAnswers = {Q(dir.path()), Q(dir.path())};
     bool asked = false;
