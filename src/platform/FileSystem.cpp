@@ -187,6 +187,14 @@ long ReadSome(int fd, char* to, size_t count)
 
 std::string ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime)
 {
+    std::string bytes;
+    ReadWholeFile(path, maxBytes, noAtime, bytes);
+    return bytes;
+}
+
+void ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime, std::string& bytes)
+{
+    bytes.clear();
     const FileDescriptor file = OpenForReading(path, noAtime);
     if (!file)
         throw EInOutError(CannotOpenMessage(path, errno));
@@ -200,7 +208,8 @@ std::string ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime
     // The size the file has now is read straight into place; what comes after it (a file
     // that grew, or one without a size such as a pipe) is appended piece by piece, so the
     // usual file is read into one allocation of its own size.
-    std::string bytes(static_cast<size_t>(std::max<off_t>(st.st_size, 0)), '\0');
+    ReserveForReuse(bytes, static_cast<size_t>(std::max<off_t>(st.st_size, 0)));
+    bytes.resize(static_cast<size_t>(std::max<off_t>(st.st_size, 0)));
     size_t done = 0;
     while (done < bytes.size()) {
         const long got = ReadSome(file.Get(), bytes.data() + done, bytes.size() - done);
@@ -208,7 +217,7 @@ std::string ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime
             throw EInOutError(CannotOpenMessage(path, errno));
         if (got == 0) {
             bytes.resize(done);  // the file shrank
-            return bytes;
+            return;
         }
         done += static_cast<size_t>(got);
     }
@@ -218,11 +227,22 @@ std::string ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime
         if (got < 0)
             throw EInOutError(CannotOpenMessage(path, errno));
         if (got == 0)
-            return bytes;
+            return;
         if (bytes.size() + static_cast<size_t>(got) > maxBytes)
             throw EInOutError(CannotOpenMessage(path, EFBIG));
         bytes.append(more, static_cast<size_t>(got));
     }
+}
+
+void ReserveForReuse(std::string& buffer, size_t size)
+{
+    const size_t capacity = buffer.capacity();
+    if (size <= capacity)
+        return;
+    const bool used = capacity > std::string().capacity();
+    // The old storage goes before the new is taken, so the allocator may hand it out again.
+    std::string().swap(buffer);
+    buffer.reserve(used ? std::max(size, capacity + capacity / 8) : size);
 }
 
 std::string CannotCreateFolderMessage(const std::string& name, int error)

@@ -74,6 +74,13 @@ long ReadSome(int fd, char* to, size_t count);
 // <system message>" when it cannot be opened or read, is a folder, or holds more than
 // maxBytes bytes.
 std::string ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime);
+// The same into `bytes`, whose storage is reused when it is large enough: reading file after
+// file into one buffer touches no fresh memory pages.
+void ReadWholeFile(const std::string& path, size_t maxBytes, bool noAtime, std::string& bytes);
+// Makes room for `size` bytes in an empty buffer that serves file after file: a new one gets
+// just that, one that must grow grows by an eighth at least, so that a run of files each a
+// little larger than the last does not take fresh memory for every one.
+void ReserveForReuse(std::string& buffer, size_t size);
 
 // A file written under a fresh hidden name beside its target and renamed over the target
 // only once it is complete and on disk: a failed or killed write never leaves a partial

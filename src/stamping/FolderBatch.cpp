@@ -60,6 +60,7 @@ struct TBatchItem {
     TBatchControls Controls;
     TDatedSource Dated;
     std::string Bytes;
+    std::string Storage;  // for the stamped file
     std::string Text;
     std::exception_ptr Failure;  // a failure met before the pixel work
     std::future<TEncodedPicture> Work;
@@ -110,7 +111,9 @@ private:
         if (auto facts = GetFileFacts(item.Path))
             fallback = TwoSecondFloor(facts->Modified);
         try {
-            item.Bytes = ReadWholeFile(item.Path, kNoSizeLimit, /*noAtime=*/true);
+            item.Bytes = TakeSpare(spareBytes_);
+            item.Storage = TakeSpare(spareOutputs_);
+            ReadWholeFile(item.Path, kNoSizeLimit, /*noAtime=*/true, item.Bytes);
             item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Controls.Settings.DateSource);
         } catch (...) {
             // The failure belongs to this file's turn in file order, which may come after
@@ -126,7 +129,7 @@ private:
         item.Text = TextToStamp(item.Controls.Settings, item.Controls.Controls);
         if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
             item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
-                return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls);
+                return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls, std::move(item.Storage));
             });
             item.WorkStarted = true;
         }
@@ -172,14 +175,33 @@ private:
         if (item.WorkStarted)
             picture = item.Work.get();
         else if (!options_.DryRun)
-            picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls);
+            picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls, std::move(item.Storage));
         else if (item.Controls.Controls.Lossless)
             picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Controls);
-        item.Bytes = std::string();
+        Recycle(spareBytes_, std::move(item.Bytes));
+        Recycle(spareOutputs_, std::move(item.Storage));
         ++counter_;
         result_.Processed = counter_;
         observer_.FileCounted(counter_, result_.FileCount);
         Write(item, picture);
+        Recycle(spareOutputs_, std::move(picture.Jpeg));
+    }
+
+    // The buffers of files done keep their memory for the next files: a source's bytes go
+    // where an earlier source's went, a stamped file where an earlier one was made, so a
+    // folder of photos is read and written without fresh memory pages after the first few.
+    static std::string TakeSpare(std::vector<std::string>& spare)
+    {
+        if (spare.empty())
+            return {};
+        std::string buffer = std::move(spare.back());
+        spare.pop_back();
+        return buffer;
+    }
+    static void Recycle(std::vector<std::string>& spare, std::string&& buffer)
+    {
+        if (buffer.capacity() > 0)
+            spare.push_back(std::move(buffer));
     }
 
     void Failed(const TBatchItem& item, const std::string& message)
@@ -264,6 +286,8 @@ private:
     const size_t maxNameLength_;
     int counter_ = 0;
     std::set<std::string> written_;  // names this run has written (or, dry, would write)
+    // Buffers of files done, at most as many as files in hand at once.
+    std::vector<std::string> spareBytes_, spareOutputs_;
 };
 
 }  // namespace

@@ -74,8 +74,11 @@ public:
     // mode (controls.Controls.Lossless) a source the splice can take is stamped by it
     // instead, with the source's sections when the EXIF carry-over is on; another goes the
     // decode/encode way with its reason.
+    // `storage` is a buffer of an earlier file that the result may take over, so that its
+    // memory serves again.
     virtual TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes,
-                                           const std::string& text, const TBatchControls& controls);
+                                           const std::string& text, const TBatchControls& controls,
+                                           std::string storage);
     // The way the lossless mode would stamp the source, for a dry run: the splice is made in
     // memory and dropped (a corrupt scan fails as in a real run); a source it cannot take
     // is not decoded.

@@ -40,20 +40,22 @@ TDateTime TBatchSteps::CorrectDate(TDateTime date, const TBatchControls& control
 namespace {
 
 // The lossless stamp of the source, with its sections when the EXIF carry-over is on.
-LosslessOutcome Spliced(std::string_view bytes, const std::string& text, const TBatchControls& controls)
+LosslessOutcome Spliced(std::string_view bytes, const std::string& text, const TBatchControls& controls,
+                        std::string storage = {})
 {
     return StampLossless(bytes, text, controls.Controls.Look, controls.Settings.PictureOrientation,
-                         controls.Controls.ExifCarryOver);
+                         controls.Controls.ExifCarryOver, std::move(storage));
 }
 
 }  // namespace
 
 TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string_view bytes,
-                                            const std::string& text, const TBatchControls& controls)
+                                            const std::string& text, const TBatchControls& controls,
+                                            std::string storage)
 {
     TEncodedPicture encoded;
     if (controls.Controls.Lossless) {
-        LosslessOutcome spliced = Spliced(bytes, text, controls);
+        LosslessOutcome spliced = Spliced(bytes, text, controls, std::move(storage));
         encoded.Way = spliced.Report();
         if (spliced.Way != LosslessWay::ReEncode) {
             encoded.Jpeg = std::move(spliced.Jpeg);

@@ -95,6 +95,14 @@ TEST(FileSystem, ReadWholeFileReadsAllOrSaysWhyNot)
     test::WriteFile(dir / "a.jpg", big);
     EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), false), big);
     EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), true), big);
+    // Into a buffer of an earlier file: a smaller file leaves nothing of the earlier one, a
+    // larger one grows it.
+    test::WriteFile(dir / "b.jpg", "small");
+    std::string buffer;
+    for (const char* name : {"a.jpg", "b.jpg", "a.jpg"}) {
+        ReadWholeFile((dir / name).string(), big.size(), true, buffer);
+        EXPECT_EQ(buffer, name[0] == 'a' ? big : "small");
+    }
     // A file without a size (the kernel's, like a pipe's) is read to its end.
     EXPECT_NE(ReadWholeFile("/proc/self/status", 1 << 20, false).find("Name:"), std::string::npos);
     struct Case { std::string path; size_t maxBytes; std::string reason; };

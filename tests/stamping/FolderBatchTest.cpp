@@ -46,7 +46,7 @@ public:
     }
 
     TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes, const std::string& text,
-                                   const TBatchControls& b) override
+                                   const TBatchControls& b, std::string) override
     {
         if (bytes.substr(0, 3) == "BAD")
             throw Exception("JPEG error #53");

@@ -1,6 +1,7 @@
 #include "stamping/lossless/LosslessStamp.h"
 
 #include "exif/ImgData.h"  // DefaultJfifHeader
+#include "platform/FileSystem.h"  // ReserveForReuse
 #include "stamping/Jpeg.h"
 #include "stamping/lossless/JpegStructure.h"
 #include "stamping/lossless/McuPixels.h"
@@ -446,8 +447,9 @@ std::string LosslessOutcome::Report() const
 namespace {
 
 // The splice over a file whose structure is read: `box` holds every pixel `paint` may change.
+// The stamped file is written into `storage`.
 LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const PixelBox& box, const RegionPainter& paint,
-                      bool keepMetadata)
+                      bool keepMetadata, std::string storage)
 {
     LosslessOutcome outcome;
     if (!s.ReEncodeReason.empty()) {
@@ -455,8 +457,9 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
         return outcome;
     }
     const Plan plan = MakePlan(s, box);
-    std::string& out = outcome.Jpeg;
-    out.reserve(jpeg.size() + jpeg.size() / 64 + 4096);
+    std::string& out = outcome.Jpeg = std::move(storage);
+    out.clear();
+    ReserveForReuse(out, jpeg.size() + jpeg.size() / 64 + 4096);
     outcome.Way = LosslessWay::Lossless;
     if (plan.Recode.empty()) {
         WriteHeader(out, jpeg, s, keepMetadata, nullptr);
@@ -479,17 +482,17 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
 
 LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest& request)
 {
-    return Stamp(jpeg, ReadJpegStructure(jpeg), request.Box, request.Paint, request.KeepMetadata);
+    return Stamp(jpeg, ReadJpegStructure(jpeg), request.Box, request.Paint, request.KeepMetadata, {});
 }
 
 LosslessOutcome StampLossless(std::string_view jpeg, std::string_view text, const StampLook& look, int orientation,
-                              bool keepMetadata)
+                              bool keepMetadata, std::string storage)
 {
     const JpegStructure s = ReadJpegStructure(jpeg);
     const StampPlacement placement = PlaceStamp(text, look, s.Width, s.Height, orientation);
     return Stamp(jpeg, s, placement.Bounds, [&](Picture& region, int originX, int originY) {
         DrawPlacedStamp(region, originX, originY, text, look, placement);
-    }, keepMetadata);
+    }, keepMetadata, std::move(storage));
 }
 
 }  // namespace morvik

@@ -53,7 +53,9 @@ LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest&
 // The stamp itself: the text with the look, placed by PlaceStamp on the photo's stored
 // size and its EXIF Orientation and drawn by DrawPlacedStamp, so the pixels under it are
 // those DrawStamp gives; the MCUs coded again are those the placement's bounds touch.
+// `storage` is taken over for the stamped file, so that a buffer of an earlier file serves
+// again without fresh memory pages.
 LosslessOutcome StampLossless(std::string_view jpeg, std::string_view text, const StampLook& look, int orientation,
-                              bool keepMetadata);
+                              bool keepMetadata, std::string storage = {});
 
 }  // namespace morvik
