@@ -1,49 +1,77 @@
 #!/usr/bin/env bash
-# The lossless stamp against the libjpeg floor: COUNT photo-like pictures of 4000 × 3000
-# (4:2:0, quality 92, no restart markers) decoded and encoded again by djpeg | cjpeg at the
-# same quality, and stamped losslessly at the top-left corner, at the bottom-right corner,
-# and at the bottom-right corner of the same pictures with a restart marker every MCU row
-# (made by jpegtran). Prints the CPU time of each, the ratios and the peak memory per file.
-#   bash bench/lossless.sh [COUNT]          (build first: scripts/build.sh)
+# The folder batch's lossless mode against the libjpeg floor. COUNT photo-like pictures of
+# 4000 × 3000 (4:2:0, quality 92, no restart markers) are decoded and encoded again by
+# djpeg | cjpeg at the same quality (the floor), and stamped by `morvik-cli stamp --lossless`
+# over their folder, the way a user runs it: at the start position (top-left), at the
+# bottom-right corner, and at the bottom-right corner of the same pictures with a restart
+# marker every MCU row (made by jpegtran). The four take turns for ROUNDS rounds; each
+# figure is the median CPU time (user + system, every thread) of its rounds. Peak memory
+# of one job is the largest of one-file runs against twice the file's size plus 16 MiB.
+#   bash bench/lossless.sh [COUNT] [ROUNDS]          (build first: scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh bench
 BUILD_DIR=${MORVIK_BUILD_DIR:-build}
 COUNT=${1:-8}
+ROUNDS=${2:-5}
 W=4000 H=3000 QUALITY=92
-STAMP="$BUILD_DIR/bench/bench_lossless_stamp"
+CLI="$(pwd)/$BUILD_DIR/src/morvik-cli"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/morvik-lossless.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/src" "$WORK/rst" "$WORK/out" "$WORK/floor"
-"$STAMP" make "$WORK/src" "$COUNT" "$W" "$H"
+mkdir -p "$WORK/src" "$WORK/rst" "$WORK/floor" "$WORK/one"
+"$BUILD_DIR/bench/bench_photo_like" "$WORK/src" "$COUNT" "$W" "$H"
 for f in "$WORK"/src/*.jpg; do
-    jpegtran -restart 1 -copy all -outfile "$WORK/rst/$(basename "$f")" "$f"
+    jpegtran -restart 1 -copy all -outfile "$WORK/rst/${f##*/}" "$f"
 done
+touch -d '2007-08-15 12:30:45' "$WORK"/src/*.jpg "$WORK"/rst/*.jpg  # no EXIF: dated by the file time
 
-# The floor: user + sys seconds of the djpeg | cjpeg pipelines, writing their files.
-/usr/bin/time -f "%U %S" -o "$WORK/floor.time" bash -c '
-    for f in "$1"/src/*.jpg; do djpeg "$f" | cjpeg -quality "$2" -outfile "$1/floor/${f##*/}"; done' _ "$WORK" "$QUALITY"
-floor=$(awk '{print $1 + $2}' "$WORK/floor.time")
-# The stamps: the program's own CPU time over its files (the font looked up before).
-stamp() { "$STAMP" "$@" | awk '/^stamp cpu/ {print $3, $7}'; }
-read -r tl tlmem < <(stamp top-left "$WORK/out" "$WORK"/src/*.jpg)
-read -r br brmem < <(stamp bottom-right "$WORK/out" "$WORK"/src/*.jpg)
-read -r rst rstmem < <(stamp bottom-right "$WORK/out" "$WORK"/rst/*.jpg)
+# cpu NAME COMMAND...: appends the CPU seconds of the command and its children to $WORK/NAME.cpu.
+cpu() {
+    local name=$1; shift
+    rm -rf "$WORK/src/Dated" "$WORK/rst/Dated"
+    ( "$@" >"$WORK/$name.out"; times ) | tail -1 |
+        awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%.3f\n", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' \
+        >>"$WORK/$name.cpu"
+}
+floor() {
+    for f in "$WORK"/src/*.jpg; do djpeg "$f" | cjpeg -quality "$QUALITY" -outfile "$WORK/floor/${f##*/}"; done
+}
+for _ in $(seq "$ROUNDS"); do
+    cpu floor floor
+    cpu topleft "$CLI" stamp --lossless "$WORK/src"
+    cpu bottomright "$CLI" stamp --lossless --anchor bottom-right "$WORK/src"
+    cpu restarts "$CLI" stamp --lossless --anchor bottom-right "$WORK/rst"
+done
+for name in topleft bottomright restarts; do
+    if [ "$(grep -c '(lossless)' "$WORK/$name.out")" -ne "$COUNT" ]; then
+        echo "not every file was stamped losslessly:" >&2
+        cat "$WORK/$name.out" >&2
+        exit 1
+    fi
+done
+median() { sort -n "$WORK/$1.cpu" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+runs() { sort -n "$WORK/$1.cpu" | tr '\n' ' '; }
 
-# Peak memory of one job: one process per file, against twice the file plus 16 MiB.
+# Peak memory of one job: one file's run, against twice the file plus 16 MiB.
 worst=0
 for f in "$WORK"/src/*.jpg "$WORK"/rst/*.jpg; do
-    /usr/bin/time -f "%M" -o "$WORK/mem" "$STAMP" bottom-right "$WORK/out" "$f" >/dev/null
+    rm -rf "$WORK/one"/*
+    ln "$f" "$WORK/one/${f##*/}"
+    /usr/bin/time -f "%M" -o "$WORK/mem" "$CLI" stamp --lossless --anchor bottom-right "$WORK/one" >/dev/null
     share=$(echo "scale=3; $(cat "$WORK/mem") * 1024 / ($(stat -c %s "$f") * 2 + 16 * 1048576)" | bc -l)
     worst=$(echo "if ($share > $worst) $share else $worst" | bc -l)
 done
 
-ratio() { echo "scale=4; $1 / $2" | bc -l; }
-echo "load: $(cut -d' ' -f1-3 /proc/loadavg), cores: $(nproc), $COUNT files of ${W}x${H}, $(du -sh "$WORK/src" | cut -f1) in all"
-printf 'floor (djpeg | cjpeg -quality %s)   cpu %7.3f s\n' "$QUALITY" "$floor"
-# Each stamp's job reads the file, stamps it and writes the result; "in memory" is the
-# stamp alone, without the reading and writing.
-printf 'lossless, top-left                  cpu %7.3f s   %s of the floor (target <= 0.0667), in memory %s s\n' "$tl" "$(ratio "$tl" "$floor")" "$tlmem"
-printf 'lossless, bottom-right              cpu %7.3f s   %s of the floor (target <= 0.3333), in memory %s s\n' "$br" "$(ratio "$br" "$floor")" "$brmem"
-printf 'lossless, bottom-right, RST a row   cpu %7.3f s   %s of the floor (target <= 0.1000), in memory %s s\n' "$rst" "$(ratio "$rst" "$floor")" "$rstmem"
+floor_cpu=$(median floor)
+echo "load: $(cut -d' ' -f1-3 /proc/loadavg), cores: $(nproc), $COUNT files of ${W}x${H}, $(du -sh "$WORK/src" | cut -f1) in all, $ROUNDS rounds"
+printf 'floor (djpeg | cjpeg -quality %s)          cpu %7.3f s   runs: %s\n' "$QUALITY" "$floor_cpu" "$(runs floor)"
+report() {
+    local m
+    m=$(median "$2")
+    printf '%-42s cpu %7.3f s   %s of the floor (target <= %s)   runs: %s\n' "$1" "$m" \
+        "$(echo "scale=4; $m / $floor_cpu" | bc -l)" "$3" "$(runs "$2")"
+}
+report "stamp --lossless, top-left" topleft 0.0667
+report "stamp --lossless, bottom-right" bottomright 0.3333
+report "stamp --lossless, bottom-right, RST a row" restarts 0.1000
 echo "peak memory of one job / (2 x file + 16 MiB), worst file: $worst (target <= 1)"

@@ -241,8 +241,7 @@ public:
     void FileCounted(int runCounter, int) override { count_ = runCounter; }
     void FileWritten(const TBatchOutput& output) override
     {
-        // In the lossless mode each file tells the way it went.
-        const std::string way = output.Way.empty() ? "" : "  (" + output.Way + ")";
+        const std::string way = WayNote(output);
         if (terminal_ && !dryRun_) {
             DrawBar(way);
         } else {

@@ -302,6 +302,11 @@ std::vector<std::string> ListJpegEntries(const std::string& folder)
     return names;
 }
 
+std::string WayNote(const TBatchOutput& output)
+{
+    return output.Way.empty() ? std::string() : "  (" + output.Way + ")";
+}
+
 int CountPictures(const std::string& folder)
 {
     return static_cast<int>(ListJpegEntries(folder).size());

@@ -96,6 +96,10 @@ struct TBatchOutput {
     std::string Way;      // TEncodedPicture::Way
 };
 
+// The way a file went as its line shows it: "  (lossless)", "  (re-encoded: progressive)";
+// empty outside the lossless mode.
+std::string WayNote(const TBatchOutput& output);
+
 // What the window (or the command line) hears of a run, in the order of the file loop.
 class TBatchObserver {
 public:

@@ -36,6 +36,8 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QToolBar>
@@ -137,6 +139,16 @@ public:
                                   QString::number(f.settings_.FileCount));
     }
     void DateCorrected(TDateTime corrected) override { f.ShowCorrectedDate(corrected); }
+    void FileWritten(const TBatchOutput& output) override
+    {
+        // In the lossless mode the file's line tells the way it went.
+        const std::string note = WayNote(output);
+        if (note.empty())
+            return;
+        QTextCursor end(f.w.Memo1->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(U(note));
+    }
     bool StopRequested() override { return f.settings_.StopRequested; }
 
 private:
@@ -199,6 +211,10 @@ void TForm1::BuildActions()
     w.actCount = make(QString(), QString(), 3, "actCount");
     w.actClose = make(tr("&Выход"), QString(), -1, "actClose");
     w.actAbout = make(tr("&About"), QString(), -1, "actAbout");
+    w.actLossless = make(tr("&Без перекодирования"),
+                         tr("Группа в папке: заново кодируются только блоки под надписью, остальные остаются как были"),
+                         -1, "actLossless");
+    w.actLossless->setCheckable(true);
     w.actLoad->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     w.actSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     w.actClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -454,7 +470,7 @@ void TForm1::ShowPlacement()
 
 void TForm1::BuildFolderPanel()
 {
-    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 208);
+    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 228);
     w.Button4 = PlaceButton(p, "Button4", tr("Автоматически"),
                             tr("Сделать добавление текста ко всем файлам в папке автоматически"),
                             QRect(8, 27, 113, 25));
@@ -482,6 +498,10 @@ void TForm1::BuildFolderPanel()
     p->Place(w.cbEXIF, 112, 176, 57, 17, Fit::FitText);
     w.Label5 = Named<QLabel>("Label5");
     p->Place(w.Label5, 8, 192, 69, 13, Fit::FitText);
+    // The lossless action's state, below the panel's own controls.
+    w.cbLossless = Named<QCheckBox>("cbLossless", tr("Без перекодирования"));
+    w.cbLossless->setChecked(controls_.Lossless);
+    p->Place(w.cbLossless, 8, 208, 161, 17, Fit::FitText);
 }
 
 void TForm1::FitPanelColumn()
@@ -512,6 +532,7 @@ void TForm1::BuildMenu()
     actions->addSeparator();
     actions->addAction(w.N7);
     actions->addAction(w.N8);
+    actions->addAction(w.actLossless);
     QMenu* mosaic = menuBar()->addMenu(tr("&Мозаика"));
     mosaic->addAction(w.N2);
     mosaic->addSeparator();
@@ -585,6 +606,10 @@ void TForm1::Wire()
     connect(w.Button3, &QPushButton::clicked, w.actSave, &QAction::trigger);
     connect(w.Button2, &QPushButton::clicked, w.actStamp, &QAction::trigger);
     connect(w.Button4, &QPushButton::clicked, w.actAutomatic, &QAction::trigger);
+    // The batch panel's check box shows the lossless action's state and switches it.
+    w.actLossless->setChecked(controls_.Lossless);
+    connect(w.actLossless, &QAction::toggled, w.cbLossless, &QCheckBox::setChecked);
+    connect(w.cbLossless, &QCheckBox::toggled, w.actLossless, &QAction::setChecked);
 
     WireControlsToRecord();
     auto handle = [this](void (TForm1::*handler)()) {
@@ -621,6 +646,7 @@ void TForm1::WireControlsToRecord()
     connect(w.Edit2, &QLineEdit::textChanged, this, [&c](const QString& t) { c.NamingMask = S(t); });
     connect(w.CheckBox3, &QCheckBox::toggled, this, [&c](bool on) { c.RenameTicked = on; });
     connect(w.cbEXIF, &QCheckBox::toggled, this, [&c](bool on) { c.ExifCarryOver = on; });
+    connect(w.actLossless, &QAction::toggled, this, [&c](bool on) { c.Lossless = on; });
     connect(w.cbPogr, &QCheckBox::toggled, this, [&c](bool on) { c.CorrectionOn = on; });
     auto direction = [this, &c] { c.CorrectionDirection = SelectedIndex(w.cbDirect); };
     connect(w.cbDirect, &QComboBox::currentIndexChanged, this, direction);

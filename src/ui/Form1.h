@@ -120,7 +120,7 @@ private:
         QSlider* TrackBar1;
         QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
         QComboBox *cbConf, *ComboBox1, *cbDirect;
-        QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *cbPogr, *cbEXIF;
+        QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *cbPogr, *cbEXIF, *cbLossless;
         QDateEdit* DateTimePicker1;
         QTimeEdit* DateTimePicker2;
         QLineEdit *Edit1, *Edit2;
@@ -141,6 +141,8 @@ private:
         // One action per operation, shared by menu item, toolbar button and control.
         QAction *actLoad, *actSave, *actStamp, *actFrame, *actAutomatic, *actStretch, *actMosaic,
             *actShowMosaic, *actCount, *actClose, *actAbout;
+        // The folder batch's lossless mode, a checkable action with its state in the record.
+        QAction* actLossless;
         // Menu items and toolbar buttons by their layout names.
         QAction *N3, *N4, *Close1, *N9, *N7, *N8, *N2, *N11, *About1;
         QToolButton *ToolButton7, *ToolButton8, *ToolButton9, *ToolButton13, *ToolButton11, *ToolButton1,

@@ -496,6 +496,34 @@ TEST(MainWindow, BatchStoppedAfterTheFirstFile)
     EXPECT_FALSE(w.Gauge1Action->isVisible());
 }
 
+TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)
+{
+    TempDir dir;
+    QImage grain(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            grain.setPixel(x, y, qRgb(x * 4, (x * y) % 256, (x ^ y) * 4));
+    for (const char* name : {"a.jpg", "b.jpg"})
+        ASSERT_TRUE(grain.save(Q(dir / name), "JPG", 95));
+    App app;
+    auto& w = app.W();
+    w.actLossless->trigger();  // the menu item; the batch panel's check box follows
+    EXPECT_TRUE(w.cbLossless->isChecked());
+    EXPECT_TRUE(app.Form1().Controls().Lossless);
+    w.CheckBox3->setChecked(false);
+    app.Dialogs.FolderAnswers = {Q(dir.path())};
+    w.Button4->click();
+    EXPECT_EQ(w.Memo1->toPlainText(), QStringLiteral("a.jpg  (lossless)\nb.jpg  (lossless)"));
+    // Below the stamp's MCUs the picture decodes as its source does, which a second
+    // encode at the slider's quality would not give.
+    const QImage source(Q(dir / "a.jpg")), stamped(Q(dir / "Dated" / "a.jpg"));
+    EXPECT_NE(stamped.copy(0, 0, 64, 16), source.copy(0, 0, 64, 16));
+    EXPECT_EQ(stamped.copy(0, 32, 64, 32), source.copy(0, 32, 64, 32));
+    w.cbLossless->click();
+    EXPECT_FALSE(w.actLossless->isChecked());
+    EXPECT_FALSE(app.Form1().Controls().Lossless);
+}
+
 TEST(MainWindow, BatchOverAnEmptyFolderAndCounting)
 {
     TempDir dir;
