@@ -232,6 +232,35 @@ TEST(LosslessStamp, AStampOutsideThePictureGivesACopy)
     }
 }
 
+TEST(LosslessStamp, AfterTheStampTheSourcesBytesFollowAsTheyWere)
+{
+    // Smooth blocks (a plain stamp on a smooth picture) leave room for the sixteen-zero codes
+    // that end the recoded run where the source's next MCU starts within its byte: the rest
+    // of the scan is the source's bytes.
+    for (const Sampling& sampling : kSamplings) {
+        SCOPED_TRACE(sampling.Name);
+        const std::string source = EncodeWithLibjpeg(
+            120, 64, sampling.Components, sampling.Components == 1 ? JCS_GRAYSCALE : JCS_RGB, 92, false,
+            [](int x, int y, int c) { return uint8_t(x + y * 2 + c * 40); },
+            [&](jpeg_compress_struct& info) {
+                info.comp_info[0].h_samp_factor = sampling.H;
+                info.comp_info[0].v_samp_factor = sampling.V;
+            });
+        for (const PixelBox& box : {PixelBox{0, 0, 30, 9}, PixelBox{50, 20, 70, 30}}) {
+            const LosslessOutcome out = ExpectStampedExactly(source, box, [box](Picture& region, int x, int y) {
+                region.FillRect(box.Left - x, box.Top - y, box.Right - x, box.Bottom - y, clWhite);
+            });
+            size_t same = 0;
+            while (same < source.size() && source[source.size() - 1 - same] == out.Jpeg[out.Jpeg.size() - 1 - same])
+                ++same;
+            EXPECT_GT(same, (source.size() - source.find("\xFF\xDA")) / 3) << box.Left;
+            // The sixteen-zero codes read as the zeros they stand for, also when stamped again.
+            const PixelBox wider{box.Left + 20, box.Top, box.Right + 40, box.Bottom + 20};
+            ExpectStampedExactly(out.Jpeg, wider, NoisePainter(wider));
+        }
+    }
+}
+
 TEST(LosslessStamp, TablesLackingSymbolsAreMadeAnewOverTheNewData)
 {
     // libjpeg's optimised tables for a smooth picture have no codes for the noise's symbols.

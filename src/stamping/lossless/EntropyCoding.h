@@ -278,11 +278,27 @@ inline void DecodeBlock(BitReader& reader, const HuffmanDecoder& dc, const Huffm
     reader = in;
 }
 
+constexpr int kZeroRun = 0xF0;  // the AC symbol for sixteen zeros (ZRL)
+
+// How many sixteen-zero codes may stand before the block's end-of-block code and leave its
+// coefficients as they are: each stands for 16 of its trailing zeros, and the end-of-block
+// code must still follow them. A decoder reads the block the same either way, so they make
+// the block's code longer by whole codes without changing it.
+inline int ZeroRunRoom(const Coef* block)
+{
+    int last = 0;  // in coding order
+    for (int k = 63; k > 0 && last == 0; --k)
+        if (block[kZigzagToNatural[size_t(k)]] != 0)
+            last = k;
+    return last == 63 ? 0 : (62 - last) / 16;
+}
+
 // The coded symbols of one block, handed to emit(isAc, symbol, extraBits, extraCount);
 // pred is the previous block's DC and becomes this one's. Values a baseline scan cannot
-// code (a DC difference over 11 bits, an AC value over 10) raise ECorruptScan.
+// code (a DC difference over 11 bits, an AC value over 10) raise ECorruptScan. `zeroRuns`
+// (at most ZeroRunRoom) sixteen-zero codes go before the end-of-block code.
 template <class Emit>
-inline void CodeBlock(const Coef* block, int& pred, Emit&& emit)
+inline void CodeBlock(const Coef* block, int& pred, Emit&& emit, int zeroRuns = 0)
 {
     const int64_t diff = int64_t(block[0]) - pred;
     pred = block[0];
@@ -301,7 +317,7 @@ inline void CodeBlock(const Coef* block, int& pred, Emit&& emit)
             continue;
         }
         for (; run > 15; run -= 16)
-            emit(true, 0xF0, 0u, 0);
+            emit(true, kZeroRun, 0u, 0);
         const unsigned magnitude = unsigned(v < 0 ? -v : v);
         const int size = 32 - __builtin_clz(magnitude);
         if (size > 10)
@@ -309,8 +325,11 @@ inline void CodeBlock(const Coef* block, int& pred, Emit&& emit)
         emit(true, (run << 4) | size, uint32_t(v < 0 ? v - 1 : v) & ((1u << size) - 1), size);
         run = 0;
     }
-    if (run > 0)
+    if (run > 0) {
+        for (int i = 0; i < zeroRuns; ++i)
+            emit(true, kZeroRun, 0u, 0);
         emit(true, 0x00, 0u, 0);
+    }
 }
 
 // The codes of one table for writing; Length 0 marks a symbol the table has no code for.

@@ -363,12 +363,22 @@ private:
             w.Put(uint32_t(uint8_t(jpeg_[start.Byte])) >> (8 - start.Bit), start.Bit);
         size_t end = seg.End;
         while (r < plan_.Recode.size() && SegmentOf(plan_.Recode[r]) == segment) {
-            std::array<int, 4> pred = marks_.at(plan_.Recode[r]).Pred;
-            int64_t mcu = plan_.Recode[r];
-            for (; r < plan_.Recode.size() && plan_.Recode[r] == mcu && SegmentOf(mcu) == segment; ++r, ++mcu) {
-                const Coef* blocks = CoefficientsOf(mcu);
-                for (size_t b = 0; b < coder_.Blocks(); ++b)
-                    own.Code(blocks + b * kBlockSize, coder_.ComponentOf(b), pred[size_t(coder_.ComponentOf(b))], w);
+            // The run Recode[r..] of MCUs first..mcu−1.
+            const int64_t first = plan_.Recode[r];
+            int64_t mcu = first;
+            for (; r < plan_.Recode.size() && plan_.Recode[r] == mcu && SegmentOf(mcu) == segment; ++r)
+                ++mcu;
+            std::array<int, 4> pred = marks_.at(first).Pred;
+            const std::vector<uint8_t> zeroRuns =
+                mcu < seg.EndMcu ? AligningZeroRuns(first, mcu, pred, w.Pending(), marks_.at(mcu).Pos.Bit, own)
+                                 : std::vector<uint8_t>();
+            size_t k = 0;
+            for (int64_t m = first; m < mcu; ++m) {
+                const Coef* blocks = CoefficientsOf(m);
+                for (size_t b = 0; b < coder_.Blocks(); ++b, ++k) {
+                    const int c = coder_.ComponentOf(b);
+                    own.Code(blocks + b * kBlockSize, c, pred[size_t(c)], w, zeroRuns.empty() ? 0 : zeroRuns[k]);
+                }
             }
             if (r < plan_.Recode.size() && SegmentOf(plan_.Recode[r]) == segment) {
                 // The MCUs between two runs.
@@ -386,6 +396,58 @@ private:
         if (end >= jpeg_.size() && s_.RestartInterval == 0)
             throw ECorruptScan("the scan is cut short");
         return end;
+    }
+
+    // Sixteen-zero codes for the blocks of the recoded MCUs first..end−1, so that the run,
+    // begun `pending` bits into a byte, ends `target` bits into one, where the source's data
+    // after it stands: that data is then copied byte for byte instead of bit by bit. Each
+    // code takes the place of sixteen of a block's trailing zeros, so the blocks keep their
+    // coefficients. Empty when the codes the blocks have room for cannot make up the bits.
+    std::vector<uint8_t> AligningZeroRuns(int64_t first, int64_t end, std::array<int, 4> pred, int pending,
+                                          int target, const BlockCoder& own) const
+    {
+        int64_t bits = pending;
+        std::vector<uint8_t> room;  // by block of the run
+        std::array<int, 4> componentRoom{};  // more than 7 codes are never needed
+        for (int64_t m = first; m < end; ++m) {
+            const Coef* blocks = CoefficientsOf(m);
+            for (size_t b = 0; b < coder_.Blocks(); ++b) {
+                const int c = coder_.ComponentOf(b);
+                bits += own.Length(blocks + b * kBlockSize, c, pred[size_t(c)]);
+                room.push_back(uint8_t(own.ZeroRunLength(c) > 0 ? ZeroRunRoom(blocks + b * kBlockSize) : 0));
+                componentRoom[size_t(c)] = std::min(7, componentRoom[size_t(c)] + room.back());
+            }
+        }
+        const int missing = int(((target - bits) % 8 + 8) % 8);
+        if (missing == 0)
+            return {};
+        // The counts by component that add the fewest bits, tried all (at most 8 × 8 × 8 × 8).
+        const size_t components = s_.Components.size();
+        std::array<int, 4> count{}, best{};
+        int bestBits = -1;
+        for (;;) {
+            int added = 0;
+            for (size_t c = 0; c < components; ++c)
+                added += count[c] * own.ZeroRunLength(int(c));
+            if (added % 8 == missing && (bestBits < 0 || added < bestBits)) {
+                bestBits = added;
+                best = count;
+            }
+            size_t c = 0;
+            while (c < components && ++count[c] > componentRoom[c])
+                count[c++] = 0;
+            if (c == components)
+                break;
+        }
+        if (bestBits < 0)
+            return {};
+        std::vector<uint8_t> zeroRuns(room.size());
+        for (size_t k = 0; k < room.size(); ++k) {
+            const size_t c = size_t(coder_.ComponentOf(k % coder_.Blocks()));
+            zeroRuns[k] = uint8_t(std::min<int>(room[k], best[c]));
+            best[c] -= zeroRuns[k];
+        }
+        return zeroRuns;
     }
 
     // Decodes the whole scan and runs visit over its blocks, the MCUs under the stamp

@@ -1,7 +1,10 @@
 #pragma once
 // Stamping a baseline JPEG without re-encoding it: only the MCUs under the stamp are
 // decoded, drawn into and encoded again, with the file's own quantization and Huffman
-// tables; every other MCU keeps its coefficients and, where it can, its coded bits.
+// tables; every other MCU keeps its coefficients and, where it can, its coded bits. Where
+// the recoded blocks have trailing zeros to spare, sixteen-zero codes end each recoded run
+// at the bit position the source's next MCU starts at, so the data after it is copied
+// byte for byte rather than moved bit by bit.
 //
 // A picture that cannot be stamped this way (progressive, arithmetic-coded, 12-bit,
 // CMYK, more than one scan, …) is reported with the reason, for the caller to take the

@@ -68,7 +68,8 @@ public:
     BlockCoder(const JpegStructure& s, const std::array<HuffmanTable, 4>& dcBySlot,
                const std::array<HuffmanTable, 4>& acBySlot);
 
-    void Code(const Coef* block, int component, int& pred, BitWriter& out) const
+    // zeroRuns: sixteen-zero codes before the end-of-block code (CodeBlock).
+    void Code(const Coef* block, int component, int& pred, BitWriter& out, int zeroRuns = 0) const
     {
         const HuffmanEncoder& dc = dc_[size_t(component)];
         const HuffmanEncoder& ac = ac_[size_t(component)];
@@ -76,8 +77,23 @@ public:
             const HuffmanEncoder& t = isAc ? ac : dc;
             out.Put(t.Code[size_t(symbol)], t.Length[size_t(symbol)]);
             out.Put(bits, count);
-        });
+        }, zeroRuns);
     }
+
+    // The bits the block's codes take.
+    int64_t Length(const Coef* block, int component, int& pred) const
+    {
+        int64_t bits = 0;
+        const HuffmanEncoder& dc = dc_[size_t(component)];
+        const HuffmanEncoder& ac = ac_[size_t(component)];
+        CodeBlock(block, pred, [&](bool isAc, int symbol, uint32_t, int count) {
+            bits += (isAc ? ac : dc).Length[size_t(symbol)] + count;
+        });
+        return bits;
+    }
+
+    // The length of the component's sixteen-zero code; 0 when its table has none.
+    int ZeroRunLength(int component) const { return ac_[size_t(component)].Length[size_t(kZeroRun)]; }
 
     // Whether the tables have a code for every symbol of the block.
     bool Covers(const Coef* block, int component, int& pred) const
