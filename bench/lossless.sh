@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh bench
 BUILD_DIR=${MORVIK_BUILD_DIR:-build}
 COUNT=${1:-8}
-ROUNDS=${2:-5}
+ROUNDS=${2:-9}
 W=4000 H=3000 QUALITY=92
 CLI="$(pwd)/$BUILD_DIR/src/morvik-cli"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/morvik-lossless.XXXXXX")
@@ -29,6 +29,7 @@ touch -d '2007-08-15 12:30:45' "$WORK"/src/*.jpg "$WORK"/rst/*.jpg  # no EXIF: d
 cpu() {
     local name=$1; shift
     rm -rf "$WORK/src/Dated" "$WORK/rst/Dated"
+    sync  # what the run before left to write is not this run's to pay for
     ( "$@" >"$WORK/$name.out"; times ) | tail -1 |
         awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%.3f\n", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' \
         >>"$WORK/$name.cpu"

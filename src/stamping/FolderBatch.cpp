@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/TemporaryFiles.h"
 #include "stamping/Jpeg.h"
+#include "stamping/lossless/LosslessStamp.h"  // LosslessRoom
 
 #include <sys/stat.h>
 
@@ -51,6 +52,19 @@ bool IsProcessedEntry(const std::string& path, const std::string& name)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The facts of the entries of folder that match "*.jpg", in name order.
+std::vector<FileFacts> JpegEntries(const std::string& folder)
+{
+    std::vector<FileFacts> entries = ListFolder(WithoutTrailingSlash(folder));
+    std::erase_if(entries, [](const FileFacts& f) { return !MatchesJpg(f.Name); });
+    std::sort(entries.begin(), entries.end(), [](const FileFacts& a, const FileFacts& b) { return a.Name < b.Name; });
+    return entries;
+}
+
+// Buffers are made with room for the folder's largest file up to this size at once; a
+// larger file grows its buffers when its turn comes.
+constexpr size_t kRoomAhead = size_t(64) << 20;
+
 // One entry on its way through the loop: what is decided at its turn in file order, and
 // the pixel work, done inline or by a worker.
 struct TBatchItem {
@@ -77,15 +91,17 @@ public:
     {
     }
 
-    void Run(const std::vector<std::string>& entries)
+    void Run(const std::vector<FileFacts>& entries)
     {
+        for (const FileFacts& f : entries)
+            room_ = std::max(room_, size_t(std::clamp<int64_t>(f.Size, 0, int64_t(kRoomAhead))));
         const size_t ahead = options_.DryRun ? 1 : static_cast<size_t>(std::max(1, options_.Jobs));
         std::deque<TBatchItem> window;
         size_t next = 0;
         for (;;) {
             // The deque keeps its items in place, so a worker may hold on to its item.
             while (next < entries.size() && window.size() < ahead)
-                Prepare(window.emplace_back(), entries[next++]);
+                Prepare(window.emplace_back(), entries[next++].Name);
             if (window.empty())
                 break;
             if (!Commit(window.front()))
@@ -111,8 +127,9 @@ private:
         if (auto facts = GetFileFacts(item.Path))
             fallback = TwoSecondFloor(facts->Modified);
         try {
-            item.Bytes = TakeSpare(spareBytes_);
-            item.Storage = TakeSpare(spareOutputs_);
+            item.Bytes = TakeSpare(spareBytes_, room_);
+            if (item.Controls.Controls.Lossless && !options_.DryRun)
+                item.Storage = TakeSpare(spareOutputs_, LosslessRoom(room_));
             ReadWholeFile(item.Path, kNoSizeLimit, /*noAtime=*/true, item.Bytes);
             item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Controls.Settings.DateSource);
         } catch (...) {
@@ -188,14 +205,19 @@ private:
     }
 
     // The buffers of files done keep their memory for the next files: a source's bytes go
-    // where an earlier source's went, a stamped file where an earlier one was made, so a
-    // folder of photos is read and written without fresh memory pages after the first few.
-    static std::string TakeSpare(std::vector<std::string>& spare)
+    // where an earlier source's went, a stamped file where an earlier one was made. Made
+    // with room for the folder's largest file, they never grow, and a folder of photos is
+    // read and written without fresh memory pages after the first files in hand. Room
+    // never touched takes no memory.
+    static std::string TakeSpare(std::vector<std::string>& spare, size_t room)
     {
-        if (spare.empty())
-            return {};
-        std::string buffer = std::move(spare.back());
-        spare.pop_back();
+        std::string buffer;
+        if (!spare.empty()) {
+            buffer = std::move(spare.back());
+            spare.pop_back();
+        }
+        buffer.clear();
+        ReserveForReuse(buffer, room);
         return buffer;
     }
     static void Recycle(std::vector<std::string>& spare, std::string&& buffer)
@@ -285,6 +307,7 @@ private:
     const int outputFolderError_;  // why the output folder could not be made, or 0
     const size_t maxNameLength_;
     int counter_ = 0;
+    size_t room_ = 0;  // for a source's bytes: the largest size of the folder's files, up to kRoomAhead
     std::set<std::string> written_;  // names this run has written (or, dry, would write)
     // Buffers of files done, at most as many as files in hand at once.
     std::vector<std::string> spareBytes_, spareOutputs_;
@@ -295,10 +318,8 @@ private:
 std::vector<std::string> ListJpegEntries(const std::string& folder)
 {
     std::vector<std::string> names;
-    for (const FileFacts& f : ListFolder(WithoutTrailingSlash(folder)))
-        if (MatchesJpg(f.Name))
-            names.push_back(f.Name);
-    std::sort(names.begin(), names.end());
+    for (const FileFacts& f : JpegEntries(folder))
+        names.push_back(f.Name);
     return names;
 }
 
@@ -325,7 +346,7 @@ TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& op
 {
     const std::string folder = WithoutTrailingSlash(folderIn);
     TBatchResult result;
-    const std::vector<std::string> entries = ListJpegEntries(folder);
+    const std::vector<FileFacts> entries = JpegEntries(folder);
     result.FileCount = static_cast<int>(entries.size());
     result.OutputFolder = JoinPath(folder, std::string(kOutputFolderName));
     observer.BatchStarted(result.FileCount);

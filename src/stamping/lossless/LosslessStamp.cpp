@@ -521,7 +521,7 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
     const Plan plan = MakePlan(s, box);
     std::string& out = outcome.Jpeg = std::move(storage);
     out.clear();
-    ReserveForReuse(out, jpeg.size() + jpeg.size() / 64 + 4096);
+    ReserveForReuse(out, LosslessRoom(jpeg.size()));
     outcome.Way = LosslessWay::Lossless;
     if (plan.Recode.empty()) {
         WriteHeader(out, jpeg, s, keepMetadata, nullptr);
@@ -541,6 +541,8 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
 }
 
 }  // namespace
+
+size_t LosslessRoom(size_t sourceSize) { return sourceSize + sourceSize / 64 + 4096; }
 
 LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest& request)
 {

@@ -49,6 +49,10 @@ struct LosslessOutcome {
     std::string Report() const;
 };
 
+// The room a stamped file of a source of `sourceSize` bytes takes as a rule (a stamp's
+// MCUs coded anew may take more than they did).
+size_t LosslessRoom(size_t sourceSize);
+
 // Stamps a JPEG file held in memory. Raises EJPEG for a header libjpeg refuses (as a
 // decode would) and ECorruptScan for a scan cut short or corrupt where it is read.
 LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest& request);
