@@ -4,9 +4,11 @@
 # djpeg | cjpeg at the same quality (the floor), and stamped by `morvik-cli stamp --lossless`
 # over their folder, the way a user runs it: at the start position (top-left), at the
 # bottom-right corner, and at the bottom-right corner of the same pictures with a restart
-# marker every MCU row (made by jpegtran). The four take turns for ROUNDS rounds; each
-# figure is the median CPU time (user + system, every thread) of its rounds. Peak memory
-# of one job is the largest of one-file runs against twice the file's size plus 16 MiB.
+# marker every MCU row (made by jpegtran). A plain copy of the files (dd, each flushed to
+# the disk as the program flushes its outputs) shows what reading and writing them alone
+# costs. They take turns for ROUNDS rounds; each figure is the median CPU time (user +
+# system, every thread) of its rounds. Peak memory of one job is the largest of one-file
+# runs against twice the file's size plus 16 MiB.
 #   bash bench/lossless.sh [COUNT] [ROUNDS]          (build first: scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,12 +20,13 @@ W=4000 H=3000 QUALITY=92
 CLI="$(pwd)/$BUILD_DIR/src/morvik-cli"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/morvik-lossless.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/src" "$WORK/rst" "$WORK/floor" "$WORK/one"
+mkdir -p "$WORK/src" "$WORK/rst" "$WORK/floor" "$WORK/copy" "$WORK/one"
 "$BUILD_DIR/bench/bench_photo_like" "$WORK/src" "$COUNT" "$W" "$H"
 for f in "$WORK"/src/*.jpg; do
     jpegtran -restart 1 -copy all -outfile "$WORK/rst/${f##*/}" "$f"
 done
 touch -d '2007-08-15 12:30:45' "$WORK"/src/*.jpg "$WORK"/rst/*.jpg  # no EXIF: dated by the file time
+size=$(du -sh "$WORK/src" | cut -f1)
 
 # cpu NAME COMMAND...: appends the CPU seconds of the command and its children to $WORK/NAME.cpu.
 cpu() {
@@ -37,11 +40,23 @@ cpu() {
 floor() {
     for f in "$WORK"/src/*.jpg; do djpeg "$f" | cjpeg -quality "$QUALITY" -outfile "$WORK/floor/${f##*/}"; done
 }
-for _ in $(seq "$ROUNDS"); do
-    cpu floor floor
-    cpu topleft "$CLI" stamp --lossless "$WORK/src"
-    cpu bottomright "$CLI" stamp --lossless --anchor bottom-right "$WORK/src"
-    cpu restarts "$CLI" stamp --lossless --anchor bottom-right "$WORK/rst"
+copy() {
+    for f in "$WORK"/src/*.jpg; do dd if="$f" of="$WORK/copy/${f##*/}" bs=4M conv=fsync status=none; done
+}
+measures=(
+    "floor floor"
+    "copy copy"
+    "topleft $CLI stamp --lossless $WORK/src"
+    "bottomright $CLI stamp --lossless --anchor bottom-right $WORK/src"
+    "restarts $CLI stamp --lossless --anchor bottom-right $WORK/rst"
+)
+# Each round starts one further along the list: a run right after the floor's heavy work
+# pays more for its memory, and no measure should always be the one that does.
+for round in $(seq 0 $((ROUNDS - 1))); do
+    for i in $(seq 0 $((${#measures[@]} - 1))); do
+        # shellcheck disable=SC2086  # the words of a measure are its name and command
+        cpu ${measures[$(( (round + i) % ${#measures[@]} ))]}
+    done
 done
 for name in topleft bottomright restarts; do
     if [ "$(grep -c '(lossless)' "$WORK/$name.out")" -ne "$COUNT" ]; then
@@ -64,7 +79,7 @@ for f in "$WORK"/src/*.jpg "$WORK"/rst/*.jpg; do
 done
 
 floor_cpu=$(median floor)
-echo "load: $(cut -d' ' -f1-3 /proc/loadavg), cores: $(nproc), $COUNT files of ${W}x${H}, $(du -sh "$WORK/src" | cut -f1) in all, $ROUNDS rounds"
+echo "load: $(cut -d' ' -f1-3 /proc/loadavg), cores: $(nproc), $COUNT files of ${W}x${H}, $size in all, $ROUNDS rounds"
 printf 'floor (djpeg | cjpeg -quality %s)          cpu %7.3f s   runs: %s\n' "$QUALITY" "$floor_cpu" "$(runs floor)"
 report() {
     local m
@@ -72,6 +87,8 @@ report() {
     printf '%-42s cpu %7.3f s   %s of the floor (target <= %s)   runs: %s\n' "$1" "$m" \
         "$(echo "scale=4; $m / $floor_cpu" | bc -l)" "$3" "$(runs "$2")"
 }
+printf '%-42s cpu %7.3f s   %s of the floor   runs: %s\n' "copy of the files (dd conv=fsync)" "$(median copy)" \
+    "$(echo "scale=4; $(median copy) / $floor_cpu" | bc -l)" "$(runs copy)"
 report "stamp --lossless, top-left" topleft 0.0667
 report "stamp --lossless, bottom-right" bottomright 0.3333
 report "stamp --lossless, bottom-right, RST a row" restarts 0.1000
