@@ -387,7 +387,9 @@ CommandRunner AddStampCommand(CLI::App& app)
                     "camera's date)");
     cmd->add_option("-j,--jobs", o->Jobs, "Pictures worked on at once (default: the number of cores)")
         ->check(CLI::Range(1, 256));
-    cmd->add_flag("-n,--dry-run", o->DryRun, "List what would be written, write nothing");
+    cmd->add_flag("-n,--dry-run", o->DryRun,
+                  "List what would be written, write nothing (with --lossless each file's stamp is made in memory "
+                  "to tell its way)");
     cmd->add_flag("-k,--keep-going", o->KeepGoing,
                   "Report a file that fails and go on with the next (exit status 1 at the end)");
     return [o] { return RunStamp(*o); };
