@@ -196,12 +196,12 @@ private:
         else if (item.Controls.Controls.Lossless)
             picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Controls);
         Recycle(spareBytes_, std::move(item.Bytes));
-        Recycle(spareOutputs_, std::move(item.Storage));
         ++counter_;
         result_.Processed = counter_;
         observer_.FileCounted(counter_, result_.FileCount);
         Write(item, picture);
-        Recycle(spareOutputs_, std::move(picture.Jpeg));
+        if (picture.Spliced)  // made in the storage taken for it; an encoder's own goes
+            Recycle(spareOutputs_, std::move(picture.Jpeg));
     }
 
     // The buffers of files done keep their memory for the next files: a source's bytes go
@@ -309,7 +309,8 @@ private:
     int counter_ = 0;
     size_t room_ = 0;  // for a source's bytes: the largest size of the folder's files, up to kRoomAhead
     std::set<std::string> written_;  // names this run has written (or, dry, would write)
-    // Buffers of files done, at most as many as files in hand at once.
+    // Buffers of files done: each taken at a file's turn comes back when it is done, so
+    // there are never more than files in hand at once.
     std::vector<std::string> spareBytes_, spareOutputs_;
 };
 
