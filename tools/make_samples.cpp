@@ -160,7 +160,7 @@ int main(int argc, char** argv)
 {
     if (argc == 6 && std::string(argv[1]) == "--photo")
         return WritePhoto(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
-    if (argc != 2) {
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: make_samples OUTPUT_FOLDER\n"
                              "       make_samples --photo WIDTH HEIGHT ORIENTATION FILE\n");
         return 2;
