@@ -154,12 +154,17 @@ TEST(HeifTest, BadFilesFailWithLibheifsOrOurReason)
     const size_t ispe = huge.find("ispe");
     ASSERT_NE(ispe, std::string::npos);
     huge.replace(ispe + 8, 8, std::string("\0\1\0\0\0\1\0\0", 8));
+    std::string noPrimary = good;  // its primary-item box renamed away
+    const size_t pitm = noPrimary.find("pitm");
+    ASSERT_NE(pitm, std::string::npos);
+    noPrimary[pitm + 1] = 'x';
     struct Row {
         std::string Name, Bytes, Reason;
     };
     const Row rows[] = {
         {"not a HEIF", "plain text, not a picture", ""},
         {"cut short", good.substr(0, good.size() / 2), ""},
+        {"no primary image", noPrimary, ""},
         {"EXIF offset past its item", test::MakeHeif(past), "its EXIF item is malformed"},
         {"EXIF our walk refuses", test::MakeHeif(walk), "its EXIF block is malformed"},
         {"beyond the size limit", huge, ""},
