@@ -629,6 +629,17 @@ std::string LosslessOutcome::Report() const
 
 namespace {
 
+constexpr const char* kFrameNotFilled = "damaged data: the coded data is too short for the picture's size";
+
+// Every block takes two bits at least (a DC and an end-of-block code): a frame larger than
+// the coded data could fill is a file cut short or a bomb, and nothing is allocated or
+// drawn for it here.
+bool DataFillsFrame(std::string_view jpeg, const JpegStructure& s)
+{
+    const uint64_t leastBits = uint64_t(s.McuCount()) * s.McuBlocks.size() * 2;
+    return leastBits <= uint64_t(jpeg.size() - std::min(s.ScanStart, jpeg.size())) * 8;
+}
+
 // The splice over a file whose structure is read: `box` holds every pixel `paint` may change.
 // The stamped file is written into `storage`.
 LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const PixelBox& box, const RegionPainter& paint,
@@ -648,12 +659,8 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
         outcome.Reason = s.ReEncodeReason;
         return outcome;
     }
-    // Every block takes two bits at least (a DC and an end-of-block code): a frame larger
-    // than the coded data could fill is a file cut short or a bomb, and nothing is
-    // allocated for it here.
-    const uint64_t leastBits = uint64_t(s.McuCount()) * s.McuBlocks.size() * 2;
-    if (leastBits > uint64_t(jpeg.size() - std::min(s.ScanStart, jpeg.size())) * 8) {
-        outcome.Reason = "damaged data: the coded data is too short for the picture's size";
+    if (!DataFillsFrame(jpeg, s)) {
+        outcome.Reason = kFrameNotFilled;
         return outcome;
     }
     const Plan plan = MakePlan(s, box);
@@ -720,6 +727,13 @@ LosslessOutcome StampLossless(std::string_view jpeg, std::string_view text, cons
 {
     return Guarded([&] {
         const JpegStructure s = ReadJpegStructure(jpeg);
+        if (!s.ViaCoefficients && s.ReEncodeReason.empty() && !DataFillsFrame(jpeg, s)) {
+            LosslessOutcome outcome;
+            outcome.Reason = kFrameNotFilled;
+            return outcome;  // before the stamp is laid out over a size the file only claims
+        }
+        if (s.ViaCoefficients)
+            CheckPictureFits(s.Width, s.Height);  // its coefficients are all read
         const StampPlacement placement = PlaceStamp(text, look, s.Width, s.Height, orientation);
         return Stamp(jpeg, s, placement.Bounds, [&](Picture& region, int originX, int originY) {
             DrawPlacedStamp(region, originX, originY, text, look, placement);
