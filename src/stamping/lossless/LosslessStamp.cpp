@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <unordered_map>
 
@@ -37,11 +38,13 @@ struct Plan {
     McuRect Touched;  // the MCUs under the stamp
     McuRect Margin;   // with one MCU around them where the upsampler reads across
     // The MCUs coded again, in coding order: those under the stamp and, after each run of
-    // them inside a segment, the next MCU, whose DC difference changes.
+    // them inside a segment, the next MCU, whose DC difference changes (without restart
+    // markers a few more after the last run).
     std::vector<int64_t> Recode;
+    int64_t AligningMcus = 0;  // of them, those only there to realign the data after the last run
 };
 
-Plan MakePlan(const JpegStructure& s, const PixelBox& box)
+Plan MakePlan(const JpegStructure& s, const PixelBox& box, bool aligning)
 {
     Plan plan;
     const StampMcus mcus = McusUnder(s, box);
@@ -61,6 +64,18 @@ Plan MakePlan(const JpegStructure& s, const PixelBox& box)
     }
     std::sort(plan.Recode.begin(), plan.Recode.end());
     plan.Recode.erase(std::unique(plan.Recode.begin(), plan.Recode.end()), plan.Recode.end());
+    if (s.RestartInterval == 0 && aligning) {
+        // The data after the last run is copied up to the scan's end, which needs it at the
+        // source's own bit position (or the MCUs after it decoded to find where the data
+        // ends, so that its padding bits are not copied as data). A few more MCUs coded
+        // again with their own coefficients give the zero-run codes room to get it there.
+        constexpr int64_t kAligningMcus = 8;
+        const int64_t last = plan.Recode.back();
+        for (int64_t mcu = last + 1; mcu < std::min(total, last + 1 + kAligningMcus); ++mcu) {
+            plan.Recode.push_back(mcu);
+            ++plan.AligningMcus;
+        }
+    }
     return plan;
 }
 
@@ -663,7 +678,7 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
         outcome.Reason = kFrameNotFilled;
         return outcome;
     }
-    const Plan plan = MakePlan(s, box);
+    Plan plan = MakePlan(s, box, true);
     std::string& out = outcome.Jpeg = std::move(storage);
     out.clear();
     ReserveForReuse(out, LosslessRoom(jpeg.size()));
@@ -673,8 +688,21 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
         out.append(jpeg.substr(s.ScanStart));
         return outcome;
     }
-    Splice splice(jpeg, s, plan);
-    splice.ReadNeeded();
+    std::optional<Splice> reading;
+    reading.emplace(jpeg, s, plan);
+    try {
+        reading->ReadNeeded();
+    } catch (const ECorruptScan&) {
+        if (plan.AligningMcus == 0)
+            throw;
+        // The damage lies in the MCUs read only to realign the data after the stamp: the
+        // stamp goes on without them, the damage kept as it stands.
+        reading.reset();
+        plan = MakePlan(s, box, false);
+        reading.emplace(jpeg, s, plan);
+        reading->ReadNeeded();
+    }
+    Splice& splice = *reading;
     splice.Restamp(paint);
     const bool covered = splice.OwnTablesCover();
     if (covered || splice.FitToOwnTables()) {
