@@ -202,7 +202,9 @@ private:
         result_.Processed = counter_;
         observer_.FileCounted(counter_, result_.FileCount);
         Write(item, picture);
-        if (picture.Spliced)  // made in the storage taken for it; an encoder's own goes
+        // Made in the storage taken for it (lossless mode only); an encoder's own goes, and
+        // so does a HEIF's output made without storage.
+        if (picture.Spliced && item.Controls.Controls.Lossless)
             Recycle(spareOutputs_, std::move(picture.Jpeg));
     }
 

@@ -65,7 +65,7 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
         encoded.Width = photo.Pixels.Width();
         encoded.Height = photo.Pixels.Height();
         encoded.Jpeg = HeifOutputJpeg(photo, EncodeJpeg(photo.Pixels, controls.Controls.Quality),
-                                      controls.Controls.ExifCarryOver, path);
+                                      controls.Controls.ExifCarryOver, path, std::move(storage));
         encoded.Spliced = true;
         if (controls.Controls.Lossless)
             encoded.Way = kHeifWay;

@@ -319,12 +319,14 @@ bool ReadHeifForReport(TimgData& reader, const std::string& path)
     return false;
 }
 
-std::string HeifOutputJpeg(const HeifPhoto& photo, std::string_view encodedJpeg, bool exif, const std::string& path)
+std::string HeifOutputJpeg(const HeifPhoto& photo, std::string_view encodedJpeg, bool exif, const std::string& path,
+                           std::string storage)
 {
     TimgData reader(ParseModeFull);
     if (exif && LoadHeifExif(reader, path, photo.Metadata, true))
         reader.ExifInfo->UpdateDimensions(photo.Pixels.Height(), photo.Pixels.Width());
-    std::string out;
+    std::string out = std::move(storage);
+    out.clear();
     out.reserve(encodedJpeg.size() + photo.Metadata.Exif.size() + photo.Metadata.Icc.size() +
                 photo.Metadata.Xmp.size() + 1024);
     reader.WriteHeaderSections(out);  // SOI, the EXIF section or a JFIF header

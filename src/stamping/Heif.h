@@ -78,8 +78,9 @@ bool ReadHeifForReport(TimgData& reader, const std::string& path);
 
 // The stamped JPEG made of a HEIF: the encoder's stream with, after its start, the EXIF
 // block (with exif; dimensions set to the picture's, Orientation 1), the XMP (with exif)
-// and the ICC profile (always: it says what the colours mean).
+// and the ICC profile (always: it says what the colours mean). Made in `storage`, a buffer
+// of an earlier file whose memory serves again.
 std::string HeifOutputJpeg(const HeifPhoto& photo, std::string_view encodedJpeg, bool exif,
-                           const std::string& path);
+                           const std::string& path, std::string storage = {});
 
 }  // namespace morvik
