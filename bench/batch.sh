@@ -18,22 +18,7 @@ mkdir -p "$WORK/src"
 touch -d '2007-08-15 12:30:45' "$WORK"/src/*.jpg   # no EXIF: dated by the file time
 TEXT="15.08.2007 12:30:44"
 
-# measure NAME COMMAND...: user+sys seconds, wall seconds, peak KiB into $WORK/NAME.
-measure() {
-    local name=$1; shift
-    sync
-    /usr/bin/time -v -o "$WORK/$name.time" "$@" >/dev/null 2>&1
-    local user sys wall rss
-    user=$(awk -F': ' '/User time/{print $2}' "$WORK/$name.time")
-    sys=$(awk -F': ' '/System time/{print $2}' "$WORK/$name.time")
-    wall=$(awk -F': ' '/Elapsed \(wall clock\)/{print $2}' "$WORK/$name.time" |
-           awk -F: '{ if (NF==3) print $1*3600+$2*60+$3; else print $1*60+$2 }')
-    rss=$(awk -F': ' '/Maximum resident/{print $2}' "$WORK/$name.time")
-    echo "$(echo "$user + $sys" | bc -l) $wall $rss" >"$WORK/$name"
-    printf '%-10s cpu %7.2f s  wall %7.2f s  peak %8.1f MiB\n' "$name" \
-        "$(echo "$user + $sys" | bc -l)" "$wall" "$(echo "$rss / 1024" | bc -l)"
-}
-field() { awk -v k="$2" '{print $k}' "$WORK/$1"; }
+source bench/measure.sh
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg), cores: $(nproc), $COUNT files of ${W}x${H}"
 measure floor "$FLOOR" floor "$QUALITY" "$WORK"/src/*.jpg
