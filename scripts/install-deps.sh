@@ -8,6 +8,7 @@ PACKAGES=(
   libpng-dev libbrotli-dev libexpat1-dev zlib1g-dev  # archives of what morvik-cli links statically
   qt6-base-dev libgl-dev qt6-translations-l10n  # Qt's own texts in the user's language
   libcli11-dev nlohmann-json3-dev
+  libcairo2-dev kxstitch-common poppler-utils  # the pattern's PDF, its thread schemes, its tests
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
   xvfb xauth tzdata locales
