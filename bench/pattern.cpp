@@ -1,6 +1,6 @@
 // Time to turn a 12 MP photo into a 200×150-stitch, 40-thread DMC cross-stitch pattern:
 // scaling and thread choice, the PDF and the PNG preview. Target: under 2 s in all.
-// A photo given on the command line is decoded first (not timed); without one a
+// A photo given on the command line is decoded first (not timed); without one (or "-") a
 // photo-like picture of 4000×3000 is made. Usage: bench_pattern [PHOTO.jpg] [rounds]
 // Exit status 1 when the best round is over the target.
 #include "pattern/Pattern.h"
@@ -64,7 +64,8 @@ Picture PhotoLike(int width, int height)
 
 int main(int argc, char** argv)
 {
-    const Picture photo = argc > 1 ? DecodeJpegFile(argv[1]) : PhotoLike(4000, 3000);
+    const bool given = argc > 1 && argv[1][0] != 0 && std::string(argv[1]) != "-";
+    const Picture photo = given ? DecodeJpegFile(argv[1]) : PhotoLike(4000, 3000);
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const ThreadScheme scheme = LoadThreadScheme(ThreadMaker::Dmc);
     PatternSettings settings;

@@ -4,6 +4,7 @@
 // windows hold pictures as QImage and the dialogs answer in QColor and QFont; the
 // conversions to and from the engine's picture, colour and font live behind this door.
 #include "platform/DateTime.h"
+#include "stamping/Picture.h"
 #include "stamping/StampSettings.h"
 
 #include <QColor>
@@ -13,6 +14,10 @@
 #include <string>
 
 namespace morvik::ui {
+
+// The engine's picture and the window's, copied row by row.
+Picture ToPicture(const QImage& image);
+QImage ToImage(const Picture& picture);
 
 QColor ToQColor(TColor color);
 TColor FromQColor(const QColor& color);
