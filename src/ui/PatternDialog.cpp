@@ -70,7 +70,8 @@ PatternDialog::PatternDialog(IDialogs& dialogs, QImage picture, QWidget* parent)
     form->addRow(Dither);
     form->addRow(Clean);
     Facts = new QLabel;
-    Facts->setWordWrap(true);
+    Facts->setObjectName("Facts");
+    Facts->setMinimumHeight(2 * Facts->fontMetrics().lineSpacing() + 4);
     form->addRow(Facts);
     auto* progress = new QHBoxLayout;
     Gauge = new BarGauge;
