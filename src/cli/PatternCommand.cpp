@@ -4,6 +4,7 @@
 
 #include "pattern/Pattern.h"
 #include "pattern/PatternPdf.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 
 #include <cstdio>
@@ -23,6 +24,14 @@ struct PatternOptions {
     std::string Scheme = "dmc";
     PatternSettings Settings;
 };
+
+// The picture a pattern is made of: a HEIF by its name, anything else as a JPEG.
+Picture ReadPicture(const std::string& path)
+{
+    if (IsHeifName(path))
+        return DecodeHeif(ReadHeifFile(path), path).Pixels;
+    return DecodeJpegFile(path);
+}
 
 // "30x20", "30x20.5", "30×20" in centimetres.
 bool ParseSizeCm(const std::string& text, double& width, double& height)
@@ -44,7 +53,7 @@ int RunPattern(PatternOptions options)
         }
         options.Settings.Maker = *ThreadMakerFromKey(options.Scheme);
         const ThreadScheme scheme = LoadThreadScheme(options.Settings.Maker);
-        const Picture picture = DecodeJpegFile(options.Input);
+        const Picture picture = ReadPicture(options.Input);
         const Pattern pattern = BuildPattern(picture, options.Settings, scheme);
         const PaperSize paper = options.Paper == "letter" ? PaperSize::Letter : PaperSize::A4;
         WritePatternPdf(pattern, paper, "Схема для вышивки", options.Output);
@@ -73,8 +82,8 @@ int RunPattern(PatternOptions options)
 CommandRunner AddPatternCommand(CLI::App& app)
 {
     auto options = std::make_shared<PatternOptions>();
-    auto* cmd = app.add_subcommand("pattern", "Turn a JPEG picture into a cross-stitch pattern (PDF)");
-    cmd->add_option("input", options->Input, "JPEG picture")->required()->check(CLI::ExistingFile);
+    auto* cmd = app.add_subcommand("pattern", "Turn a JPEG or HEIF picture into a cross-stitch pattern (PDF)");
+    cmd->add_option("input", options->Input, "JPEG or HEIF picture")->required()->check(CLI::ExistingFile);
     cmd->add_option("-o,--output", options->Output, "Pattern PDF")->required();
     cmd->add_option("--preview", options->Preview, "PNG of the stitched result");
     auto* width = cmd->add_option("-w,--width", options->Settings.Width, "Width in stitches (default 120)");
