@@ -18,8 +18,14 @@ fi
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVIK_BUILD_TESTS=OFF \
-  -DMORVIK_BUILD_BENCH=OFF -DMORVIK_STATIC_CLI=OFF "${launcher[@]}" >/dev/null
+# Debian's own compiler and linker flags (optimisation, fortified functions, stack
+# protector, read-only relocations); the debug information they add is stripped by CPack.
+flags=("CFLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
+       "CXXFLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+       "LDFLAGS=$(dpkg-buildflags --get LDFLAGS)")
+env "${flags[@]}" cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG \
+  -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG -DMORVIK_BUILD_TESTS=OFF -DMORVIK_BUILD_BENCH=OFF -DMORVIK_STATIC_CLI=OFF \
+  "${launcher[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 (cd "$BUILD_DIR" && cpack -G DEB >/dev/null)
 deb="$BUILD_DIR/morvik_${version}_$(dpkg --print-architecture).deb"

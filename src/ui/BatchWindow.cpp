@@ -81,7 +81,7 @@ private:
 TBatchWindow::TBatchWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName("BatchWindow");
-    setWindowTitle(QStringLiteral("Morvik"));
+    setWindowTitle(tr("Поставить дату на фото") + QStringLiteral(" — Morvik"));
     setFont(WindowFont());
     auto* layout = new QVBoxLayout(this);
     Status = new QLabel(this);
