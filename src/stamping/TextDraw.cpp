@@ -244,6 +244,43 @@ void BlendGlyph(Picture& picture, const FT_Bitmap& bitmap, int left, int top, TC
     }
 }
 
+// The ring round a line's glyphs: each pixel of the coverage map (the line drawn white on
+// black) takes the strongest coverage within r pixels of it, softened over the last half
+// pixel so that its edge is as smooth as the glyphs'. One byte per pixel, row by row.
+std::vector<uint8_t> RingOf(const Picture& coverage, int r)
+{
+    const int width = coverage.Width(), height = coverage.Height();
+    std::vector<uint8_t> ring(size_t(width) * size_t(height), 0);
+    std::vector<int> weights(size_t(2 * r + 1) * size_t(2 * r + 1));
+    for (int v = -r; v <= r; ++v)
+        for (int u = -r; u <= r; ++u) {
+            const double w = std::clamp(r + 0.5 - std::hypot(u, v), 0.0, 1.0);
+            weights[size_t(v + r) * size_t(2 * r + 1) + size_t(u + r)] = int(w * 255 + 0.5);
+        }
+    // A pixel whose four neighbours are covered at least as strongly adds nothing (with a
+    // ring of a pixel or more): each point of its disc lies nearer to one of them. Only the
+    // glyphs' edges are spread.
+    auto at = [&](int mx, int my) {
+        return mx < 0 || my < 0 || mx >= width || my >= height ? 0 : int(coverage.Row(my)[size_t(mx) * 3]);
+    };
+    for (int my = 0; my < height; ++my) {
+        const uint8_t* row = coverage.Row(my);
+        for (int mx = 0; mx < width; ++mx) {
+            const int c = row[size_t(mx) * 3];
+            if (c == 0 ||
+                (r > 0 && at(mx - 1, my) >= c && at(mx + 1, my) >= c && at(mx, my - 1) >= c && at(mx, my + 1) >= c))
+                continue;
+            for (int v = std::max(-r, -my); v <= std::min(r, height - 1 - my); ++v) {
+                uint8_t* out = &ring[size_t(my + v) * size_t(width)];
+                const int* w = &weights[size_t(v + r) * size_t(2 * r + 1) + size_t(r)];
+                for (int u = std::max(-r, -mx); u <= std::min(r, width - 1 - mx); ++u)
+                    out[mx + u] = std::max(out[mx + u], uint8_t((c * w[u] + 127) / 255));
+            }
+        }
+    }
+    return ring;
+}
+
 }  // namespace
 
 TextExtent MeasureText(const TFont& font, std::string_view text)
@@ -358,37 +395,7 @@ void DrawOutlinedTextLine(Picture& picture, int x, int y, std::string_view text,
     coverage.Fill(clBlack);
     DrawTextLine(coverage, int(x - left), int(y - top), text, font, clWhite, clBlack, false);
 
-    // The ring: each pixel takes the strongest coverage within outlineWidth of it, softened
-    // over the last half pixel so that its edge is as smooth as the glyphs'.
-    const int r = reach - 1;
-    std::vector<uint8_t> ring(size_t(width) * size_t(height), 0);
-    std::vector<int> weights(size_t(2 * r + 1) * size_t(2 * r + 1));
-    for (int v = -r; v <= r; ++v)
-        for (int u = -r; u <= r; ++u) {
-            const double w = std::clamp(r + 0.5 - std::hypot(u, v), 0.0, 1.0);
-            weights[size_t(v + r) * size_t(2 * r + 1) + size_t(u + r)] = int(w * 255 + 0.5);
-        }
-    // A pixel whose four neighbours are covered at least as strongly adds nothing (with a
-    // ring of a pixel or more): each point of its disc lies nearer to one of them. Only the
-    // glyphs' edges are spread.
-    auto at = [&](int mx, int my) {
-        return mx < 0 || my < 0 || mx >= width || my >= height ? 0 : int(coverage.Row(my)[size_t(mx) * 3]);
-    };
-    for (int my = 0; my < height; ++my) {
-        const uint8_t* row = coverage.Row(my);
-        for (int mx = 0; mx < width; ++mx) {
-            const int c = row[size_t(mx) * 3];
-            if (c == 0 ||
-                (r > 0 && at(mx - 1, my) >= c && at(mx + 1, my) >= c && at(mx, my - 1) >= c && at(mx, my + 1) >= c))
-                continue;
-            for (int v = std::max(-r, -my); v <= std::min(r, height - 1 - my); ++v) {
-                uint8_t* out = &ring[size_t(my + v) * size_t(width)];
-                const int* w = &weights[size_t(v + r) * size_t(2 * r + 1) + size_t(r)];
-                for (int u = std::max(-r, -mx); u <= std::min(r, width - 1 - mx); ++u)
-                    out[mx + u] = std::max(out[mx + u], uint8_t((c * w[u] + 127) / 255));
-            }
-        }
-    }
+    const std::vector<uint8_t> ring = RingOf(coverage, reach - 1);
 
     // The ring in the outline colour, then the glyphs over it.
     for (int my = 0; my < height; ++my) {
@@ -405,6 +412,87 @@ void DrawOutlinedTextLine(Picture& picture, int x, int y, std::string_view text,
             uint8_t* p = dst + size_t(px) * 3;
             BlendPixel(p, outlineColor, out[mx]);
             BlendPixel(p, textColor, cov[size_t(mx) * 3]);
+        }
+    }
+}
+
+int TextShadowReach(int blur) { return 2 * std::max(0, blur); }
+
+void DrawTextShadow(Picture& picture, int x, int y, std::string_view text, const TFont& font, int outlineWidth,
+                    TColor color, int offset, int blur, int strength)
+{
+    if (text.empty())
+        return;
+    // The shadow at a pixel is the softened coverage `offset` pixels up and left of it, and
+    // the softening reads `spread` pixels round that: the coverage is made over the part
+    // of the ink those reads can reach, so a piece of a picture gets what the whole gets.
+    const int ring = outlineWidth > 0 ? outlineWidth + 1 : 0;
+    const int spread = TextShadowReach(blur);
+    const int reach = ring + spread;
+    const PixelBox ink = TextLineBox(x, y, text, font, false);
+    const int64_t left = std::max<int64_t>(int64_t(ink.Left) - ring, -int64_t(offset) - reach);
+    const int64_t top = std::max<int64_t>(int64_t(ink.Top) - ring, -int64_t(offset) - reach);
+    const int64_t right =
+        std::min<int64_t>(int64_t(ink.Right) + ring, int64_t(picture.Width()) - offset + reach);
+    const int64_t bottom =
+        std::min<int64_t>(int64_t(ink.Bottom) + ring, int64_t(picture.Height()) - offset + reach);
+    if (ink.Empty() || right <= left || bottom <= top)
+        return;
+    // The mask spreads `spread` pixels past the coverage on each side.
+    const int cw = int(right - left), ch = int(bottom - top);
+    Picture coverage = Picture::Uninitialized(cw, ch);
+    coverage.Fill(clBlack);
+    DrawTextLine(coverage, int(x - left), int(y - top), text, font, clWhite, clBlack, false);
+    std::vector<uint8_t> shape;
+    if (outlineWidth > 0) {
+        shape = RingOf(coverage, outlineWidth);  // the ring holds the glyphs within it
+    } else {
+        shape.resize(size_t(cw) * size_t(ch));
+        for (int my = 0; my < ch; ++my)
+            for (int mx = 0; mx < cw; ++mx)
+                shape[size_t(my) * size_t(cw) + size_t(mx)] = coverage.Row(my)[size_t(mx) * 3];
+    }
+    const int mw = cw + 2 * spread, mh = ch + 2 * spread;
+    std::vector<int> mask(size_t(mw) * size_t(mh), 0);
+    for (int my = 0; my < ch; ++my)
+        for (int mx = 0; mx < cw; ++mx)
+            mask[size_t(my + spread) * size_t(mw) + size_t(mx + spread)] = shape[size_t(my) * size_t(cw) + size_t(mx)];
+    // Two passes of a box of 2·blur + 1 pixels along each axis: close to a Gaussian.
+    if (blur > 0) {
+        const int n = 2 * blur + 1;
+        std::vector<int> line;
+        auto pass = [&](int count, int length, size_t step, size_t lineStep) {
+            line.resize(size_t(length));
+            for (int k = 0; k < count; ++k) {
+                int* base = mask.data() + size_t(k) * lineStep;
+                for (int i = 0; i < length; ++i)
+                    line[size_t(i)] = base[size_t(i) * step];
+                int sum = 0;
+                for (int i = -blur; i < blur; ++i)
+                    sum += i >= 0 && i < length ? line[size_t(i)] : 0;
+                for (int i = 0; i < length; ++i) {
+                    sum += i + blur < length ? line[size_t(i + blur)] : 0;
+                    base[size_t(i) * step] = (sum + n / 2) / n;
+                    sum -= i - blur >= 0 ? line[size_t(i - blur)] : 0;
+                }
+            }
+        };
+        for (int round = 0; round < 2; ++round) {
+            pass(mh, mw, 1, size_t(mw));
+            pass(mw, mh, size_t(mw), 1);
+        }
+    }
+    const int64_t maskLeft = left - spread + offset, maskTop = top - spread + offset;
+    for (int my = 0; my < mh; ++my) {
+        const int64_t py = maskTop + my;
+        if (py < 0 || py >= picture.Height())
+            continue;
+        uint8_t* dst = picture.Row(int(py));
+        for (int mx = 0; mx < mw; ++mx) {
+            const int64_t px = maskLeft + mx;
+            if (px < 0 || px >= picture.Width())
+                continue;
+            BlendPixel(dst + size_t(px) * 3, color, (mask[size_t(my) * size_t(mw) + size_t(mx)] * strength + 127) / 255);
         }
     }
 }
