@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -67,6 +68,43 @@ const FaceChoice& LookUpFace(const TFont& font)
     }
     FcPatternDestroy(pattern);
     return cache.emplace(key, choice).first->second;
+}
+
+// The face fontconfig would take next for the font that has the code point, for one the
+// chosen face lacks (the seven-segment faces have no apostrophe); null when none has it.
+const FaceChoice* LookUpFallbackFace(const TFont& font, char32_t cp)
+{
+    static std::map<std::tuple<std::string, bool, bool, char32_t>, std::optional<FaceChoice>> cache;
+    std::lock_guard lock(g_lookupMutex);
+    auto key = std::make_tuple(font.Name, font.Bold, font.Italic, cp);
+    if (auto it = cache.find(key); it != cache.end())
+        return it->second ? &*it->second : nullptr;
+    std::optional<FaceChoice> choice;
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.Name.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    if (FcFontSet* set = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result)) {
+        for (int i = 0; i < set->nfont && !choice; ++i) {
+            FcCharSet* chars = nullptr;
+            FcChar8* file = nullptr;
+            if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &chars) != FcResultMatch ||
+                !FcCharSetHasChar(chars, FcChar32(cp)) ||
+                FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) != FcResultMatch || !file)
+                continue;
+            choice.emplace();
+            choice->File = reinterpret_cast<const char*>(file);
+            FcPatternGetInteger(set->fonts[i], FC_INDEX, 0, &choice->Index);
+        }
+        FcFontSetDestroy(set);
+    }
+    FcPatternDestroy(pattern);
+    const auto& stored = cache.emplace(key, choice).first->second;
+    return stored ? &*stored : nullptr;
 }
 
 // ---- FreeType: one library and its open faces per thread ----------------------------
@@ -153,6 +191,8 @@ std::vector<char32_t> DecodeUtf8(std::string_view text)
 struct SizedFace {
     FT_Face Face = nullptr;
     const FaceChoice* Choice = nullptr;
+    const TFont* Font = nullptr;  // for the faces of code points this one lacks
+    int Pixels = 0;
     int Ascender = 0;
     int Descender = 0;
 };
@@ -165,6 +205,8 @@ SizedFace PrepareFace(const TFont& font)
     if (!sized.Face)
         throw Exception("Cannot find a font for \"" + font.Name + "\"");
     const int pixels = std::max(1, std::abs(font.Height));
+    sized.Font = &font;
+    sized.Pixels = pixels;
     if (FT_Set_Pixel_Sizes(sized.Face, 0, FT_UInt(pixels)) != 0 && sized.Face->num_fixed_sizes > 0)
         FT_Select_Size(sized.Face, 0);  // a bitmap-only face: take its first size
     const FT_Size_Metrics& m = sized.Face->size->metrics;
@@ -173,31 +215,42 @@ SizedFace PrepareFace(const TFont& font)
     return sized;
 }
 
-// Loads and renders one glyph into the face's slot; false when the face has none to give.
-bool LoadGlyph(const SizedFace& sized, char32_t cp, bool render)
+// Loads and renders one glyph: the slot that holds it, null when no face has one to give.
+// A code point the face lacks comes from a face that has it, at the same pixel size.
+FT_GlyphSlot LoadGlyph(const SizedFace& sized, char32_t cp, bool render)
 {
-    if (FT_Load_Char(sized.Face, FT_ULong(cp), FT_LOAD_DEFAULT) != 0)
-        return false;
-    FT_GlyphSlot slot = sized.Face->glyph;
-    if (sized.Choice->Oblique)
+    FT_Face face = sized.Face;
+    bool ownStyle = true;
+    if (FT_Get_Char_Index(face, FT_ULong(cp)) == 0 && sized.Font) {
+        const FaceChoice* other = LookUpFallbackFace(*sized.Font, cp);
+        FT_Face fallback = other && other->File != sized.Choice->File ? t_faces.Open(*other) : nullptr;
+        if (fallback && FT_Set_Pixel_Sizes(fallback, 0, FT_UInt(sized.Pixels)) == 0) {
+            face = fallback;
+            ownStyle = false;
+        }
+    }
+    if (FT_Load_Char(face, FT_ULong(cp), FT_LOAD_DEFAULT) != 0)
+        return nullptr;
+    FT_GlyphSlot slot = face->glyph;
+    if (ownStyle && sized.Choice->Oblique)
         FT_GlyphSlot_Oblique(slot);
-    if (sized.Choice->Embolden)
+    if (ownStyle && sized.Choice->Embolden)
         FT_GlyphSlot_Embolden(slot);
     if (render && slot->format != FT_GLYPH_FORMAT_BITMAP &&
         FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
-        return false;
-    return true;
+        return nullptr;
+    return slot;
 }
 
-int Advance(const SizedFace& sized) { return int((sized.Face->glyph->advance.x + 32) >> 6); }
+int Advance(FT_GlyphSlot slot) { return int((slot->advance.x + 32) >> 6); }
 
 // The width of a line's character cells: the sum of its glyphs' advances.
 int64_t CellsWidth(const SizedFace& sized, const std::vector<char32_t>& codePoints)
 {
     int64_t width = 0;
     for (char32_t cp : codePoints)
-        if (LoadGlyph(sized, cp, false))
-            width += Advance(sized);
+        if (const FT_GlyphSlot slot = LoadGlyph(sized, cp, false))
+            width += Advance(slot);
     return width;
 }
 
@@ -306,12 +359,12 @@ void DrawTextLine(Picture& picture, int x, int y, std::string_view text, const T
     for (char32_t cp : codePoints) {
         if (pen >= int64_t(picture.Width()) + std::abs(font.Height))
             break;  // everything further right is cut off (a slanted glyph may reach back a little)
-        if (!LoadGlyph(sized, cp, true))
+        const FT_GlyphSlot slot = LoadGlyph(sized, cp, true);
+        if (!slot)
             continue;
-        const FT_GlyphSlot slot = sized.Face->glyph;
         BlendGlyph(picture, slot->bitmap, int(pen) + slot->bitmap_left, baseline - slot->bitmap_top,
                    textColor);
-        pen += Advance(sized);
+        pen += Advance(slot);
     }
 }
 
@@ -335,12 +388,12 @@ PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, boo
     const int64_t baseline = int64_t(y) + sized.Ascender;
     int64_t pen = x;
     for (char32_t cp : codePoints) {
-        if (!LoadGlyph(sized, cp, true))
+        const FT_GlyphSlot slot = LoadGlyph(sized, cp, true);
+        if (!slot)
             continue;
-        const FT_GlyphSlot slot = sized.Face->glyph;
         const int64_t gl = pen + slot->bitmap_left, gt = baseline - slot->bitmap_top;
         add(gl, gt, gl + slot->bitmap.width, gt + slot->bitmap.rows);
-        pen += Advance(sized);
+        pen += Advance(slot);
     }
     if (right == INT64_MIN)
         return {};
