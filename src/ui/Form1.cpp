@@ -341,7 +341,7 @@ void TForm1::BuildPresetPanel()
 
 void TForm1::BuildStampTextPanel()
 {
-    RollUpPanel* p = w.ExPanel3 = Named<RollUpPanel>("ExPanel3", tr("Запись текста в JPG"), 190);
+    RollUpPanel* p = w.ExPanel3 = Named<RollUpPanel>("ExPanel3", tr("Запись текста в JPG"), 205);
     w.CheckBox1 = Named<QCheckBox>("CheckBox1", tr("Дату"));
     w.CheckBox1->setChecked(settings_.DateMode);
     SetHint(w.CheckBox1, tr("Добавлять в картинку дату изменения или ВАШ текст"), false);
@@ -388,12 +388,12 @@ void TForm1::BuildStampTextPanel()
     });
     p->Place(w.Edit1, 8, 105, 161, 21);
     w.DateFormatLabel = Named<QLabel>("DateFormatLabel", tr("Формат даты:"));
-    p->Place(w.DateFormatLabel, 8, 133, 74, 17, Fit::FitText);
+    p->Place(w.DateFormatLabel, 8, 129, 100, 17, Fit::FitText);
     w.DateFormatEdit = Named<QLineEdit>("DateFormatEdit", U(controls_.DateFormat));
     SetHint(w.DateFormatEdit, tr("Как записывать дату: dd.mm.yyyy hh:nn:ss, d mmmm yyyy, \"'\"yy mm dd"), false);
-    p->Place(w.DateFormatEdit, 84, 131, 85, 21);
+    p->Place(w.DateFormatEdit, 8, 146, 161, 21);
     w.Button2 = PlaceButton(p, "Button2", tr("Ввести текст"), tr("Совершить добавление текста"),
-                            QRect(8, 157, 160, 25));
+                            QRect(8, 172, 160, 25));
     w.Button2->setFont(BoldFont());
 }
 
@@ -474,7 +474,7 @@ void TForm1::BuildPositionPanel()
     p->Place(w.cbOutline, 8, 178, 90, 17, Fit::FitText);
     w.cbShadow = Named<QCheckBox>("cbShadow", tr("Тень"));
     SetHint(w.cbShadow, tr("Мягкая тень под буквами, чтобы надпись читалась на любом фоне"), false);
-    p->Place(w.cbShadow, 98, 178, 70, 17, Fit::FitText);
+    p->Place(w.cbShadow, 100, 178, 68, 17, Fit::FitText);
     w.cbAutoColor = Named<QCheckBox>("cbAutoColor", tr("Цвет: Авто"));
     SetHint(w.cbAutoColor, tr("Белый или чёрный текст по яркости снимка под надписью"), false);
     p->Place(w.cbAutoColor, 8, 202, 120, 17, Fit::FitText);
