@@ -5,7 +5,7 @@
 set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config ninja-build
-  libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dseg
   libpng-dev libbrotli-dev libexpat1-dev zlib1g-dev  # archives of what morvik-cli links statically
   qt6-base-dev libgl-dev qt6-translations-l10n  # Qt's own texts in the user's language
   libcli11-dev nlohmann-json3-dev
