@@ -3,8 +3,10 @@
 #include "cli/Commands.h"
 
 #include "platform/FormatSettings.h"
+#include "platform/Version.h"
 
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -14,6 +16,7 @@ int main(int argc, char** argv)
     morvik::FillFormatSettingsFromLocale();
     CLI::App app{"Morvik: dates and texts stamped into JPEG photographs", "morvik-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "morvik-cli " + std::string(morvik::kVersion));
     std::vector<std::pair<CLI::App*, morvik::cli::CommandRunner>> commands;
     auto add = [&](morvik::cli::CommandRunner (*adder)(CLI::App&)) {
         const size_t before = app.get_subcommands({}).size();

@@ -112,6 +112,7 @@ PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource
     PhotoFacts facts;
     facts.Date = PhotoDate(reader, processed, fallback, dateSource);
     facts.Orientation = PhotoOrientation(reader, processed);
+    facts.Caption = ReadCaptionFacts(&reader, processed, path, facts.Date);
     if (processed && reader.ExifInfo)
         facts.Report = Cp1251ToUtf8(reader.ExifInfo->SummaryText());
     return facts;
