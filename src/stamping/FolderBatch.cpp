@@ -364,7 +364,11 @@ TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& op
 {
     const std::string folder = WithoutTrailingSlash(folderIn);
     TBatchResult result;
-    const std::vector<FileFacts> entries = JpegEntries(folder);
+    std::vector<FileFacts> entries = JpegEntries(folder);
+    if (!options.OnlyNames.empty())
+        std::erase_if(entries, [&](const FileFacts& f) {
+            return std::find(options.OnlyNames.begin(), options.OnlyNames.end(), f.Name) == options.OnlyNames.end();
+        });
     result.FileCount = static_cast<int>(entries.size());
     result.OutputFolder = JoinPath(folder, std::string(kOutputFolderName));
     observer.BatchStarted(result.FileCount);

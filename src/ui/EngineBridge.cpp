@@ -16,7 +16,6 @@
 #include <cstring>
 
 namespace morvik::ui {
-namespace {
 
 // The window keeps pictures as 32-bit QImages for painting; the engine works on 24-bit
 // RGB rows. Both conversions copy row by row.
@@ -37,8 +36,6 @@ QImage ToImage(const Picture& picture)
                    QImage::Format_RGB888);
     return wrapped.convertToFormat(QImage::Format_RGB32);
 }
-
-}  // namespace
 
 QColor ToQColor(TColor color) { return QColor(ColorRed(color), ColorGreen(color), ColorBlue(color)); }
 

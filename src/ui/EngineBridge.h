@@ -5,6 +5,7 @@
 // conversions to and from the engine's picture, colour and font live behind this door.
 #include "platform/DateTime.h"
 #include "stamping/Caption.h"
+#include "stamping/Picture.h"
 #include "stamping/StampSettings.h"
 
 #include <QColor>
@@ -14,6 +15,10 @@
 #include <string>
 
 namespace morvik::ui {
+
+// The engine's picture and the window's, copied row by row.
+Picture ToPicture(const QImage& image);
+QImage ToImage(const Picture& picture);
 
 QColor ToQColor(TColor color);
 TColor FromQColor(const QColor& color);
