@@ -3,13 +3,13 @@
 // A photo given on the command line is decoded first (not timed); without one (or "-") a
 // photo-like picture of 4000×3000 is made. Usage: bench_pattern [PHOTO.jpg] [rounds]
 // Exit status 1 when the best round is over the target.
+#include "PhotoLike.h"
 #include "pattern/Pattern.h"
 #include "pattern/PatternPdf.h"
 #include "stamping/Jpeg.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -23,49 +23,12 @@ double Ms(std::chrono::steady_clock::time_point from)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - from).count();
 }
 
-// Sky, ground with texture, blocks of buildings and grain: the colour spread of a photo.
-Picture PhotoLike(int width, int height)
-{
-    Picture p = Picture::Uninitialized(width, height);
-    uint32_t noise = 2463534242u;
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = p.Row(y);
-        for (int x = 0; x < width; ++x) {
-            noise ^= noise << 13;
-            noise ^= noise >> 17;
-            noise ^= noise << 5;
-            const int grain = int(noise & 15) - 8;
-            int r, g, b;
-            if (y < height * 2 / 5) {
-                r = 90 + y * 60 / height;
-                g = 140 + y * 50 / height;
-                b = 230 - y * 40 / height;
-            } else {
-                const int texture = int(40 * std::sin(x * 0.01) * std::cos(y * 0.013) + 20 * std::sin((x + y) * 0.003));
-                r = 110 + texture + (x / 500 % 4) * 25;
-                g = 95 + texture / 2 + (x / 250 % 3) * 20;
-                b = 60 + texture / 3 + (y / 400 % 3) * 30;
-            }
-            if (y > height / 4 && (x % 900) < 300) {
-                const bool window = (x % 40 < 18) && (y % 60 < 30);
-                r = window ? 230 : 150 - x / 900 % 4 * 20;
-                g = window ? 220 : 140 - x / 900 % 3 * 15;
-                b = window ? 160 : 130;
-            }
-            row[3 * x] = uint8_t(std::clamp(r + grain, 0, 255));
-            row[3 * x + 1] = uint8_t(std::clamp(g + grain, 0, 255));
-            row[3 * x + 2] = uint8_t(std::clamp(b + grain, 0, 255));
-        }
-    }
-    return p;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const bool given = argc > 1 && argv[1][0] != 0 && std::string(argv[1]) != "-";
-    const Picture photo = given ? DecodeJpegFile(argv[1]) : PhotoLike(4000, 3000);
+    const Picture photo = given ? DecodeJpegFile(argv[1]) : bench::PhotoLike(4000, 3000, 0);
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const ThreadScheme scheme = LoadThreadScheme(ThreadMaker::Dmc);
     PatternSettings settings;

@@ -125,6 +125,7 @@ PatternDialog::~PatternDialog()
     if (worker_) {
         stop_->store(true);
         worker_->wait();
+        delete worker_;
     }
 }
 
