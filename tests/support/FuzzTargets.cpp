@@ -7,7 +7,9 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatSettings.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
+#include "stamping/PhotoDate.h"
 #include "stamping/Picture.h"
 #include "stamping/TimeCorrection.h"
 #include "stamping/lossless/LosslessStamp.h"
@@ -119,6 +121,7 @@ const std::vector<NamedTarget>& Targets()
         {"fuzz_exif_makernotes", ExifMakerNotes}, {"fuzz_iptc", Iptc},
         {"fuzz_date_mask", DateMask},           {"fuzz_correction_text", CorrectionText},
         {"fuzz_writer_roundtrip", WriterRoundTrip}, {"fuzz_lossless_splice", LosslessSplice},
+        {"fuzz_heif_exif", HeifExif},
     };
     return targets;
 }
@@ -348,6 +351,48 @@ const std::string& SmallEncodedPicture()
         return EncodeJpeg(p, 75);
     }();
     return jpeg;
+}
+
+const char* HeifExif(std::string_view input)
+{
+    HeifPhoto photo;
+    photo.Pixels = Picture(16, 8);
+    const auto tiff = ExifItemTiffBlock(input);
+    if (tiff) {
+        std::string upright(*tiff);
+        SetOrientationUpright(upright);
+        size_t changed = 0;
+        for (size_t i = 0; i < upright.size(); ++i)
+            changed += upright[i] != (*tiff)[i];
+        if (upright.size() != tiff->size() || changed > 10)
+            return "setting the Orientation changed more than its entry";
+        photo.Metadata.Exif = std::string(*tiff);
+    }
+    photo.Metadata.Icc = std::string(input.substr(0, input.size() % 97));
+    photo.Metadata.Xmp = std::string(input.substr(input.size() / 2));
+    std::string jpeg;
+    try {
+        TimgData reader;
+        const bool loaded = LoadHeifExif(reader, "x.heic", photo.Metadata, true);
+        if (loaded && PhotoOrientation(reader, true) != 1)
+            return "an upright reading gave an Orientation other than 1";
+        jpeg = HeifOutputJpeg(photo, EncodeJpeg(photo.Pixels, 75), true, "x.heic");
+    } catch (const EHeif&) {
+        return nullptr;  // a malformed block, refused with its reason
+    }
+    try {
+        if (DecodeJpeg(jpeg).Width() != 16)
+            return "the output's picture is not the one encoded";
+    } catch (const Exception&) {
+        return "the output does not decode";
+    }
+    TimgData back;
+    const bool read = back.ReadMetadataFromMemory("x.jpg", jpeg);
+    if (!photo.Metadata.Exif.empty() && (!read || PhotoOrientation(back, read) != 1))
+        return "the output's EXIF block does not read back upright";
+    if (!photo.Metadata.Icc.empty() && jpeg.find(photo.Metadata.Icc) == std::string::npos)
+        return "the ICC profile is not in the output";
+    return nullptr;
 }
 
 }  // namespace morvik::fuzz
