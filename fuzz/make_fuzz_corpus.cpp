@@ -206,6 +206,15 @@ int main(int argc, char** argv)
         Put("fuzz_lossless_splice", std::string(s.Name) + "_middle",
             morvik::fuzz::LosslessSpliceInput(12, 16, 30, 9, false, jpeg));
     }
+    // Progressive and arithmetic-coded pictures, which libjpeg reads to coefficients.
+    for (const bool arithmetic : {false, true}) {
+        const std::string jpeg = morvik::test::EncodeWithLibjpeg(
+            45, 37, 3, JCS_RGB, 70, !arithmetic,
+            [](int x, int y, int c) { return uint8_t(x * 5 + y * 3 + c * 50 + (x ^ y) % 9); },
+            [arithmetic](jpeg_compress_struct& info) { info.arith_code = arithmetic; });
+        Put("fuzz_lossless_splice", arithmetic ? "arithmetic_corner" : "progressive_corner",
+            morvik::fuzz::LosslessSpliceInput(-4, -4, 20, 12, true, jpeg));
+    }
 
     // A HEIF's EXIF items as phones write them: the offset to the TIFF header, then the
     // block, with the JPEG section's header skipped or none.

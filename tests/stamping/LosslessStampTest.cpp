@@ -376,6 +376,47 @@ TEST(LosslessStamp, AfterTheStampTheSourcesBytesFollowAsTheyWere)
     }
 }
 
+// A grey picture whose every block has all its coefficients non-zero, coded with tables
+// fitted to it: its AC table has no end-of-block code.
+std::string WithoutEndOfBlockCode(int blocksWide, int blocksHigh)
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr err{};
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(8 * blocksWide);
+    info.image_height = JDIMENSION(8 * blocksHigh);
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    info.optimize_coding = TRUE;
+    jvirt_barray_ptr arrays[1] = {info.mem->request_virt_barray(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                                TRUE, JDIMENSION(blocksWide), JDIMENSION(blocksHigh), 1)};
+    jpeg_write_coefficients(&info, arrays);
+    for (int row = 0; row < blocksHigh; ++row) {
+        JBLOCKARRAY r = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info), arrays[0], JDIMENSION(row), 1,
+                                                     TRUE);
+        for (int col = 0; col < blocksWide; ++col)
+            for (int k = 0; k < 64; ++k)
+                r[0][col][k] = JCOEF(k == 0 ? 8 : 1 + (row + col + k) % 2);
+    }
+    jpeg_finish_compress(&info);
+    std::string out(reinterpret_cast<const char*>(buffer), size);
+    std::free(buffer);
+    jpeg_destroy_compress(&info);
+    return out;
+}
+
+TEST(LosslessStamp, TablesWithoutAnEndOfBlockCodeAreMadeAnewOverTheNewData)
+{
+    const std::string source = WithoutEndOfBlockCode(6, 5);
+    const PixelBox box{10, 10, 30, 25};
+    EXPECT_EQ(ExpectStampedExactly(source, box, NoisePainter(box)).Report(), "lossless, new Huffman tables");
+}
+
 TEST(LosslessStamp, OptimisedTablesCodeTheStampMovedToTheirNearestCodes)
 {
     // libjpeg's optimised tables for a smooth picture have no codes for the noise's symbols

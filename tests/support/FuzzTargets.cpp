@@ -14,6 +14,7 @@
 #include "stamping/Picture.h"
 #include "stamping/TimeCorrection.h"
 #include "stamping/lossless/LosslessStamp.h"
+#include "stamping/lossless/McuCoding.h"
 #include "support/ExifBuilder.h"
 #include "support/TestJpeg.h"
 
@@ -132,6 +133,40 @@ std::string LosslessSpliceInput(int left, int top, int width, int height, bool k
     return std::string{char(left / 4), char(top / 4), char(width), char(height), char(keepMetadata)} + jpeg;
 }
 
+namespace {
+
+// Whether a baseline scan's coded data ends within the last byte before its end marker
+// (true for what is not a baseline scan or cannot be read: libjpeg judges those).
+bool ScanEndsAtItsMarker(std::string_view jpeg)
+{
+    try {
+        const lossless::JpegStructure s = lossless::ReadJpegStructure(jpeg);
+        if (!s.ReEncodeReason.empty())
+            return true;
+        // The last restart interval, found by the markers before it.
+        size_t begin = s.ScanStart;
+        int64_t first = 0;
+        for (;;) {
+            const size_t marker = lossless::FindMarker(jpeg, begin);
+            if (s.RestartInterval == 0 || marker + 1 >= jpeg.size() || (uint8_t(jpeg[marker + 1]) & 0xF8) != 0xD0)
+                break;
+            begin = marker + 2;
+            first += s.RestartInterval;
+        }
+        lossless::BitReader in(jpeg, begin, jpeg.size());
+        const lossless::McuDecoder decoder(s);
+        std::array<int, 4> pred{};
+        for (int64_t mcu = first; mcu < s.McuCount(); ++mcu)
+            decoder.Decode(in, pred, nullptr);
+        const lossless::BitPos end = in.Here();
+        return lossless::FindMarker(jpeg, end.Byte) == end.Byte + (end.Bit > 0 ? 1 : 0);
+    } catch (const Exception&) {
+        return true;
+    }
+}
+
+}  // namespace
+
 const char* LosslessSplice(std::string_view input)
 {
     if (input.size() < 5)
@@ -170,8 +205,16 @@ const char* LosslessSplice(std::string_view input)
         const test::LibjpegDecode d = test::DecodeWithLibjpeg(std::string(bytes));
         return d.Decoded && !d.Warned;
     };
-    if (clean(jpeg) && !clean(out.Jpeg))
+    if (!clean(jpeg))
+        return nullptr;
+    const test::LibjpegDecode stamped = test::DecodeWithLibjpeg(out.Jpeg);
+    if (!stamped.Decoded || (stamped.Warned && !stamped.WarnedOfExtraneousBytesOnly))
         return "libjpeg warns on the stamped file or cannot decode it";
+    // Bytes before the end marker: libjpeg counts them or not by how far its reading ran
+    // ahead, and a mutated source may be read one way by it and another by us; the
+    // splice's own decoder, which reads both files alike, says where the data ends.
+    if (ScanEndsAtItsMarker(jpeg) && !ScanEndsAtItsMarker(out.Jpeg))
+        return "the stamped file has bytes between its coded data and its end marker";
     return nullptr;
 }
 

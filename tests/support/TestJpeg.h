@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <jpeglib.h>
+#include <jerror.h>  // JWRN_EXTRANEOUS_DATA
 
 namespace morvik::test {
 
@@ -77,6 +78,7 @@ inline std::string EncodeTestJpeg(int width, int height, JpegKind kind = JpegKin
 struct LibjpegDecode {
     bool Decoded = false;
     bool Warned = false;
+    bool WarnedOfExtraneousBytesOnly = false;  // every warning was of bytes before a marker
     int Width = 0;
     int Height = 0;
 };
@@ -86,12 +88,16 @@ struct TestJpegError {
     jpeg_error_mgr Mgr;
     std::jmp_buf Jump;
     bool Warned = false;
+    bool WarnedOtherwise = false;  // of something else than extraneous bytes
 };
 inline void TestJpegExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<TestJpegError*>(cinfo->err)->Jump, 1); }
 inline void TestJpegMessage(j_common_ptr cinfo, int level)
 {
-    if (level < 0)
-        reinterpret_cast<TestJpegError*>(cinfo->err)->Warned = true;
+    if (level < 0) {
+        auto* err = reinterpret_cast<TestJpegError*>(cinfo->err);
+        err->Warned = true;
+        err->WarnedOtherwise = err->WarnedOtherwise || err->Mgr.msg_code != JWRN_EXTRANEOUS_DATA;
+    }
 }
 }  // namespace detail
 
@@ -103,6 +109,8 @@ inline LibjpegDecode DecodeWithLibjpeg(const std::string& bytes)
     cinfo.err = jpeg_std_error(&err.Mgr);
     err.Mgr.error_exit = detail::TestJpegExit;
     err.Mgr.emit_message = detail::TestJpegMessage;
+    // Made before the jump point, so that a jump back from an error still frees it.
+    std::vector<unsigned char> row;
     if (setjmp(err.Jump)) {
         jpeg_destroy_decompress(&cinfo);
         result.Warned = err.Warned;
@@ -112,7 +120,7 @@ inline LibjpegDecode DecodeWithLibjpeg(const std::string& bytes)
     jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     jpeg_read_header(&cinfo, TRUE);
     jpeg_start_decompress(&cinfo);
-    std::vector<unsigned char> row(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
+    row.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW rows[1] = {row.data()};
         jpeg_read_scanlines(&cinfo, rows, 1);
@@ -123,6 +131,7 @@ inline LibjpegDecode DecodeWithLibjpeg(const std::string& bytes)
     jpeg_destroy_decompress(&cinfo);
     result.Decoded = true;
     result.Warned = err.Warned;
+    result.WarnedOfExtraneousBytesOnly = err.Warned && !err.WarnedOtherwise;
     return result;
 }
 

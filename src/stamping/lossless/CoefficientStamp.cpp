@@ -4,6 +4,7 @@
 #include "stamping/Libjpeg.h"
 #include "stamping/lossless/MultiPictureIndex.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -66,7 +67,10 @@ std::string DescribeFrame(const jpeg_decompress_struct& in, JpegStructure& s)
         sc.H = c.h_samp_factor;
         sc.V = c.v_samp_factor;
         sc.QuantSlot = c.quant_tbl_no;
-        const JQUANT_TBL* q = c.quant_table ? c.quant_table : in.quant_tbl_ptrs[c.quant_tbl_no];
+        if (sc.H < 1 || sc.H > 4 || sc.V < 1 || sc.V > 4 || sc.QuantSlot < 0 || sc.QuantSlot >= NUM_QUANT_TBLS)
+            return "damaged data: a component's sampling or table is out of range";
+        // The table the picture was read with (latched when its data began).
+        const JQUANT_TBL* q = c.quant_table ? c.quant_table : in.quant_tbl_ptrs[sc.QuantSlot];
         if (q == nullptr)
             return "damaged data: a quantization table is missing";
         for (int k = 0; k < 64; ++k) {
@@ -118,15 +122,18 @@ CoefficientStampResult StampCoefficients(std::string_view jpeg, const PixelBox& 
         jpeg_read_header(&in, TRUE);
     });
     ThrowIfLibjpegFailed(source.Err, code);
+    if (in.data_precision == 8)  // the coefficients take about what the decoded picture takes
+        CheckPictureFits(int(std::min<JDIMENSION>(in.image_width, 65535)), int(std::min<JDIMENSION>(in.image_height, 65535)));
     JpegStructure s;
     if (std::string reason = DescribeFrame(in, s); !reason.empty())
         return {reason};
-    CheckPictureFits(s.Width, s.Height);  // the coefficients take about what the decoded picture takes
     jvirt_barray_ptr* arrays = nullptr;
     code = LibjpegGuarded(source.Err, [&] { arrays = jpeg_read_coefficients(&in); });
     ThrowIfLibjpegFailed(source.Err, code);
     if (source.Err.Pub.num_warnings > 0)
         return {"damaged data: libjpeg found the picture data corrupt"};
+    if (std::string reason = DescribeFrame(in, s); !reason.empty())
+        return {reason};  // now with the quantization tables the data was read with
 
     const StampMcus mcus = McusUnder(s, box);
     if (!mcus.Touched.Empty()) {
