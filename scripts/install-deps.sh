@@ -5,10 +5,12 @@
 set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config ninja-build
-  libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dseg
   libpng-dev libbrotli-dev libexpat1-dev zlib1g-dev  # archives of what morvik-cli links statically
   qt6-base-dev libgl-dev qt6-translations-l10n  # Qt's own texts in the user's language
   libcli11-dev nlohmann-json3-dev
+  libheif-dev  # HEIF photos; its HEVC encoder makes the tests' HEIF fixtures
+  libcairo2-dev kxstitch-common poppler-utils  # the pattern's PDF, its thread schemes, its tests
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
   xvfb xauth tzdata locales
@@ -16,7 +18,7 @@ PACKAGES=(
 )
 # `install-deps.sh bench` adds what the benchmarks compare against and measure with.
 if [ "${1:-}" = bench ]; then
-  PACKAGES+=(jhead imagemagick time python3 libjpeg-turbo-progs)
+  PACKAGES+=(jhead imagemagick time python3 libjpeg-turbo-progs libheif-examples)
 fi
 LOG=${MORVIK_DEPS_LOG:-${TMPDIR:-/tmp}/morvik-install-deps.log}
 missing=()

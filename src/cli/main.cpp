@@ -1,4 +1,5 @@
-// morvik-cli: the metadata report, the folder batch and the mosaic chart from a terminal.
+// morvik-cli: the metadata report, the folder batch, the mosaic chart and the cross-stitch
+// pattern from a terminal.
 #include "cli/Commands.h"
 
 #include "platform/FormatSettings.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
         {"info", &morvik::cli::AddInfoCommand},
         {"stamp", &morvik::cli::AddStampCommand},
         {"mosaic", &morvik::cli::AddMosaicCommand},
+        {"pattern", &morvik::cli::AddPatternCommand},
     };
     const std::string_view first = argc > 1 ? argv[1] : "";
     for (const auto& [name, adder] : kCommands)

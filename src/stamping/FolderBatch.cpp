@@ -4,6 +4,8 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/TemporaryFiles.h"
+#include "stamping/Caption.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/lossless/LosslessStamp.h"  // LosslessRoom
 
@@ -27,7 +29,8 @@ constexpr size_t kNoSizeLimit = std::numeric_limits<size_t>::max();
 
 bool MatchesJpg(const std::string& name)
 {
-    return name.size() >= 4 && AsciiLower(std::string_view(name).substr(name.size() - 4)) == ".jpg";
+    return (name.size() >= 4 && AsciiLower(std::string_view(name).substr(name.size() - 4)) == ".jpg") ||
+           IsHeifName(name);
 }
 
 std::string WithoutTrailingSlash(std::string folder)
@@ -140,10 +143,18 @@ private:
             item.Dated.Date = fallback;
         }
         item.Controls.Settings.PictureOrientation = item.Dated.Orientation;
-        const std::string stampText = steps_.FormatDate(StampDateMask, item.Dated.Date);
-        observer_.FileDated(stampText);
-        item.Controls.Controls.StampDateText = stampText;
-        item.Text = TextToStamp(item.Controls.Settings, item.Controls.Controls);
+        // The window's label shows the date in the fixed mask; the stamp writes it in the
+        // date format.
+        StampControls& controls = item.Controls.Controls;
+        const std::string shownDate = steps_.FormatDate(StampDateMask, item.Dated.Date);
+        observer_.FileDated(shownDate);
+        controls.StampDateText =
+            controls.DateFormat == StampDateMask ? shownDate : steps_.FormatDate(controls.DateFormat, item.Dated.Date);
+        if (item.Controls.Settings.DateMode)
+            item.Text = controls.StampDateText;
+        else
+            item.Text = CaptionText(item.Controls.Settings, controls,
+                                    ReadCaptionFacts(item.Dated.Reader.get(), true, item.Path, item.Dated.Date));
         if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
             item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
                 return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls, std::move(item.Storage));
@@ -258,7 +269,13 @@ private:
                     fileName = suffixed + " (" + std::to_string(k) + ").jpg";
             }
         } else {
-            fileName = item.Name;
+            // A HEIF's output is a JPEG, whose name may be the one of a JPEG beside it: a
+            // name this run has written already gets " (2)", " (3)", …
+            const std::string stem = item.Name.substr(0, item.Name.size() - (IsHeifName(item.Name) ? 5 : 4));
+            const std::string extension = IsHeifName(item.Name) ? ".jpg" : item.Name.substr(stem.size());
+            fileName = stem + extension;
+            for (int k = 2; written_.count(fileName) != 0; ++k)
+                fileName = stem + " (" + std::to_string(k) + ")" + extension;
         }
         out.OutputPath = JoinPath(outputFolder_, fileName);
         // Checked before anything is written, so a dry run meets what a real run would.
