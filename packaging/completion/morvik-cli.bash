@@ -44,10 +44,10 @@ _morvik_cli()
             COMPREPLY=($(compgen -W "${BASH_REMATCH[1]//,/ }" -- "$cur"))
             return
         fi
-        # An option that takes a value ("--quality INT"): a file for the chart's name, else nothing.
+        # An option that takes a value ("--quality INT"): a file for an output's name, else nothing.
         if [[ $line =~ ^[[:space:]]*[^[:space:]]+\ [A-Z]+ ]]; then
             case $prev in
-            -o | --output) _filedir '@(jpg|jpeg|JPG|JPEG)' ;;
+            -o | --output | --preview) _filedir ;;
             esac
             return
         fi
@@ -60,6 +60,7 @@ _morvik_cli()
     stamp) _filedir -d ;;
     info) _filedir '@(jpg|jpeg|jpe|tif|tiff|heic|heif|JPG|JPEG|JPE|TIF|TIFF|HEIC|HEIF)' ;;
     mosaic) _filedir '@(jpg|jpeg|JPG|JPEG)' ;;
+    pattern) _filedir '@(jpg|jpeg|heic|heif|JPG|JPEG|HEIC|HEIF)' ;;
     *) _filedir ;;
     esac
 }
