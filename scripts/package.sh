@@ -27,7 +27,7 @@ env "${flags[@]}" cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release
   -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG -DMORVIK_BUILD_TESTS=OFF -DMORVIK_BUILD_BENCH=OFF -DMORVIK_STATIC_CLI=OFF \
   "${launcher[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)"
-(cd "$BUILD_DIR" && cpack -G DEB >/dev/null)
+(cd "$BUILD_DIR" && cpack -G DEB >cpack.log 2>&1) || { cat "$BUILD_DIR/cpack.log" >&2; exit 1; }
 deb="$BUILD_DIR/morvik_${version}_$(dpkg --print-architecture).deb"
 test -f "$deb"
 echo "$(pwd)/$deb"
