@@ -22,7 +22,9 @@ TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view by
     TDatedSource dated;
     dated.Reader = std::make_shared<TimgData>(ParseModeFull);
     const bool processed = ReadForDating(*dated.Reader, path, bytes);
-    dated.Date = PhotoDate(*dated.Reader, processed, fallback, dateSource);
+    const PhotoDating dating = PhotoDate(*dated.Reader, processed, path, fallback, dateSource);
+    dated.Date = dating.Date;
+    dated.Origin = dating.Origin;
     dated.Orientation = PhotoOrientation(*dated.Reader, processed);
     return dated;
 }
@@ -40,22 +42,22 @@ TDateTime TBatchSteps::CorrectDate(TDateTime date, const TBatchControls& control
 namespace {
 
 // The lossless stamp of the source, with its sections when the EXIF carry-over is on.
-LosslessOutcome Spliced(std::string_view bytes, const std::string& text, const TBatchControls& controls,
-                        std::string storage = {})
+LosslessOutcome Spliced(std::string_view bytes, const std::string& text, int orientation,
+                        const TBatchControls& controls, std::string storage = {})
 {
-    return StampLossless(bytes, text, controls.Controls.Look, controls.Settings.PictureOrientation,
+    return StampLossless(bytes, text, controls.Controls.Look, orientation,
                          controls.Controls.ExifCarryOver, std::move(storage));
 }
 
 }  // namespace
 
 TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string_view bytes,
-                                            const std::string& text, const TBatchControls& controls,
-                                            std::string storage)
+                                            const std::string& text, int orientation,
+                                            const TBatchControls& controls, std::string storage)
 {
     TEncodedPicture encoded;
     if (controls.Controls.Lossless) {
-        LosslessOutcome spliced = Spliced(bytes, text, controls, std::move(storage));
+        LosslessOutcome spliced = Spliced(bytes, text, orientation, controls, std::move(storage));
         encoded.Way = spliced.Report();
         if (spliced.Way != LosslessWay::ReEncode) {
             encoded.Jpeg = std::move(spliced.Jpeg);
@@ -64,16 +66,17 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
         }
     }
     Picture picture = DecodeJpeg(bytes);
-    DrawStamp(picture, text, controls.Controls.Look, controls.Settings.PictureOrientation);
+    DrawStamp(picture, text, controls.Controls.Look, orientation);
     encoded.Width = picture.Width();
     encoded.Height = picture.Height();
     encoded.Jpeg = EncodeJpeg(picture, controls.Controls.Quality);
     return encoded;
 }
 
-std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& text, const TBatchControls& controls)
+std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& text, int orientation,
+                                     const TBatchControls& controls)
 {
-    return Spliced(bytes, text, controls).Report();
+    return Spliced(bytes, text, orientation, controls).Report();
 }
 
 void TBatchSteps::WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path)
