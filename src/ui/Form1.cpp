@@ -114,6 +114,38 @@ TDateTime PickerDate(const QDate& d) { return TryEncodeDate(d.year(), d.month(),
 
 TDateTime PickerTime(const QTime& t) { return TryEncodeTime(t.hour(), t.minute(), t.second(), 0).value_or(0); }
 
+// The way a file went in the lossless mode, in the window's words: "  (без перекодирования)".
+QString WayText(const std::string& way)
+{
+    if (way.empty())
+        return {};
+    constexpr std::string_view reEncoded = "re-encoded: ";
+    QString said;
+    if (way == "lossless")
+        said = TForm1::tr("без перекодирования");
+    else if (way == "lossless, new Huffman tables")
+        said = TForm1::tr("без перекодирования, новые таблицы Хаффмана");
+    else if (way.starts_with(reEncoded))
+        said = TForm1::tr("перекодировано: ") + U(way.substr(reEncoded.size()));
+    else
+        said = U(way);
+    return QStringLiteral("  (") + said + ')';
+}
+
+// What dated a photo when it was not the EXIF date chosen: "  (имя файла)", "  (время файла)".
+QString OriginText(DateOrigin origin)
+{
+    switch (origin) {
+    case DateOrigin::FileName:
+        return TForm1::tr("  (имя файла)");
+    case DateOrigin::FileTime:
+        return TForm1::tr("  (время файла)");
+    case DateOrigin::ExifTag:
+        break;
+    }
+    return {};
+}
+
 }  // namespace
 
 // The window's side of the folder batch: the engine reports, the window shows.
@@ -141,13 +173,14 @@ public:
     void DateCorrected(TDateTime corrected) override { f.ShowCorrectedDate(corrected); }
     void FileWritten(const TBatchOutput& output) override
     {
-        // In the lossless mode the file's line tells the way it went.
-        const std::string note = WayNote(output);
-        if (note.empty())
+        // The file's line tells the way it went in the lossless mode, and what dated the
+        // photo when it was not the EXIF date chosen.
+        const QString note = WayText(output.Way) + OriginText(output.Origin);
+        if (note.isEmpty())
             return;
         QTextCursor end(f.w.Memo1->document());
         end.movePosition(QTextCursor::End);
-        end.insertText(U(note));
+        end.insertText(note);
     }
     bool StopRequested() override { return f.settings_.StopRequested; }
 
@@ -746,7 +779,6 @@ void TForm1::OpenNamedPicture(const QString& path)
 void TForm1::LoadPicture(const QString& path)
 {
     QImage picture = LoadJpeg(S(path));
-    settings_.PictureOrientation = 1;  // until picture information reads the file's EXIF block
     w.Image1->resize(picture.size());
     settings_.PictureWidth = picture.width();
     settings_.PictureHeight = picture.height();
@@ -764,8 +796,9 @@ void TForm1::PictureInformation(const std::string& folder, const std::string& na
         return;
     QApplication::processEvents();
     const PhotoFacts photo = ReadPhoto(folder + name, facts->Created, settings_.DateSource);
-    settings_.PictureOrientation = photo.Orientation;
     w.Memo1->appendPlainText(U(photo.Report));
+    if (photo.Origin != DateOrigin::ExifTag)
+        w.Memo1->appendPlainText(U(name) + OriginText(photo.Origin));
     SetDateText(U(StampDateText(photo.Date)));
     {
         const DateTimeFields f = DecodeDateTime(photo.Date);
@@ -794,7 +827,7 @@ void TForm1::DateTimePicker1Change()
 
 void TForm1::Button2Click()
 {
-    DrawStamp(CurrentPicture(), TextToStamp(settings_, controls_), controls_.Look, settings_.PictureOrientation);
+    DrawStamp(CurrentPicture(), TextToStamp(settings_, controls_), controls_.Look);
     w.Image1->update();
 }
 
