@@ -4,6 +4,7 @@
 #include "exif/ImgData.h"
 #include "platform/Text1251.h"
 #include "stamping/Frame.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/Mosaic.h"
 #include "stamping/Orientation.h"
@@ -86,6 +87,9 @@ TFont FromQFont(const QFont& font)
 
 QImage LoadJpeg(const std::string& path)
 {
+    // A HEIF photo comes upright; its EXIF reads with Orientation 1 (PhotoDate.h).
+    if (IsHeifName(path))
+        return ToImage(DecodeHeif(ReadHeifFile(path), path).Pixels);
     Picture stored = DecodeJpegFile(path);
     return ToImage(DisplayedPicture(std::move(stored), PhotoOrientation(path)));
 }

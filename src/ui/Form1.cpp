@@ -114,21 +114,25 @@ TDateTime PickerDate(const QDate& d) { return TryEncodeDate(d.year(), d.month(),
 
 TDateTime PickerTime(const QTime& t) { return TryEncodeTime(t.hour(), t.minute(), t.second(), 0).value_or(0); }
 
-// The way a file went in the lossless mode, in the window's words: "  (без перекодирования)".
+// The way a file went in the lossless mode, in the window's words: "  (без перекодирования)",
+// "  (перекодировано: progressive)".
 QString WayText(const std::string& way)
 {
     if (way.empty())
         return {};
-    constexpr std::string_view reEncoded = "re-encoded: ";
-    QString said;
-    if (way == "lossless")
-        said = TForm1::tr("без перекодирования");
-    else if (way == "lossless, new Huffman tables")
-        said = TForm1::tr("без перекодирования, новые таблицы Хаффмана");
-    else if (way.starts_with(reEncoded))
-        said = TForm1::tr("перекодировано: ") + U(way.substr(reEncoded.size()));
-    else
-        said = U(way);
+    constexpr std::string_view reEncoded = "re-encoded: ";  // then the reason, as it stands
+    if (way.starts_with(reEncoded))
+        return QStringLiteral("  (") + TForm1::tr("перекодировано: ") + U(way.substr(reEncoded.size())) + ')';
+    static const std::pair<const char*, const char*> phrases[] = {
+        {"lossless", "без перекодирования"},
+        {", new Huffman tables", ", новые таблицы Хаффмана"},
+        {", picture data coded again", ", данные сжаты заново"},
+        {", damaged data after the stamp kept", ", повреждённые данные после даты сохранены"},
+    };
+    QString said = U(way);
+    for (const auto& [english, russian] : phrases)
+        if (said.contains(QLatin1String(english)))
+            said.replace(QString::fromUtf8(english), TForm1::tr(russian));
     return QStringLiteral("  (") + said + ')';
 }
 

@@ -163,8 +163,8 @@ TEST(StampCommandTest, LosslessTellsEachFilesWayAlsoInADryRun)
         EXPECT_NE(r.Out.find("forest.JPG" + arrow + (dir / "Dated" / "forest.JPG").string() + "  (lossless)\n"),
                   std::string::npos) << r.Out;
         // A photo without EXIF is dated by its file time, and says so after its way.
-        EXPECT_NE(r.Out.find("zz_progressive.jpg  (re-encoded: progressive)  (file time)\n"), std::string::npos)
-            << r.Out;
+        EXPECT_NE(r.Out.find("zz_progressive.jpg  (lossless, picture data coded again)  (file time)\n"),
+                  std::string::npos) << r.Out;
     }
     // The source's sections stand as they were, EXIF block included.
     const std::string source = ReadFile(dir / "forest.JPG"), out = ReadFile(dir / "Dated" / "forest.JPG");
