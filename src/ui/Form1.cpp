@@ -186,6 +186,11 @@ public:
         end.movePosition(QTextCursor::End);
         end.insertText(note);
     }
+    // Only while "Продолжать после ошибки" is ticked: the failure's message names the file.
+    void FileFailed(const std::string&, const std::string& message) override
+    {
+        f.w.Memo1->appendPlainText(TForm1::tr("Ошибка: ") + U(message));
+    }
     bool StopRequested() override { return f.settings_.StopRequested; }
 
 private:
@@ -507,7 +512,7 @@ void TForm1::ShowPlacement()
 
 void TForm1::BuildFolderPanel()
 {
-    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 228);
+    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 248);
     w.Button4 = PlaceButton(p, "Button4", tr("Автоматически"),
                             tr("Сделать добавление текста ко всем файлам в папке автоматически"),
                             QRect(8, 27, 113, 25));
@@ -539,6 +544,9 @@ void TForm1::BuildFolderPanel()
     w.cbLossless = Named<QCheckBox>("cbLossless", tr("Без перекодирования"));
     w.cbLossless->setChecked(controls_.Lossless);
     p->Place(w.cbLossless, 8, 208, 161, 17, Fit::FitText);
+    // Off at start: a photo that fails ends the run. On, it is told in Memo1 and passed over.
+    w.cbKeepGoing = Named<QCheckBox>("cbKeepGoing", tr("Продолжать после ошибки"));
+    p->Place(w.cbKeepGoing, 8, 226, 161, 17, Fit::FitText);
 }
 
 void TForm1::FitPanelColumn()
@@ -942,6 +950,7 @@ void TForm1::RunBatch(const std::string& folder)
     TBatchOptions options;
     options.RenameByMask = settings_.RenameByMask;
     options.Jobs = 1;  // on the window's thread, letting events run between files
+    options.KeepGoing = w.cbKeepGoing->isChecked();
     RunFolderBatch(folder, options, observer);
     w.StatusPanel1->setText(U(FormatDateTime(S(tr("Заняло hh:nn:ss")), Now() - start)));
     if (!closePending_)

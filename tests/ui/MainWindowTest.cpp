@@ -513,6 +513,26 @@ TEST(MainWindow, BatchStoppedAfterTheFirstFile)
     EXPECT_FALSE(w.Gauge1Action->isVisible());
 }
 
+TEST(MainWindow, TheBatchGoesOnPastABrokenPhotoWhenAsked)
+{
+    TempDir dir;
+    MakeJpeg(dir / "a.jpg", 16, 16);
+    WriteFile(dir / "b.jpg", "not a picture");
+    MakeJpeg(dir / "c.jpg", 16, 16);
+    App app;
+    auto& w = app.W();
+    w.CheckBox3->setChecked(false);
+    EXPECT_FALSE(w.cbKeepGoing->isChecked());  // the run stops at a failure, as it always did
+    app.Dialogs.FolderAnswers = {Q(dir.path())};
+    w.Button4->click();
+    EXPECT_FALSE(std::filesystem::exists(dir / "Dated" / "c.jpg"));
+    w.cbKeepGoing->setChecked(true);
+    app.Dialogs.FolderAnswers = {Q(dir.path())};
+    w.Button4->click();
+    EXPECT_TRUE(std::filesystem::exists(dir / "Dated" / "c.jpg"));
+    EXPECT_TRUE(w.Memo1->toPlainText().contains(QStringLiteral("Ошибка: ")));
+}
+
 TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)
 {
     TempDir dir;
