@@ -528,8 +528,10 @@ void TForm1::BuildFolderPanel()
     p->Place(w.Edit2, 8, 73, 157, 21);
     w.Memo1 = Named<QPlainTextEdit>("Memo1");
     w.Memo1->setReadOnly(true);
-    w.Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    w.Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A file's line (its name, its way and what dated it) wraps, so that it reads whole
+    // in the panel's width.
+    w.Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    w.Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     w.Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     SetHint(w.Memo1, tr("Список файлов"), false);
     p->Place(w.Memo1, 8, 96, 161, 73);

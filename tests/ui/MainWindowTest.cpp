@@ -260,7 +260,8 @@ TEST(MainWindow, LoadShowsSizeFolderDateAndCorrection)
     EXPECT_EQ(w.Image1->size(), QSize(40, 30));
     EXPECT_EQ(f.Settings().PictureWidth, 40);
     EXPECT_EQ(f.Settings().PictureHeight, 30);
-    EXPECT_EQ(w.Memo1->blockCount(), 1);  // no EXIF: the report is an empty line
+    // No EXIF: no report, and a line of what dated the photo.
+    EXPECT_EQ(w.Memo1->toPlainText(), QStringLiteral("photo.jpg  (время файла)"));
 
     // Label1 and the pickers hold the uncorrected date, Panel4 the corrected one.
     const TDateTime date = PickerValue(app);
