@@ -17,7 +17,6 @@
 #include <cstring>
 
 namespace morvik::ui {
-namespace {
 
 // The window keeps pictures as 32-bit QImages for painting; the engine works on 24-bit
 // RGB rows. Both conversions copy row by row.
@@ -38,8 +37,6 @@ QImage ToImage(const Picture& picture)
                    QImage::Format_RGB888);
     return wrapped.convertToFormat(QImage::Format_RGB32);
 }
-
-}  // namespace
 
 QColor ToQColor(TColor color) { return QColor(ColorRed(color), ColorGreen(color), ColorBlue(color)); }
 
@@ -127,6 +124,7 @@ PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource
     const PhotoDating dating = PhotoDate(reader, processed, path, fallback, dateSource);
     facts.Date = dating.Date;
     facts.Origin = dating.Origin;
+    facts.Caption = ReadCaptionFacts(&reader, processed, path, facts.Date);
     if (processed && reader.ExifInfo)
         facts.Report = Cp1251ToUtf8(reader.ExifInfo->SummaryText());
     return facts;

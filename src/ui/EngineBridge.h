@@ -5,6 +5,8 @@
 // conversions to and from the engine's picture, colour and font live behind this door.
 #include "platform/DateTime.h"
 #include "stamping/PhotoDate.h"  // DateOrigin
+#include "stamping/Caption.h"
+#include "stamping/Picture.h"
 #include "stamping/StampSettings.h"
 
 #include <QColor>
@@ -14,6 +16,10 @@
 #include <string>
 
 namespace morvik::ui {
+
+// The engine's picture and the window's, copied row by row.
+Picture ToPicture(const QImage& image);
+QImage ToImage(const Picture& picture);
 
 QColor ToQColor(TColor color);
 TColor FromQColor(const QColor& color);
@@ -39,6 +45,7 @@ struct PhotoFacts {
     TDateTime Date = 0;
     std::string Report;  // the metadata report, UTF-8; empty without an EXIF block
     DateOrigin Origin = DateOrigin::ExifTag;  // what dated it
+    CaptionFacts Caption; // what the own text's fields are filled with
 };
 // Date of a photo by the date source, with `fallback` for a file without EXIF, and its
 // report.
