@@ -8,6 +8,7 @@
 #include "platform/Format.h"
 #include "platform/Text1251.h"
 #include "stamping/Heif.h"
+#include "stamping/NameDate.h"
 
 #include <malloc.h>
 
@@ -19,6 +20,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <new>
 #include <string>
 #include <thread>
@@ -28,6 +30,15 @@ namespace morvik::cli {
 
 namespace {
 
+std::string DateText(TDateTime value)
+{
+    const DateTimeFields f = DecodeDateTime(value);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", f.Year, f.Month, f.Day, f.Hour, f.Minute,
+                  f.Second);
+    return buf;
+}
+
 // "YYYY-MM-DD HH:MM:SS" of the date at a recorded position; null when the tag was not
 // met or its text is no date.
 nlohmann::json DateAt(const TImageInfo* info, int32_t pos)
@@ -36,12 +47,7 @@ nlohmann::json DateAt(const TImageInfo* info, int32_t pos)
         return nullptr;
     // A date text that does not convert gives the value 0, 1899-12-30 00:00:00, which is
     // what dating the photo by that tag gives as well.
-    const TDateTime value = info->DateTimeAt(pos);
-    const DateTimeFields f = DecodeDateTime(value);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", f.Year, f.Month, f.Day, f.Hour, f.Minute,
-                  f.Second);
-    return std::string(buf);
+    return DateText(info->DateTimeAt(pos));
 }
 
 // Calls line(text) for each non-empty line of a CR LF separated listing (the walk's
@@ -300,6 +306,8 @@ nlohmann::json InfoJson(const std::string& fileName, bool read, const TimgData& 
         {"DateTimeOriginal", DateAt(info, info ? info->DateTimeOriginalPos : 0)},
         {"DateTimeDigitized", DateAt(info, info ? info->DateTimeDigitizedPos : 0)},
     };
+    const std::optional<TDateTime> named = DateFromFileName(fileName);
+    j["name_date"] = named ? nlohmann::json(DateText(*named)) : nlohmann::json(nullptr);
     nlohmann::json tags = nlohmann::json::array();
     if (info) {
         for (const TTagEntry& t : info->TagList) {

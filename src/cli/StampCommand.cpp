@@ -87,7 +87,8 @@ const std::map<std::string, int> kPresetNames = {
     {"standard", 0}, {"storage", 1}, {"internet", 2}, {"album", 3}, {"film", 4},
     {"0", 0},        {"1", 1},       {"2", 2},        {"3", 3},     {"4", 4}};
 const std::map<std::string, int> kDateSourceNames = {
-    {"datetime", 0}, {"original", 1}, {"digitized", 2}, {"0", 0}, {"1", 1}, {"2", 2}};
+    {"datetime", 0}, {"original", 1}, {"digitized", 2}, {"name", 3}, {"auto", 4},
+    {"0", 0},        {"1", 1},        {"2", 2},         {"3", 3},    {"4", 4}};
 
 class UsageError : public std::runtime_error {
 public:
@@ -244,6 +245,20 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
     return b;
 }
 
+// What dated a photo when it was not the EXIF date asked for: "  (file name)", "  (file time)".
+std::string OriginNote(DateOrigin origin)
+{
+    switch (origin) {
+    case DateOrigin::FileName:
+        return "  (file name)";
+    case DateOrigin::FileTime:
+        return "  (file time)";
+    case DateOrigin::ExifTag:
+        break;
+    }
+    return {};
+}
+
 // Progress on a terminal as one bar redrawn in place; elsewhere one line per file.
 class CliObserver : public TBatchObserver {
 public:
@@ -262,12 +277,12 @@ public:
     void FileCounted(int runCounter, int) override { count_ = runCounter; }
     void FileWritten(const TBatchOutput& output) override
     {
-        const std::string way = WayNote(output);
+        const std::string notes = WayNote(output) + OriginNote(output.Origin);
         if (terminal_ && !dryRun_) {
-            DrawBar(way);
+            DrawBar(notes);
         } else {
             std::cout << count_ << "/" << total_ << "  " << name_ << (dryRun_ ? " -> " : " => ") << output.OutputPath
-                      << way << "\n" << std::flush;
+                      << notes << "\n" << std::flush;
         }
     }
     void FileFailed(const std::string&, const std::string& message) override
@@ -366,8 +381,10 @@ CommandRunner AddStampCommand(CLI::App& app)
                     "album (Для фотоальбома), film (Плёночный)")
         ->check(CLI::IsMember({"standard", "storage", "internet", "album", "film", "0", "1", "2", "3", "4"}));
     cmd->add_option("--date-source", o->DateSource,
-                    "EXIF date that dates a photo: datetime, original (the default) or digitized")
-        ->check(CLI::IsMember({"datetime", "original", "digitized", "0", "1", "2"}));
+                    "What dates a photo: the EXIF date datetime, original (the default) or digitized; name, "
+                    "the date in the file's name; auto, the first of original, digitized, datetime, the name "
+                    "and the file's time that holds a date")
+        ->check(CLI::IsMember({"datetime", "original", "digitized", "name", "auto", "0", "1", "2", "3", "4"}));
     cmd->add_option("--text", o->OwnText,
                     "Stamp this text instead of the date; \\n starts a new line, and {date}, {date:MASK}, {make}, "
                     "{model}, {lens}, {exposure}, {fnumber}, {iso}, {focal}, {focal35}, {gps}, {name}, {folder} "

@@ -142,7 +142,6 @@ private:
             item.Failure = std::current_exception();
             item.Dated.Date = fallback;
         }
-        item.Controls.Settings.PictureOrientation = item.Dated.Orientation;
         // The window's label shows the date in the fixed mask; the stamp writes it in the
         // date format.
         StampControls& controls = item.Controls.Controls;
@@ -157,7 +156,8 @@ private:
                                     ReadCaptionFacts(item.Dated.Reader.get(), true, item.Path, item.Dated.Date));
         if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
             item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
-                return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls, std::move(item.Storage));
+                return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Dated.Orientation, item.Controls,
+                                            std::move(item.Storage));
             });
             item.WorkStarted = true;
         }
@@ -203,9 +203,10 @@ private:
         if (item.WorkStarted)
             picture = item.Work.get();
         else if (!options_.DryRun)
-            picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls, std::move(item.Storage));
+            picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Dated.Orientation, item.Controls,
+                                            std::move(item.Storage));
         else if (item.Controls.Controls.Lossless)
-            picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Controls);
+            picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Dated.Orientation, item.Controls);
         Recycle(spareBytes_, std::move(item.Bytes));
         ++counter_;
         result_.Processed = counter_;
@@ -250,6 +251,7 @@ private:
         TBatchOutput out;
         out.SourceName = item.Name;
         out.Date = item.Dated.Date;
+        out.Origin = item.Dated.Origin;
         out.Way = picture.Way;
         std::string fileName;
         if (options_.RenameByMask) {

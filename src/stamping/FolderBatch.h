@@ -14,6 +14,7 @@
 // decides a name, a collision suffix, a file's bytes around the picture or its time is done
 // in file order on the calling thread, so the outputs equal those of a one-job run.
 #include "platform/DateTime.h"
+#include "stamping/PhotoDate.h"  // DateOrigin
 #include "stamping/StampSettings.h"
 
 #include <cstdint>
@@ -36,10 +37,11 @@ struct TBatchControls {
 
 constexpr std::string_view kOutputFolderName = "Dated";
 
-// A photo's date and EXIF Orientation with the metadata reader that read it (held for
-// the EXIF carry-over).
+// A photo's date, what dated it and its EXIF Orientation, with the metadata reader that
+// read it (held for the EXIF carry-over).
 struct TDatedSource {
     TDateTime Date = 0;
+    DateOrigin Origin = DateOrigin::ExifTag;
     int Orientation = 1;
     std::shared_ptr<TimgData> Reader;
 };
@@ -72,19 +74,20 @@ public:
     // The corrected date; throws EConvertError for a correction text that does not convert.
     virtual TDateTime CorrectDate(TDateTime date, const TBatchControls& controls);
     // Decodes the source, stamps the text as the single-picture stamp does (upright on the
-    // photo as displayed by the Orientation in controls.Settings), encodes. In the lossless
+    // photo as displayed by its EXIF Orientation `orientation`), encodes. In the lossless
     // mode (controls.Controls.Lossless) a source the splice can take is stamped by it
     // instead, with the source's sections when the EXIF carry-over is on; another goes the
     // decode/encode way with its reason.
     // `storage` is a buffer of an earlier file that the result may take over, so that its
     // memory serves again.
     virtual TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes,
-                                           const std::string& text, const TBatchControls& controls,
-                                           std::string storage);
+                                           const std::string& text, int orientation,
+                                           const TBatchControls& controls, std::string storage);
     // The way the lossless mode would stamp the source, for a dry run: the splice is made in
     // memory and dropped (a corrupt scan fails as in a real run); a source it cannot take
     // is not decoded.
-    virtual std::string LosslessWay(std::string_view bytes, const std::string& text, const TBatchControls& controls);
+    virtual std::string LosslessWay(std::string_view bytes, const std::string& text, int orientation,
+                                    const TBatchControls& controls);
     // The EXIF-preserving writer: the output file with the source's metadata sections.
     virtual void WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path);
 };
@@ -94,6 +97,7 @@ struct TBatchOutput {
     std::string SourceName;
     std::string OutputPath;
     TDateTime Date = 0;   // the date the name and the file time come from
+    DateOrigin Origin = DateOrigin::ExifTag;  // what dated the photo
     bool TimeSet = false; // whether the file's modification time was set to Date
     std::string Way;      // TEncodedPicture::Way
 };

@@ -23,7 +23,9 @@ TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view by
     TDatedSource dated;
     dated.Reader = std::make_shared<TimgData>(ParseModeFull);
     const bool processed = ReadForDating(*dated.Reader, path, bytes);
-    dated.Date = PhotoDate(*dated.Reader, processed, fallback, dateSource);
+    const PhotoDating dating = PhotoDate(*dated.Reader, processed, path, fallback, dateSource);
+    dated.Date = dating.Date;
+    dated.Origin = dating.Origin;
     dated.Orientation = PhotoOrientation(*dated.Reader, processed);
     return dated;
 }
@@ -44,24 +46,25 @@ namespace {
 constexpr const char* kHeifWay = "re-encoded: HEIF";
 
 // The lossless stamp of the source, with its sections when the EXIF carry-over is on.
-LosslessOutcome Spliced(std::string_view bytes, const std::string& text, const TBatchControls& controls,
-                        std::string storage = {})
+LosslessOutcome Spliced(std::string_view bytes, const std::string& text, int orientation,
+                        const TBatchControls& controls, std::string storage = {})
 {
-    return StampLossless(bytes, text, controls.Controls.Look, controls.Settings.PictureOrientation,
+    return StampLossless(bytes, text, controls.Controls.Look, orientation,
                          controls.Controls.ExifCarryOver, std::move(storage));
 }
 
 }  // namespace
 
 TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string_view bytes,
-                                            const std::string& text, const TBatchControls& controls,
-                                            std::string storage)
+                                            const std::string& text, int orientation,
+                                            const TBatchControls& controls, std::string storage)
 {
     TEncodedPicture encoded;
     if (IsHeifName(path)) {
-        // Decoded upright; the output is made whole here, with the HEIF's metadata.
+        // Decoded upright (its Orientation is 1); the output is made whole here, with the
+        // HEIF's metadata.
         HeifPhoto photo = DecodeHeif(bytes, path);
-        DrawStamp(photo.Pixels, text, controls.Controls.Look, controls.Settings.PictureOrientation);
+        DrawStamp(photo.Pixels, text, controls.Controls.Look, orientation);
         encoded.Width = photo.Pixels.Width();
         encoded.Height = photo.Pixels.Height();
         encoded.Jpeg = HeifOutputJpeg(photo, EncodeJpeg(photo.Pixels, controls.Controls.Quality),
@@ -72,7 +75,7 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
         return encoded;
     }
     if (controls.Controls.Lossless) {
-        LosslessOutcome spliced = Spliced(bytes, text, controls, std::move(storage));
+        LosslessOutcome spliced = Spliced(bytes, text, orientation, controls, std::move(storage));
         encoded.Way = spliced.Report();
         if (spliced.Way != LosslessWay::ReEncode) {
             encoded.Jpeg = std::move(spliced.Jpeg);
@@ -81,18 +84,19 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
         }
     }
     Picture picture = DecodeJpeg(bytes);
-    DrawStamp(picture, text, controls.Controls.Look, controls.Settings.PictureOrientation);
+    DrawStamp(picture, text, controls.Controls.Look, orientation);
     encoded.Width = picture.Width();
     encoded.Height = picture.Height();
     encoded.Jpeg = EncodeJpeg(picture, controls.Controls.Quality);
     return encoded;
 }
 
-std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& text, const TBatchControls& controls)
+std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& text, int orientation,
+                                     const TBatchControls& controls)
 {
     if (LooksLikeHeif(bytes))
         return kHeifWay;
-    return Spliced(bytes, text, controls).Report();
+    return Spliced(bytes, text, orientation, controls).Report();
 }
 
 void TBatchSteps::WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path)

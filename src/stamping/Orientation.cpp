@@ -97,4 +97,12 @@ void DisplayTurn::PutBack(Picture& part, int originX, int originY, const PixelBo
     }
 }
 
+Picture DisplayedPicture(Picture stored, int orientation)
+{
+    const DisplayTurn turn(ValidOrientation(orientation), stored.Width(), stored.Height());
+    if (turn.Upright() || stored.Empty())
+        return stored;
+    return turn.TakeDisplayed(stored, 0, 0, {0, 0, stored.Width(), stored.Height()});
+}
+
 }  // namespace morvik

@@ -49,4 +49,8 @@ private:
     Turn turn_;
 };
 
+// The whole photo as a viewer displays it: its stored pixels turned by the Orientation
+// (1..8; any other value is 1). An upright photo comes back as it is.
+Picture DisplayedPicture(Picture stored, int orientation);
+
 }  // namespace morvik

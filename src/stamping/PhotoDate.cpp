@@ -4,17 +4,17 @@
 #include "exif/ImageInfo.h"
 #include "platform/Exceptions.h"
 #include "stamping/Heif.h"
+#include "stamping/NameDate.h"
 #include "stamping/Orientation.h"
 #include "stamping/StampSettings.h"
 
 namespace morvik {
 
-TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, int dateSource)
+namespace {
+
+// The EXIF date of the tag the source names; 0 when there is none to be read.
+TDateTime ExifDate(const TimgData& reader, int dateSource)
 {
-    if (!processed || !reader.HasExif())
-        return fallback;
-    if (dateSource < DateSourceDateTime || dateSource > DateSourceDateTimeDigitized)
-        return fallback;
     // A section taken as the EXIF block that held no EXIF data has no TImageInfo.
     const TImageInfo* info = reader.ExifInfo.get();
     if (info == nullptr)
@@ -25,6 +25,40 @@ TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, 
     if (pos <= 0)
         return 0;  // the block lacks the chosen tag
     return info->DateTimeAt(pos);
+}
+
+// The date in the name, else the file's time.
+PhotoDating NameOrFileTime(const std::string& path, TDateTime fallback)
+{
+    if (const std::optional<TDateTime> named = DateFromFileName(path))
+        return {*named, DateOrigin::FileName};
+    return {fallback, DateOrigin::FileTime};
+}
+
+}  // namespace
+
+PhotoDating PhotoDate(const TimgData& reader, bool processed, const std::string& path, TDateTime fallback,
+                      int dateSource)
+{
+    const bool exif = processed && reader.HasExif();
+    switch (dateSource) {
+    case DateSourceDateTime:
+    case DateSourceDateTimeOriginal:
+    case DateSourceDateTimeDigitized:
+        if (!exif)
+            return {fallback, DateOrigin::FileTime};
+        return {ExifDate(reader, dateSource), DateOrigin::ExifTag};
+    case DateSourceFileName:
+        return NameOrFileTime(path, fallback);
+    case DateSourceAuto:
+        if (exif)
+            for (int tag : {DateSourceDateTimeOriginal, DateSourceDateTimeDigitized, DateSourceDateTime})
+                if (const TDateTime date = ExifDate(reader, tag); date != 0)
+                    return {date, DateOrigin::ExifTag};
+        return NameOrFileTime(path, fallback);
+    default:
+        return {fallback, DateOrigin::FileTime};
+    }
 }
 
 int PhotoOrientation(const TimgData& reader, bool processed)
@@ -66,11 +100,18 @@ bool ReadForDating(TimgData& reader, const std::string& path, std::string_view b
     return RaiseFault(reader, path, reader.ReadMetadataFromMemory(path, bytes));
 }
 
+int PhotoOrientation(const std::string& path)
+{
+    TimgData reader(ParseModeFull);
+    const bool processed = ReadForDating(reader, path);
+    return PhotoOrientation(reader, processed);
+}
+
 TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)
 {
     TimgData reader(ParseModeFull);
     const bool processed = ReadForDating(reader, path);
-    return PhotoDate(reader, processed, fallback, dateSource);
+    return PhotoDate(reader, processed, path, fallback, dateSource).Date;
 }
 
 }  // namespace morvik

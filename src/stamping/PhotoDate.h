@@ -1,7 +1,7 @@
 #pragma once
-// The date of a photo: the EXIF date the date source chooses, or the fallback the caller
-// took from the file system (the batch: the modification time; the single picture: the
-// creation time).
+// The date of a photo: the EXIF date the date source chooses, the date in its file name,
+// or the fallback the caller took from the file system (the batch: the modification time;
+// the single picture: the creation time).
 #include "platform/DateTime.h"
 
 #include <string>
@@ -9,23 +9,38 @@
 
 namespace morvik {
 
-// Reads the file's metadata and returns:
-//  - the fallback when the reader fails on the file (missing, unknown extension,
-//    unreadable), when the file has no EXIF block, or when dateSource is outside 0..2
-//    (a reading that runs out of memory raises instead, see ReadForDating);
-//  - otherwise the chosen EXIF date (0 DateTime, 1 DateTimeOriginal, 2 DateTimeDigitized)
-//    converted to a date-time value, which is 0 when the block lacks the tag, its text
-//    does not parse, or the section taken as the EXIF block holds no EXIF data.
-TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource);
+// What dated a photo: the EXIF date the source chose, the date in the file's name or the
+// file's time (the fallback).
+enum class DateOrigin { ExifTag, FileName, FileTime };
 
+struct PhotoDating {
+    TDateTime Date = 0;
+    DateOrigin Origin = DateOrigin::ExifTag;
+};
+
+// The date of the photo at `path` by the date source:
+//  - 0 DateTime, 1 DateTimeOriginal, 2 DateTimeDigitized: the chosen EXIF date converted
+//    to a date-time value, which is 0 when the block lacks the tag, its text does not
+//    parse, or the section taken as the EXIF block holds no EXIF data; the fallback when
+//    the reader failed on the file (missing, unknown extension, unreadable) or the file
+//    has no EXIF block;
+//  - the file name: the date in the name (DateFromFileName), else the fallback;
+//  - automatic: the first valid date of DateTimeOriginal, DateTimeDigitized, DateTime,
+//    the file's name and the fallback, so never 0 for lack of a tag;
+//  - any other value: the fallback.
+// `reader` has already read the file; `processed` tells whether that succeeded.
 class TimgData;
-// The same rule over a reader that has already processed the file (processed tells
-// whether that succeeded); the batch keeps the reader for writing the output.
-TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, int dateSource);
+PhotoDating PhotoDate(const TimgData& reader, bool processed, const std::string& path, TDateTime fallback,
+                      int dateSource);
+// The same, reading the file's metadata first (a reading that runs out of memory raises
+// instead, see ReadForDating); the date alone.
+TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource);
 
 // The photo's EXIF Orientation (1..8) from a reader that has processed the file; 1 when
 // it failed, when the file has no EXIF block or no Orientation, or the value lies outside 1..8.
 int PhotoOrientation(const TimgData& reader, bool processed);
+// The same for a file, read for it; 1 for a file the reader fails on.
+int PhotoOrientation(const std::string& path);
 
 // Reads a file's metadata for dating it: whether the reader processed the file. A file
 // it fails on is dated by the fallback; a reading that stopped on a fault of its own

@@ -129,7 +129,7 @@ StampPlacement PlaceStamp(std::string_view text, const StampLook& look, int widt
     placement.PhotoWidth = width;
     placement.PhotoHeight = height;
     placement.Font = look.Font;
-    placement.Orientation = FollowsDisplay(look) ? ValidOrientation(orientation) : 1;
+    placement.Orientation = ValidOrientation(orientation);
     const DisplayTurn turn(placement.Orientation, width, height);
     const int shorter = std::min(turn.DisplayWidth(), turn.DisplayHeight());
     if (look.RelativeSize)

@@ -34,8 +34,8 @@ struct StampPlacement {
 };
 
 // Places text with the look on a photo of width × height stored pixels whose EXIF
-// Orientation is `orientation` (1..8; any other value is 1). A look that does not follow
-// the display (FollowsDisplay) keeps to the stored pixels whatever the Orientation.
+// Orientation is `orientation` (1..8; any other value is 1): the stamp is placed and drawn
+// upright on the photo as a viewer displays it, whatever the look.
 StampPlacement PlaceStamp(std::string_view text, const StampLook& look, int width, int height, int orientation);
 
 // Sets the picture's surface (fill colour := background, font, font colour, fill style)

@@ -32,11 +32,6 @@ void SwitchTransparent(StampSettings& settings, StampLook& look)
     look.BackgroundStyle = settings.Transparent ? TBrushStyle::Cross : TBrushStyle::Solid;
 }
 
-bool FollowsDisplay(const StampLook& look)
-{
-    return look.Anchor != StampAnchor::TopLeft || look.RelativeSize || look.RelativeMargin;
-}
-
 TColor OutlineColorOf(const StampLook& look)
 {
     if (look.OutlineColor)

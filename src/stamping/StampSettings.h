@@ -18,17 +18,19 @@
 
 namespace morvik {
 
-// Which EXIF date dates a photo: the index of the date-source list. Any other value
+// What dates a photo: the index of the date-source list. Any other value
 // (-1 when the list's text was edited so that no entry is selected) means "use the
 // fallback date".
 enum DateSourceIndex : int {
     DateSourceDateTime = 0,           // "Изменения"
     DateSourceDateTimeOriginal = 1,   // "Date Time Original"
     DateSourceDateTimeDigitized = 2,  // "Date Time Digitized"
+    DateSourceFileName = 3,           // "Имя файла": the date in the file's name
+    DateSourceAuto = 4,               // "Авто": the first valid of the EXIF dates, the name, the file's time
 };
 // Labels of the date-source list, by index.
-inline constexpr std::array<std::string_view, 3> DateSourceLabels = {
-    "Изменения", "Date Time Original", "Date Time Digitized"};
+inline constexpr std::array<std::string_view, 5> DateSourceLabels = {
+    "Изменения", "Date Time Original", "Date Time Digitized", "Имя файла", "Авто"};
 
 struct StampSettings {
     bool DateMode = true;          // stamp the date (true) or the own text (false); = CheckBox1
@@ -40,7 +42,6 @@ struct StampSettings {
     std::string StartFolder;       // the program's folder with its trailing separator
     int PictureWidth = 0;
     int PictureHeight = 0;
-    int PictureOrientation = 1;    // the EXIF Orientation of the photo being stamped, 1 without one
     bool Stretched = false;
 };
 
@@ -81,10 +82,9 @@ struct StampShadow {
 // the folder batch and the command line draw with. The font's own colour is not part of
 // it: the text colour replaces it at each use.
 //
-// At their start values the stamp lies as the font dialog and the spin edits say, in the
-// stored picture's pixels: its cells' top-left at (X, Y), the font at its own height. Any
-// other anchor, a relative size or a relative margin places it on the photo as displayed
-// (its EXIF Orientation honoured) and draws it upright there.
+// The stamp lies on the photo as a viewer displays it (its EXIF Orientation honoured) and
+// is drawn upright there: at the start values its cells' top-left at (X, Y) of the
+// displayed photo, the font at its own height.
 struct StampLook {
     TFont Font;                                        // FontDialog1
     TColor TextColor = RgbColor(128, 128, 255);        // ColorDialog1
@@ -117,9 +117,6 @@ struct StampLook {
     bool operator==(const StampLook&) const = default;
 };
 
-// Whether the look places the stamp on the photo as displayed rather than on its stored
-// pixels: any anchor but the top-left, a relative size or a relative margin.
-bool FollowsDisplay(const StampLook& look);
 // The outline's colour: the one chosen, else black for a light text and white for a dark one.
 TColor OutlineColorOf(const StampLook& look);
 
@@ -206,7 +203,7 @@ inline constexpr std::array<StampPreset, 5> StampPresets = {{
     {"Стандартные", 75, DateSourceDateTime, true, true, true, DefaultNamingMask, std::nullopt},
     {"Для Хранения", 80, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask, std::nullopt},
     {"Для Интернета", 65, DateSourceDateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss", std::nullopt},
-    {"Для фотоальбома", 92, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask,
+    {"Для фотоальбома", 92, DateSourceAuto, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3, 2, RgbColor(0xFF, 0x8C, 0x00), RgbColor(0x20, 0x20, 0x20), true}},
     {"Плёночный", 92, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3.5, 3, RgbColor(0xFF, 0x6A, 0x1E), std::nullopt, true, FilmFontName,

@@ -23,6 +23,7 @@ namespace {
 struct FaceChoice {
     std::string File;
     std::string Family;     // the family of the face found
+    std::string Style;      // its style name ("Bold Oblique")
     int Index = 0;
     bool Embolden = false;  // bold asked for, the face found is not
     bool Oblique = false;   // italic asked for, the face found is upright
@@ -54,6 +55,9 @@ const FaceChoice& LookUpFace(const TFont& font)
         FcChar8* family = nullptr;
         if (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch && family)
             choice.Family = reinterpret_cast<const char*>(family);
+        FcChar8* style = nullptr;
+        if (FcPatternGetString(match, FC_STYLE, 0, &style) == FcResultMatch && style)
+            choice.Style = reinterpret_cast<const char*>(style);
         int index = 0;
         if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch)
             choice.Index = index;
@@ -404,6 +408,12 @@ PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, boo
 std::string ResolvedFontFile(const TFont& font) { return LookUpFace(font).File; }
 
 std::string ResolvedFontFamily(const TFont& font) { return LookUpFace(font).Family; }
+
+std::string ResolvedFontStyle(const TFont& font)
+{
+    const FaceChoice& choice = LookUpFace(font);
+    return choice.Embolden || choice.Oblique ? std::string() : choice.Style;
+}
 
 TFont FontForCellHeight(const TFont& font, int cellHeight)
 {

@@ -59,5 +59,8 @@ std::string ResolvedFontFile(const TFont& font);
 // The family of that file ("DejaVu Sans" in place of a face that is not installed), ""
 // when none was found: the face the text is really drawn in.
 std::string ResolvedFontFamily(const TFont& font);
+// The style name of that face ("Bold Oblique", "Book"), "" when none was found or the
+// face lacks the weight or slant asked for (the glyphs are then made bolder or slanted).
+std::string ResolvedFontStyle(const TFont& font);
 
 }  // namespace morvik

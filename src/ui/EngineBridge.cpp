@@ -7,6 +7,7 @@
 #include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/Mosaic.h"
+#include "stamping/Orientation.h"
 #include "stamping/Picture.h"
 #include "stamping/PhotoDate.h"
 #include "stamping/StampDrawing.h"
@@ -52,6 +53,10 @@ QFont ToQFont(const TFont& font)
     QFont shown(QString::fromStdString(family.empty() ? font.Name : family));
     shown.setBold(font.Bold);
     shown.setItalic(font.Italic);
+    // The face's own style name: a dialog that guesses it from weight and slant guesses
+    // "Bold Italic", which a face with "Bold Oblique" lacks, and falls to another style.
+    if (const std::string style = ResolvedFontStyle(font); !style.empty())
+        shown.setStyleName(QString::fromStdString(style));
     // A whole point size where it gives the height back (11 pixels: 8 points).
     const double points = font.Height * 72.0 / 96.0;
     const long whole = std::lround(points);
@@ -65,7 +70,12 @@ QFont ToQFont(const TFont& font)
 TFont FromQFont(const QFont& font)
 {
     TFont f;
-    f.Name = font.family().toStdString();
+    // A family offered by more than one foundry is named with the foundry ("Nimbus Sans
+    // [urw]"), a name fontconfig does not know: the family alone is the face chosen.
+    QString family = font.family();
+    if (const qsizetype bracket = family.lastIndexOf(QStringLiteral(" [")); bracket > 0 && family.endsWith(']'))
+        family.truncate(bracket);
+    f.Name = family.toStdString();
     f.Height = font.pixelSize() > 0 ? font.pixelSize() : static_cast<int>(std::lround(font.pointSizeF() * 96.0 / 72.0));
     f.Bold = font.bold();
     f.Italic = font.italic();
@@ -77,7 +87,8 @@ QImage LoadJpeg(const std::string& path)
     // A HEIF photo comes upright; its EXIF reads with Orientation 1 (PhotoDate.h).
     if (IsHeifName(path))
         return ToImage(DecodeHeif(ReadHeifFile(path), path).Pixels);
-    return ToImage(DecodeJpegFile(path));
+    Picture stored = DecodeJpegFile(path);
+    return ToImage(DisplayedPicture(std::move(stored), PhotoOrientation(path)));
 }
 
 void SaveJpeg(const QImage& picture, const std::string& path, int quality)
@@ -85,12 +96,12 @@ void SaveJpeg(const QImage& picture, const std::string& path, int quality)
     SaveJpegFile(ToPicture(picture), quality, path);
 }
 
-void DrawStamp(QImage& picture, const std::string& text, const StampLook& look, int orientation)
+void DrawStamp(QImage& picture, const std::string& text, const StampLook& look)
 {
     if (text.empty() || picture.isNull())
         return;
     Picture work = ToPicture(picture);
-    morvik::DrawStamp(work, text, look, orientation);
+    morvik::DrawStamp(work, text, look);
     picture = ToImage(work);
 }
 
@@ -110,8 +121,9 @@ PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource
     // A file it fails on is dated by the fallback; running out of memory raises its message.
     const bool processed = ReadForDating(reader, path);
     PhotoFacts facts;
-    facts.Date = PhotoDate(reader, processed, fallback, dateSource);
-    facts.Orientation = PhotoOrientation(reader, processed);
+    const PhotoDating dating = PhotoDate(reader, processed, path, fallback, dateSource);
+    facts.Date = dating.Date;
+    facts.Origin = dating.Origin;
     facts.Caption = ReadCaptionFacts(&reader, processed, path, facts.Date);
     if (processed && reader.ExifInfo)
         facts.Report = Cp1251ToUtf8(reader.ExifInfo->SummaryText());

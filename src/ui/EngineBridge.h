@@ -4,6 +4,7 @@
 // windows hold pictures as QImage and the dialogs answer in QColor and QFont; the
 // conversions to and from the engine's picture, colour and font live behind this door.
 #include "platform/DateTime.h"
+#include "stamping/PhotoDate.h"  // DateOrigin
 #include "stamping/Caption.h"
 #include "stamping/Picture.h"
 #include "stamping/StampSettings.h"
@@ -28,26 +29,26 @@ TColor FromQColor(const QColor& color);
 QFont ToQFont(const TFont& font);
 TFont FromQFont(const QFont& font);
 
-// Decodes a JPEG file, or a HEIF one by its name (.heic, .heif), upright; throws with
-// "Cannot open file ...", "JPEG error #n" or "Cannot read HEIF file ...".
+// Decodes a JPEG file, or a HEIF one by its name (.heic, .heif), and turns it as a viewer
+// displays it, by its EXIF Orientation; throws with "Cannot open file ...", "JPEG error #n"
+// or "Cannot read HEIF file ...".
 QImage LoadJpeg(const std::string& path);
 // Plain JPEG at quality 0..100 (0 is taken as 1), no metadata; throws on failure.
 void SaveJpeg(const QImage& picture, const std::string& path, int quality);
 
-// The stamp drawing on a picture whose EXIF Orientation is `orientation`; an empty text or
-// picture is left as it is.
-void DrawStamp(QImage& picture, const std::string& text, const StampLook& look, int orientation);
+// The stamp drawing on a picture as it is displayed; an empty text or picture is left as it is.
+void DrawStamp(QImage& picture, const std::string& text, const StampLook& look);
 // Three one-pixel rings inside the rectangle 0, 0, width, height.
 void AddFrame(QImage& picture, int width, int height);
 
 struct PhotoFacts {
     TDateTime Date = 0;
     std::string Report;  // the metadata report, UTF-8; empty without an EXIF block
-    int Orientation = 1; // EXIF Orientation, 1 without one
+    DateOrigin Origin = DateOrigin::ExifTag;  // what dated it
     CaptionFacts Caption; // what the own text's fields are filled with
 };
 // Date of a photo by the date source, with `fallback` for a file without EXIF, and its
-// report and Orientation.
+// report.
 PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource);
 
 // Paints the cross-stitch chart of `source` (width x height pixels) with cells of

@@ -116,6 +116,42 @@ TDateTime PickerDate(const QDate& d) { return TryEncodeDate(d.year(), d.month(),
 
 TDateTime PickerTime(const QTime& t) { return TryEncodeTime(t.hour(), t.minute(), t.second(), 0).value_or(0); }
 
+// The way a file went in the lossless mode, in the window's words: "  (без перекодирования)",
+// "  (перекодировано: progressive)".
+QString WayText(const std::string& way)
+{
+    if (way.empty())
+        return {};
+    constexpr std::string_view reEncoded = "re-encoded: ";  // then the reason, as it stands
+    if (way.starts_with(reEncoded))
+        return QStringLiteral("  (") + TForm1::tr("перекодировано: ") + U(way.substr(reEncoded.size())) + ')';
+    static const std::pair<const char*, const char*> phrases[] = {
+        {"lossless", "без перекодирования"},
+        {", new Huffman tables", ", новые таблицы Хаффмана"},
+        {", picture data coded again", ", данные сжаты заново"},
+        {", damaged data after the stamp kept", ", повреждённые данные после даты сохранены"},
+    };
+    QString said = U(way);
+    for (const auto& [english, russian] : phrases)
+        if (said.contains(QLatin1String(english)))
+            said.replace(QString::fromUtf8(english), TForm1::tr(russian));
+    return QStringLiteral("  (") + said + ')';
+}
+
+// What dated a photo when it was not the EXIF date chosen: "  (имя файла)", "  (время файла)".
+QString OriginText(DateOrigin origin)
+{
+    switch (origin) {
+    case DateOrigin::FileName:
+        return TForm1::tr("  (имя файла)");
+    case DateOrigin::FileTime:
+        return TForm1::tr("  (время файла)");
+    case DateOrigin::ExifTag:
+        break;
+    }
+    return {};
+}
+
 }  // namespace
 
 // The window's side of the folder batch: the engine reports, the window shows.
@@ -143,13 +179,19 @@ public:
     void DateCorrected(TDateTime corrected) override { f.ShowCorrectedDate(corrected); }
     void FileWritten(const TBatchOutput& output) override
     {
-        // In the lossless mode the file's line tells the way it went.
-        const std::string note = WayNote(output);
-        if (note.empty())
+        // The file's line tells the way it went in the lossless mode, and what dated the
+        // photo when it was not the EXIF date chosen.
+        const QString note = WayText(output.Way) + OriginText(output.Origin);
+        if (note.isEmpty())
             return;
         QTextCursor end(f.w.Memo1->document());
         end.movePosition(QTextCursor::End);
-        end.insertText(U(note));
+        end.insertText(note);
+    }
+    // Only while "Продолжать после ошибки" is ticked: the failure's message names the file.
+    void FileFailed(const std::string&, const std::string& message) override
+    {
+        f.w.Memo1->appendPlainText(TForm1::tr("Ошибка: ") + U(message));
     }
     bool StopRequested() override { return f.settings_.StopRequested; }
 
@@ -503,7 +545,7 @@ void TForm1::ShowPlacement()
 
 void TForm1::BuildFolderPanel()
 {
-    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 228);
+    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 248);
     w.Button4 = PlaceButton(p, "Button4", tr("Автоматически"),
                             tr("Сделать добавление текста ко всем файлам в папке автоматически"),
                             QRect(8, 27, 113, 25));
@@ -519,8 +561,10 @@ void TForm1::BuildFolderPanel()
     p->Place(w.Edit2, 8, 73, 157, 21);
     w.Memo1 = Named<QPlainTextEdit>("Memo1");
     w.Memo1->setReadOnly(true);
-    w.Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    w.Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A file's line (its name, its way and what dated it) wraps, so that it reads whole
+    // in the panel's width.
+    w.Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    w.Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     w.Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     SetHint(w.Memo1, tr("Список файлов"), false);
     p->Place(w.Memo1, 8, 96, 161, 73);
@@ -535,6 +579,9 @@ void TForm1::BuildFolderPanel()
     w.cbLossless = Named<QCheckBox>("cbLossless", tr("Без перекодирования"));
     w.cbLossless->setChecked(controls_.Lossless);
     p->Place(w.cbLossless, 8, 208, 161, 17, Fit::FitText);
+    // Off at start: a photo that fails ends the run. On, it is told in Memo1 and passed over.
+    w.cbKeepGoing = Named<QCheckBox>("cbKeepGoing", tr("Продолжать после ошибки"));
+    p->Place(w.cbKeepGoing, 8, 226, 161, 17, Fit::FitText);
 }
 
 void TForm1::FitPanelColumn()
@@ -787,7 +834,6 @@ void TForm1::OpenNamedPicture(const QString& path)
 void TForm1::LoadPicture(const QString& path)
 {
     QImage picture = LoadJpeg(S(path));
-    settings_.PictureOrientation = 1;  // until picture information reads the file's EXIF block
     w.Image1->resize(picture.size());
     settings_.PictureWidth = picture.width();
     settings_.PictureHeight = picture.height();
@@ -805,9 +851,10 @@ void TForm1::PictureInformation(const std::string& folder, const std::string& na
         return;
     QApplication::processEvents();
     const PhotoFacts photo = ReadPhoto(folder + name, facts->Created, settings_.DateSource);
-    settings_.PictureOrientation = photo.Orientation;
     caption_ = photo.Caption;
     w.Memo1->appendPlainText(U(photo.Report));
+    if (photo.Origin != DateOrigin::ExifTag)
+        w.Memo1->appendPlainText(U(name) + OriginText(photo.Origin));
     SetDateText(U(StampDateText(photo.Date)));
     {
         const DateTimeFields f = DecodeDateTime(photo.Date);
@@ -843,7 +890,7 @@ void TForm1::Button2Click()
     facts.Date = PickerDate(w.DateTimePicker1->date()) + PickerTime(w.DateTimePicker2->time());
     if (controls.DateFormat != StampDateMask)
         controls.StampDateText = FormatDateTime(controls.DateFormat, facts.Date);
-    DrawStamp(CurrentPicture(), CaptionText(settings_, controls, facts), controls.Look, settings_.PictureOrientation);
+    DrawStamp(CurrentPicture(), CaptionText(settings_, controls, facts), controls.Look);
     w.Image1->update();
 }
 
@@ -954,6 +1001,7 @@ void TForm1::RunBatch(const std::string& folder)
     TBatchOptions options;
     options.RenameByMask = settings_.RenameByMask;
     options.Jobs = 1;  // on the window's thread, letting events run between files
+    options.KeepGoing = w.cbKeepGoing->isChecked();
     RunFolderBatch(folder, options, observer);
     w.StatusPanel1->setText(U(FormatDateTime(S(tr("Заняло hh:nn:ss")), Now() - start)));
     if (!closePending_)

@@ -121,7 +121,7 @@ private:
         QSlider* TrackBar1;
         QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
         QComboBox *cbConf, *ComboBox1, *cbDirect;
-        QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *cbPogr, *cbEXIF, *cbLossless;
+        QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *cbPogr, *cbEXIF, *cbLossless, *cbKeepGoing;
         QDateEdit* DateTimePicker1;
         QTimeEdit* DateTimePicker2;
         QLineEdit *Edit1, *Edit2;

@@ -4,6 +4,7 @@
 #include "stamping/Jpeg.h"
 #include "support/TestJpeg.h"
 #include "support/TestSupport.h"
+#include "support/ViewerOracle.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,27 @@ TEST(StampCommandTest, DryRunListsAndWritesNothing)
     EXPECT_FALSE(fs::exists(dir / "Dated"));
 }
 
+TEST(StampCommandTest, MessengerPhotosAreDatedByTheirNames)
+{
+    TempDir dir;
+    const std::string plain = morvik::test::EncodeTestJpeg(64, 48, morvik::test::JpegKind::Baseline);
+    morvik::test::WriteFile(dir / "IMG-20230514-WA0003.jpg", plain);
+    morvik::test::WriteFile(dir / "PXL_20230514_123456789.jpg", plain);
+    morvik::test::WriteFile(dir / "DSC_0001.jpg", plain);
+    const std::string dated = (dir / "Dated").string() + "/";
+    const CliRun r = RunCli("stamp --dry-run --date-source auto " + Quoted(dir.path()));
+    ASSERT_EQ(r.Status, 0) << r.Out;
+    EXPECT_NE(r.Out.find("IMG-20230514-WA0003.jpg -> " + dated + "23.05.14  00_00_00.jpg  (file name)\n"),
+              std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("PXL_20230514_123456789.jpg -> " + dated + "23.05.14  12_34_56.jpg  (file name)\n"),
+              std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("DSC_0001.jpg -> "), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find(".jpg  (file time)\n"), std::string::npos) << r.Out;
+    // The album preset dates them the same way.
+    EXPECT_NE(RunCli("stamp --dry-run --preset album " + Quoted(dir.path())).Out.find("00_00_00.jpg  (file name)"),
+              std::string::npos);
+}
+
 TEST(StampCommandTest, LosslessTellsEachFilesWayAlsoInADryRun)
 {
     TempDir dir;
@@ -140,7 +162,9 @@ TEST(StampCommandTest, LosslessTellsEachFilesWayAlsoInADryRun)
         const std::string arrow = dry.empty() ? " => " : " -> ";
         EXPECT_NE(r.Out.find("forest.JPG" + arrow + (dir / "Dated" / "forest.JPG").string() + "  (lossless)\n"),
                   std::string::npos) << r.Out;
-        EXPECT_NE(r.Out.find("zz_progressive.jpg  (lossless, picture data coded again)\n"), std::string::npos) << r.Out;
+        // A photo without EXIF is dated by its file time, and says so after its way.
+        EXPECT_NE(r.Out.find("zz_progressive.jpg  (lossless, picture data coded again)  (file time)\n"),
+                  std::string::npos) << r.Out;
     }
     // The source's sections stand as they were, EXIF block included.
     const std::string source = ReadFile(dir / "forest.JPG"), out = ReadFile(dir / "Dated" / "forest.JPG");
@@ -187,6 +211,42 @@ TEST(StampCommandTest, StartValuesStampAsBeforeByteForByte)
         fs::copy_file(data / "beach.jpg", dir / "beach.jpg");
         ASSERT_EQ(RunCli("stamp --keep-names " + c.options + " " + Quoted(dir.path())).Status, 0) << c.options;
         EXPECT_TRUE(ReadFile(dir / "Dated" / "beach.jpg") == ReadFile(data / c.golden)) << c.golden;
+    }
+}
+
+TEST(StampCommandTest, TurnedPhotosShowTheStampUprightInTheDisplayedCorner)
+{
+    // Grey photos shown 240 × 160, stored turned by each Orientation; a viewer's turn of
+    // each output shows the stamp reading left to right in the displayed corner asked for.
+    TempDir dir;
+    for (int o = 1; o <= 8; ++o) {
+        const bool swapped = o >= 5;
+        const std::string jpeg = morvik::test::EncodeWithLibjpeg(swapped ? 160 : 240, swapped ? 240 : 160, 3,
+                                                                 JCS_RGB, 95, false, [](int, int, int) { return 128; });
+        morvik::test::WriteFile(dir / ("o" + std::to_string(o) + ".jpg"), morvik::test::WithOrientation(jpeg, o));
+    }
+    struct Case { std::string options; bool topLeft; };
+    const Case cases[] = {{"", true}, {"--lossless", true}, {"--preset album", false}};
+    for (const Case& c : cases) {
+        fs::remove_all(dir / "Dated");
+        const CliRun r = RunCli("stamp --keep-names " + c.options + " " + Quoted(dir.path()));
+        ASSERT_EQ(r.Status, 0) << r.Out;
+        for (int o = 1; o <= 8; ++o) {
+            SCOPED_TRACE(c.options + " Orientation " + std::to_string(o));
+            const morvik::test::ShownPhoto shown = morvik::test::AutoOriented(dir / "Dated" / ("o" + std::to_string(o) + ".jpg"));
+            ASSERT_EQ(shown.Width, 240);
+            ASSERT_EQ(shown.Height, 160);
+            const morvik::test::ShownBox box = morvik::test::StampBoxOnGrey(shown, 128);
+            ASSERT_FALSE(box.Empty());
+            EXPECT_GT(box.Right - box.Left, 3 * (box.Bottom - box.Top));  // a line of text, upright
+            if (c.topLeft) {
+                EXPECT_LE(box.Left, 2);
+                EXPECT_LE(box.Top, 2);
+            } else {  // 2 % of the shorter side in from the bottom-right corner, give or take the ring
+                EXPECT_NEAR(box.Right, 240 - 3, 3);
+                EXPECT_NEAR(box.Bottom, 160 - 3, 3);
+            }
+        }
     }
 }
 

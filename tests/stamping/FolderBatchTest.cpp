@@ -45,7 +45,7 @@ public:
         return d;
     }
 
-    TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes, const std::string& text,
+    TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes, const std::string& text, int,
                                    const TBatchControls& b, std::string) override
     {
         if (bytes.substr(0, 3) == "BAD")

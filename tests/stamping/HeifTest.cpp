@@ -104,7 +104,8 @@ TEST(HeifTest, ExifIccAndXmpAreReadAndTheOrientationIsUprightForStamping)
 
         TimgData reader;
         ASSERT_TRUE(ReadForDating(reader, "p.heic", heif));
-        EXPECT_EQ(PhotoDate(reader, true, 0, DateSourceDateTimeOriginal), *TryEncodeDateTime(2021, 6, 1, 18, 4, 33));
+        EXPECT_EQ(PhotoDate(reader, true, "p.heic", 0, DateSourceDateTimeOriginal).Date,
+                  *TryEncodeDateTime(2021, 6, 1, 18, 4, 33));
         EXPECT_EQ(PhotoOrientation(reader, true), 1);
         EXPECT_EQ(reader.ExifInfo->CameraModel, "iPhone 12");
         // The report shows what the camera wrote.

@@ -2,6 +2,7 @@
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
 #include "stamping/FolderBatch.h"
+#include "stamping/NameDate.h"
 #include "stamping/PhotoDate.h"
 #include "support/ExifBuilder.h"
 #include "support/MemoryLimit.h"
@@ -139,8 +140,86 @@ TEST(PhotoDate, ReaderKeptByTheCaller)
     TimgData reader(255);
     const bool processed = reader.ReadMetadataFromMemory("a.jpg", Jpeg({ExifApp1(kIfd0, kExif)}));
     ASSERT_TRUE(processed);
-    EXPECT_EQ(PhotoDate(reader, processed, kFallback, 0), At(2006, 5, 10, 14, 3, 27));
-    EXPECT_EQ(PhotoDate(reader, false, kFallback, 0), kFallback);
+    EXPECT_EQ(PhotoDate(reader, processed, "a.jpg", kFallback, 0).Date, At(2006, 5, 10, 14, 3, 27));
+    EXPECT_EQ(PhotoDate(reader, false, "a.jpg", kFallback, 0).Date, kFallback);
+}
+
+TEST(PhotoDate, DatesInFileNames)
+{
+    const struct {
+        const char* Name;
+        TDateTime Expected;  // 0: no date in the name
+    } cases[] = {
+        {"IMG_20230514_123456.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"IMG-20230514-WA0003.jpg", At(2023, 5, 14, 0, 0, 0)},
+        {"VID_20230514_123456.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"PXL_20230514_123456789.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"signal-2023-05-14-123456.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"Screenshot_20230514-123456.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"Screenshot 2023-05-14 at 12.34.56.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"20230514_123456.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"20230514_123456_1.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"20230514_123456(2).jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"2023-05-14 12.34.56.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"2023-05-14_12-34-56.jpg", At(2023, 5, 14, 12, 34, 56)},
+        {"/photos/2019-01-01/IMG_20230514_123456.jpg", At(2023, 5, 14, 12, 34, 56)},  // the name, not the folder
+        {"1990-01-01 00.00.00.jpg", At(1990, 1, 1, 0, 0, 0)},
+        {"IMG_21001231_235959.jpg", At(2100, 12, 31, 23, 59, 59)},
+        {"IMG_20240229_120000.jpg", At(2024, 2, 29, 12, 0, 0)},
+        // Near misses.
+        {"DSC_0001.jpg", 0},
+        {"IMG_1234.jpg", 0},
+        {"12345678901234.jpg", 0},           // a serial number, no date
+        {"P20230514123456789.jpg", 0},       // digits of a longer run
+        {"IMG_19891231_235959.jpg", 0},      // before 1990
+        {"IMG_21010101_000000.jpg", 0},      // after 2100
+        {"IMG_20230229_120000.jpg", 0},      // no 29 February in 2023
+        {"IMG_20231301_120000.jpg", 0},      // month 13
+        {"IMG_20230514_246000.jpg", 0},      // a time that is none, and no date alone either
+        {"IMG_20230514_125960.jpg", 0},
+        {"/photos/2019-01-01/DSC_0001.jpg", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DateFromFileName(c.Name).value_or(0), c.Expected) << c.Name;
+}
+
+TEST(PhotoDate, FileNameAndAutomaticSources)
+{
+    // What dates a photo by the file name (3) and automatically (4), and what dated it.
+    TempDir dir;
+    const std::string exifAll = Jpeg({ExifApp1(kIfd0, kExif)});
+    const std::string exifNoOriginal = Jpeg({ExifApp1(kIfd0, {{0x9004, "2004:11:12 13:14:15"}})});
+    const std::string exifBrokenDates =
+        Jpeg({ExifApp1({{0x0132, "0000:00:00 00:00:00"}}, {{0x9003, "not a date at all!!"}})});
+    const std::string noExif = Jpeg({App0()});
+    const TDateTime named = At(2023, 5, 14, 12, 34, 56);
+    const struct {
+        const char* Name;
+        const std::string& Bytes;
+        int Source;
+        TDateTime Date;
+        DateOrigin Origin;
+    } cases[] = {
+        {"IMG_20230514_123456.jpg", exifAll, 3, named, DateOrigin::FileName},
+        {"DSC_0001.jpg", exifAll, 3, kFallback, DateOrigin::FileTime},
+        {"IMG_20230514_123456.jpg", exifAll, 4, At(2005, 1, 2, 3, 4, 5), DateOrigin::ExifTag},
+        {"IMG_20230514_123456.jpg", exifNoOriginal, 4, At(2004, 11, 12, 13, 14, 15), DateOrigin::ExifTag},
+        {"IMG_20230514_123456.jpg", exifBrokenDates, 4, named, DateOrigin::FileName},
+        {"IMG_20230514_123456.jpg", noExif, 4, named, DateOrigin::FileName},
+        {"DSC_0001.jpg", exifBrokenDates, 4, kFallback, DateOrigin::FileTime},
+        {"DSC_0001.jpg", noExif, 4, kFallback, DateOrigin::FileTime},
+        // The EXIF sources keep their rules, 1899 included.
+        {"IMG_20230514_123456.jpg", exifNoOriginal, 1, 0, DateOrigin::ExifTag},
+        {"IMG_20230514_123456.jpg", noExif, 1, kFallback, DateOrigin::FileTime},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Name) + " source " + std::to_string(c.Source));
+        TimgData reader(ParseModeFull);
+        const bool processed = reader.ReadMetadataFromMemory(c.Name, c.Bytes);
+        const PhotoDating dating = PhotoDate(reader, processed, (dir / c.Name).string(), kFallback, c.Source);
+        EXPECT_EQ(dating.Date, c.Date);
+        EXPECT_EQ(dating.Origin, c.Origin);
+    }
 }
 
 TEST(PhotoDate, OrientationOfThePhoto)

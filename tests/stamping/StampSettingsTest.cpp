@@ -193,7 +193,6 @@ TEST_F(StampSettingsTest, OutlineContrastsWithTheTextUnlessChosen)
     EXPECT_EQ(OutlineColorOf(look), clWhite);
     look.OutlineColor = RgbColor(1, 2, 3);
     EXPECT_EQ(OutlineColorOf(look), RgbColor(1, 2, 3));
-    EXPECT_FALSE(FollowsDisplay(StampLook{}));
 }
 
 TEST_F(StampSettingsTest, IndexOutsideThePresetsChangesNothing)

@@ -4,6 +4,7 @@
 #include "platform/DateTime.h"
 #include "support/ExifBuilder.h"
 #include "support/TestSupport.h"
+#include "support/ViewerOracle.h"
 #include "ui/EngineBridge.h"
 #include "ui/PictureView.h"
 #include "ui/widgets/BarGauge.h"
@@ -128,7 +129,7 @@ TEST(MainWindow, PresetsSetTheirControls)
                           {2, 65, 1, false, "yymmdd_hh_nn_ss"},
                           {1, 80, 1, true, "yy.mm.dd  hh_nn_ss"},
                           {4, 92, 1, true, "yy.mm.dd  hh_nn_ss"},
-                          {3, 92, 1, true, "yy.mm.dd  hh_nn_ss"}};
+                          {3, 92, 4, true, "yy.mm.dd  hh_nn_ss"}};
     App app;
     auto& f = app.Form1();
     auto& w = app.W();
@@ -262,7 +263,8 @@ TEST(MainWindow, LoadShowsSizeFolderDateAndCorrection)
     EXPECT_EQ(w.Image1->size(), QSize(40, 30));
     EXPECT_EQ(f.Settings().PictureWidth, 40);
     EXPECT_EQ(f.Settings().PictureHeight, 30);
-    EXPECT_EQ(w.Memo1->blockCount(), 1);  // no EXIF: the report is an empty line
+    // No EXIF: no report, and a line of what dated the photo.
+    EXPECT_EQ(w.Memo1->toPlainText(), QStringLiteral("photo.jpg  (время файла)"));
 
     // Label1 and the pickers hold the uncorrected date, Panel4 the corrected one.
     const TDateTime date = PickerValue(app);
@@ -372,20 +374,36 @@ TEST(MainWindow, StampGoesToTheChosenCornerAtTheChosenSize)
     EXPECT_NEAR(box.bottom() + 1, 300 - 15, 1);
     EXPECT_NEAR(box.height(), 30, 3);
 
-    // A photo stored turned (EXIF Orientation 6, shown a quarter turn clockwise): the
-    // displayed bottom-right corner is the stored top-right, the text runs down.
-    const QString turned = MakeJpeg(dir / "turned.jpg", 400, 300);
-    ExifBuilder exif;
-    exif.Short(0, 0x0112, {6});
-    const std::string jpeg = ReadFile(dir / "turned.jpg");
-    WriteFile(dir / "turned.jpg", jpeg.substr(0, 2) + exif.App1() + jpeg.substr(2));
-    LoadInto(app, turned);
-    w.Button2->click();
-    box = greenBox();
-    EXPECT_NEAR(box.right() + 1, 400 - 15, 1);
-    EXPECT_NEAR(box.top(), 15, 1);
-    EXPECT_NEAR(box.width(), 30, 3);
-    EXPECT_GT(box.height(), 3 * box.width());
+}
+
+TEST(MainWindow, TurnedPhotosLoadUprightAndSaveAsAViewerShowsThem)
+{
+    // Grey photos shown 120 × 80, stored turned by each Orientation: the window shows them
+    // upright, the start values' stamp lands at the displayed top-left reading left to
+    // right, and the saved plain JPEG looks the same in a viewer.
+    TempDir dir;
+    App app;
+    auto& w = app.W();
+    for (int o = 1; o <= 8; ++o) {
+        SCOPED_TRACE(o);
+        const bool swapped = o >= 5;
+        const std::filesystem::path path = dir / ("o" + std::to_string(o) + ".jpg");
+        MakeJpeg(path, swapped ? 80 : 120, swapped ? 120 : 80, QColor(128, 128, 128));
+        WriteFile(path, WithOrientation(ReadFile(path), o));
+        LoadInto(app, Q(path));
+        EXPECT_EQ(w.StatusPanel0->text(), QStringLiteral("120 на 80"));
+        w.Button2->click();
+        app.Dialogs.SaveAnswers = {Q(dir / ("saved" + std::to_string(o) + ".jpg"))};
+        w.Button3->click();
+        const ShownPhoto shown = AutoOriented(dir / ("saved" + std::to_string(o) + ".jpg"));
+        ASSERT_EQ(shown.Width, 120);
+        ASSERT_EQ(shown.Height, 80);
+        const ShownBox box = StampBoxOnGrey(shown, 128);
+        ASSERT_FALSE(box.Empty());
+        EXPECT_LE(box.Left, 1);
+        EXPECT_LE(box.Top, 1);
+        EXPECT_GT(box.Right - box.Left, 3 * (box.Bottom - box.Top));
+    }
 }
 
 TEST(MainWindow, FrameDrawsThreeRings)
@@ -520,6 +538,26 @@ TEST(MainWindow, BatchStoppedAfterTheFirstFile)
     EXPECT_FALSE(w.Gauge1Action->isVisible());
 }
 
+TEST(MainWindow, TheBatchGoesOnPastABrokenPhotoWhenAsked)
+{
+    TempDir dir;
+    MakeJpeg(dir / "a.jpg", 16, 16);
+    WriteFile(dir / "b.jpg", "not a picture");
+    MakeJpeg(dir / "c.jpg", 16, 16);
+    App app;
+    auto& w = app.W();
+    w.CheckBox3->setChecked(false);
+    EXPECT_FALSE(w.cbKeepGoing->isChecked());  // the run stops at a failure, as it always did
+    app.Dialogs.FolderAnswers = {Q(dir.path())};
+    w.Button4->click();
+    EXPECT_FALSE(std::filesystem::exists(dir / "Dated" / "c.jpg"));
+    w.cbKeepGoing->setChecked(true);
+    app.Dialogs.FolderAnswers = {Q(dir.path())};
+    w.Button4->click();
+    EXPECT_TRUE(std::filesystem::exists(dir / "Dated" / "c.jpg"));
+    EXPECT_TRUE(w.Memo1->toPlainText().contains(QStringLiteral("Ошибка: ")));
+}
+
 TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)
 {
     TempDir dir;
@@ -537,7 +575,9 @@ TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)
     w.CheckBox3->setChecked(false);
     app.Dialogs.FolderAnswers = {Q(dir.path())};
     w.Button4->click();
-    EXPECT_EQ(w.Memo1->toPlainText(), QStringLiteral("a.jpg  (lossless)\nb.jpg  (lossless)"));
+    // Each line in the window's words: the way it went, and what dated the photo (no EXIF).
+    EXPECT_EQ(w.Memo1->toPlainText(), QStringLiteral("a.jpg  (без перекодирования)  (время файла)\n"
+                                                     "b.jpg  (без перекодирования)  (время файла)"));
     // Below the stamp's MCUs the picture decodes as its source does, which a second
     // encode at the slider's quality would not give.
     const QImage source(Q(dir / "a.jpg")), stamped(Q(dir / "Dated" / "a.jpg"));

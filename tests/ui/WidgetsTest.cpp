@@ -4,6 +4,7 @@
 #include "ui/widgets/TimeEdit.h"
 
 #include <QSignalSpy>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -103,6 +104,23 @@ TEST(RollUpPanel, RollsAndRestoresItsHeight)
     panel.SetRolled(false);
     EXPECT_EQ(panel.height(), 84);
     EXPECT_FALSE(panel.Client()->isHidden());
+}
+
+TEST(RollUpPanel, TheCaptionTakesTheFocusAndRollsWithTheKeyboard)
+{
+    QWidget window;
+    auto* before = new QLineEdit(&window);
+    auto* panel = new RollUpPanel(QStringLiteral("Погрешность"), 84, &window);
+    panel->move(0, 30);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    EXPECT_TRUE(panel->hasFocus());
+    QTest::keyClick(panel, Qt::Key_Space);
+    EXPECT_TRUE(panel->Rolled());
+    QTest::keyClick(panel, Qt::Key_Return);
+    EXPECT_FALSE(panel->Rolled());
 }
 
 TEST(Dialogs, DefaultExtensionOnlyWhenThereIsNone)

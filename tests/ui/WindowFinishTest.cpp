@@ -119,9 +119,24 @@ TEST(WindowFinish, FontDialogOpensOnTheStampFontAndKeepsIt)
     EXPECT_EQ(offered.pointSize(), 8);
     EXPECT_EQ(f.Controls().Look.Font, start);  // OK without a change keeps the stamp
 
-    // The real dialog can show that font and gives it back unchanged.
-    QFontDialog dialog(offered);
-    EXPECT_EQ(ui::FromQFont(dialog.currentFont()), ui::FromQFont(offered));
+    // The real dialog selects that font, style included, and OK on its selection, here and
+    // again after reopening, leaves the stamp bold italic.
+    for (int round = 0; round < 2; ++round) {
+        QFontDialog dialog(ui::ToQFont(f.Controls().Look.Font));
+        EXPECT_EQ(ui::FromQFont(dialog.currentFont()), ui::FromQFont(offered));
+        app.Dialogs.FontAnswers = {dialog.currentFont()};
+        app.W().BitBtn2->click();
+        EXPECT_EQ(f.Controls().Look.Font, start) << round;
+    }
+    // A family listed with its foundry is stamped in that family, and reopens on it.
+    QFont withFoundry(QStringLiteral("DejaVu Serif [misc]"));
+    withFoundry.setPointSize(12);
+    app.Dialogs.FontAnswers = {withFoundry};
+    app.W().BitBtn2->click();
+    EXPECT_EQ(ResolvedFontFamily(f.Controls().Look.Font), "DejaVu Serif");
+    app.Dialogs.FontAnswers = {QFont(ScriptedDialogs::AsOffered)};
+    app.W().BitBtn2->click();
+    EXPECT_EQ(app.Dialogs.FontsOffered.back().family(), QStringLiteral("DejaVu Serif"));
 }
 
 TEST(WindowFinish, ModelessMosaicLeavesTheMenuBarFree)

@@ -1,5 +1,6 @@
 #include "ui/widgets/RollUpPanel.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
@@ -23,6 +24,34 @@ RollUpPanel::RollUpPanel(const QString& caption, int expandedHeight, QWidget* pa
     rollButton_->setFocusPolicy(Qt::NoFocus);
     connect(rollButton_, &QToolButton::clicked, this, [this] { SetRolled(!rolled_); });
     UpdateRollButton();
+    // The caption bar takes the focus in the Tab chain, ahead of the panel's controls, and
+    // Space or Enter rolls the panel up or out: every control is reached without a mouse.
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void RollUpPanel::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        SetRolled(!rolled_);
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void RollUpPanel::focusInEvent(QFocusEvent* event)
+{
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void RollUpPanel::focusOutEvent(QFocusEvent* event)
+{
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 void RollUpPanel::SetRolled(bool rolled)
@@ -89,6 +118,10 @@ void RollUpPanel::paintEvent(QPaintEvent*)
     p.setFont(CaptionFont());
     p.setPen(pal.color(QPalette::HighlightedText));
     p.drawText(bar.adjusted(6, 0, -CaptionHeight, 0), Qt::AlignVCenter | Qt::AlignLeft, caption_);
+    if (hasFocus()) {
+        p.setPen(QPen(pal.color(QPalette::HighlightedText), 1, Qt::DotLine));
+        p.drawRect(bar.adjusted(2, 2, -CaptionHeight - 1, -3));
+    }
     if (!rolled_) {
         p.setPen(pal.color(QPalette::Mid));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
