@@ -14,6 +14,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
   xvfb xauth tzdata locales
+  imagemagick  # the tests turn outputs upright as a viewer does (convert -auto-orient)
   lintian man-db bash-completion  # the package check
 )
 # `install-deps.sh bench` adds what the benchmarks compare against and measure with.

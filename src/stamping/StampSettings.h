@@ -205,7 +205,7 @@ inline constexpr std::array<StampPreset, 5> StampPresets = {{
     {"Для Интернета", 65, DateSourceDateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss", std::nullopt},
     {"Для фотоальбома", 92, DateSourceAuto, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3, 2, RgbColor(0xFF, 0x8C, 0x00), RgbColor(0x20, 0x20, 0x20), true}},
-    {"Плёночный", 92, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask,
+    {"Плёночный", 92, DateSourceAuto, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3.5, 3, RgbColor(0xFF, 0x6A, 0x1E), std::nullopt, true, FilmFontName,
                      "\"'\"yy mm dd", StampShadow{RgbColor(0xFF, 0x6A, 0x1E), true}}},
 }};

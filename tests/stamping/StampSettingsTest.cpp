@@ -162,6 +162,7 @@ TEST_F(StampSettingsTest, FilmPresetGivesTheSevenSegmentDateAndLeavesNoTraceInTh
     EXPECT_TRUE(done.LookChanged && done.DateFormatChanged && done.TransparentChanged);
     EXPECT_EQ(c.DateFormat, "\"'\"yy mm dd");
     EXPECT_EQ(c.Quality, 92);
+    EXPECT_EQ(s.DateSource, DateSourceAuto);
     EXPECT_EQ(c.Look.TextColor, RgbColor(0xFF, 0x6A, 0x1E));
     EXPECT_FALSE(c.Look.AutoColor || c.Look.Outline);
     ASSERT_TRUE(c.Look.Shadow.has_value());
