@@ -4,13 +4,17 @@
 
 #include "exif/ImgData.h"
 #include "iptc/IPTCdata.h"
+#include "platform/Convert.h"
 #include "platform/DateTime.h"
+#include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Text1251.h"
 
 #include <malloc.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -93,7 +97,7 @@ std::vector<TTagEntry> IptcEntries(const TimgData& data)
 // The text block of one file, appended to out.
 void AppendText(std::string& out, const std::string& fileName, bool read, const TimgData& data)
 {
-    out += fileName;
+    out += EscapeControlCharacters(fileName);
     out += "\n  read: ";
     out += read ? "yes" : "no";
     out += "\n  error: ";
@@ -156,11 +160,26 @@ void Report(FileResult& result, const std::string& file, bool json, const TimgDa
 // A file the reader runs out of memory on is reported as failed with its reason (the
 // reader says so itself); so is one whose report does not fit in memory. Either way the
 // next file is read as usual.
+// Why the reader passed over a file without a word: a folder, a link in a loop or to
+// nothing, a file that is not there.
+std::string WhyNotRead(const std::string& file)
+{
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? SystemErrorText(EISDIR) : std::string();
+    const int error = errno;
+    if (error == ENOENT && ::lstat(file.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        return "A link to nothing: " + SystemErrorText(error);
+    return SystemErrorText(error);
+}
+
 FileResult ReadOneFile(const std::string& file, bool json)
 {
     FileResult result;
     TimgData& data = ThreadReader();
     result.Read = data.ReadMetadata(file);
+    if (!result.Read && data.ErrorText.empty())
+        data.SetFault(WhyNotRead(file));
     try {
         Report(result, file, json, data);
     } catch (const std::bad_alloc&) {

@@ -5,11 +5,14 @@
 #include "exif/ImgData.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
+#include "platform/MemoryStatus.h"
 #include "stamping/Jpeg.h"
 #include "stamping/PhotoDate.h"
 #include "stamping/StampDrawing.h"
 #include "stamping/TimeCorrection.h"
 #include "stamping/lossless/LosslessStamp.h"
+
+#include <optional>
 
 namespace morvik {
 
@@ -63,7 +66,17 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
             return encoded;
         }
     }
-    Picture picture = DecodeJpeg(bytes);
+    // The picture is decoded from the bytes where they lie. Its memory (the raster, the
+    // decoder's coefficients, the encoded output) is reserved across the batch's jobs
+    // first: a job waits while others hold what it needs rather than oversubscribe.
+    JpegDecoder decoder = JpegDecoder::InPlace(bytes);
+    const uint64_t need = decoder.DecodeBytes() + uint64_t(decoder.Width()) * uint64_t(decoder.Height());
+    std::optional<MemoryReservation> reserved = ReserveMemory(need);
+    if (!reserved)
+        throw EPictureTooLarge("Картинка " + std::to_string(decoder.Width()) + " на " +
+                               std::to_string(decoder.Height()) + " слишком велика: не хватает памяти");
+    Picture picture = decoder.Decode();
+    encoded.Damage = decoder.Damage();
     DrawStamp(picture, text, controls.Controls.Look, controls.Settings.PictureOrientation);
     encoded.Width = picture.Width();
     encoded.Height = picture.Height();
@@ -76,14 +89,12 @@ std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& 
     return Spliced(bytes, text, controls).Report();
 }
 
-void TBatchSteps::WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path)
+std::string TBatchSteps::WithExif(TimgData* reader, const TEncodedPicture& picture)
 {
-    if (reader) {
-        reader->WriteJpegWithExif(picture.Jpeg, picture.Width, picture.Height, path, true);
-    } else {
-        TimgData empty(ParseModeFull);  // a source the reader never saw: the default JFIF header
-        empty.WriteJpegWithExif(picture.Jpeg, picture.Width, picture.Height, path, true);
-    }
+    if (reader)
+        return reader->JpegWithExif(picture.Jpeg, picture.Width, picture.Height, true);
+    TimgData empty(ParseModeFull);  // a source the reader never saw: the default JFIF header
+    return empty.JpegWithExif(picture.Jpeg, picture.Width, picture.Height, true);
 }
 
 }  // namespace morvik

@@ -141,13 +141,30 @@ public:
     void DateCorrected(TDateTime corrected) override { f.ShowCorrectedDate(corrected); }
     void FileWritten(const TBatchOutput& output) override
     {
-        // In the lossless mode the file's line tells the way it went.
-        const std::string note = WayNote(output);
-        if (note.empty())
+        // In the lossless mode the file's line tells the way it went; a damaged photo's
+        // line says so and how.
+        const QString note = U(WayNote(output)) + DamageNote(output.Damage);
+        if (note.isEmpty())
             return;
         QTextCursor end(f.w.Memo1->document());
         end.movePosition(QTextCursor::End);
-        end.insertText(U(note));
+        end.insertText(note);
+    }
+    static QString DamageNote(PictureDamage damage)
+    {
+        switch (damage) {
+        case PictureDamage::EndsEarly:
+            return TForm1::tr("  (повреждён: данные картинки обрываются)");
+        case PictureDamage::Broken:
+            return TForm1::tr("  (повреждён: данные картинки испорчены)");
+        case PictureDamage::None:
+            break;
+        }
+        return {};
+    }
+    void FileSkipped(const std::string& name, const std::string& outputPath) override
+    {
+        f.w.Memo1->appendPlainText(U(name) + TForm1::tr("  (уже сделан: ") + U(outputPath) + ")");
     }
     bool StopRequested() override { return f.settings_.StopRequested; }
 
@@ -470,7 +487,7 @@ void TForm1::ShowPlacement()
 
 void TForm1::BuildFolderPanel()
 {
-    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 228);
+    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 246);
     w.Button4 = PlaceButton(p, "Button4", tr("Автоматически"),
                             tr("Сделать добавление текста ко всем файлам в папке автоматически"),
                             QRect(8, 27, 113, 25));
@@ -502,6 +519,9 @@ void TForm1::BuildFolderPanel()
     w.cbLossless = Named<QCheckBox>("cbLossless", tr("Без перекодирования"));
     w.cbLossless->setChecked(controls_.Lossless);
     p->Place(w.cbLossless, 8, 208, 161, 17, Fit::FitText);
+    w.cbSkipExisting = Named<QCheckBox>("cbSkipExisting", tr("Пропускать уже сделанные"));
+    SetHint(w.cbSkipExisting, tr("Не делать заново фотографии, которые уже есть в Dated от прошлого запуска"), true);
+    p->Place(w.cbSkipExisting, 8, 226, 161, 17, Fit::FitText);
 }
 
 void TForm1::FitPanelColumn()
@@ -905,10 +925,14 @@ void TForm1::RunBatch(const std::string& folder)
     TBatchOptions options;
     options.RenameByMask = settings_.RenameByMask;
     options.Jobs = 1;  // on the window's thread, letting events run between files
-    RunFolderBatch(folder, options, observer);
+    options.SkipExisting = w.cbSkipExisting->isChecked();
+    const TBatchResult result = RunFolderBatch(folder, options, observer);
     w.StatusPanel1->setText(U(FormatDateTime(S(tr("Заняло hh:nn:ss")), Now() - start)));
+    QString finished = tr("Закончил добавление текста или даты в картинки");
+    if (result.Damaged > 0)
+        finished += tr("\nПовреждённых фотографий: %1 (сделаны, насколько хватило их данных)").arg(result.Damaged);
     if (!closePending_)
-        dialogs_.Message(this, tr("Закончил добавление текста или даты в картинки"));
+        dialogs_.Message(this, finished);
 }
 
 // ---- Settings ----

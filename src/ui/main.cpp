@@ -2,6 +2,7 @@
 #include "ui/Icons.h"
 #include "ui/Startup.h"
 
+#include <csignal>
 #include <QApplication>
 
 #include <cstdlib>
@@ -30,6 +31,8 @@ void EnsureRuntimeDir()
 int main(int argc, char** argv)
 {
     EnsureRuntimeDir();
+    // A write past the file size limit fails with "File too large" like any write error.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvik"));
     QApplication::setWindowIcon(morvik::ui::ToolbarIcon(9));
