@@ -160,13 +160,17 @@ void Report(FileResult& result, const std::string& file, bool json, const TimgDa
 // A file the reader runs out of memory on is reported as failed with its reason (the
 // reader says so itself); so is one whose report does not fit in memory. Either way the
 // next file is read as usual.
-// Why the reader passed over a file without a word: a folder, a link in a loop or to
-// nothing, a file that is not there.
+// Why a file could not be read when it is no file to read: a folder, a pipe or a device,
+// a link in a loop or to nothing, a name that is not there. Empty for a regular file,
+// whose reason is the reader's.
 std::string WhyNotRead(const std::string& file)
 {
     struct stat st {};
-    if (::stat(file.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? SystemErrorText(EISDIR) : std::string();
+    if (::stat(file.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return SystemErrorText(EISDIR);
+        return S_ISREG(st.st_mode) ? std::string() : CannotOpenMessage(file, kNotRegularFile);
+    }
     const int error = errno;
     if (error == ENOENT && ::lstat(file.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
         return "A link to nothing: " + SystemErrorText(error);
@@ -178,8 +182,10 @@ FileResult ReadOneFile(const std::string& file, bool json)
     FileResult result;
     TimgData& data = ThreadReader();
     result.Read = data.ReadMetadata(file);
-    if (!result.Read && data.ErrorText.empty())
-        data.SetFault(WhyNotRead(file));
+    if (!result.Read) {
+        if (std::string why = WhyNotRead(file); !why.empty())
+            data.SetFault(std::move(why));
+    }
     try {
         Report(result, file, json, data);
     } catch (const std::bad_alloc&) {
