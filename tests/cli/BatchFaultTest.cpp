@@ -145,6 +145,26 @@ void CheckFullDiskRun(const fs::path& folder, int status, const fs::path& log,
     EXPECT_EQ(Snapshot(folder, "Dated"), sources);
 }
 
+// Ctrl-C stops the run after the file in hand: the outputs made stay whole, and the run
+// says it was stopped and exits as a shell reports SIGINT, not as a finished one.
+TEST(BatchFaultTest, CtrlCStopsTheRunWithStatus130)
+{
+    TempDir dir;
+    MakePhotos(dir.path(), 24, 1200, 900);
+    TempDir logDir;
+    const pid_t pid = StartStamp(dir.path(), "1", 0, logDir / "log");
+    for (int i = 0; i < 3000 && Look(dir.path()).Pictures.empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ::kill(pid, SIGINT);
+    const int status = Wait(pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const std::string log = ReadFile(logDir / "log");
+    EXPECT_NE(log.find("Stopped by Ctrl-C after "), std::string::npos) << log;
+    EXPECT_EQ(log.find("Закончил"), std::string::npos) << log;
+    EXPECT_LT(Look(dir.path()).Pictures.size(), 24u);
+}
+
 // A file-size limit stands for a disk that fills at the first output.
 TEST(BatchFaultTest, FileSizeLimitEndsTheRunWithAClearMessage)
 {
