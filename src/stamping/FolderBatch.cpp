@@ -4,6 +4,8 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/TemporaryFiles.h"
+#include "stamping/Caption.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/MadeRecord.h"
 #include "stamping/lossless/LosslessStamp.h"  // LosslessRoom
@@ -26,7 +28,8 @@ namespace {
 
 bool MatchesJpg(const std::string& name)
 {
-    return name.size() >= 4 && AsciiLower(std::string_view(name).substr(name.size() - 4)) == ".jpg";
+    return (name.size() >= 4 && AsciiLower(std::string_view(name).substr(name.size() - 4)) == ".jpg") ||
+           IsHeifName(name);
 }
 
 std::string WithoutTrailingSlash(std::string folder)
@@ -150,10 +153,18 @@ private:
             item.Dated.Date = fallback;
         }
         item.Controls.Settings.PictureOrientation = item.Dated.Orientation;
-        const std::string stampText = steps_.FormatDate(StampDateMask, item.Dated.Date);
-        observer_.FileDated(stampText);
-        item.Controls.Controls.StampDateText = stampText;
-        item.Text = TextToStamp(item.Controls.Settings, item.Controls.Controls);
+        // The window's label shows the date in the fixed mask; the stamp writes it in the
+        // date format.
+        StampControls& controls = item.Controls.Controls;
+        const std::string shownDate = steps_.FormatDate(StampDateMask, item.Dated.Date);
+        observer_.FileDated(shownDate);
+        controls.StampDateText =
+            controls.DateFormat == StampDateMask ? shownDate : steps_.FormatDate(controls.DateFormat, item.Dated.Date);
+        if (item.Controls.Settings.DateMode)
+            item.Text = controls.StampDateText;
+        else
+            item.Text = CaptionText(item.Controls.Settings, controls,
+                                    ReadCaptionFacts(item.Dated.Reader.get(), true, item.Path, item.Dated.Date));
         if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
             item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
                 return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls, std::move(item.Storage));
@@ -258,8 +269,13 @@ private:
         // or of a run going on beside this one), " (2)", " (3)", … are added until the name
         // is free, so no other output is ever replaced.
         auto candidate = [&](int k) {
-            if (!options_.RenameByMask)
-                return item.Name;
+            if (!options_.RenameByMask) {
+                // A HEIF's output is a JPEG.
+                const bool heif = IsHeifName(item.Name);
+                const std::string stem = item.Name.substr(0, item.Name.size() - (heif ? 5 : 4));
+                const std::string extension = heif ? ".jpg" : item.Name.substr(stem.size());
+                return k == 0 ? stem + extension : stem + " (" + std::to_string(k + 1) + ")" + extension;
+            }
             if (k == 0)
                 return name + ".jpg";
             const std::string suffixed = name + "photo " + std::to_string(counter_);
@@ -275,6 +291,11 @@ private:
             name = steps_.FormatDate(mask, out.Date);
             CheckMadeName(name, mask);
             while (Taken(candidate(k)))
+                ++k;
+        } else {
+            // An output named after its source replaces an earlier run's; only a name this
+            // run has written already (a HEIF's JPEG beside a JPEG of its name) gets " (2)", …
+            while (written_.count(candidate(k)) != 0)
                 ++k;
         }
         std::string fileName = candidate(k);
@@ -392,7 +413,11 @@ TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& op
 {
     const std::string folder = WithoutTrailingSlash(folderIn);
     TBatchResult result;
-    const std::vector<FileFacts> entries = JpegEntries(folder);
+    std::vector<FileFacts> entries = JpegEntries(folder);
+    if (!options.OnlyNames.empty())
+        std::erase_if(entries, [&](const FileFacts& f) {
+            return std::find(options.OnlyNames.begin(), options.OnlyNames.end(), f.Name) == options.OnlyNames.end();
+        });
     result.FileCount = static_cast<int>(entries.size());
     result.OutputFolder = JoinPath(folder, std::string(kOutputFolderName));
     observer.BatchStarted(result.FileCount);

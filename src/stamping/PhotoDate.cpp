@@ -3,6 +3,7 @@
 #include "exif/ImgData.h"
 #include "exif/ImageInfo.h"
 #include "platform/Exceptions.h"
+#include "stamping/Heif.h"
 #include "stamping/Orientation.h"
 #include "stamping/StampSettings.h"
 
@@ -52,11 +53,16 @@ bool RaiseFault(const TimgData& reader, const std::string& path, bool processed)
 
 bool ReadForDating(TimgData& reader, const std::string& path)
 {
+    if (IsHeifName(path))
+        return ReadForDating(reader, path, ReadHeifFile(path));
     return RaiseFault(reader, path, reader.ReadMetadata(path));
 }
 
 bool ReadForDating(TimgData& reader, const std::string& path, std::string_view bytes)
 {
+    // A HEIF's pixels are shown upright, so its Orientation is taken as 1.
+    if (IsHeifName(path))
+        return LoadHeifExif(reader, path, ReadHeifMetadata(bytes, path), true);
     return RaiseFault(reader, path, reader.ReadMetadataFromMemory(path, bytes));
 }
 

@@ -14,7 +14,8 @@ namespace morvik::ui {
 std::optional<QString> QtDialogs::OpenPicture(QWidget* parent, const QString& startFolder)
 {
     QFileDialog dialog(parent, QString(), startFolder,
-                       QObject::tr("JPEG (*.jpg *.jpeg *.jpe *.JPG *.JPEG);;Все файлы (*)"));
+                       QObject::tr("JPEG (*.jpg *.jpeg *.jpe *.JPG *.JPEG);;"
+                                   "HEIF (*.heic *.heif *.HEIC *.HEIF);;Все файлы (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -24,7 +25,9 @@ std::optional<QString> QtDialogs::OpenPicture(QWidget* parent, const QString& st
 
 std::optional<QString> QtDialogs::SavePicture(QWidget* parent, const QString& defaultExtension)
 {
-    QFileDialog dialog(parent, QString(), QString(), QObject::tr("JPEG (*.jpg *.jpeg);;Все файлы (*)"));
+    const QString filter = defaultExtension == QLatin1String("pdf") ? QObject::tr("PDF (*.pdf);;Все файлы (*)")
+                                                                    : QObject::tr("JPEG (*.jpg *.jpeg);;Все файлы (*)");
+    QFileDialog dialog(parent, QString(), QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultExtension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -4,6 +4,7 @@
 #include "exif/ImgData.h"
 #include "platform/Text1251.h"
 #include "stamping/Frame.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/Mosaic.h"
 #include "stamping/Picture.h"
@@ -11,11 +12,12 @@
 #include "stamping/StampDrawing.h"
 #include "stamping/TextDraw.h"
 
+#include <QObject>
+
 #include <cmath>
 #include <cstring>
 
 namespace morvik::ui {
-namespace {
 
 // The window keeps pictures as 32-bit QImages for painting; the engine works on 24-bit
 // RGB rows. Both conversions copy row by row.
@@ -36,8 +38,6 @@ QImage ToImage(const Picture& picture)
                    QImage::Format_RGB888);
     return wrapped.convertToFormat(QImage::Format_RGB32);
 }
-
-}  // namespace
 
 QColor ToQColor(TColor color) { return QColor(ColorRed(color), ColorGreen(color), ColorBlue(color)); }
 
@@ -74,7 +74,26 @@ TFont FromQFont(const QFont& font)
     return f;
 }
 
-QImage LoadJpeg(const std::string& path) { return ToImage(DecodeJpegFile(path)); }
+QImage LoadJpeg(const std::string& path)
+
+QString DamageNote(PictureDamage damage)
+{
+    switch (damage) {
+    case PictureDamage::EndsEarly:
+        return QObject::tr("  (повреждён: данные картинки обрываются)");
+    case PictureDamage::Broken:
+        return QObject::tr("  (повреждён: данные картинки испорчены)");
+    case PictureDamage::None:
+        break;
+    }
+    return {};
+}
+{
+    // A HEIF photo comes upright; its EXIF reads with Orientation 1 (PhotoDate.h).
+    if (IsHeifName(path))
+        return ToImage(DecodeHeif(ReadHeifFile(path), path).Pixels);
+    return ToImage(DecodeJpegFile(path));
+}
 
 void SaveJpeg(const QImage& picture, const std::string& path, int quality)
 {
@@ -108,6 +127,7 @@ PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource
     PhotoFacts facts;
     facts.Date = PhotoDate(reader, processed, fallback, dateSource);
     facts.Orientation = PhotoOrientation(reader, processed);
+    facts.Caption = ReadCaptionFacts(&reader, processed, path, facts.Date);
     if (processed && reader.ExifInfo)
         facts.Report = Cp1251ToUtf8(reader.ExifInfo->SummaryText());
     return facts;

@@ -4,15 +4,23 @@
 // windows hold pictures as QImage and the dialogs answer in QColor and QFont; the
 // conversions to and from the engine's picture, colour and font live behind this door.
 #include "platform/DateTime.h"
+#include "stamping/Caption.h"
+#include "stamping/Jpeg.h"  // PictureDamage
+#include "stamping/Picture.h"
 #include "stamping/StampSettings.h"
 
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QString>
 #include <functional>
 #include <string>
 
 namespace morvik::ui {
+
+// The engine's picture and the window's, copied row by row.
+Picture ToPicture(const QImage& image);
+QImage ToImage(const Picture& picture);
 
 QColor ToQColor(TColor color);
 TColor FromQColor(const QColor& color);
@@ -22,9 +30,13 @@ TColor FromQColor(const QColor& color);
 QFont ToQFont(const TFont& font);
 TFont FromQFont(const QFont& font);
 
-// Decodes a JPEG file whatever its name; throws with "Cannot open file ..." or
-// "JPEG error #n".
+// Decodes a JPEG file, or a HEIF one by its name (.heic, .heif), upright; throws with
+// "Cannot open file ...", "JPEG error #n" or "Cannot read HEIF file ...".
 QImage LoadJpeg(const std::string& path);
+
+// A damaged photo's note on its line of a batch list: "  (повреждён: данные картинки
+// обрываются)"; empty for a whole one.
+QString DamageNote(PictureDamage damage);
 // Plain JPEG at quality 0..100 (0 is taken as 1), no metadata; throws on failure.
 void SaveJpeg(const QImage& picture, const std::string& path, int quality);
 
@@ -38,6 +50,7 @@ struct PhotoFacts {
     TDateTime Date = 0;
     std::string Report;  // the metadata report, UTF-8; empty without an EXIF block
     int Orientation = 1; // EXIF Orientation, 1 without one
+    CaptionFacts Caption; // what the own text's fields are filled with
 };
 // Date of a photo by the date source, with `fallback` for a file without EXIF, and its
 // report and Orientation.
