@@ -75,6 +75,12 @@ TFont FromQFont(const QFont& font)
 }
 
 QImage LoadJpeg(const std::string& path)
+{
+    // A HEIF photo comes upright; its EXIF reads with Orientation 1 (PhotoDate.h).
+    if (IsHeifName(path))
+        return ToImage(DecodeHeif(ReadHeifFile(path), path).Pixels);
+    return ToImage(DecodeJpegFile(path));
+}
 
 QString DamageNote(PictureDamage damage)
 {
@@ -87,12 +93,6 @@ QString DamageNote(PictureDamage damage)
         break;
     }
     return {};
-}
-{
-    // A HEIF photo comes upright; its EXIF reads with Orientation 1 (PhotoDate.h).
-    if (IsHeifName(path))
-        return ToImage(DecodeHeif(ReadHeifFile(path), path).Pixels);
-    return ToImage(DecodeJpegFile(path));
 }
 
 void SaveJpeg(const QImage& picture, const std::string& path, int quality)
