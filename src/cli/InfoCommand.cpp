@@ -4,15 +4,19 @@
 
 #include "exif/ImgData.h"
 #include "iptc/IPTCdata.h"
+#include "platform/Convert.h"
 #include "platform/DateTime.h"
+#include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Text1251.h"
 #include "stamping/Heif.h"
 #include "stamping/NameDate.h"
 
 #include <malloc.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -100,7 +104,7 @@ std::vector<TTagEntry> IptcEntries(const TimgData& data)
 // The text block of one file, appended to out.
 void AppendText(std::string& out, const std::string& fileName, bool read, const TimgData& data)
 {
-    out += fileName;
+    out += EscapeControlCharacters(fileName);
     out += "\n  read: ";
     out += read ? "yes" : "no";
     out += "\n  error: ";
@@ -163,11 +167,32 @@ void Report(FileResult& result, const std::string& file, bool json, const TimgDa
 // A file the reader runs out of memory on is reported as failed with its reason (the
 // reader says so itself); so is one whose report does not fit in memory. Either way the
 // next file is read as usual.
+// Why a file could not be read when it is no file to read: a folder, a pipe or a device,
+// a link in a loop or to nothing, a name that is not there. Empty for a regular file,
+// whose reason is the reader's.
+std::string WhyNotRead(const std::string& file)
+{
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return SystemErrorText(EISDIR);
+        return S_ISREG(st.st_mode) ? std::string() : CannotOpenMessage(file, kNotRegularFile);
+    }
+    const int error = errno;
+    if (error == ENOENT && ::lstat(file.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        return "A link to nothing: " + SystemErrorText(error);
+    return SystemErrorText(error);
+}
+
 FileResult ReadOneFile(const std::string& file, bool json)
 {
     FileResult result;
     TimgData& data = ThreadReader();
     result.Read = IsHeifName(file) ? ReadHeifForReport(data, file) : data.ReadMetadata(file);
+    if (!result.Read) {
+        if (std::string why = WhyNotRead(file); !why.empty())
+            data.SetFault(std::move(why));
+    }
     try {
         Report(result, file, json, data);
     } catch (const std::bad_alloc&) {

@@ -37,8 +37,12 @@ int RunMosaic(const MosaicOptions& options)
 {
     try {
         const TDateTime started = Now();
-        const Picture source = DecodeJpegFile(options.Input);
-        const ChartSize size = CheckMosaicChartSize(source.Width(), source.Height(), options.CellSize);
+        // The chart's size is known from the header: a chart that cannot be made is refused
+        // before the picture is decoded, and so is a chart that would not fit beside it.
+        JpegDecoder decoder = JpegDecoder::FromFile(options.Input);
+        const ChartSize size = CheckMosaicChartSize(decoder.Width(), decoder.Height(), options.CellSize);
+        CheckPictureFits(size.Width, size.Height, decoder.DecodeBytes());
+        const Picture source = decoder.Decode();
         std::cout << source.Width() << " x " << source.Height() << " -> " << size.Width << " x " << size.Height
                   << "\n";
         const MosaicResult result = BuildMosaicChart(source, options.CellSize);

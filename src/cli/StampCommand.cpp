@@ -2,6 +2,7 @@
 // option, starting from the window's start values; the run writes into FOLDER/Dated.
 #include "cli/Commands.h"
 
+#include "platform/Convert.h"
 #include "platform/DateMask.h"
 #include "platform/DateTime.h"
 #include "platform/Exceptions.h"
@@ -29,6 +30,11 @@ namespace {
 
 constexpr std::string_view kFinishedMessage = "Закончил добавление текста или даты в картинки";
 constexpr std::string_view kDurationMask = "Заняло hh:nn:ss";
+
+// Exit statuses beside 0 (every file done) and 2 (a usage error).
+constexpr int kExitFailed = 1;         // a file failed (the run ended there, or went on with --keep-going)
+constexpr int kExitDamaged = 3;        // every file done, some of them from damaged photos
+constexpr int kExitInterrupted = 130;  // stopped by Ctrl-C, as a shell reports SIGINT
 
 std::atomic<bool> g_interrupted{false};
 
@@ -59,6 +65,7 @@ struct StampOptions {
     bool Lossless = false;
     std::optional<std::string> Correction;
     bool KeepGoing = false;
+    bool SkipExisting = false;
     int Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool DryRun = false;
 };
@@ -273,22 +280,29 @@ public:
         total_ = fileCount;
         std::cout << "Всего файлов:" << fileCount << "\n" << std::flush;
     }
-    void FileStarted(const std::string& name) override { name_ = name; }
+    void FileStarted(const std::string& name) override { name_ = EscapeControlCharacters(name); }
     void FileCounted(int runCounter, int) override { count_ = runCounter; }
     void FileWritten(const TBatchOutput& output) override
     {
-        const std::string notes = WayNote(output) + OriginNote(output.Origin);
+        const std::string notes = WayNote(output) + DamageNote(output) + OriginNote(output.Origin);
         if (terminal_ && !dryRun_) {
             DrawBar(notes);
         } else {
-            std::cout << count_ << "/" << total_ << "  " << name_ << (dryRun_ ? " -> " : " => ") << output.OutputPath
-                      << notes << "\n" << std::flush;
+            std::cout << count_ << "/" << total_ << "  " << name_ << (dryRun_ ? " -> " : " => ")
+                      << EscapeControlCharacters(output.OutputPath) << notes << "
+" << std::flush;
         }
     }
     void FileFailed(const std::string&, const std::string& message) override
     {
         EndBar();
-        std::cerr << message << "\n" << std::flush;
+        std::cerr << EscapeControlCharacters(message) << "\n" << std::flush;
+    }
+    void FileSkipped(const std::string& name, const std::string& outputPath) override
+    {
+        EndBar();
+        std::cout << EscapeControlCharacters(name) << " = " << EscapeControlCharacters(outputPath)
+                  << "  (made before)\n" << std::flush;
     }
     bool StopRequested() override { return g_interrupted.load(); }
     void Finish() { EndBar(); }
@@ -322,6 +336,19 @@ private:
     std::string name_;
 };
 
+// The exit status of a run that went to its end or was stopped; the most severe outcome
+// wins. 2 is a usage error, given before any run.
+int ExitStatus(const TBatchResult& result, bool interrupted)
+{
+    if (interrupted)
+        return kExitInterrupted;
+    if (!result.Failures.empty())
+        return kExitFailed;
+    if (result.Damaged > 0)
+        return kExitDamaged;
+    return 0;
+}
+
 int RunStamp(const StampOptions& o)
 {
     TBatchControls controls;
@@ -336,6 +363,7 @@ int RunStamp(const StampOptions& o)
     options.Jobs = o.Jobs;
     options.DryRun = o.DryRun;
     options.KeepGoing = o.KeepGoing;
+    options.SkipExisting = o.SkipExisting;
     CliObserver observer(controls, o.DryRun);
     g_interrupted = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
@@ -346,19 +374,23 @@ int RunStamp(const StampOptions& o)
     } catch (const std::exception& e) {
         std::signal(SIGINT, previous);
         observer.Finish();
-        std::cerr << e.what() << "\n";
-        return 1;
+        std::cerr << EscapeControlCharacters(e.what()) << "\n";
+        return kExitFailed;
     }
     std::signal(SIGINT, previous);
     observer.Finish();
     std::cout << FormatDateTime(kDurationMask, Now() - start) << "\n";
-    if (!o.DryRun)
+    const bool interrupted = result.Stopped && g_interrupted.load();
+    if (interrupted)
+        std::cerr << "Stopped by Ctrl-C after " << result.Processed << " of " << result.FileCount << " files\n";
+    else if (!o.DryRun)
         std::cout << kFinishedMessage << "\n";
-    if (!result.Failures.empty()) {
+    if (result.Damaged > 0)
+        std::cerr << result.Damaged << " of " << result.FileCount
+                  << " photos are damaged: stamped as far as their picture data goes\n";
+    if (!result.Failures.empty())
         std::cerr << result.Failures.size() << " of " << result.FileCount << " files failed\n";
-        return 1;
-    }
-    return 0;
+    return ExitStatus(result, interrupted);
 }
 
 // --NAME and --no-NAME: set only when given, so a preset's value stays otherwise.
@@ -375,6 +407,8 @@ CommandRunner AddStampCommand(CLI::App& app)
     auto o = std::make_shared<StampOptions>();
     CLI::App* cmd = app.add_subcommand(
         "stamp", "Stamp every *.jpg, *.heic and *.heif of FOLDER with its date (or a text) into FOLDER/Dated");
+    cmd->footer("Exit status: 0 every file done; 1 a file failed; 2 a usage error; 3 every file done, some "
+                "from damaged photos (their lines say how); 130 stopped by Ctrl-C.");
     cmd->add_option("folder", o->Folder, "Folder of the photos")->required()->check(CLI::ExistingDirectory);
     cmd->add_option("--preset", o->Preset,
                     "Apply a preset first: standard (Стандартные), storage (Для Хранения), internet (Для Интернета), "
@@ -439,6 +473,9 @@ CommandRunner AddStampCommand(CLI::App& app)
                   "to tell its way)");
     cmd->add_flag("-k,--keep-going", o->KeepGoing,
                   "Report a file that fails and go on with the next (exit status 1 at the end)");
+    cmd->add_flag("--skip-existing", o->SkipExisting,
+                  "Pass over the photos an earlier run made outputs of (same name, size and time) while those "
+                  "outputs are still in Dated: a rerun after an interrupted run");
     return [o] { return RunStamp(*o); };
 }
 

@@ -5,6 +5,7 @@
 #include "platform/FormatSettings.h"
 #include "platform/Version.h"
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -13,6 +14,9 @@
 
 int main(int argc, char** argv)
 {
+    // A write past the file size limit (ulimit -f) fails that write with "File too large",
+    // reported and handled like any other write error, instead of killing the run.
+    std::signal(SIGXFSZ, SIG_IGN);
     morvik::FillFormatSettingsFromLocale();
     CLI::App app{"Morvik: dates and texts stamped into JPEG photographs", "morvik-cli"};
     app.require_subcommand(1);

@@ -80,6 +80,8 @@ public:
     // EXIF-preserving writer: the new picture is an encoded JPEG stream of the given size.
     void WriteJpegWithExif(const std::string& jpegStream, int width, int height,
                            const std::string& outputFileName, bool adjustDimensions);
+    // The same file's bytes, for a caller that writes them itself.
+    std::string JpegWithExif(const std::string& jpegStream, int width, int height, bool adjustDimensions);
     // Writes what comes before the picture: SOI, then the EXIF section (or, without one,
     // the source's APP0 or a default JFIF header), the IPTC section and the comment
     // section where the source has them. Returns the bytes written after SOI.

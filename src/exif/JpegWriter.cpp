@@ -116,6 +116,11 @@ void TimgData::WriteJpegWithExif(const std::string& jpegStream, int width, int h
 {
     // Opened first, so a file that cannot be created changes nothing.
     ReplacingFile file(outputFileName);
+    file.Commit(JpegWithExif(jpegStream, width, height, adjustDimensions));
+}
+
+std::string TimgData::JpegWithExif(const std::string& jpegStream, int width, int height, bool adjustDimensions)
+{
     if (adjustDimensions && ExifInfo)
         ExifInfo->UpdateDimensions(height, width);
     std::string out;
@@ -124,7 +129,7 @@ void TimgData::WriteJpegWithExif(const std::string& jpegStream, int width, int h
     const size_t p = EncoderStreamStart(jpegStream);
     if (p < jpegStream.size())
         out.append(jpegStream, p, std::string::npos);
-    file.Commit(out);
+    return out;
 }
 
 }  // namespace morvik

@@ -69,4 +69,22 @@ std::string_view Trim(std::string_view text)
     return text.substr(b, e - b);
 }
 
+std::string EscapeControlCharacters(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace morvik

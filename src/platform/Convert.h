@@ -18,4 +18,8 @@ std::string AsciiUpper(std::string_view text);
 // Trims blanks and control characters (codes up to 32) from both ends.
 std::string_view Trim(std::string_view text);
 
+// The text with its control characters (bytes below 0x20, and 0x7F) written as \xNN, so
+// that a file name holding them cannot move the cursor or clear a terminal when shown.
+std::string EscapeControlCharacters(std::string_view text);
+
 }  // namespace morvik

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>  // renameat2
 #include <climits>
 #include <cstring>
 
@@ -129,14 +130,19 @@ bool SetFileModifiedTime(const std::string& path, TDateTime local)
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
+std::string SystemErrorText(int error)
+{
+    return error == kNotRegularFile ? "Not a regular file" : std::strerror(error);
+}
+
 std::string CannotOpenMessage(const std::string& name, int error)
 {
-    return "Cannot open file \"" + name + "\". " + std::strerror(error);
+    return "Cannot open file \"" + name + "\". " + SystemErrorText(error);
 }
 
 std::string CannotCreateMessage(const std::string& name, int error)
 {
-    return CannotCreateMessage(name, std::string_view(std::strerror(error)));
+    return CannotCreateMessage(name, std::string_view(SystemErrorText(error)));
 }
 
 std::string CannotCreateMessage(const std::string& name, std::string_view reason)
@@ -167,13 +173,32 @@ int FileDescriptor::Close() noexcept
 
 FileDescriptor OpenForReading(const std::string& path, bool noAtime)
 {
+    // Opened without blocking, so that a pipe with no writer cannot hold us; anything but
+    // a regular file or a folder (a pipe, a device such as /dev/zero, a socket) is refused.
+    constexpr int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    FileDescriptor file;
     if (noAtime) {
         // O_NOATIME is refused (EPERM) for a file we do not own: open it plainly then.
-        FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME));
-        if (file || errno != EPERM)
+        file = FileDescriptor(::open(path.c_str(), flags | O_NOATIME));
+        if (!file && errno != EPERM)
             return file;
     }
-    return FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file)
+        file = FileDescriptor(::open(path.c_str(), flags));
+    if (!file)
+        return file;
+    struct stat st {};
+    if (::fstat(file.Get(), &st) != 0)
+        return FileDescriptor();
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        file.Close();
+        errno = kNotRegularFile;
+        return file;
+    }
+    const int status = ::fcntl(file.Get(), F_GETFL);
+    if (status >= 0)
+        ::fcntl(file.Get(), F_SETFL, status & ~O_NONBLOCK);  // reads of the file block as usual
+    return file;
 }
 
 long ReadSome(int fd, char* to, size_t count)
@@ -266,9 +291,13 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target)
         error = errno;
         if (!file_ && error != EEXIST)
             break;
+        // The lock tells a clean-up in another process that this file is being written.
+        if (file_ && !LockTemporaryFile(file_.Get()))
+            file_.Close();  // removed by a clean-up before we held it: another name
     }
     if (!file_)
         throw EInOutError(CannotCreateMessage(target_, error));
+    lock_ = FileDescriptor(::fcntl(file_.Get(), F_DUPFD_CLOEXEC, 0));
 }
 
 ReplacingFile::~ReplacingFile()
@@ -276,11 +305,23 @@ ReplacingFile::~ReplacingFile()
     file_.Close();
     if (!committed_)
         ::unlink(temp_.c_str());
+    lock_.Close();
 }
 
-void ReplacingFile::Fail(int error) { throw EInOutError(CannotCreateMessage(target_, error)); }
+void ReplacingFile::Fail(int error) { Fail(target_, error); }
+
+void ReplacingFile::Fail(const std::string& target, int error)
+{
+    throw EInOutError(CannotCreateMessage(target, error));
+}
 
 void ReplacingFile::Commit(std::string_view bytes)
+{
+    Write(bytes);
+    Replace();
+}
+
+void ReplacingFile::Write(std::string_view bytes)
 {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -295,9 +336,52 @@ void ReplacingFile::Commit(std::string_view bytes)
         Fail(errno);
     if (file_.Close() != 0)
         Fail(errno);
+}
+
+bool ReplacingFile::SetModifiedTime(TDateTime local) { return SetFileModifiedTime(temp_, local); }
+
+void ReplacingFile::Replace()
+{
     if (::rename(temp_.c_str(), target_.c_str()) != 0)
         Fail(errno);
     committed_ = true;
+    SyncFolder();
+}
+
+bool ReplacingFile::PublishNew(const std::string& target)
+{
+    // renameat2 refuses to replace in one step; a file system without it (some network
+    // and FUSE ones) gets a hard link, which refuses an existing name too, and the
+    // temporary name is dropped after it.
+    if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+        const int error = errno;
+        if (error == EEXIST)
+            return false;
+        if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
+            Fail(target, error);
+        if (::link(temp_.c_str(), target.c_str()) == 0) {
+            ::unlink(temp_.c_str());
+        } else {
+            if (errno == EEXIST)
+                return false;
+            if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+                Fail(target, errno);
+            // Neither (a FAT card): the name is checked just before a plain rename, the
+            // best such a file system allows.
+            struct stat st {};
+            if (::lstat(target.c_str(), &st) == 0)
+                return false;
+            if (::rename(temp_.c_str(), target.c_str()) != 0)
+                Fail(target, errno);
+        }
+    }
+    committed_ = true;
+    SyncFolder();
+    return true;
+}
+
+void ReplacingFile::SyncFolder() const
+{
     // Make the rename itself durable; a folder that cannot be synced is no failure.
     const FileDescriptor dir(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir)

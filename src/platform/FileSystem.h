@@ -66,7 +66,8 @@ private:
 
 // Opens path for reading. With noAtime the file's access time stays as it was where the
 // system lets us ask for that (a file of another owner is opened without it). An empty
-// descriptor, with errno set, when the file cannot be opened.
+// descriptor, with errno set, when the file cannot be opened; a pipe, a device or a
+// socket is not opened at all (errno kNotRegularFile), so no read can block on it.
 FileDescriptor OpenForReading(const std::string& path, bool noAtime = false);
 // read(2), retried when a signal interrupts it: the count read, 0 at the end, -1 on failure.
 long ReadSome(int fd, char* to, size_t count);
@@ -86,6 +87,12 @@ void ReserveForReuse(std::string& buffer, size_t size);
 // only once it is complete and on disk: a failed or killed write never leaves a partial
 // file, and an existing file of that name survives until the new one is whole.
 // Failures raise EInOutError "Cannot create file "<target>". <system message>".
+//
+// A new file may instead be published under a name that must still be free at the moment
+// of the rename (PublishNew): two writers that chose the same free name never replace
+// each other's file, the later one learns that the name is taken and picks another.
+// Whatever is set on the file (its content, its modification time) is set before it gets
+// its name, so a kill at any moment leaves either no file or a finished one.
 class ReplacingFile {
 public:
     explicit ReplacingFile(const std::string& target);  // creates the temporary file
@@ -96,17 +103,37 @@ public:
     // Writes the whole content and puts the file in the target's place.
     void Commit(std::string_view bytes);
 
+    // The steps of Commit one by one. Write puts the whole content on disk and closes the
+    // file; SetModifiedTime sets its time as SetFileModifiedTime does (false when it could
+    // not); Replace renames it over the target.
+    void Write(std::string_view bytes);
+    bool SetModifiedTime(TDateTime local);
+    void Replace();
+    // Gives the written file the name `target` (in the target's folder) unless an entry of
+    // that name exists: true when published, false when the name is taken (the file is
+    // kept for another try). Other failures raise EInOutError naming `target`.
+    bool PublishNew(const std::string& target);
+
 private:
     [[noreturn]] void Fail(int error);
+    [[noreturn]] void Fail(const std::string& target, int error);
+    void SyncFolder() const;
 
     std::string target_;
     std::string folder_;
     std::string temp_;
     FileDescriptor file_;
+    FileDescriptor lock_;  // holds the writer's lock on the temporary file until it is published
     bool committed_ = false;
 };
 
 void WriteFileReplacing(const std::string& path, std::string_view bytes);
+
+// The errno value for an entry that is neither a regular file nor a folder; its text is
+// "Not a regular file".
+constexpr int kNotRegularFile = 0x10000;
+// strerror's text, and ours for kNotRegularFile.
+std::string SystemErrorText(int error);
 
 // "Cannot open file "<name>". <system message>" and its twin for creating.
 std::string CannotOpenMessage(const std::string& name, int error);

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 
 namespace morvik {
 
@@ -10,5 +11,32 @@ struct MemoryStatus {
 
 // Read from /proc/meminfo (MemTotal, MemAvailable).
 MemoryStatus ReadMemoryStatus();
+
+// The memory this process may still take: what the system has available and, when the
+// process runs in a control group with a memory limit (a container, a systemd slice),
+// what that group has left of its limit, whichever is less. Memory the group holds only
+// as file cache that may be dropped counts as left. 0 when nothing can be read.
+uint64_t AvailableMemoryBytes();
+
+// Memory for pictures in flight, shared by every thread of the process. A reservation is
+// granted while the reservations held, its own included, fit in the memory available; it
+// waits while others hold what it needs, and is refused (nullopt) only when it would not
+// fit with none of them held. Without a reading of the memory every reservation is granted.
+class MemoryReservation {
+public:
+    MemoryReservation() = default;
+    MemoryReservation(MemoryReservation&& other) noexcept : bytes_(other.bytes_) { other.bytes_ = 0; }
+    MemoryReservation& operator=(MemoryReservation&& other) noexcept;
+    ~MemoryReservation() { Release(); }
+    MemoryReservation(const MemoryReservation&) = delete;
+    MemoryReservation& operator=(const MemoryReservation&) = delete;
+    void Release() noexcept;
+
+private:
+    friend std::optional<MemoryReservation> ReserveMemory(uint64_t bytes);
+    explicit MemoryReservation(uint64_t bytes) : bytes_(bytes) {}
+    uint64_t bytes_ = 0;
+};
+std::optional<MemoryReservation> ReserveMemory(uint64_t bytes);
 
 }  // namespace morvik

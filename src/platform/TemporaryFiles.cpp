@@ -4,7 +4,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -37,6 +40,16 @@ std::string TemporaryFileName(const std::string& folder, const std::string& tag)
     return folder + std::string(kPrefix) + std::to_string(::getpid()) + "-" + tag + std::string(kSuffix);
 }
 
+bool LockTemporaryFile(int fd)
+{
+    int locked;
+    do
+        locked = ::flock(fd, LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+    struct stat st {};
+    return ::fstat(fd, &st) != 0 || st.st_nlink > 0;
+}
+
 int RemoveStaleTemporaryFiles(const std::string& folder)
 {
     DIR* dir = ::opendir(folder.c_str());
@@ -48,10 +61,17 @@ int RemoveStaleTemporaryFiles(const std::string& folder)
         if (pid <= 0 || pid == ::getpid())
             continue;
         if (::kill(pid, 0) == 0 || errno != ESRCH)
-            continue;  // the writer still runs (or is not ours to ask about)
-        const std::string path = (folder.empty() || folder.back() == '/' ? folder : folder + "/") + e->d_name;
-        if (::unlink(path.c_str()) == 0)
-            ++removed;
+            continue;  // a process of that id runs (or is not ours to ask about)
+        // Removed under its lock, so that a writer that made it a moment ago and waits
+        // for the lock sees it gone.
+        const int fd = ::openat(::dirfd(dir), e->d_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlinkat(::dirfd(dir), e->d_name, 0) == 0)
+            ++removed;  // else a writer, maybe in another PID namespace, still holds it
+        ::close(fd);
     }
     ::closedir(dir);
     return removed;

@@ -7,25 +7,24 @@
 #include "stamping/Caption.h"
 #include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
+#include "stamping/MadeRecord.h"
 #include "stamping/lossless/LosslessStamp.h"  // LosslessRoom
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <deque>
 #include <exception>
 #include <future>
-#include <limits>
 #include <new>
+#include <optional>
 #include <set>
 
 namespace morvik {
 
 namespace {
-
-// A source is read whole whatever its size; the picture's own size is checked when it is decoded.
-constexpr size_t kNoSizeLimit = std::numeric_limits<size_t>::max();
 
 bool MatchesJpg(const std::string& name)
 {
@@ -79,6 +78,8 @@ struct TBatchItem {
     std::string Bytes;
     std::string Storage;  // for the stamped file
     std::string Text;
+    std::optional<TSourceIdentity> Identity;  // for the record of what is made
+    std::string MadeAs;  // the output an earlier run made of it, when it is passed over
     std::exception_ptr Failure;  // a failure met before the pixel work
     std::future<TEncodedPicture> Work;
     bool WorkStarted = false;
@@ -90,7 +91,7 @@ public:
               TBatchObserver& observer, TBatchSteps& steps, TBatchResult& result)
         : folder_(folder), options_(options), observer_(observer), steps_(steps), result_(result),
           outputFolder_(JoinPath(folder, std::string(kOutputFolderName))), outputFolderError_(outputFolderError),
-          maxNameLength_(MaxNameLength(folder))
+          maxNameLength_(MaxNameLength(folder)), record_(outputFolder_)
     {
     }
 
@@ -124,6 +125,13 @@ private:
         item.Processed = IsProcessedEntry(item.Path, name);
         if (!item.Processed)
             return;
+        item.Identity = SourceIdentity(item.Path, name);
+        if (options_.SkipExisting && item.Identity) {
+            if (auto made = record_.OutputOf(*item.Identity)) {
+                item.MadeAs = std::move(*made);
+                return;
+            }
+        }
         observer_.ProcessPendingEvents();
         item.Controls = observer_.CurrentControls();
         TDateTime fallback = 0;
@@ -133,7 +141,9 @@ private:
             item.Bytes = TakeSpare(spareBytes_, room_);
             if (item.Controls.Controls.Lossless && !options_.DryRun)
                 item.Storage = TakeSpare(spareOutputs_, LosslessRoom(room_));
-            ReadWholeFile(item.Path, kNoSizeLimit, /*noAtime=*/true, item.Bytes);
+            // No more than a picture file may hold: a sparse giant or an endless file fails
+            // at that size instead of taking all memory.
+            ReadWholeFile(item.Path, kMaxJpegFileBytes, /*noAtime=*/true, item.Bytes);
             item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Controls.Settings.DateSource);
         } catch (...) {
             // The failure belongs to this file's turn in file order, which may come after
@@ -168,7 +178,10 @@ private:
     // run, or with KeepGoing is reported and the loop goes on.
     bool Commit(TBatchItem& item)
     {
-        if (item.Processed) {
+        if (!item.MadeAs.empty()) {
+            ++result_.Skipped;
+            observer_.FileSkipped(item.Name, item.MadeAs);
+        } else if (item.Processed) {
             try {
                 Process(item);
             } catch (Exception& e) {
@@ -253,50 +266,79 @@ private:
         out.Date = item.Dated.Date;
         out.Origin = item.Dated.Origin;
         out.Way = picture.Way;
-        std::string fileName;
+        out.Damage = picture.Damage;
+        std::string name;
+        // The output's name: the date's name, or when that is taken "photo" and the run
+        // counter; should that be taken too (the output of an earlier run over the folder,
+        // or of a run going on beside this one), " (2)", " (3)", … are added until the name
+        // is free, so no other output is ever replaced.
+        auto candidate = [&](int k) {
+            if (!options_.RenameByMask) {
+                // A HEIF's output is a JPEG.
+                const bool heif = IsHeifName(item.Name);
+                const std::string stem = item.Name.substr(0, item.Name.size() - (heif ? 5 : 4));
+                const std::string extension = heif ? ".jpg" : item.Name.substr(stem.size());
+                return k == 0 ? stem + extension : stem + " (" + std::to_string(k + 1) + ")" + extension;
+            }
+            if (k == 0)
+                return name + ".jpg";
+            const std::string suffixed = name + "photo " + std::to_string(counter_);
+            return k == 1 ? suffixed + ".jpg" : suffixed + " (" + std::to_string(k) + ").jpg";
+        };
+        int k = 0;
         if (options_.RenameByMask) {
             if (item.Controls.Controls.CorrectionOn) {
                 out.Date = steps_.CorrectDate(out.Date, item.Controls);
                 observer_.DateCorrected(out.Date);
             }
             const std::string mask = EffectiveNamingMask(item.Controls.Controls);
-            std::string name = steps_.FormatDate(mask, out.Date);
+            name = steps_.FormatDate(mask, out.Date);
             CheckMadeName(name, mask);
-            fileName = name + ".jpg";
-            if (Taken(fileName)) {
-                // The date's name is taken: "photo" and the run counter. Should that be taken
-                // too (the output of an earlier run over the folder), " (2)", " (3)", … are
-                // added until the name is free, so no earlier output is ever replaced.
-                const std::string suffixed = name + "photo " + std::to_string(counter_);
-                fileName = suffixed + ".jpg";
-                for (int k = 2; Taken(fileName); ++k)
-                    fileName = suffixed + " (" + std::to_string(k) + ").jpg";
-            }
+            while (Taken(candidate(k)))
+                ++k;
         } else {
-            // A HEIF's output is a JPEG, whose name may be the one of a JPEG beside it: a
-            // name this run has written already gets " (2)", " (3)", …
-            const std::string stem = item.Name.substr(0, item.Name.size() - (IsHeifName(item.Name) ? 5 : 4));
-            const std::string extension = IsHeifName(item.Name) ? ".jpg" : item.Name.substr(stem.size());
-            fileName = stem + extension;
-            for (int k = 2; written_.count(fileName) != 0; ++k)
-                fileName = stem + " (" + std::to_string(k) + ")" + extension;
+            // An output named after its source replaces an earlier run's; only a name this
+            // run has written already (a HEIF's JPEG beside a JPEG of its name) gets " (2)", …
+            while (written_.count(candidate(k)) != 0)
+                ++k;
         }
+        std::string fileName = candidate(k);
         out.OutputPath = JoinPath(outputFolder_, fileName);
         // Checked before anything is written, so a dry run meets what a real run would.
         if (fileName.size() > maxNameLength_)
             throw EInOutError(CannotCreateMessage(out.OutputPath, ENAMETOOLONG));
+        // A dry run knows only what made the subfolder fail; a real run finds it missing.
+        if (options_.DryRun ? outputFolderError_ != 0 : !DirectoryExists(outputFolder_))
+            throw EInOutError(
+                CannotCreateFolderMessage(outputFolder_, outputFolderError_ != 0 ? outputFolderError_ : ENOENT));
         if (!options_.DryRun) {
-            if (!DirectoryExists(outputFolder_))
-                throw EInOutError(
-                    CannotCreateFolderMessage(outputFolder_, outputFolderError_ != 0 ? outputFolderError_ : ENOENT));
+            ReplacingFile file(out.OutputPath);
             if (item.Controls.Controls.ExifCarryOver && !picture.Spliced)
-                steps_.WriteWithExif(item.Dated.Reader.get(), picture, out.OutputPath);
+                file.Write(steps_.WithExif(item.Dated.Reader.get(), picture));
             else
-                WriteFileReplacing(out.OutputPath, picture.Jpeg);
-            // A date out of the file system's range, or a failure to stamp, keeps the time of writing.
-            out.TimeSet = SetFileModifiedTime(out.OutputPath, out.Date);
+                file.Write(picture.Jpeg);
+            // Set before the file gets its name, so that no output is ever seen (or left by a
+            // kill) dated by the moment of writing. A date out of the file system's range, or
+            // a failure to stamp, keeps the time of writing.
+            out.TimeSet = file.SetModifiedTime(out.Date);
+            if (!options_.RenameByMask) {
+                file.Replace();  // an output named after its source replaces the earlier one
+            } else {
+                // Another run over the folder may take a name between the look and the rename.
+                while (!file.PublishNew(out.OutputPath)) {
+                    do
+                        ++k;
+                    while (Taken(candidate(k)));
+                    fileName = candidate(k);
+                    out.OutputPath = JoinPath(outputFolder_, fileName);
+                }
+            }
         }
         written_.insert(fileName);
+        if (!options_.DryRun && item.Identity)
+            record_.Add(*item.Identity, fileName);
+        if (out.Damage != PictureDamage::None)
+            ++result_.Damaged;
         observer_.FileWritten(out);
         result_.Outputs.push_back(std::move(out));
     }
@@ -330,6 +372,7 @@ private:
     int counter_ = 0;
     size_t room_ = 0;  // for a source's bytes: the largest size of the folder's files, up to kRoomAhead
     std::set<std::string> written_;  // names this run has written (or, dry, would write)
+    TMadeRecord record_;  // what runs over the folder have made
     // Buffers of files done: each taken at a file's turn comes back when it is done, so
     // there are never more than files in hand at once.
     std::vector<std::string> spareBytes_, spareOutputs_;
@@ -348,6 +391,12 @@ std::vector<std::string> ListJpegEntries(const std::string& folder)
 std::string WayNote(const TBatchOutput& output)
 {
     return output.Way.empty() ? std::string() : "  (" + output.Way + ")";
+}
+
+std::string DamageNote(const TBatchOutput& output)
+{
+    return output.Damage == PictureDamage::None ? std::string()
+                                                 : "  (damaged: " + std::string(DamageText(output.Damage)) + ")";
 }
 
 int CountPictures(const std::string& folder)
@@ -381,6 +430,13 @@ TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& op
         folderError = CreateFolder(result.OutputFolder);  // an existing folder is fine
         // Half-written files of an earlier run that was killed before its renames.
         RemoveStaleTemporaryFiles(result.OutputFolder);
+    } else if (!DirectoryExists(result.OutputFolder)) {
+        // What would keep a real run from making the subfolder: an entry of that name, or
+        // a folder we may not write into.
+        if (GetFileFacts(result.OutputFolder))
+            folderError = EEXIST;
+        else if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0)
+            folderError = errno;
     }
     observer.ProcessPendingEvents();
     TFileLoop(folder, folderError, options, observer, steps, result).Run(entries);

@@ -14,6 +14,7 @@
 // decides a name, a collision suffix, a file's bytes around the picture or its time is done
 // in file order on the calling thread, so the outputs equal those of a one-job run.
 #include "platform/DateTime.h"
+#include "stamping/Jpeg.h"       // PictureDamage
 #include "stamping/PhotoDate.h"  // DateOrigin
 #include "stamping/StampSettings.h"
 
@@ -59,6 +60,10 @@ struct TEncodedPicture {
     // In the lossless mode the way the file went: "lossless", "lossless, new Huffman
     // tables" or "re-encoded: <reason>". Empty outside it.
     std::string Way;
+    // How the source's picture data is damaged: the decoder's warnings, or in the lossless
+    // mode the splice's reading of the scan. A damaged photo is stamped as far as its
+    // data goes and reported as damaged, never as a plain success.
+    PictureDamage Damage = PictureDamage::None;
 };
 
 // The pieces of work the batch is made of. The defaults are the engine's own; tests put
@@ -88,8 +93,8 @@ public:
     // is not decoded.
     virtual std::string LosslessWay(std::string_view bytes, const std::string& text, int orientation,
                                     const TBatchControls& controls);
-    // The EXIF-preserving writer: the output file with the source's metadata sections.
-    virtual void WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path);
+    // The EXIF-preserving writer: the output file's bytes with the source's metadata sections.
+    virtual std::string WithExif(TimgData* reader, const TEncodedPicture& picture);
 };
 
 // One file the run wrote (or, dry, would write).
@@ -100,11 +105,15 @@ struct TBatchOutput {
     DateOrigin Origin = DateOrigin::ExifTag;  // what dated the photo
     bool TimeSet = false; // whether the file's modification time was set to Date
     std::string Way;      // TEncodedPicture::Way
+    PictureDamage Damage = PictureDamage::None;  // TEncodedPicture::Damage
 };
 
 // The way a file went as its line shows it: "  (lossless)", "  (re-encoded: progressive)";
 // empty outside the lossless mode.
 std::string WayNote(const TBatchOutput& output);
+// A damaged photo's note on its line: "  (damaged: picture data ends early)"; empty for
+// a whole one.
+std::string DamageNote(const TBatchOutput& output);
 
 // What the window (or the command line) hears of a run, in the order of the file loop.
 class TBatchObserver {
@@ -130,6 +139,8 @@ public:
     // The file failed and the run goes on past it (TBatchOptions::KeepGoing): its name and
     // the failure's message, which names the file.
     virtual void FileFailed(const std::string& name, const std::string& message) {}
+    // The file is passed over, made by an earlier run as outputPath (TBatchOptions::SkipExisting).
+    virtual void FileSkipped(const std::string& name, const std::string& outputPath) {}
     // Read after each entry; true ends the run like a complete one.
     virtual bool StopRequested() { return false; }
 };
@@ -146,6 +157,8 @@ struct TBatchResult {
     std::string OutputFolder;
     std::vector<TBatchOutput> Outputs;
     std::vector<TBatchFailure> Failures;  // the files passed over after a failure (KeepGoing)
+    int Damaged = 0;  // outputs made from damaged photos (TBatchOutput::Damage)
+    int Skipped = 0;  // files passed over as made by an earlier run (SkipExisting)
 };
 
 struct TBatchOptions {
@@ -157,6 +170,10 @@ struct TBatchOptions {
     // A file that fails is reported (FileFailed, TBatchResult::Failures) and the run goes
     // on with the next one, instead of ending at it.
     bool KeepGoing = false;
+    // A source that an earlier run made an output of (the same name, size and modification
+    // time, in the output folder's record) whose output is still there is passed over
+    // (FileSkipped). Every run records the outputs it publishes, with or without this.
+    bool SkipExisting = false;
     // When not empty, only the entries of these names are taken (the files a user picked
     // in a file manager); the others are neither counted nor touched.
     std::vector<std::string> OnlyNames;

@@ -5,12 +5,15 @@
 #include "exif/ImgData.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
+#include "platform/MemoryStatus.h"
 #include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/PhotoDate.h"
 #include "stamping/StampDrawing.h"
 #include "stamping/TimeCorrection.h"
 #include "stamping/lossless/LosslessStamp.h"
+
+#include <optional>
 
 namespace morvik {
 
@@ -53,6 +56,16 @@ LosslessOutcome Spliced(std::string_view bytes, const std::string& text, int ori
                          controls.Controls.ExifCarryOver, std::move(storage));
 }
 
+// How the damage the splice kept after the stamp shows: a source without its end marker
+// was cut short (or is still being copied); one that has it holds codes no encoder writes.
+PictureDamage KeptDamage(std::string_view bytes)
+{
+    const size_t end = bytes.find_last_not_of('\0');
+    const bool hasEndMarker = end != std::string_view::npos && end >= 1 &&
+                              uint8_t(bytes[end - 1]) == 0xFF && uint8_t(bytes[end]) == 0xD9;
+    return hasEndMarker ? PictureDamage::Broken : PictureDamage::EndsEarly;
+}
+
 }  // namespace
 
 TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string_view bytes,
@@ -78,12 +91,24 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
         LosslessOutcome spliced = Spliced(bytes, text, orientation, controls, std::move(storage));
         encoded.Way = spliced.Report();
         if (spliced.Way != LosslessWay::ReEncode) {
+            if (spliced.Damage == SourceDamage::AfterStamp)
+                encoded.Damage = KeptDamage(bytes);
             encoded.Jpeg = std::move(spliced.Jpeg);
             encoded.Spliced = true;
             return encoded;
         }
     }
-    Picture picture = DecodeJpeg(bytes);
+    // The picture is decoded from the bytes where they lie. Its memory (the raster, the
+    // decoder's coefficients, the encoded output) is reserved across the batch's jobs
+    // first: a job waits while others hold what it needs rather than oversubscribe.
+    JpegDecoder decoder = JpegDecoder::InPlace(bytes);
+    const uint64_t need = decoder.DecodeBytes() + uint64_t(decoder.Width()) * uint64_t(decoder.Height());
+    std::optional<MemoryReservation> reserved = ReserveMemory(need);
+    if (!reserved)
+        throw EPictureTooLarge("Картинка " + std::to_string(decoder.Width()) + " на " +
+                               std::to_string(decoder.Height()) + " слишком велика: не хватает памяти");
+    Picture picture = decoder.Decode();
+    encoded.Damage = decoder.Damage();
     DrawStamp(picture, text, controls.Controls.Look, orientation);
     encoded.Width = picture.Width();
     encoded.Height = picture.Height();
@@ -99,14 +124,12 @@ std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& 
     return Spliced(bytes, text, orientation, controls).Report();
 }
 
-void TBatchSteps::WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path)
+std::string TBatchSteps::WithExif(TimgData* reader, const TEncodedPicture& picture)
 {
-    if (reader) {
-        reader->WriteJpegWithExif(picture.Jpeg, picture.Width, picture.Height, path, true);
-    } else {
-        TimgData empty(ParseModeFull);  // a source the reader never saw: the default JFIF header
-        empty.WriteJpegWithExif(picture.Jpeg, picture.Width, picture.Height, path, true);
-    }
+    if (reader)
+        return reader->JpegWithExif(picture.Jpeg, picture.Width, picture.Height, true);
+    TimgData empty(ParseModeFull);  // a source the reader never saw: the default JFIF header
+    return empty.JpegWithExif(picture.Jpeg, picture.Width, picture.Height, true);
 }
 
 }  // namespace morvik

@@ -10,12 +10,18 @@
 
 namespace morvik {
 
-namespace {
-
-// Files larger than this are not read into memory as a picture.
-constexpr size_t kMaxJpegFileBytes = size_t(1) << 30;
-
-}  // namespace
+std::string_view DamageText(PictureDamage damage)
+{
+    switch (damage) {
+    case PictureDamage::EndsEarly:
+        return "picture data ends early";
+    case PictureDamage::Broken:
+        return "picture data is broken";
+    case PictureDamage::None:
+        break;
+    }
+    return {};
+}
 
 EJPEG::EJPEG(int code, std::string_view libraryText)
     : Exception("JPEG error #" + std::to_string(code) + (libraryText.empty() ? "" : ". ") + std::string(libraryText)),
@@ -26,9 +32,12 @@ EJPEG::EJPEG(int code, std::string_view libraryText)
 // ---- Decoding ------------------------------------------------------------------------
 
 struct JpegDecoder::Impl {
-    std::string Data;
+    std::string Owned;      // the bytes when the decoder holds its own copy
+    std::string_view Data;  // what is decoded: Owned, or the caller's bytes
     LibjpegErrors Err{};
+    jpeg_progress_mgr Progress{};
     jpeg_decompress_struct Info{};
+    size_t DataAfterHeader = 0;  // the bytes from the first scan's start to the end
     bool Created = false;
     bool Decoded = false;
 
@@ -39,18 +48,23 @@ struct JpegDecoder::Impl {
     }
 };
 
-JpegDecoder::JpegDecoder(std::string bytes) : impl_(std::make_unique<Impl>())
+JpegDecoder::JpegDecoder(std::string bytes) : JpegDecoder(std::move(bytes), {}) {}
+
+JpegDecoder::JpegDecoder(std::string owned, std::string_view bytes) : impl_(std::make_unique<Impl>())
 {
     Impl& d = *impl_;
-    d.Data = std::move(bytes);
+    d.Owned = std::move(owned);
+    d.Data = bytes.data() ? bytes : std::string_view(d.Owned);
     InitLibjpegErrors(d.Err);
     d.Info.err = &d.Err.Pub;
     jpeg_create_decompress(&d.Info);
     d.Created = true;
+    LimitJpegScans(d.Info, d.Progress);
     const int code = LibjpegGuarded(d.Err, [&d] {
         jpeg_mem_src(&d.Info, reinterpret_cast<const unsigned char*>(d.Data.data()),
                      static_cast<unsigned long>(d.Data.size()));
         jpeg_read_header(&d.Info, TRUE);
+        d.DataAfterHeader = d.Info.src->bytes_in_buffer;
     });
     ThrowIfLibjpegFailed(d.Err, code);
 }
@@ -65,6 +79,11 @@ JpegDecoder JpegDecoder::FromFile(const std::string& path) { return JpegDecoder(
 
 JpegDecoder JpegDecoder::FromMemory(std::string_view bytes) { return JpegDecoder(std::string(bytes)); }
 
+JpegDecoder JpegDecoder::InPlace(std::string_view bytes)
+{
+    return JpegDecoder(std::string(), bytes.data() ? bytes : std::string_view("", 0));
+}
+
 int JpegDecoder::Width() const { return int(impl_->Info.image_width); }
 int JpegDecoder::Height() const { return int(impl_->Info.image_height); }
 
@@ -75,14 +94,25 @@ Picture JpegDecoder::Decode()
         throw Exception("The JPEG picture has been decoded already");
     d.Decoded = true;
 
-    // A header may claim any size up to 65535 a side over a few bytes of data: refuse a
-    // raster that would not fit before the library or we allocate it. A progressive
-    // stream also keeps every coefficient (two bytes per sample) until its last scan.
+    // A header may claim any size up to 65535 a side over a few bytes of data: a raster
+    // that would not fit is refused before the library or we allocate it.
     const int width = Width(), height = Height();
-    uint64_t decoderBytes = 0;
-    if (d.Info.progressive_mode)
-        decoderBytes = uint64_t(width) * uint64_t(height) * uint64_t(std::max(d.Info.num_components, 1)) * 2;
-    CheckPictureFits(width, height, decoderBytes);
+    const uint64_t pictureBytes = uint64_t(std::max(width, 0)) * uint64_t(std::max(height, 0)) * 3;
+    CheckPictureFits(width, height, DecodeBytes() - pictureBytes);
+    // Huffman codes take at least one bit for every 8×8 block of a scan, even of a flat
+    // grey picture: data after the header shorter than an eighth of the first scan's
+    // blocks cannot be the picture the header claims, and is refused before anything is
+    // made for it. (Arithmetic coding may take less; its streams pass.) Data above that
+    // floor that still ends early is a damaged photo, decoded as far as it goes.
+    if (!d.Info.arith_code) {
+        uint64_t blocks = 0;
+        for (int i = 0; i < d.Info.comps_in_scan; ++i)
+            blocks += uint64_t(d.Info.cur_comp_info[i]->width_in_blocks) * d.Info.cur_comp_info[i]->height_in_blocks;
+        if (d.DataAfterHeader < blocks / 8)
+            throw EJPEG(JERR_INPUT_EMPTY, "Corrupt JPEG data: " + std::to_string(d.DataAfterHeader) +
+                                              " bytes of picture data cannot hold a picture of " +
+                                              std::to_string(width) + " x " + std::to_string(height));
+    }
 
     d.Info.out_color_space = JCS_RGB;  // grey becomes RGB; CMYK and YCCK are refused
     Picture picture = Picture::Uninitialized(width, height);  // the decoder writes every row
@@ -102,9 +132,21 @@ Picture JpegDecoder::Decode()
     return picture;
 }
 
+PictureDamage JpegDecoder::Damage() const { return impl_->Err.Damage; }
+
+uint64_t JpegDecoder::DecodeBytes() const
+{
+    const uint64_t samples = uint64_t(std::max(Width(), 0)) * uint64_t(std::max(Height(), 0));
+    uint64_t bytes = samples * 3;
+    // A progressive stream keeps every coefficient (two bytes per sample) until its last scan.
+    if (impl_->Info.progressive_mode)
+        bytes += samples * uint64_t(std::max(impl_->Info.num_components, 1)) * 2;
+    return bytes;
+}
+
 Picture DecodeJpegFile(const std::string& path) { return JpegDecoder::FromFile(path).Decode(); }
 
-Picture DecodeJpeg(std::string_view bytes) { return JpegDecoder::FromMemory(bytes).Decode(); }
+Picture DecodeJpeg(std::string_view bytes) { return JpegDecoder::InPlace(bytes).Decode(); }
 
 // ---- Encoding ------------------------------------------------------------------------
 

@@ -7,12 +7,17 @@
 //                "Cannot create file \"<path>\". <system's reason>"
 //   EJPEG        "JPEG error #<the library's message number>. <the library's text>"
 //   EPictureTooLarge (Picture.h) for a header whose size would not fit in memory.
-// libjpeg's warnings (a stream cut short, extra bytes) never stop a decode. Everything
-// here is safe to use from several threads on different pictures.
+//   EJPEG        also for a header whose picture the data after it is far too small to
+//                hold, refused before anything is decoded, and for a stream of more
+//                scans than any camera or editor writes.
+// libjpeg's warnings (a stream cut short, extra bytes) never stop a decode; the damage
+// they tell of is kept (JpegDecoder::Damage). Everything here is safe to use from several
+// threads on different pictures.
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"  // WriteFileReplacing
 #include "stamping/Picture.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +34,20 @@ private:
     int code_;
 };
 
+// How a picture's data is damaged. The decoder goes on past the damage and fills what it
+// could not read with grey, so the picture is whole in size but not in content.
+enum class PictureDamage {
+    None,
+    EndsEarly,  // the data stops before the last row (a file cut short or still being copied)
+    Broken,     // the data holds codes no encoder writes
+};
+
+// "picture data ends early", "picture data is broken"; empty for None.
+std::string_view DamageText(PictureDamage damage);
+
+// Files larger than this are not read into memory as a picture.
+constexpr size_t kMaxJpegFileBytes = size_t(1) << 30;
+
 // A JPEG stream whose header has been read: its size is known before its data is decoded,
 // so a caller can show the size first and still meet a data error at Decode.
 class JpegDecoder {
@@ -38,6 +57,8 @@ public:
     static JpegDecoder FromFile(const std::string& path);
     // Takes a copy of the bytes; "JPEG error #…" when the header is not a JPEG's.
     static JpegDecoder FromMemory(std::string_view bytes);
+    // Reads the bytes where they lie, without a copy: they must outlive the decoder.
+    static JpegDecoder InPlace(std::string_view bytes);
 
     JpegDecoder(JpegDecoder&&) noexcept;
     JpegDecoder& operator=(JpegDecoder&&) noexcept;
@@ -48,10 +69,16 @@ public:
     // Decodes the picture data into 24-bit RGB (a grey source gives grey RGB pixels; a
     // CMYK or YCCK source is refused with the library's error). Once per decoder.
     Picture Decode();
+    // What the library's warnings told of the picture data during Decode.
+    PictureDamage Damage() const;
+    // The memory a decode takes beside the stream: the picture and, for a progressive
+    // stream, the coefficients the decoder keeps until its last scan.
+    uint64_t DecodeBytes() const;
 
 private:
     struct Impl;
     explicit JpegDecoder(std::string bytes);
+    explicit JpegDecoder(std::string owned, std::string_view bytes);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -13,6 +13,7 @@
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace morvik {
 
@@ -23,7 +24,17 @@ struct LibjpegErrors {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
     char Text[JMSG_LENGTH_MAX];  // the library's own words for the error
+    // The worst damage of the picture data the library's warnings told of.
+    PictureDamage Damage = PictureDamage::None;
+    // Scans whose data ended before their last block, and the last of them.
+    int CutScans = 0;
+    int LastCutScan = 0;
 };
+
+// A progressive stream may split its data into any number of scans, and each costs a
+// pass over the whole coefficient buffer: past this many the stream is no camera's or
+// editor's (they write about ten) and its decoding ends as a failure.
+constexpr int kMaxJpegScans = 300;
 
 extern "C" inline void LibjpegJumpOnError(j_common_ptr cinfo)
 {
@@ -32,14 +43,79 @@ extern "C" inline void LibjpegJumpOnError(j_common_ptr cinfo)
     std::longjmp(err->Jump, 1);
 }
 
-// Warnings and trace messages are counted by the library (num_warnings) and otherwise dropped.
+// Warnings and trace messages are dropped once looked at: a warning about the picture
+// data (cut short, a bad code) is kept as the picture's damage, since the library goes on
+// past it with grey in place of what it could not read. A scan sequence that makes no
+// sense is the way a stream with endless scans announces itself: it ends the decoding.
 extern "C" inline void LibjpegDropMessage(j_common_ptr) {}
+extern "C" inline void LibjpegLookAtMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0)
+        return;
+    auto* err = reinterpret_cast<LibjpegErrors*>(cinfo->err);
+    ++err->Pub.num_warnings;
+    switch (err->Pub.msg_code) {
+    case JWRN_HIT_MARKER:
+        // A file cut short cuts one scan. Scan after scan cut short, each followed by
+        // another, is no photo but a stream made to cost a pass over the whole picture
+        // for every few bytes: it ends the decoding.
+        if (cinfo->is_decompressor) {
+            const int scan = reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number;
+            if (scan != err->LastCutScan) {
+                err->LastCutScan = scan;
+                if (++err->CutScans > 2) {
+                    std::snprintf(err->Text, sizeof err->Text, "Corrupt JPEG data: scan after scan cut short");
+                    std::longjmp(err->Jump, 1);
+                }
+            }
+        }
+        [[fallthrough]];
+    case JWRN_JPEG_EOF:
+        if (err->Damage == PictureDamage::None)
+            err->Damage = PictureDamage::EndsEarly;
+        break;
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+        err->Damage = PictureDamage::Broken;
+        break;
+    case JWRN_BOGUS_PROGRESSION:
+        LibjpegJumpOnError(cinfo);
+        break;
+    default:
+        break;
+    }
+}
+
+// Ends the decoding of a stream past kMaxJpegScans scans with the library's bogus
+// progression error.
+extern "C" inline void LibjpegLimitScans(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor)
+        return;
+    const auto* info = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (info->input_scan_number > kMaxJpegScans) {
+        auto* err = reinterpret_cast<LibjpegErrors*>(cinfo->err);
+        err->Pub.msg_code = JERR_BAD_PROGRESSION;
+        std::snprintf(err->Text, sizeof err->Text, "Corrupt JPEG data: more than %d scans", kMaxJpegScans);
+        std::longjmp(err->Jump, 1);
+    }
+}
 
 inline void InitLibjpegErrors(LibjpegErrors& err)
 {
     jpeg_std_error(&err.Pub);
     err.Pub.error_exit = LibjpegJumpOnError;
     err.Pub.output_message = LibjpegDropMessage;
+    err.Pub.emit_message = LibjpegLookAtMessage;
+}
+
+// The scan limit for a decompressor; `progress` lives as long as info.
+inline void LimitJpegScans(jpeg_decompress_struct& info, jpeg_progress_mgr& progress)
+{
+    progress.progress_monitor = LibjpegLimitScans;
+    info.progress = &progress;
 }
 
 constexpr int kLibjpegOk = -1;

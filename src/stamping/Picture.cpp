@@ -45,11 +45,8 @@ void CheckPictureFits(int width, int height, uint64_t extraBytes)
     // Reading the memory status costs a file read; small pictures skip it.
     if (need < (uint64_t(64) << 20))
         return;
-    const MemoryStatus status = ReadMemoryStatus();
-    if (status.TotalPhysBytes == 0)
-        return;
-    const uint64_t available = status.TotalPhysBytes / 100 * uint64_t(100 - status.MemoryLoadPercent);
-    if (need > available)
+    const uint64_t available = AvailableMemoryBytes();
+    if (available != 0 && need > available)
         refuse("не хватает памяти");
 }
 

@@ -65,7 +65,7 @@ public:
 };
 
 // Largest raster we make: 2^28 pixels (768 MiB of RGB), and never more than the memory
-// the system reports available. Throws EPictureTooLarge naming the size otherwise;
+// the process may still take (AvailableMemoryBytes: the system's, within a container's limit). Throws EPictureTooLarge naming the size otherwise;
 // extraBytes counts memory needed beside the raster (a decoder's buffers).
 void CheckPictureFits(int width, int height, uint64_t extraBytes = 0);
 constexpr int64_t kMaxPicturePixels = int64_t(1) << 28;

@@ -3,6 +3,7 @@
 #include "platform/DateMask.h"
 #include "platform/DateTime.h"
 #include "stamping/FolderBatch.h"
+#include "ui/EngineBridge.h"
 #include "ui/WindowFont.h"
 
 #include <QApplication>
@@ -66,7 +67,7 @@ public:
     void FileWritten(const TBatchOutput& output) override
     {
         w_.Log->appendPlainText(U(output.SourceName) + QStringLiteral(" => ") + U(output.OutputPath) +
-                                U(WayNote(output)));
+                                U(WayNote(output)) + DamageNote(output.Damage));
     }
     void FileFailed(const std::string&, const std::string& message) override
     {

@@ -13,6 +13,8 @@
 #include "stamping/StampDrawing.h"
 #include "stamping/TextDraw.h"
 
+#include <QObject>
+
 #include <cmath>
 #include <cstring>
 
@@ -89,6 +91,19 @@ QImage LoadJpeg(const std::string& path)
         return ToImage(DecodeHeif(ReadHeifFile(path), path).Pixels);
     Picture stored = DecodeJpegFile(path);
     return ToImage(DisplayedPicture(std::move(stored), PhotoOrientation(path)));
+}
+
+QString DamageNote(PictureDamage damage)
+{
+    switch (damage) {
+    case PictureDamage::EndsEarly:
+        return QObject::tr("  (повреждён: данные картинки обрываются)");
+    case PictureDamage::Broken:
+        return QObject::tr("  (повреждён: данные картинки испорчены)");
+    case PictureDamage::None:
+        break;
+    }
+    return {};
 }
 
 void SaveJpeg(const QImage& picture, const std::string& path, int quality)

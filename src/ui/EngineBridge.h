@@ -6,12 +6,14 @@
 #include "platform/DateTime.h"
 #include "stamping/PhotoDate.h"  // DateOrigin
 #include "stamping/Caption.h"
+#include "stamping/Jpeg.h"  // PictureDamage
 #include "stamping/Picture.h"
 #include "stamping/StampSettings.h"
 
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QString>
 #include <functional>
 #include <string>
 
@@ -33,6 +35,10 @@ TFont FromQFont(const QFont& font);
 // displays it, by its EXIF Orientation; throws with "Cannot open file ...", "JPEG error #n"
 // or "Cannot read HEIF file ...".
 QImage LoadJpeg(const std::string& path);
+
+// A damaged photo's note on its line of a batch list: "  (повреждён: данные картинки
+// обрываются)"; empty for a whole one.
+QString DamageNote(PictureDamage damage);
 // Plain JPEG at quality 0..100 (0 is taken as 1), no metadata; throws on failure.
 void SaveJpeg(const QImage& picture, const std::string& path, int quality);
 

@@ -179,9 +179,9 @@ public:
     void DateCorrected(TDateTime corrected) override { f.ShowCorrectedDate(corrected); }
     void FileWritten(const TBatchOutput& output) override
     {
-        // The file's line tells the way it went in the lossless mode, and what dated the
-        // photo when it was not the EXIF date chosen.
-        const QString note = WayText(output.Way) + OriginText(output.Origin);
+        // The file's line tells the way it went in the lossless mode, what dated the photo
+        // when it was not the EXIF date chosen, and, for a damaged photo, how it is damaged.
+        const QString note = WayText(output.Way) + ui::DamageNote(output.Damage) + OriginText(output.Origin);
         if (note.isEmpty())
             return;
         QTextCursor end(f.w.Memo1->document());
@@ -192,6 +192,10 @@ public:
     void FileFailed(const std::string&, const std::string& message) override
     {
         f.w.Memo1->appendPlainText(TForm1::tr("Ошибка: ") + U(message));
+    }
+    void FileSkipped(const std::string& name, const std::string& outputPath) override
+    {
+        f.w.Memo1->appendPlainText(U(name) + TForm1::tr("  (уже сделан: ") + U(outputPath) + ")");
     }
     bool StopRequested() override { return f.settings_.StopRequested; }
 
@@ -545,7 +549,7 @@ void TForm1::ShowPlacement()
 
 void TForm1::BuildFolderPanel()
 {
-    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 248);
+    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 266);
     w.Button4 = PlaceButton(p, "Button4", tr("Автоматически"),
                             tr("Сделать добавление текста ко всем файлам в папке автоматически"),
                             QRect(8, 27, 113, 25));
@@ -582,6 +586,9 @@ void TForm1::BuildFolderPanel()
     // Off at start: a photo that fails ends the run. On, it is told in Memo1 and passed over.
     w.cbKeepGoing = Named<QCheckBox>("cbKeepGoing", tr("Продолжать после ошибки"));
     p->Place(w.cbKeepGoing, 8, 226, 161, 17, Fit::FitText);
+    w.cbSkipExisting = Named<QCheckBox>("cbSkipExisting", tr("Пропускать уже сделанные"));
+    SetHint(w.cbSkipExisting, tr("Не делать заново фотографии, которые уже есть в Dated от прошлого запуска"), true);
+    p->Place(w.cbSkipExisting, 8, 244, 161, 17, Fit::FitText);
 }
 
 void TForm1::FitPanelColumn()
@@ -1002,10 +1009,14 @@ void TForm1::RunBatch(const std::string& folder)
     options.RenameByMask = settings_.RenameByMask;
     options.Jobs = 1;  // on the window's thread, letting events run between files
     options.KeepGoing = w.cbKeepGoing->isChecked();
-    RunFolderBatch(folder, options, observer);
+    options.SkipExisting = w.cbSkipExisting->isChecked();
+    const TBatchResult result = RunFolderBatch(folder, options, observer);
     w.StatusPanel1->setText(U(FormatDateTime(S(tr("Заняло hh:nn:ss")), Now() - start)));
+    QString finished = tr("Закончил добавление текста или даты в картинки");
+    if (result.Damaged > 0)
+        finished += tr("\nПовреждённых фотографий: %1 (сделаны, насколько хватило их данных)").arg(result.Damaged);
     if (!closePending_)
-        dialogs_.Message(this, tr("Закончил добавление текста или даты в картинки"));
+        dialogs_.Message(this, finished);
 }
 
 // ---- Settings ----

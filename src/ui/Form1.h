@@ -122,6 +122,7 @@ private:
         QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
         QComboBox *cbConf, *ComboBox1, *cbDirect;
         QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *cbPogr, *cbEXIF, *cbLossless, *cbKeepGoing;
+        QCheckBox* cbSkipExisting;  // "Пропускать уже сделанные": a rerun passes over what is made
         QDateEdit* DateTimePicker1;
         QTimeEdit* DateTimePicker2;
         QLineEdit *Edit1, *Edit2;

@@ -4,6 +4,7 @@
 #include "ui/ProgramOptions.h"
 #include "ui/Startup.h"
 
+#include <csignal>
 #include <QApplication>
 
 #include <cstdio>
@@ -52,6 +53,8 @@ int main(int argc, char** argv)
     if (options.Action == morvik::ui::ProgramAction::UsageError && !options.OnlyUnknownOptions)
         return refuse(options);
     EnsureRuntimeDir();
+    // A write past the file size limit fails with "File too large" like any write error.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     // Qt takes its own options (-platform, -style…) out of the arguments; the rest are ours.
     options = morvik::ui::ParseProgramOptions(QApplication::arguments());

@@ -1,5 +1,6 @@
 // Faults around a running morvik-cli stamp: killed at random moments, or meeting a full
 // disk. Sources keep their bytes and times; Dated never holds a partial picture.
+#include "stamping/MadeRecord.h"
 #include "support/ExifBuilder.h"
 #include "support/HostileJpeg.h"
 #include "support/TestSupport.h"
@@ -46,13 +47,13 @@ void MakePhotos(const fs::path& folder, int count, int width = 320, int height =
 }
 
 // Starts morvik-cli stamp over folder in a child; `limitBytes` > 0 caps the size of any
-// file it writes (RLIMIT_FSIZE, with SIGXFSZ ignored so writes fail with EFBIG).
+// file it writes (RLIMIT_FSIZE; the program ignores SIGXFSZ itself, so writes fail with EFBIG).
 pid_t StartStamp(const fs::path& folder, const std::string& jobs, rlim_t limitBytes = 0, const fs::path& log = {})
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (limitBytes > 0) {
-            ::signal(SIGXFSZ, SIG_IGN);
+            ::signal(SIGXFSZ, SIG_DFL);
             const rlimit r{limitBytes, limitBytes};
             ::setrlimit(RLIMIT_FSIZE, &r);
         }
@@ -85,6 +86,8 @@ DatedContents Look(const fs::path& folder)
         return c;
     for (auto& e : fs::directory_iterator(folder / "Dated")) {
         const std::string name = e.path().filename().string();
+        if (name == morvik::kMadeRecordName)
+            continue;  // the record of what is made, not an output
         if (name[0] == '.') {
             c.Temporary.push_back(name);
             continue;
@@ -140,6 +143,26 @@ void CheckFullDiskRun(const fs::path& folder, int status, const fs::path& log,
     const DatedContents c = Look(folder);
     EXPECT_TRUE(c.Temporary.empty()) << c.Temporary.front();
     EXPECT_EQ(Snapshot(folder, "Dated"), sources);
+}
+
+// Ctrl-C stops the run after the file in hand: the outputs made stay whole, and the run
+// says it was stopped and exits as a shell reports SIGINT, not as a finished one.
+TEST(BatchFaultTest, CtrlCStopsTheRunWithStatus130)
+{
+    TempDir dir;
+    MakePhotos(dir.path(), 24, 1200, 900);
+    TempDir logDir;
+    const pid_t pid = StartStamp(dir.path(), "1", 0, logDir / "log");
+    for (int i = 0; i < 3000 && Look(dir.path()).Pictures.empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ::kill(pid, SIGINT);
+    const int status = Wait(pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const std::string log = ReadFile(logDir / "log");
+    EXPECT_NE(log.find("Stopped by Ctrl-C after "), std::string::npos) << log;
+    EXPECT_EQ(log.find("Закончил"), std::string::npos) << log;
+    EXPECT_LT(Look(dir.path()).Pictures.size(), 24u);
 }
 
 // A file-size limit stands for a disk that fills at the first output.

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdio>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace morvik {
@@ -41,6 +42,25 @@ TEST_F(InfoCommand, ExitStatuses)
     EXPECT_EQ(RunCli(dir.path(), "info missing.jpg").Status, 1);
     EXPECT_EQ(RunCli(dir.path(), "info").Status, 2);
     EXPECT_EQ(RunCli(dir.path(), "info --bogus good.jpg").Status, 2);
+}
+
+// Entries that are no file say why; a FIFO is refused at once (a reader would wait for a
+// writer for ever), and the files before it are listed.
+TEST_F(InfoCommand, OddEntriesSayWhyTheyWereNotRead)
+{
+    ASSERT_EQ(::mkfifo((dir / "fifo.jpg").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir / "folder.jpg");
+    std::filesystem::create_symlink("loop.jpg", dir / "loop.jpg");
+    std::filesystem::create_symlink("nowhere", dir / "dangling.jpg");
+    test::WriteFile(dir / "new\nline\x1b[2J.jpg", "");
+    const CliRun run = test::RunCli("info -j 2 good.jpg fifo.jpg folder.jpg loop.jpg dangling.jpg new*", dir.path(),
+                                    test::Stderr::Joined, "C", "ulimit -t 10");
+    EXPECT_EQ(run.Status, 1);
+    for (const char* expected :
+         {"good.jpg\n  read: yes\n", "fifo.jpg\n  read: no\n  error: Cannot open file \"fifo.jpg\". Not a regular file",
+          "folder.jpg\n  read: no\n  error: Is a directory", "loop.jpg\n  read: no\n  error: Too many levels of symbolic links",
+          "dangling.jpg\n  read: no\n  error: A link to nothing: No such file or directory", "new\\x0Aline\\x1B[2J.jpg\n"})
+        EXPECT_NE(run.Out.find(expected), std::string::npos) << expected << "\n" << run.Out;
 }
 
 // A file the reader runs out of memory on is that file's failure: info says so and goes on
@@ -89,7 +109,7 @@ TEST_F(InfoCommand, JsonObjectPerFile)
     EXPECT_EQ(j[0]["listing"][0], "Make = Камера");
     EXPECT_EQ(j[1]["read"], false);
     EXPECT_EQ(j[1]["error"], "Not an EXIF file");
-    EXPECT_EQ(j[2]["error"], "");
+    EXPECT_EQ(j[2]["error"], "No such file or directory");
 }
 
 TEST_F(InfoCommand, HeifFilesReportTheirExifItem)

@@ -1,5 +1,6 @@
 // morvik-cli stamp as a user runs it: exit codes, outputs, the dry run, and parallel jobs
 // that write what one job writes.
+#include "stamping/MadeRecord.h"
 #include "cli/CliRunner.h"
 #include "stamping/Jpeg.h"
 #include "support/TestJpeg.h"
@@ -44,7 +45,8 @@ std::map<std::string, std::string> Outputs(const TempDir& dir)
 {
     std::map<std::string, std::string> out;
     for (auto& e : fs::directory_iterator(dir / "Dated"))
-        out[e.path().filename().string()] = ReadFile(e.path());
+        if (e.path().filename() != morvik::kMadeRecordName)
+            out[e.path().filename().string()] = ReadFile(e.path());
     return out;
 }
 
@@ -92,7 +94,17 @@ TEST(StampCommandTest, ExitCodes)
     CopySamples(mixed);
     morvik::test::WriteFile(mixed / "cliff.jpg", "not a picture");  // the third of six
     const std::string longMask = "'" + std::string(252, '_') + "yy'";
+    TempDir blocked;  // an entry named Dated that is no folder
+    CopySamples(blocked);
+    morvik::test::WriteFile(blocked / "Dated", "");
+    TempDir damaged;  // a photo cut short in its picture data, as a card may leave it
+    const std::string whole = morvik::test::EncodeTestJpeg(256, 192);
+    morvik::test::WriteFile(damaged / "cut.jpg", whole.substr(0, whole.size() * 3 / 5));
     const Case cases[] = {
+        {"stamp -n " + Quoted(damaged.path()), 0, "cut.jpg -> "},
+        {"stamp -n " + Quoted(blocked.path()), 1, "Cannot create folder"},
+        {"stamp " + Quoted(damaged.path()), 3, "(damaged: picture data ends early)\n"},
+        {"stamp " + Quoted(damaged.path()), 3, "1 of 1 photos are damaged"},
         {"stamp", 2, "folder is required"},
         {"stamp /no/such/folder", 2, "Directory does not exist"},
         {"stamp " + Quoted(dir.path()) + " --quality 101", 2, "--quality"},

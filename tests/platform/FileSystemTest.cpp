@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <ctime>
 
@@ -105,8 +107,12 @@ TEST(FileSystem, ReadWholeFileReadsAllOrSaysWhyNot)
     }
     // A file without a size (the kernel's, like a pipe's) is read to its end.
     EXPECT_NE(ReadWholeFile("/proc/self/status", 1 << 20, false).find("Name:"), std::string::npos);
+    // A pipe with no writer would block a reader for ever; a device may never end.
+    ASSERT_EQ(::mkfifo((dir / "pipe.jpg").c_str(), 0644), 0);
     struct Case { std::string path; size_t maxBytes; std::string reason; };
     const Case cases[] = {
+        {(dir / "pipe.jpg").string(), 100, "Not a regular file"},
+        {"/dev/zero", 100, "Not a regular file"},
         {"/proc/self/status", 10, "File too large"},
         {(dir / "missing.jpg").string(), 100, "No such file or directory"},
         {dir.path().string(), 100, "Is a directory"},
@@ -120,4 +126,26 @@ TEST(FileSystem, ReadWholeFileReadsAllOrSaysWhyNot)
             EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + c.path + "\". " + c.reason);
         }
     }
+}
+
+TEST(FileSystem, PublishNewNeverReplacesAndDatesTheFileBeforeItHasItsName)
+{
+    test::TempDir dir;
+    const std::string taken = (dir / "a.jpg").string(), free = (dir / "b.jpg").string();
+    test::WriteFile(dir / "a.jpg", "earlier");
+    const TDateTime date = *TryEncodeDateTime(2007, 8, 15, 12, 30, 44, 0);
+    {
+        ReplacingFile file(taken);
+        file.Write("new");
+        EXPECT_TRUE(file.SetModifiedTime(date));
+        EXPECT_FALSE(file.PublishNew(taken));  // refused: the earlier file stays whole
+        EXPECT_EQ(test::ReadFile(dir / "a.jpg"), "earlier");
+        EXPECT_TRUE(file.PublishNew(free));  // the same written file under the next name
+    }
+    EXPECT_EQ(test::ReadFile(dir / "b.jpg"), "new");
+    EXPECT_NEAR(GetFileFacts(free)->Modified, date, 1e-6);  // dated as it got its name
+    EXPECT_EQ(ListFolder(dir.path().string()).size(), 2u);  // no temporary file left
+    ReplacingFile missing((dir / "x.jpg").string());
+    missing.Write("x");
+    EXPECT_THROW(missing.PublishNew((dir / "absent" / "x.jpg").string()), EInOutError);
 }

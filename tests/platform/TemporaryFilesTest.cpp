@@ -1,5 +1,7 @@
 // Leftover temporary files: only ours, and only those of processes that have ended, go.
 #include "platform/TemporaryFiles.h"
+
+#include "platform/FileSystem.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +17,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(TemporaryFilesTest, RemovesOnlyLeftoversOfEndedProcesses)
+// A process id that no process has: one that has ended.
+std::string EndedProcessId()
 {
     const pid_t ended = ::fork();
     if (ended == 0)
         ::_exit(0);
     ::waitpid(ended, nullptr, 0);
-    const std::string dead = std::to_string(ended), alive = std::to_string(::getppid());
+    return std::to_string(ended);
+}
+
+TEST(TemporaryFilesTest, RemovesOnlyLeftoversOfEndedProcesses)
+{
+    const std::string dead = EndedProcessId(), alive = std::to_string(::getppid());
 
     test::TempDir dir;
     const std::vector<std::string> gone = {".morvik-" + dead + "-3.tmp", ".morvik-" + dead + "-w7-123.tmp"};
@@ -43,6 +51,23 @@ TEST(TemporaryFilesTest, RemovesOnlyLeftoversOfEndedProcesses)
     std::sort(want.begin(), want.end());
     EXPECT_EQ(left, want);
     EXPECT_EQ(RemoveStaleTemporaryFiles((dir / "absent").string()), 0);
+}
+
+TEST(TemporaryFilesTest, AWriterInAnotherPidNamespaceKeepsItsFileWhileItHoldsTheLock)
+{
+    // Its process id means nothing here: the name carries one that has ended.
+    test::TempDir dir;
+    const fs::path foreign = dir / (".morvik-" + EndedProcessId() + "-1.tmp");
+    {
+        ReplacingFile writer((dir / "out.jpg").string());
+        writer.Write("still being written");
+        for (auto& e : fs::directory_iterator(dir.path()))
+            fs::rename(e.path(), foreign);
+        EXPECT_EQ(RemoveStaleTemporaryFiles(dir.path().string()), 0);
+        EXPECT_TRUE(fs::exists(foreign));
+    }
+    EXPECT_EQ(RemoveStaleTemporaryFiles(dir.path().string()), 1);  // its writer has gone
+    EXPECT_FALSE(fs::exists(foreign));
 }
 
 TEST(TemporaryFilesTest, NamesAreShortAndHidden)

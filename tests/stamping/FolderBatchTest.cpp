@@ -6,6 +6,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "stamping/Jpeg.h"
+#include "stamping/MadeRecord.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +33,8 @@ TDateTime At(int y, int mo, int d, int h, int mi, int s) { return *TryEncodeDate
 // else has no EXIF and takes the fallback; a file beginning "BAD" does not decode.
 class FakeSteps : public TBatchSteps {
 public:
+    std::string Tag;  // put before every stamped picture, to tell runs apart
+
     TDatedSource DatePhoto(const std::string& path, std::string_view bytes, TDateTime fallback,
                            int dateSource) override
     {
@@ -53,14 +56,11 @@ public:
         // Uneven work, so that parallel workers finish out of order.
         std::this_thread::sleep_for(std::chrono::milliseconds(bytes.size() % 7));
         TEncodedPicture picture;
-        picture.Jpeg = "JPEG[" + text + "|q" + std::to_string(b.Controls.Quality) + "|" + std::string(bytes) + "]";
+        picture.Jpeg = Tag + "JPEG[" + text + "|q" + std::to_string(b.Controls.Quality) + "|" + std::string(bytes) + "]";
         return picture;
     }
 
-    void WriteWithExif(TimgData*, const TEncodedPicture& p, const std::string& path) override
-    {
-        WriteFileReplacing(path, "EXIF+" + p.Jpeg);
-    }
+    std::string WithExif(TimgData*, const TEncodedPicture& p) override { return "EXIF+" + p.Jpeg; }
 };
 
 class RecordingObserver : public TBatchObserver {
@@ -97,7 +97,8 @@ std::vector<std::string> OutputNames(const TempDir& dir)
 {
     std::vector<std::string> names;
     for (auto& e : fs::directory_iterator(dir / "Dated"))
-        names.push_back(e.path().filename().string());
+        if (e.path().filename() != kMadeRecordName)
+            names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -470,7 +471,8 @@ TEST(FolderBatchTest, ParallelRunsWriteWhatOneJobWrites)
         RunBatch(dir, obs, true, jobs);  // and once more over the first run's outputs
         order[k] = obs.Written;
         for (auto& e : fs::directory_iterator(dir / "Dated"))
-            outputs[k][e.path().filename().string()] =
+            if (e.path().filename() != kMadeRecordName)
+                outputs[k][e.path().filename().string()] =
                 ReadFile(e.path()) + "@" + std::to_string(GetFileFacts(e.path().string())->Modified);
         ++k;
     }
@@ -491,6 +493,66 @@ TEST(FolderBatchTest, DryRunDecidesNamesAndWritesNothing)
     EXPECT_EQ(obs.Written, (std::vector<std::string>{"07.08.15  12_30_45.jpg", "07.08.15  12_30_45photo 2.jpg"}));
     EXPECT_EQ(r.Processed, 2);
     EXPECT_FALSE(fs::exists(dir / "Dated"));
+}
+
+TEST(FolderBatchTest, TwoRunsAtOnceOverOneFolderKeepEveryOutputOfBoth)
+{
+    TempDir dir;
+    constexpr int kFiles = 20;
+    for (int i = 0; i < kFiles; ++i)
+        WriteFile(dir / ("p" + std::to_string(i) + ".jpg"), Dated("2007:08:15 12:30:45"));
+    TBatchResult results[2];
+    std::thread runs[2];
+    for (int r = 0; r < 2; ++r)
+        runs[r] = std::thread([&, r] {
+            FakeSteps steps;
+            steps.Tag = r == 0 ? "AAAA" : "BBBB";
+            RecordingObserver obs;
+            TBatchOptions options;
+            options.Jobs = 2;
+            results[r] = RunFolderBatch(dir.path().string(), options, obs, steps);
+        });
+    for (auto& t : runs)
+        t.join();
+    for (int r = 0; r < 2; ++r) {
+        ASSERT_EQ(results[r].Outputs.size(), size_t(kFiles));
+        for (const TBatchOutput& o : results[r].Outputs)
+            EXPECT_NE(ReadFile(o.OutputPath).find(r == 0 ? "+AAAA" : "+BBBB"), std::string::npos) << o.OutputPath;
+    }
+    EXPECT_EQ(OutputNames(dir).size(), size_t(2 * kFiles));
+}
+
+TEST(FolderBatchTest, SkipExistingPassesOverWhatAnInterruptedRunMade)
+{
+    TempDir dir;
+    for (int i = 0; i < 4; ++i)
+        WriteFile(dir / ("p" + std::to_string(i) + ".jpg"), Dated("2007:08:15 12:3" + std::to_string(i) + ":00"));
+    FakeSteps steps;
+    RecordingObserver interrupted;
+    interrupted.StopAfter = 2;
+    RunFolderBatch(dir.path().string(), {}, interrupted, steps);
+    ASSERT_EQ(OutputNames(dir).size(), 2u);
+    // p1 changed since: it is another photo now, and is made again.
+    WriteFile(dir / "p1.jpg", Dated("2007:08:15 12:31:00") + " retouched");
+    TBatchOptions options;
+    options.SkipExisting = true;
+    struct Skips : RecordingObserver {
+        std::vector<std::string> Skipped;
+        void FileSkipped(const std::string& n, const std::string&) override { Skipped.push_back(n); }
+    } rerun;
+    const TBatchResult r = RunFolderBatch(dir.path().string(), options, rerun, steps);
+    EXPECT_EQ(rerun.Skipped, std::vector<std::string>{"p0.jpg"});
+    EXPECT_EQ(r.Skipped, 1);
+    EXPECT_EQ(rerun.Written, (std::vector<std::string>{"07.08.15  12_31_00photo 1.jpg", "07.08.15  12_32_00.jpg",
+                                                        "07.08.15  12_33_00.jpg"}));
+    // An output removed by hand is made again; without the option nothing is passed over.
+    fs::remove(dir / "Dated" / "07.08.15  12_30_00.jpg");
+    Skips third;
+    RunFolderBatch(dir.path().string(), options, third, steps);
+    EXPECT_EQ(third.Written, std::vector<std::string>{"07.08.15  12_30_00.jpg"});
+    RecordingObserver plain;
+    RunFolderBatch(dir.path().string(), {}, plain, steps);
+    EXPECT_EQ(plain.Written.size(), 4u);
 }
 
 TEST(FolderBatchTest, WriteFileReplacingLeavesNoTemporaryFiles)

@@ -45,11 +45,11 @@ std::string EncodeRaw(int w, int h, int components, J_COLOR_SPACE space, uint8_t
     return test::EncodeWithLibjpeg(w, h, components, space, 75, false, [value](int, int, int) { return value; });
 }
 
-// Overwrites the height and width of the stream's SOF0 header.
+// Overwrites the height and width of the stream's SOF0 (or progressive SOF2) header.
 std::string WithClaimedSize(std::string jpeg, int width, int height)
 {
     for (size_t i = 2; i + 9 < jpeg.size(); ++i)
-        if (uint8_t(jpeg[i]) == 0xFF && uint8_t(jpeg[i + 1]) == 0xC0) {
+        if (uint8_t(jpeg[i]) == 0xFF && (uint8_t(jpeg[i + 1]) == 0xC0 || uint8_t(jpeg[i + 1]) == 0xC2)) {
             jpeg[i + 5] = char(height >> 8);
             jpeg[i + 6] = char(height & 0xFF);
             jpeg[i + 7] = char(width >> 8);
@@ -162,13 +162,50 @@ TEST(Jpeg, BrokenDataGivesJpegErrorNotAnExit)
     EXPECT_THROW(DecodeJpeg("garbage"), EJPEG);
 }
 
-TEST(Jpeg, DataCutShortStillDecodesLikeTheLibraryDoes)
+TEST(Jpeg, DamagedDataStillDecodesLikeTheLibraryDoesAndSaysHow)
 {
-    // A stream cut inside its picture data is only a warning: the rest comes out grey.
+    // Damage in the picture data is only a warning: the rest comes out grey, and the
+    // decoder tells how the data is damaged.
     const std::string good = EncodeJpeg(Gradient(128, 128), 90);
-    const Picture p = DecodeJpeg(good.substr(0, good.size() / 2));
-    EXPECT_EQ(p.Width(), 128);
-    EXPECT_EQ(p.Height(), 128);
+    std::string badCodes = good;
+    for (size_t i = good.size() / 2; i < good.size() / 2 + 64; i += 2)
+        badCodes.replace(i, 2, "\xFF\x00", 2);  // stuffed all-ones bits: no Huffman code
+    const std::pair<std::string, PictureDamage> cases[] = {
+        {good, PictureDamage::None},
+        {good.substr(0, good.size() / 2), PictureDamage::EndsEarly},
+        {badCodes, PictureDamage::Broken},
+    };
+    for (const auto& [bytes, damage] : cases) {
+        JpegDecoder decoder = JpegDecoder::InPlace(bytes);
+        const Picture p = decoder.Decode();
+        EXPECT_EQ(std::pair(p.Width(), p.Height()), std::pair(128, 128));
+        EXPECT_EQ(decoder.Damage(), damage) << bytes.size();
+    }
+}
+
+TEST(Jpeg, StreamsOfEndlessScansEndAsFailures)
+{
+    // Every coefficient of every component in scans of its own, each in two steps of
+    // successive approximation: a valid stream of 379 scans, more than any writer makes.
+    std::vector<jpeg_scan_info> script{{3, {0, 1, 2}, 0, 0, 0, 0}};
+    for (int c = 0; c < 3; ++c)
+        for (int k = 1; k < 64; ++k) {
+            script.push_back({1, {c}, k, k, 0, 1});
+            script.push_back({1, {c}, k, k, 1, 0});
+        }
+    const std::string many = test::EncodeWithLibjpeg(
+        32, 32, 3, JCS_RGB, 90, true, [](int x, int y, int c) { return uint8_t(x * 7 + y * 3 + c * 50); },
+        [&script](jpeg_compress_struct& info) {
+            info.scan_info = script.data();
+            info.num_scans = int(script.size());
+        });
+    EXPECT_EQ(MessageOf([&] { DecodeJpeg(many); }).find("more than 300 scans") != std::string::npos, true);
+    // A scan sent twice is a progression no encoder makes: a failure, not a warning.
+    const std::string progressive = test::EncodeWithLibjpeg(
+        32, 32, 3, JCS_RGB, 90, true, [](int x, int y, int c) { return uint8_t(x * 7 + y * 3 + c * 50); });
+    const size_t last = progressive.rfind("\xFF\xDA"), end = progressive.size() - 2;
+    const std::string repeated = progressive.substr(0, end) + progressive.substr(last, end - last) + "\xFF\xD9";
+    EXPECT_NE(MessageOf([&] { DecodeJpeg(repeated); }).find("Inconsistent progression"), std::string::npos);
 }
 
 TEST(Jpeg, HugeHeaderIsRefusedBeforeAllocating)
@@ -188,9 +225,21 @@ TEST(Jpeg, HugeHeaderIsRefusedBeforeAllocating)
     }
     // Beyond 65500 a side the library itself refuses the header.
     EXPECT_THROW(JpegDecoder::FromMemory(WithClaimedSize(small, 65535, 65535)), EJPEG);
-    // A header that claims a modest size over too little data decodes to grey, no crash.
-    const Picture p = DecodeJpeg(WithClaimedSize(small, 2000, 1500));
-    EXPECT_EQ(p.Width(), 2000);
+    // A size that fits memory over far too little data for it is no photo: refused before
+    // the picture is made. Huffman data takes a bit a block at least.
+    const std::string progressive = test::EncodeWithLibjpeg(16, 16, 3, JCS_RGB, 50, true,
+                                                            [](int x, int, int) { return uint8_t(x * 16); });
+    for (const std::string& header : {WithClaimedSize(small, 2000, 1500), WithClaimedSize(progressive, 16383, 16383)})
+        EXPECT_NE(MessageOf([&] { DecodeJpeg(header); }).find("bytes of picture data cannot hold a picture of"),
+                  std::string::npos);
+    // The floor never refuses a real picture, however flat: a grey one at the lowest quality.
+    for (bool progressiveFlat : {false, true}) {
+        const std::string flat = test::EncodeWithLibjpeg(2048, 1536, 3, JCS_RGB, 1, progressiveFlat,
+                                                         [](int, int, int) { return uint8_t(128); });
+        JpegDecoder decoder = JpegDecoder::InPlace(flat);
+        EXPECT_EQ(decoder.Decode().Width(), 2048) << flat.size() << " bytes";
+        EXPECT_EQ(decoder.Damage(), PictureDamage::None);
+    }
 }
 
 TEST(Jpeg, FileErrorsCarryTheRuntimesMessages)

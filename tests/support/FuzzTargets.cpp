@@ -123,6 +123,7 @@ const std::vector<NamedTarget>& Targets()
         {"fuzz_exif_makernotes", ExifMakerNotes}, {"fuzz_iptc", Iptc},
         {"fuzz_date_mask", DateMask},           {"fuzz_correction_text", CorrectionText},
         {"fuzz_writer_roundtrip", WriterRoundTrip}, {"fuzz_lossless_splice", LosslessSplice},
+        {"fuzz_picture_decode", PictureDecode},
         {"fuzz_heif_exif", HeifExif},           {"fuzz_thread_scheme", ThreadSchemeText},
     };
     return targets;
@@ -215,6 +216,26 @@ const char* LosslessSplice(std::string_view input)
     // splice's own decoder, which reads both files alike, says where the data ends.
     if (ScanEndsAtItsMarker(jpeg) && !ScanEndsAtItsMarker(out.Jpeg))
         return "the stamped file has bytes between its coded data and its end marker";
+    return nullptr;
+}
+
+const char* PictureDecode(std::string_view input)
+{
+    try {
+        JpegDecoder decoder = JpegDecoder::InPlace(input);
+        const uint64_t pixels = uint64_t(decoder.Width()) * uint64_t(decoder.Height());
+        decoder.Decode();
+        // Huffman data holds a bit for each block of the first scan at least; a component
+        // may be sampled down to a sixteenth. Arithmetic coding (SOF9, SOF10, DAC) may
+        // hold less and is left out.
+        const bool arithmetic = input.find("\xFF\xC9") != std::string_view::npos ||
+                                input.find("\xFF\xCA") != std::string_view::npos ||
+                                input.find("\xFF\xCC") != std::string_view::npos;
+        if (!arithmetic && pixels > uint64_t(64 * 16 * 8) * input.size() + 65536)
+            return "a picture far larger than its data was decoded";
+    } catch (const Exception&) {
+        return nullptr;  // refused with its message
+    }
     return nullptr;
 }
 

@@ -41,6 +41,10 @@ const char* WriterRoundTrip(std::string_view input);
 // drops the metadata; the rest is the file. Where libjpeg reads the file without a
 // warning it must read the output without one, unless a reason or EJPEG is given.
 const char* LosslessSplice(std::string_view input);
+// The picture decoder over a JPEG stream: it decodes or fails with its message, and never
+// makes a picture far larger than its data can hold (a header claiming gigapixels over a
+// few bytes), nor reads scans without end.
+const char* PictureDecode(std::string_view input);
 // The prefix LosslessSplice reads before the file.
 std::string LosslessSpliceInput(int left, int top, int width, int height, bool keepMetadata, const std::string& jpeg);
 

@@ -2,6 +2,7 @@
 
 #include "platform/DateMask.h"
 #include "platform/DateTime.h"
+#include "stamping/MadeRecord.h"
 #include "support/ExifBuilder.h"
 #include "support/TestSupport.h"
 #include "support/ViewerOracle.h"
@@ -526,6 +527,8 @@ TEST(MainWindow, BatchStoppedAfterTheFirstFile)
     EXPECT_EQ(w.Memo1->blockCount(), 1);
     int written = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir / "Dated")) {
+        if (e.path().filename() == kMadeRecordName)
+            continue;  // the record of what is made
         ++written;
         EXPECT_EQ(e.path().extension(), ".jpg");
     }
@@ -583,6 +586,12 @@ TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)
     const QImage source(Q(dir / "a.jpg")), stamped(Q(dir / "Dated" / "a.jpg"));
     EXPECT_NE(stamped.copy(0, 0, 64, 16), source.copy(0, 0, 64, 16));
     EXPECT_EQ(stamped.copy(0, 32, 64, 32), source.copy(0, 32, 64, 32));
+    // A rerun with "Пропускать уже сделанные" passes over what the first one made.
+    w.cbSkipExisting->setChecked(true);
+    app.Dialogs.FolderAnswers = {Q(dir.path())};
+    w.Button4->click();
+    EXPECT_TRUE(w.Memo1->toPlainText().contains("b.jpg  (уже сделан: " + Q(dir / "Dated" / "b.jpg") + ")"))
+        << w.Memo1->toPlainText().toStdString();
     w.cbLossless->click();
     EXPECT_FALSE(w.actLossless->isChecked());
     EXPECT_FALSE(app.Form1().Controls().Lossless);
