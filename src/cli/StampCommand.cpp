@@ -284,13 +284,12 @@ public:
     void FileCounted(int runCounter, int) override { count_ = runCounter; }
     void FileWritten(const TBatchOutput& output) override
     {
-        const std::string notes = WayNote(output) + DamageNote(output) + OriginNote(output.Origin);
+        const std::string notes = WayNote(output) + OriginNote(output.Origin) + DamageNote(output);
         if (terminal_ && !dryRun_) {
             DrawBar(notes);
         } else {
             std::cout << count_ << "/" << total_ << "  " << name_ << (dryRun_ ? " -> " : " => ")
-                      << EscapeControlCharacters(output.OutputPath) << notes << "
-" << std::flush;
+                      << EscapeControlCharacters(output.OutputPath) << notes << "\n" << std::flush;
         }
     }
     void FileFailed(const std::string&, const std::string& message) override

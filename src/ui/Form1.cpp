@@ -181,7 +181,7 @@ public:
     {
         // The file's line tells the way it went in the lossless mode, what dated the photo
         // when it was not the EXIF date chosen, and, for a damaged photo, how it is damaged.
-        const QString note = WayText(output.Way) + ui::DamageNote(output.Damage) + OriginText(output.Origin);
+        const QString note = WayText(output.Way) + OriginText(output.Origin) + ui::DamageNote(output.Damage);
         if (note.isEmpty())
             return;
         QTextCursor end(f.w.Memo1->document());

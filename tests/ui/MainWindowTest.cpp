@@ -129,7 +129,7 @@ TEST(MainWindow, PresetsSetTheirControls)
     const Case cases[] = {{0, 75, 0, true, "yy.mm.dd  hh_nn_ss"},
                           {2, 65, 1, false, "yymmdd_hh_nn_ss"},
                           {1, 80, 1, true, "yy.mm.dd  hh_nn_ss"},
-                          {4, 92, 1, true, "yy.mm.dd  hh_nn_ss"},
+                          {4, 92, 4, true, "yy.mm.dd  hh_nn_ss"},
                           {3, 92, 4, true, "yy.mm.dd  hh_nn_ss"}};
     App app;
     auto& f = app.Form1();
