@@ -23,7 +23,7 @@
 
 namespace morvik {
 
-class TimgData;
+class PhotoMetadata;
 
 // The settings one file of the batch is made with, read afresh at each file's turn (the
 // window's controls, or the command line's options). Of the switches the batch reads
@@ -40,7 +40,7 @@ constexpr std::string_view kOutputFolderName = "Dated";
 struct TDatedSource {
     TDateTime Date = 0;
     int Orientation = 1;
-    std::shared_ptr<TimgData> Reader;
+    std::shared_ptr<PhotoMetadata> Reader;
 };
 
 // The stamped picture in its encoded JPEG form: encoded whole at the chosen quality, or in
@@ -84,7 +84,7 @@ public:
     // is not decoded.
     virtual std::string LosslessWay(std::string_view bytes, const std::string& text, const TBatchControls& controls);
     // The EXIF-preserving writer: the output file with the source's metadata sections.
-    virtual void WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path);
+    virtual void WriteWithExif(PhotoMetadata* reader, const TEncodedPicture& picture, const std::string& path);
 };
 
 // One file the run wrote (or, dry, would write).

@@ -2,7 +2,7 @@
 // the picture work (the lossless splice among it) and the EXIF-preserving writer.
 #include "stamping/FolderBatch.h"
 
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
 #include "stamping/Jpeg.h"
@@ -20,7 +20,7 @@ TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view by
     // A file the reader fails on is dated by the fallback; one it runs out of memory on
     // fails, as any other failure of the file does.
     TDatedSource dated;
-    dated.Reader = std::make_shared<TimgData>(ParseModeFull);
+    dated.Reader = std::make_shared<PhotoMetadata>(ParseModeFull);
     const bool processed = ReadForDating(*dated.Reader, path, bytes);
     dated.Date = PhotoDate(*dated.Reader, processed, fallback, dateSource);
     dated.Orientation = PhotoOrientation(*dated.Reader, processed);
@@ -76,12 +76,12 @@ std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& 
     return Spliced(bytes, text, controls).Report();
 }
 
-void TBatchSteps::WriteWithExif(TimgData* reader, const TEncodedPicture& picture, const std::string& path)
+void TBatchSteps::WriteWithExif(PhotoMetadata* reader, const TEncodedPicture& picture, const std::string& path)
 {
     if (reader) {
         reader->WriteJpegWithExif(picture.Jpeg, picture.Width, picture.Height, path, true);
     } else {
-        TimgData empty(ParseModeFull);  // a source the reader never saw: the default JFIF header
+        PhotoMetadata empty(ParseModeFull);  // a source the reader never saw: the default JFIF header
         empty.WriteJpegWithExif(picture.Jpeg, picture.Width, picture.Height, path, true);
     }
 }

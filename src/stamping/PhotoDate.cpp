@@ -1,21 +1,21 @@
 #include "stamping/PhotoDate.h"
 
-#include "exif/ImgData.h"
-#include "exif/ImageInfo.h"
+#include "metadata/file/PhotoMetadata.h"
+#include "metadata/directory/ExifDirectory.h"
 #include "platform/Exceptions.h"
 #include "stamping/Orientation.h"
 #include "stamping/StampSettings.h"
 
 namespace morvik {
 
-TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, int dateSource)
+TDateTime PhotoDate(const PhotoMetadata& reader, bool processed, TDateTime fallback, int dateSource)
 {
     if (!processed || !reader.HasExif())
         return fallback;
     if (dateSource < DateSourceDateTime || dateSource > DateSourceDateTimeDigitized)
         return fallback;
-    // A section taken as the EXIF block that held no EXIF data has no TImageInfo.
-    const TImageInfo* info = reader.ExifInfo.get();
+    // A section taken as the EXIF block that held no EXIF data has no ExifDirectory.
+    const ExifDirectory* info = reader.ExifInfo.get();
     if (info == nullptr)
         return 0;
     const int32_t pos = dateSource == DateSourceDateTime           ? info->DateTimePos
@@ -26,14 +26,14 @@ TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, 
     return info->DateTimeAt(pos);
 }
 
-int PhotoOrientation(const TimgData& reader, bool processed)
+int PhotoOrientation(const PhotoMetadata& reader, bool processed)
 {
     constexpr uint16_t kOrientationTag = 0x0112;
-    const TImageInfo* info = processed && reader.HasExif() ? reader.ExifInfo.get() : nullptr;
+    const ExifDirectory* info = processed && reader.HasExif() ? reader.ExifInfo.get() : nullptr;
     if (info == nullptr)
         return 1;
     // The first directory entry of the tag: IFD0's, walked before every other directory.
-    for (const TTagEntry& entry : info->TagList)
+    for (const TagEntry& entry : info->TagList)
         if (entry.TagNo == kOrientationTag && entry.Kind == 0 && entry.FieldType != 0)
             return ValidOrientation(RoundToInt(info->NumericValue(entry.RawBytes, entry.FieldType)));
     return 1;
@@ -41,28 +41,28 @@ int PhotoOrientation(const TimgData& reader, bool processed)
 
 namespace {
 
-bool RaiseFault(const TimgData& reader, const std::string& path, bool processed)
+bool RaiseFault(const PhotoMetadata& reader, const std::string& path, bool processed)
 {
-    if (reader.Faulted)
-        throw Exception("Cannot read file \"" + path + "\". " + reader.ErrorText);
+    if (reader.Outcome.Faulted())
+        throw Exception("Cannot read file \"" + path + "\". " + reader.Outcome.Text);
     return processed;
 }
 
 }  // namespace
 
-bool ReadForDating(TimgData& reader, const std::string& path)
+bool ReadForDating(PhotoMetadata& reader, const std::string& path)
 {
     return RaiseFault(reader, path, reader.ReadMetadata(path));
 }
 
-bool ReadForDating(TimgData& reader, const std::string& path, std::string_view bytes)
+bool ReadForDating(PhotoMetadata& reader, const std::string& path, std::string_view bytes)
 {
     return RaiseFault(reader, path, reader.ReadMetadataFromMemory(path, bytes));
 }
 
 TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)
 {
-    TimgData reader(ParseModeFull);
+    PhotoMetadata reader(ParseModeFull);
     const bool processed = ReadForDating(reader, path);
     return PhotoDate(reader, processed, fallback, dateSource);
 }

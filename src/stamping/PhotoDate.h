@@ -18,20 +18,20 @@ namespace morvik {
 //    does not parse, or the section taken as the EXIF block holds no EXIF data.
 TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource);
 
-class TimgData;
+class PhotoMetadata;
 // The same rule over a reader that has already processed the file (processed tells
 // whether that succeeded); the batch keeps the reader for writing the output.
-TDateTime PhotoDate(const TimgData& reader, bool processed, TDateTime fallback, int dateSource);
+TDateTime PhotoDate(const PhotoMetadata& reader, bool processed, TDateTime fallback, int dateSource);
 
 // The photo's EXIF Orientation (1..8) from a reader that has processed the file; 1 when
 // it failed, when the file has no EXIF block or no Orientation, or the value lies outside 1..8.
-int PhotoOrientation(const TimgData& reader, bool processed);
+int PhotoOrientation(const PhotoMetadata& reader, bool processed);
 
 // Reads a file's metadata for dating it: whether the reader processed the file. A file
 // it fails on is dated by the fallback; a reading that stopped on a fault of its own
 // (running out of memory) is the file's failure and raises Exception with the reason.
-bool ReadForDating(TimgData& reader, const std::string& path);
+bool ReadForDating(PhotoMetadata& reader, const std::string& path);
 // The same over the file's bytes, already read; the path names it.
-bool ReadForDating(TimgData& reader, const std::string& path, std::string_view bytes);
+bool ReadForDating(PhotoMetadata& reader, const std::string& path, std::string_view bytes);
 
 }  // namespace morvik

@@ -1,7 +1,7 @@
 #include "ui/EngineBridge.h"
 
-#include "exif/ImageInfo.h"
-#include "exif/ImgData.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/Text1251.h"
 #include "stamping/Frame.h"
 #include "stamping/Jpeg.h"
@@ -102,14 +102,14 @@ void AddFrame(QImage& picture, int width, int height)
 PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource)
 {
     // One reader gives both the date and the report.
-    TimgData reader(ParseModeFull);
+    PhotoMetadata reader(ParseModeFull);
     // A file it fails on is dated by the fallback; running out of memory raises its message.
     const bool processed = ReadForDating(reader, path);
     PhotoFacts facts;
     facts.Date = PhotoDate(reader, processed, fallback, dateSource);
     facts.Orientation = PhotoOrientation(reader, processed);
     if (processed && reader.ExifInfo)
-        facts.Report = Cp1251ToUtf8(reader.ExifInfo->SummaryText());
+        facts.Report = Cp1251ToUtf8(reader.SummaryText());
     return facts;
 }
 

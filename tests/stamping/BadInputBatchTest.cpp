@@ -1,7 +1,7 @@
 // Hostile input through the picture decoder and the whole folder batch: each case ends
 // with its defined result or a clear message, never a crash or a hang; sources keep their
 // bytes and times, nothing is written outside Dated, and what Dated holds decodes whole.
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/Exceptions.h"
 #include "stamping/FolderBatch.h"
 #include "stamping/Jpeg.h"

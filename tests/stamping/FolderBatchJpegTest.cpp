@@ -2,7 +2,7 @@
 // EXIF carry-over, decoding failures, and parallel runs that must write the same bytes.
 #include "stamping/FolderBatch.h"
 
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "stamping/Jpeg.h"
@@ -79,7 +79,7 @@ TEST(FolderBatchJpegTest, NamesByExifDateAndCarriesTheBlockOver)
     RunBatch(dir, obs);
     const fs::path out = dir / "Dated" / "07.08.15  12_30_45.jpg";
     ASSERT_TRUE(fs::exists(out));
-    TimgData reader;
+    PhotoMetadata reader;
     ASSERT_TRUE(reader.ReadMetadata(out.string()));
     ASSERT_TRUE(reader.HasExif());
     ASSERT_TRUE(reader.ExifInfo);

@@ -57,7 +57,7 @@ public:
         return picture;
     }
 
-    void WriteWithExif(TimgData*, const TEncodedPicture& p, const std::string& path) override
+    void WriteWithExif(PhotoMetadata*, const TEncodedPicture& p, const std::string& path) override
     {
         WriteFileReplacing(path, "EXIF+" + p.Jpeg);
     }

@@ -1,4 +1,4 @@
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
 #include "stamping/FolderBatch.h"
@@ -136,7 +136,7 @@ TEST(PhotoDate, FilesWithoutExifOrUnreadableTakeTheFallback)
 
 TEST(PhotoDate, ReaderKeptByTheCaller)
 {
-    TimgData reader(255);
+    PhotoMetadata reader(ParseModeFull);
     const bool processed = reader.ReadMetadataFromMemory("a.jpg", Jpeg({ExifApp1(kIfd0, kExif)}));
     ASSERT_TRUE(processed);
     EXPECT_EQ(PhotoDate(reader, processed, kFallback, 0), At(2006, 5, 10, 14, 3, 27));
@@ -157,13 +157,13 @@ TEST(PhotoDate, OrientationOfThePhoto)
         b.Ascii(0, 0x010F, "Camera");
         if (!c.Values.empty())
             b.Short(0, 0x0112, {c.Values[0]});
-        TimgData reader(255);
+        PhotoMetadata reader(ParseModeFull);
         const bool processed = reader.ReadMetadataFromMemory("a.jpg", Jpeg({b.App1()}));
         ASSERT_TRUE(processed);
         EXPECT_EQ(PhotoOrientation(reader, processed), c.Expected) << c.Expected;
         EXPECT_EQ(PhotoOrientation(reader, false), 1);
     }
-    TimgData plain(255);
+    PhotoMetadata plain(ParseModeFull);
     EXPECT_EQ(PhotoOrientation(plain, plain.ReadMetadataFromMemory("a.jpg", Jpeg({App0()}))), 1);
 }
 
