@@ -4,7 +4,9 @@
 # djpeg | cjpeg at the same quality (the floor), and stamped by `morvik-cli stamp --lossless`
 # over their folder, the way a user runs it: at the start position (top-left), at the
 # bottom-right corner, and at the bottom-right corner of the same pictures with a restart
-# marker every MCU row (made by jpegtran). A plain copy of the files (dd, each flushed to
+# marker every MCU row (made by jpegtran); the same pictures re-saved with optimised
+# Huffman tables (jpegtran -optimize, as editors and phones write them) at the top-left,
+# and made progressive (jpegtran -progressive) at the top-left. A plain copy of the files (dd, each flushed to
 # the disk as the program flushes its outputs) shows what reading and writing them alone
 # costs. They take turns for ROUNDS rounds; each figure is the median CPU time (user +
 # system, every thread) of its rounds. Peak memory of one job is the largest of one-file
@@ -20,18 +22,21 @@ W=4000 H=3000 QUALITY=92
 CLI="$(pwd)/$BUILD_DIR/src/morvik-cli"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/morvik-lossless.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/src" "$WORK/rst" "$WORK/floor" "$WORK/copy" "$WORK/one"
+mkdir -p "$WORK/src" "$WORK/rst" "$WORK/opt" "$WORK/prog" "$WORK/floor" "$WORK/copy" "$WORK/one"
 "$BUILD_DIR/bench/bench_photo_like" "$WORK/src" "$COUNT" "$W" "$H"
 for f in "$WORK"/src/*.jpg; do
     jpegtran -restart 1 -copy all -outfile "$WORK/rst/${f##*/}" "$f"
+    jpegtran -optimize -copy all -outfile "$WORK/opt/${f##*/}" "$f"
+    jpegtran -progressive -copy all -outfile "$WORK/prog/${f##*/}" "$f"
 done
-touch -d '2007-08-15 12:30:45' "$WORK"/src/*.jpg "$WORK"/rst/*.jpg  # no EXIF: dated by the file time
+# no EXIF: dated by the file time
+touch -d '2007-08-15 12:30:45' "$WORK"/src/*.jpg "$WORK"/rst/*.jpg "$WORK"/opt/*.jpg "$WORK"/prog/*.jpg
 size=$(du -sh "$WORK/src" | cut -f1)
 
 # cpu NAME COMMAND...: appends the CPU seconds of the command and its children to $WORK/NAME.cpu.
 cpu() {
     local name=$1; shift
-    rm -rf "$WORK/src/Dated" "$WORK/rst/Dated"
+    rm -rf "$WORK/src/Dated" "$WORK/rst/Dated" "$WORK/opt/Dated" "$WORK/prog/Dated"
     sync  # what the run before left to write is not this run's to pay for
     ( "$@" >"$WORK/$name.out"; times ) | tail -1 |
         awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%.3f\n", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' \
@@ -49,6 +54,8 @@ measures=(
     "topleft $CLI stamp --lossless $WORK/src"
     "bottomright $CLI stamp --lossless --anchor bottom-right $WORK/src"
     "restarts $CLI stamp --lossless --anchor bottom-right $WORK/rst"
+    "optimised $CLI stamp --lossless $WORK/opt"
+    "progressive $CLI stamp --lossless $WORK/prog"
 )
 # Each round starts one further along the list: a run right after the floor's heavy work
 # pays more for its memory, and no measure should always be the one that does.
@@ -58,8 +65,10 @@ for round in $(seq 0 $((ROUNDS - 1))); do
         cpu ${measures[$(( (round + i) % ${#measures[@]} ))]}
     done
 done
-for name in topleft bottomright restarts; do
-    if [ "$(grep -c '(lossless)' "$WORK/$name.out")" -ne "$COUNT" ]; then
+for name in topleft bottomright restarts optimised progressive; do
+    way='(lossless)'
+    [ "$name" = progressive ] && way='(lossless, picture data coded again)'
+    if [ "$(grep -cF "$way" "$WORK/$name.out")" -ne "$COUNT" ]; then
         echo "not every file was stamped losslessly:" >&2
         cat "$WORK/$name.out" >&2
         exit 1
@@ -90,6 +99,8 @@ report() {
 printf '%-42s cpu %7.3f s   %s of the floor   runs: %s\n' "copy of the files (dd conv=fsync)" "$(median copy)" \
     "$(echo "scale=4; $(median copy) / $floor_cpu" | bc -l)" "$(runs copy)"
 report "stamp --lossless, top-left" topleft 0.0667
-report "stamp --lossless, bottom-right" bottomright 0.3333
+report "stamp --lossless, bottom-right" bottomright 0.1000
 report "stamp --lossless, bottom-right, RST a row" restarts 0.1000
+report "stamp --lossless, optimised tables, top-left" optimised 0.0667
+report "stamp --lossless, progressive, top-left" progressive 0.5000
 echo "peak memory of one job / (2 x file + 16 MiB), worst file: $worst (target <= 1)"

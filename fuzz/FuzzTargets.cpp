@@ -7,11 +7,14 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatSettings.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
+#include "stamping/PhotoDate.h"
 #include "stamping/Picture.h"
 #include "stamping/TimeCorrection.h"
 #include "stamping/lossless/LosslessStamp.h"
 #include "support/ExifBuilder.h"
+#include "support/TestJpeg.h"
 
 #include <array>
 #include <cmath>
@@ -62,7 +65,7 @@ const char* ReadAndRender(const std::string& fileName, std::string_view bytes)
             kept += sizeof e + e.RawBytes.size() + e.ValueText.size();
         if (kept > kMaxKeptBytes)
             return "the reading kept more than the walk's budget";
-        sink = info.SummaryText().size() + info.ListingText.size() + info.MakerListingText.size();
+        sink = data.SummaryText().size() + info.ListingText.size() + info.MakerListingText.size();
         for (const TagEntry& e : info.TagList)
             sink = sink + info.TagText(e.TagName.Str()).size();
     }
@@ -118,6 +121,7 @@ const std::vector<NamedTarget>& Targets()
         {"fuzz_exif_makernotes", ExifMakerNotes}, {"fuzz_iptc", Iptc},
         {"fuzz_date_mask", DateMask},           {"fuzz_correction_text", CorrectionText},
         {"fuzz_writer_roundtrip", WriterRoundTrip}, {"fuzz_lossless_splice", LosslessSplice},
+        {"fuzz_heif_exif", HeifExif},
     };
     return targets;
 }
@@ -142,8 +146,6 @@ const char* LosslessSplice(std::string_view input)
     LosslessOutcome out;
     try {
         out = StampLossless(jpeg, {box, paint, (byte(4) & 1) != 0});
-    } catch (const ECorruptScan&) {
-        return nullptr;
     } catch (const EJPEG&) {
         return nullptr;
     } catch (const EPictureTooLarge&) {
@@ -153,19 +155,22 @@ const char* LosslessSplice(std::string_view input)
     }
     if (out.Way == LosslessWay::ReEncode)
         return out.Reason.empty() ? "re-encoding reported without a reason" : nullptr;
-    // A file that decodes stays one that decodes (a copy of one that does not may not either).
-    auto decodes = [](std::string_view bytes) {
-        try {
-            JpegDecoder decoder = JpegDecoder::FromMemory(bytes);
-            if (int64_t(decoder.Width()) * decoder.Height() <= 4 << 20)  // decoding larger ones only costs time
-                decoder.Decode();
-            return true;
-        } catch (const Exception&) {
-            return false;
-        }
+    // libjpeg's own reading, warnings counted: a source it reads without one gives an
+    // output it reads without one (no extraneous bytes before the end marker, no damage
+    // the splice made). Larger pictures only cost time.
+    try {
+        const JpegDecoder header = JpegDecoder::FromMemory(jpeg);
+        if (int64_t(header.Width()) * header.Height() > 4 << 20)
+            return nullptr;
+    } catch (const Exception&) {
+        return nullptr;
+    }
+    auto clean = [](std::string_view bytes) {
+        const test::LibjpegDecode d = test::DecodeWithLibjpeg(std::string(bytes));
+        return d.Decoded && !d.Warned;
     };
-    if (!decodes(out.Jpeg) && decodes(jpeg))
-        return "the stamped file does not decode";
+    if (clean(jpeg) && !clean(out.Jpeg))
+        return "libjpeg warns on the stamped file or cannot decode it";
     return nullptr;
 }
 
@@ -346,6 +351,48 @@ const std::string& SmallEncodedPicture()
         return EncodeJpeg(p, 75);
     }();
     return jpeg;
+}
+
+const char* HeifExif(std::string_view input)
+{
+    HeifPhoto photo;
+    photo.Pixels = Picture(16, 8);
+    const auto tiff = ExifItemTiffBlock(input);
+    if (tiff) {
+        std::string upright(*tiff);
+        SetOrientationUpright(upright);
+        size_t changed = 0;
+        for (size_t i = 0; i < upright.size(); ++i)
+            changed += upright[i] != (*tiff)[i];
+        if (upright.size() != tiff->size() || changed > 10)
+            return "setting the Orientation changed more than its entry";
+        photo.Metadata.Exif = std::string(*tiff);
+    }
+    photo.Metadata.Icc = std::string(input.substr(0, input.size() % 97));
+    photo.Metadata.Xmp = std::string(input.substr(input.size() / 2));
+    std::string jpeg;
+    try {
+        PhotoMetadata reader;
+        const bool loaded = LoadHeifExif(reader, "x.heic", photo.Metadata, true);
+        if (loaded && PhotoOrientation(reader, true) != 1)
+            return "an upright reading gave an Orientation other than 1";
+        jpeg = HeifOutputJpeg(photo, EncodeJpeg(photo.Pixels, 75), true, "x.heic");
+    } catch (const EHeif&) {
+        return nullptr;  // a malformed block, refused with its reason
+    }
+    try {
+        if (DecodeJpeg(jpeg).Width() != 16)
+            return "the output's picture is not the one encoded";
+    } catch (const Exception&) {
+        return "the output does not decode";
+    }
+    PhotoMetadata back;
+    const bool read = back.ReadMetadataFromMemory("x.jpg", jpeg);
+    if (!photo.Metadata.Exif.empty() && (!read || PhotoOrientation(back, read) != 1))
+        return "the output's EXIF block does not read back upright";
+    if (!photo.Metadata.Icc.empty() && jpeg.find(photo.Metadata.Icc) == std::string::npos)
+        return "the ICC profile is not in the output";
+    return nullptr;
 }
 
 }  // namespace morvik::fuzz

@@ -38,11 +38,17 @@ const char* WriterRoundTrip(std::string_view input);
 
 // The lossless stamp over a JPEG file: the first four bytes place a box of up to 64 × 64
 // pixels (its left and top, as signed bytes times four, and its size), the fifth keeps or
-// drops the metadata; the rest is the file. The output must decode with libjpeg, or a
-// reason or ECorruptScan or EJPEG be given.
+// drops the metadata; the rest is the file. Where libjpeg reads the file without a
+// warning it must read the output without one, unless a reason or EJPEG is given.
 const char* LosslessSplice(std::string_view input);
 // The prefix LosslessSplice reads before the file.
 std::string LosslessSpliceInput(int left, int top, int width, int height, bool keepMetadata, const std::string& jpeg);
+
+// A HEIF's EXIF item as libheif hands it over: its TIFF block found, the Orientation set
+// upright, read by the metadata reader, and the stamped JPEG made with it and with an ICC
+// profile and XMP cut from the input. The output must decode with libjpeg and read back
+// with Orientation 1; a malformed item must be refused with EHeif.
+const char* HeifExif(std::string_view input);
 
 // The input of ExifMakerNotes: the first byte picks the maker (low four bits), the byte
 // order (bit 4), the EXIF version (bits 5 and 6) and whether the block is read as a TIFF

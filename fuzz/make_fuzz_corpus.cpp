@@ -207,6 +207,15 @@ int main(int argc, char** argv)
             morvik::fuzz::LosslessSpliceInput(12, 16, 30, 9, false, jpeg));
     }
 
+    // A HEIF's EXIF items as phones write them: the offset to the TIFF header, then the
+    // block, with the JPEG section's header skipped or none.
+    for (bool big : {false, true}) {
+        const std::string tiff = CameraExif(big).Tiff();
+        const std::string order = big ? "mm" : "ii";
+        Put("fuzz_heif_exif", "item_" + order, std::string("\0\0\0\6Exif\0\0", 10) + tiff);
+        Put("fuzz_heif_exif", "item_" + order + "_no_offset", std::string(4, '\0') + tiff);
+    }
+
     Put("fuzz_date_mask", "negative", Double(-693593.75) + "dd.mm.yyyy hh:nn:ss.zzz");
     Put("fuzz_date_mask", "huge", Double(2958465.99999999) + "c");
 

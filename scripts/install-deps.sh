@@ -8,13 +8,14 @@ PACKAGES=(
   libpng-dev libbrotli-dev libexpat1-dev zlib1g-dev  # archives of what morvik-cli links statically
   qt6-base-dev libgl-dev qt6-translations-l10n  # Qt's own texts in the user's language
   libcli11-dev nlohmann-json3-dev
+  libheif-dev  # HEIF photos; its HEVC encoder makes the tests' HEIF fixtures
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
   xvfb xauth tzdata locales
 )
 # `install-deps.sh bench` adds what the benchmarks compare against and measure with.
 if [ "${1:-}" = bench ]; then
-  PACKAGES+=(jhead imagemagick time python3 libjpeg-turbo-progs)
+  PACKAGES+=(jhead imagemagick time python3 libjpeg-turbo-progs libheif-examples)
 fi
 missing=()
 for p in "${PACKAGES[@]}"; do

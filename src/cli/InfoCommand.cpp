@@ -7,6 +7,7 @@
 #include "platform/DateTime.h"
 #include "platform/Format.h"
 #include "platform/Text1251.h"
+#include "stamping/Heif.h"
 
 #include <malloc.h>
 
@@ -160,7 +161,7 @@ FileResult ReadOneFile(const std::string& file, bool json)
 {
     FileResult result;
     PhotoMetadata& data = ThreadReader();
-    result.Read = data.ReadMetadata(file);
+    result.Read = IsHeifName(file) ? ReadHeifForReport(data, file) : data.ReadMetadata(file);
     try {
         Report(result, file, json, data);
     } catch (const std::bad_alloc&) {
@@ -263,11 +264,28 @@ void ReadFilesInOrder(const std::vector<std::string>& files, bool json, int jobs
 
 }  // namespace
 
+namespace {
+
+// The kind of picture file the reader took the name for: "heif", "tiff" (a TIFF block
+// read as a file, or a name the TIFF reader takes) or "jpeg".
+const char* FileFormat(const std::string& fileName, const ExifDirectory* info)
+{
+    if (IsHeifName(fileName))
+        return "heif";
+    const size_t dot = fileName.find_last_of("./");
+    std::string ext = dot == std::string::npos || fileName[dot] != '.' ? "" : fileName.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return (info && info->FromTiff) || ext == ".tif" || ext == ".tiff" || ext == ".nef" ? "tiff" : "jpeg";
+}
+
+}  // namespace
+
 nlohmann::json InfoJson(const std::string& fileName, bool read, const PhotoMetadata& data)
 {
     const ExifDirectory* info = data.ExifInfo.get();
     nlohmann::json j;
     j["file"] = fileName;
+    j["format"] = FileFormat(fileName, info);
     j["read"] = read;
     j["error"] = Cp1251ToUtf8(data.Outcome.Text);
     j["has_exif"] = data.HasExif();

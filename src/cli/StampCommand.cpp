@@ -338,7 +338,7 @@ CommandRunner AddStampCommand(CLI::App& app)
 {
     auto o = std::make_shared<StampOptions>();
     CLI::App* cmd = app.add_subcommand(
-        "stamp", "Stamp every *.jpg of FOLDER with its date (or a text) into FOLDER/Dated");
+        "stamp", "Stamp every *.jpg, *.heic and *.heif of FOLDER with its date (or a text) into FOLDER/Dated");
     cmd->add_option("folder", o->Folder, "Folder of the photos")->required()->check(CLI::ExistingDirectory);
     cmd->add_option("--preset", o->Preset,
                     "Apply a preset first: standard (Стандартные), storage (Для Хранения), internet (Для Интернета), "

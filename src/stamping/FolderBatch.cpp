@@ -4,6 +4,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/TemporaryFiles.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/lossless/LosslessStamp.h"  // LosslessRoom
 
@@ -27,7 +28,8 @@ constexpr size_t kNoSizeLimit = std::numeric_limits<size_t>::max();
 
 bool MatchesJpg(const std::string& name)
 {
-    return name.size() >= 4 && AsciiLower(std::string_view(name).substr(name.size() - 4)) == ".jpg";
+    return (name.size() >= 4 && AsciiLower(std::string_view(name).substr(name.size() - 4)) == ".jpg") ||
+           IsHeifName(name);
 }
 
 std::string WithoutTrailingSlash(std::string folder)
@@ -258,7 +260,13 @@ private:
                     fileName = suffixed + " (" + std::to_string(k) + ").jpg";
             }
         } else {
-            fileName = item.Name;
+            // A HEIF's output is a JPEG, whose name may be the one of a JPEG beside it: a
+            // name this run has written already gets " (2)", " (3)", …
+            const std::string stem = item.Name.substr(0, item.Name.size() - (IsHeifName(item.Name) ? 5 : 4));
+            const std::string extension = IsHeifName(item.Name) ? ".jpg" : item.Name.substr(stem.size());
+            fileName = stem + extension;
+            for (int k = 2; written_.count(fileName) != 0; ++k)
+                fileName = stem + " (" + std::to_string(k) + ")" + extension;
         }
         out.OutputPath = JoinPath(outputFolder_, fileName);
         // Checked before anything is written, so a dry run meets what a real run would.

@@ -1,5 +1,6 @@
 #pragma once
 // The folder batch (the automatic process): every *.jpg entry of a folder is dated,
+// and every *.heic/*.heif one (stamped into a JPEG, see Heif.h),
 // stamped, encoded and written into the subfolder "Dated", named after the photo's date
 // by the naming mask (or after its source), with the source's EXIF block carried over and
 // the photo's date as the new file's modification time. Sources are only ever read. In the
@@ -51,6 +52,7 @@ struct TEncodedPicture {
     int Height = 0;
     // Jpeg is the whole output file, the source's sections kept as they were (or, without
     // the EXIF carry-over, cut down to what a decoder needs): it is written as it stands.
+    // A HEIF source's output is made whole too, with the HEIF's metadata.
     bool Spliced = false;
     // In the lossless mode the way the file went: "lossless", "lossless, new Huffman
     // tables" or "re-encoded: <reason>". Empty outside it.
@@ -153,7 +155,8 @@ struct TBatchOptions {
     bool KeepGoing = false;
 };
 
-// The entries of folder that match "*.jpg" without regard to case, in name order.
+// The entries of folder that match "*.jpg", "*.heic" or "*.heif" without regard to case,
+// in name order.
 // Every one of them is counted, folders and dot-files included.
 std::vector<std::string> ListJpegEntries(const std::string& folder);
 int CountPictures(const std::string& folder);

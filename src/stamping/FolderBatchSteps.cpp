@@ -5,6 +5,7 @@
 #include "metadata/file/PhotoMetadata.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/PhotoDate.h"
 #include "stamping/StampDrawing.h"
@@ -39,6 +40,9 @@ TDateTime TBatchSteps::CorrectDate(TDateTime date, const TBatchControls& control
 
 namespace {
 
+// The way a HEIF source goes in the lossless mode: it has no JPEG data to splice.
+constexpr const char* kHeifWay = "re-encoded: HEIF";
+
 // The lossless stamp of the source, with its sections when the EXIF carry-over is on.
 LosslessOutcome Spliced(std::string_view bytes, const std::string& text, const TBatchControls& controls,
                         std::string storage = {})
@@ -54,6 +58,19 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
                                             std::string storage)
 {
     TEncodedPicture encoded;
+    if (IsHeifName(path)) {
+        // Decoded upright; the output is made whole here, with the HEIF's metadata.
+        HeifPhoto photo = DecodeHeif(bytes, path);
+        DrawStamp(photo.Pixels, text, controls.Controls.Look, controls.Settings.PictureOrientation);
+        encoded.Width = photo.Pixels.Width();
+        encoded.Height = photo.Pixels.Height();
+        encoded.Jpeg = HeifOutputJpeg(photo, EncodeJpeg(photo.Pixels, controls.Controls.Quality),
+                                      controls.Controls.ExifCarryOver, path);
+        encoded.Spliced = true;
+        if (controls.Controls.Lossless)
+            encoded.Way = kHeifWay;
+        return encoded;
+    }
     if (controls.Controls.Lossless) {
         LosslessOutcome spliced = Spliced(bytes, text, controls, std::move(storage));
         encoded.Way = spliced.Report();
@@ -73,6 +90,8 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
 
 std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& text, const TBatchControls& controls)
 {
+    if (LooksLikeHeif(bytes))
+        return kHeifWay;
     return Spliced(bytes, text, controls).Report();
 }
 

@@ -3,6 +3,7 @@
 #include "metadata/file/PhotoMetadata.h"
 #include "metadata/directory/ExifDirectory.h"
 #include "platform/Exceptions.h"
+#include "stamping/Heif.h"
 #include "stamping/Orientation.h"
 #include "stamping/StampSettings.h"
 
@@ -52,11 +53,16 @@ bool RaiseFault(const PhotoMetadata& reader, const std::string& path, bool proce
 
 bool ReadForDating(PhotoMetadata& reader, const std::string& path)
 {
+    if (IsHeifName(path))
+        return ReadForDating(reader, path, ReadHeifFile(path));
     return RaiseFault(reader, path, reader.ReadMetadata(path));
 }
 
 bool ReadForDating(PhotoMetadata& reader, const std::string& path, std::string_view bytes)
 {
+    // A HEIF's pixels are shown upright, so its Orientation is taken as 1.
+    if (IsHeifName(path))
+        return LoadHeifExif(reader, path, ReadHeifMetadata(bytes, path), true);
     return RaiseFault(reader, path, reader.ReadMetadataFromMemory(path, bytes));
 }
 

@@ -30,6 +30,8 @@ int PhotoOrientation(const PhotoMetadata& reader, bool processed);
 // Reads a file's metadata for dating it: whether the reader processed the file. A file
 // it fails on is dated by the fallback; a reading that stopped on a fault of its own
 // (running out of memory) is the file's failure and raises Exception with the reason.
+// A HEIF file is read by libheif; one it refuses, or whose EXIF item is malformed, raises
+// EHeif (Heif.h), and its Orientation reads as 1, since its pixels are decoded upright.
 bool ReadForDating(PhotoMetadata& reader, const std::string& path);
 // The same over the file's bytes, already read; the path names it.
 bool ReadForDating(PhotoMetadata& reader, const std::string& path, std::string_view bytes);

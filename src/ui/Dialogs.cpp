@@ -14,7 +14,8 @@ namespace morvik::ui {
 std::optional<QString> QtDialogs::OpenPicture(QWidget* parent, const QString& startFolder)
 {
     QFileDialog dialog(parent, QString(), startFolder,
-                       QObject::tr("JPEG (*.jpg *.jpeg *.jpe *.JPG *.JPEG);;Все файлы (*)"));
+                       QObject::tr("JPEG (*.jpg *.jpeg *.jpe *.JPG *.JPEG);;"
+                                   "HEIF (*.heic *.heif *.HEIC *.HEIF);;Все файлы (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

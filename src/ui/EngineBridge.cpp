@@ -4,6 +4,7 @@
 #include "metadata/file/PhotoMetadata.h"
 #include "platform/Text1251.h"
 #include "stamping/Frame.h"
+#include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/Mosaic.h"
 #include "stamping/Picture.h"
@@ -74,7 +75,13 @@ TFont FromQFont(const QFont& font)
     return f;
 }
 
-QImage LoadJpeg(const std::string& path) { return ToImage(DecodeJpegFile(path)); }
+QImage LoadJpeg(const std::string& path)
+{
+    // A HEIF photo comes upright; its EXIF reads with Orientation 1 (PhotoDate.h).
+    if (IsHeifName(path))
+        return ToImage(DecodeHeif(ReadHeifFile(path), path).Pixels);
+    return ToImage(DecodeJpegFile(path));
+}
 
 void SaveJpeg(const QImage& picture, const std::string& path, int quality)
 {

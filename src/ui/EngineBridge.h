@@ -22,8 +22,8 @@ TColor FromQColor(const QColor& color);
 QFont ToQFont(const TFont& font);
 TFont FromQFont(const QFont& font);
 
-// Decodes a JPEG file whatever its name; throws with "Cannot open file ..." or
-// "JPEG error #n".
+// Decodes a JPEG file, or a HEIF one by its name (.heic, .heif), upright; throws with
+// "Cannot open file ...", "JPEG error #n" or "Cannot read HEIF file ...".
 QImage LoadJpeg(const std::string& path);
 // Plain JPEG at quality 0..100 (0 is taken as 1), no metadata; throws on failure.
 void SaveJpeg(const QImage& picture, const std::string& path, int quality);

@@ -2,6 +2,7 @@
 // against golden files made from camera samples.
 #include "cli/CliRunner.h"
 #include "support/ExifBuilder.h"
+#include "support/TestHeif.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,34 @@ TEST_F(InfoCommand, JsonObjectPerFile)
     EXPECT_EQ(j[1]["read"], false);
     EXPECT_EQ(j[1]["error"], "Not an EXIF file");
     EXPECT_EQ(j[2]["error"], "");
+}
+
+TEST_F(InfoCommand, HeifFilesReportTheirExifItem)
+{
+    test::ExifBuilder b(true);
+    const int exif = b.AddIfd();
+    b.Ascii(0, 0x010F, "Apple");
+    b.Short(0, 0x0112, {6});
+    b.Pointer(0, 0x8769, exif);
+    b.Ascii(exif, 0x9003, "2021:06:01 18:04:33");
+    test::HeifFixture fixture;
+    fixture.ExifItem = test::ExifItemOf(b.Tiff());
+    test::WriteFile(dir / "IMG_1.HEIC", test::MakeHeif(fixture));
+    test::WriteFile(dir / "bad.heif", "no picture");
+    const CliRun run = RunCli(dir.path(), "info --json IMG_1.HEIC good.jpg bad.heif");
+    EXPECT_EQ(run.Status, 1);
+    const auto j = nlohmann::json::parse(run.Out);
+    ASSERT_EQ(j.size(), 3u);
+    EXPECT_EQ(j[0]["format"], "heif");
+    EXPECT_EQ(j[0]["read"], true);
+    EXPECT_EQ(j[0]["make"], "Apple");
+    EXPECT_EQ(j[0]["dates"]["DateTimeOriginal"], "2021-06-01 18:04:33");
+    // The report shows the Orientation the camera wrote.
+    EXPECT_NE(run.Out.find("Orientation = CounterClockwise"), std::string::npos);
+    EXPECT_EQ(j[1]["format"], "jpeg");
+    EXPECT_EQ(j[2]["format"], "heif");
+    EXPECT_EQ(j[2]["read"], false);
+    EXPECT_EQ(j[2]["error"].get<std::string>().rfind("Cannot read HEIF file \"bad.heif\": ", 0), 0u) << j[2]["error"];
 }
 
 // Reading on several threads changes neither the output nor the exit status: the camera

@@ -44,6 +44,12 @@ size_t EncoderStreamStart(const std::string& stream)
 
 }  // namespace
 
+void PhotoMetadata::UpdateDimensions(int newHeight, int newWidth)
+{
+    if (ExifInfo && ExifSection != nullptr)
+        ExifInfo->UpdateDimensions(ExifSection->Data, newHeight, newWidth);
+}
+
 int64_t PhotoMetadata::WriteHeaderSections(std::string& out)
 {
     out += static_cast<char>(0xFF);
@@ -69,8 +75,8 @@ void PhotoMetadata::WriteJpegWithExif(const std::string& jpegStream, int width, 
 {
     // Opened first, so a file that cannot be created changes nothing.
     ReplacingFile file(outputFileName);
-    if (adjustDimensions && ExifInfo && ExifSection != nullptr)
-        ExifInfo->UpdateDimensions(ExifSection->Data, height, width);
+    if (adjustDimensions)
+        UpdateDimensions(height, width);
     std::string out;
     out.reserve(jpegStream.size() + 65536);
     WriteHeaderSections(out);

@@ -227,6 +227,12 @@ void TakeFileFacts(PhotoMetadata& data, const std::string& fileName, const FileF
 
 }  // namespace
 
+void PhotoMetadata::ReadFileFacts(const std::string& fileName)
+{
+    if (auto facts = GetFileFacts(fileName))
+        TakeFileFacts(*this, fileName, *facts);
+}
+
 namespace {
 
 // Runs a reading step and leaves its outcome: read ("<none>"); no metadata ("Not an EXIF

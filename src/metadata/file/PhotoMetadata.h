@@ -79,6 +79,8 @@ public:
         return ExifSection != nullptr || CommentSection != nullptr || IptcSection != nullptr;
     }
 
+    // Takes the file-system facts of a file (name, date, size) without reading it.
+    void ReadFileFacts(const std::string& fileName);
     // The reading steps over bytes in file order.
     bool ReadJpegSections(SectionInput& input);
     bool ReadTiffFile(SectionInput& input);
@@ -90,6 +92,8 @@ public:
     // shows; empty without an EXIF block.
     std::string SummaryText() const;
 
+    // Stores new picture dimensions into the EXIF section the writer carries over.
+    void UpdateDimensions(int newHeight, int newWidth);
     // EXIF-preserving writer: the new picture is an encoded JPEG stream of the given size.
     void WriteJpegWithExif(const std::string& jpegStream, int width, int height,
                            const std::string& outputFileName, bool adjustDimensions);

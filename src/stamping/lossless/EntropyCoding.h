@@ -20,7 +20,12 @@ namespace morvik::lossless {
 // Its message reads "Corrupt JPEG data: " and what was wrong.
 class ECorruptScan : public Exception {
 public:
-    explicit ECorruptScan(const std::string& what) : Exception("Corrupt JPEG data: " + what) {}
+    explicit ECorruptScan(const std::string& what) : Exception("Corrupt JPEG data: " + what), detail_(what) {}
+    // What was wrong, without the leading words.
+    const std::string& Detail() const { return detail_; }
+
+private:
+    std::string detail_;
 };
 
 using Coef = int16_t;

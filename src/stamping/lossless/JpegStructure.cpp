@@ -95,18 +95,27 @@ Walk WalkSegments(std::string_view jpeg, JpegStructure& s)
 
 std::string ReasonBeforeDecoding(const Walk& walk)
 {
+    if (walk.FrameMarker != 0 && walk.Precision != 8)
+        return std::to_string(walk.Precision) + "-bit";
     for (const ProcessName& p : kOtherProcesses)
         if (walk.FrameMarker == p.Marker)
             return p.Reason;
     if (walk.SawDac)
         return "arithmetic coding";
-    if (walk.FrameMarker != 0 && walk.Precision != 8)
-        return std::to_string(walk.Precision) + "-bit";
     if (walk.ComponentCount == 4)
         return walk.AdobeTransform == 2 ? "YCCK" : "CMYK";
     if (walk.ComponentCount == 2 || walk.ComponentCount > 4)
         return std::to_string(walk.ComponentCount) + " components";
     return {};
+}
+
+// Processes whose coefficients libjpeg reads without loss, though the splice cannot take
+// their coded data.
+bool ReadableAsCoefficients(const Walk& walk)
+{
+    return walk.Precision == 8 &&
+           (walk.FrameMarker == 0xC2 || walk.FrameMarker == 0xC9 || walk.FrameMarker == 0xCA ||
+            (walk.SawDac && (walk.FrameMarker == 0xC0 || walk.FrameMarker == 0xC1)));
 }
 
 HuffmanTable TableOf(const JHUFF_TBL& given)
@@ -177,7 +186,8 @@ JpegStructure ReadJpegStructure(std::string_view jpeg)
     JpegStructure s;
     const Walk walk = WalkSegments(jpeg, s);
     s.ReEncodeReason = ReasonBeforeDecoding(walk);
-    if (!s.ReEncodeReason.empty())
+    s.ViaCoefficients = !s.ReEncodeReason.empty() && ReadableAsCoefficients(walk);
+    if (!s.ReEncodeReason.empty() && !s.ViaCoefficients)
         return s;
 
     LibjpegHeader header;
@@ -187,6 +197,10 @@ JpegStructure ReadJpegStructure(std::string_view jpeg)
         jpeg_read_header(&info, TRUE);
     });
     ThrowIfLibjpegFailed(header.Err, code);
+    s.Width = int(info.image_width);
+    s.Height = int(info.image_height);
+    if (s.ViaCoefficients)
+        return s;
     if (!walk.ReachedScan ||
         s.ScanStart != size_t(reinterpret_cast<const char*>(info.src->next_input_byte) - jpeg.data()))
         throw ECorruptScan("the file's sections could not be told apart");
@@ -204,17 +218,13 @@ JpegStructure ReadJpegStructure(std::string_view jpeg)
         s.ReEncodeReason = "more than one scan";
     else if (info.Ss != 0 || info.Se != 63 || info.Ah != 0 || info.Al != 0)
         s.ReEncodeReason = "spectral selection";
-    if (!s.ReEncodeReason.empty())
+    if (!s.ReEncodeReason.empty()) {
+        s.ViaCoefficients = info.progressive_mode || info.arith_code || s.ReEncodeReason == "more than one scan" ||
+                            s.ReEncodeReason == "spectral selection";
         return s;
-
-    s.Width = int(info.image_width);
-    s.Height = int(info.image_height);
-    s.RestartInterval = int(info.restart_interval);
-    int hMax = 1, vMax = 1;
-    for (int i = 0; i < info.num_components; ++i) {
-        hMax = std::max(hMax, info.comp_info[i].h_samp_factor);
-        vMax = std::max(vMax, info.comp_info[i].v_samp_factor);
     }
+
+    s.RestartInterval = int(info.restart_interval);
     const StandardTables& standard = StandardHuffmanTables();
     for (int i = 0; i < info.comps_in_scan; ++i) {
         const jpeg_component_info& c = *info.cur_comp_info[i];
@@ -242,7 +252,18 @@ JpegStructure ReadJpegStructure(std::string_view jpeg)
     }
     if (!s.ReEncodeReason.empty())
         return s;
+    LayOutMcus(s);
+    return s;
+}
 
+void LayOutMcus(JpegStructure& s)
+{
+    int hMax = 1, vMax = 1;
+    for (const ScanComponent& c : s.Components) {
+        hMax = std::max(hMax, c.H);
+        vMax = std::max(vMax, c.V);
+    }
+    s.McuBlocks.clear();
     if (s.Components.size() == 1) {
         // One component alone is coded block by block over its own size.
         const ScanComponent& c = s.Components[0];
@@ -263,7 +284,6 @@ JpegStructure ReadJpegStructure(std::string_view jpeg)
         throw ECorruptScan("the frame has no pixels");
     s.McusWide = (s.Width + s.McuWidth - 1) / s.McuWidth;
     s.McusHigh = (s.Height + s.McuHeight - 1) / s.McuHeight;
-    return s;
 }
 
 }  // namespace morvik::lossless

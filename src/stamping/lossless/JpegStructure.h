@@ -35,6 +35,9 @@ struct JpegStructure {
     // Why the picture cannot be stamped without re-encoding it ("progressive"); empty for
     // a baseline sequential picture, for which the rest is filled in.
     std::string ReEncodeReason;
+    // The reason is one libjpeg's reading of all coefficients overcomes (progressive,
+    // arithmetic-coded, several scans); Width and Height are filled in then too.
+    bool ViaCoefficients = false;
 
     std::vector<MarkerSegment> Segments;  // from after SOI to the SOS included
     size_t ScanStart = 0;                 // first byte of the coded data
@@ -52,6 +55,10 @@ struct JpegStructure {
     int64_t McuCount() const { return int64_t(McusWide) * McusHigh; }
     bool Grey() const { return Components.size() == 1; }
 };
+
+// Sets the MCU layout (size, count, blocks in coding order) from Width, Height and the
+// components, for a scan of them all. ECorruptScan for an MCU of more than ten blocks.
+void LayOutMcus(JpegStructure& s);
 
 // Reads the structure. A header libjpeg refuses raises EJPEG with the library's message
 // number (as decoding the file would); a baseline header that cannot be decoded (a table

@@ -3,11 +3,15 @@
 #include "jpeg/JpegMarkers.h"  // DefaultJfifHeader
 #include "platform/FileSystem.h"  // ReserveForReuse
 #include "stamping/Jpeg.h"
+#include "stamping/lossless/CoefficientStamp.h"
 #include "stamping/lossless/JpegStructure.h"
 #include "stamping/lossless/McuPixels.h"
+#include "stamping/lossless/MultiPictureIndex.h"
+#include "stamping/lossless/TableFit.h"
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <unordered_map>
 
@@ -34,27 +38,20 @@ struct Plan {
     McuRect Touched;  // the MCUs under the stamp
     McuRect Margin;   // with one MCU around them where the upsampler reads across
     // The MCUs coded again, in coding order: those under the stamp and, after each run of
-    // them inside a segment, the next MCU, whose DC difference changes.
+    // them inside a segment, the next MCU, whose DC difference changes (without restart
+    // markers a few more after the last run).
     std::vector<int64_t> Recode;
+    int64_t AligningMcus = 0;  // of them, those only there to realign the data after the last run
 };
 
-Plan MakePlan(const JpegStructure& s, const PixelBox& box)
+Plan MakePlan(const JpegStructure& s, const PixelBox& box, bool aligning)
 {
     Plan plan;
-    const int left = std::max(box.Left, 0), top = std::max(box.Top, 0);
-    const int right = std::min(box.Right, s.Width), bottom = std::min(box.Bottom, s.Height);
-    if (right <= left || bottom <= top)
+    const StampMcus mcus = McusUnder(s, box);
+    if (mcus.Touched.Empty())
         return plan;
-    plan.Touched = {left / s.McuWidth, top / s.McuHeight, (right - 1) / s.McuWidth, (bottom - 1) / s.McuHeight};
-    bool acrossX = false, acrossY = false;
-    for (const ScanComponent& a : s.Components)
-        for (const ScanComponent& b : s.Components) {
-            acrossX = acrossX || a.H != b.H;
-            acrossY = acrossY || a.V != b.V;
-        }
-    plan.Margin = {std::max(plan.Touched.Col0 - int(acrossX), 0), std::max(plan.Touched.Row0 - int(acrossY), 0),
-                   std::min(plan.Touched.Col1 + int(acrossX), s.McusWide - 1),
-                   std::min(plan.Touched.Row1 + int(acrossY), s.McusHigh - 1)};
+    plan.Touched = mcus.Touched;
+    plan.Margin = mcus.Margin;
     const int64_t total = s.McuCount();
     auto segmentOf = [&s](int64_t mcu) { return s.RestartInterval > 0 ? mcu / s.RestartInterval : 0; };
     for (int row = plan.Touched.Row0; row <= plan.Touched.Row1; ++row) {
@@ -67,11 +64,25 @@ Plan MakePlan(const JpegStructure& s, const PixelBox& box)
     }
     std::sort(plan.Recode.begin(), plan.Recode.end());
     plan.Recode.erase(std::unique(plan.Recode.begin(), plan.Recode.end()), plan.Recode.end());
+    if (s.RestartInterval == 0 && aligning) {
+        // The data after the last run is copied up to the scan's end, which needs it at the
+        // source's own bit position (or the MCUs after it decoded to find where the data
+        // ends, so that its padding bits are not copied as data). A few more MCUs coded
+        // again with their own coefficients give the zero-run codes room to get it there.
+        constexpr int64_t kAligningMcus = 8;
+        const int64_t last = plan.Recode.back();
+        for (int64_t mcu = last + 1; mcu < std::min(total, last + 1 + kAligningMcus); ++mcu) {
+            plan.Recode.push_back(mcu);
+            ++plan.AligningMcus;
+        }
+    }
     return plan;
 }
 
 // The segments of the scan: one per restart interval, found by the markers between them.
-std::vector<CodedSegment> FindSegments(std::string_view jpeg, const JpegStructure& s)
+// Where a marker is missing or out of order, the segments before it are given and damage
+// says what was wrong.
+std::vector<CodedSegment> FindSegments(std::string_view jpeg, const JpegStructure& s, std::string& damage)
 {
     const int64_t total = s.McuCount();
     if (s.RestartInterval == 0)
@@ -85,14 +96,16 @@ std::vector<CodedSegment> FindSegments(std::string_view jpeg, const JpegStructur
         size_t code = marker;
         while (code < jpeg.size() && d[code] == 0xFF)
             ++code;
-        if (code >= jpeg.size())
-            throw ECorruptScan("the scan is cut short");
         const bool last = k + 1 == count;
-        const bool restart = d[code] >= kRST0 && d[code] <= kRST0 + 7;
-        if (!last && d[code] != kRST0 + k % 8)
-            throw ECorruptScan(restart ? "the restart markers are out of order" : "the scan is cut short");
-        if (last && restart)
-            throw ECorruptScan("more restart markers than the picture has intervals");
+        const bool restart = code < jpeg.size() && d[code] >= kRST0 && d[code] <= kRST0 + 7;
+        if (code >= jpeg.size() || (!last && !restart))
+            damage = "the scan is cut short";
+        else if (!last && d[code] != kRST0 + k % 8)
+            damage = "the restart markers are out of order";
+        else if (last && restart)
+            damage = "more restart markers than the picture has intervals";
+        if (!damage.empty())
+            return segments;
         segments.push_back({k * s.RestartInterval, std::min(total, (k + 1) * s.RestartInterval), p, marker,
                             last ? marker : code + 1});
         p = code + 1;
@@ -156,8 +169,11 @@ public:
     Splice(std::string_view jpeg, const JpegStructure& s, const Plan& plan)
         : jpeg_(jpeg), s_(s), plan_(plan), coder_(s), stored_(coder_.Blocks()), fresh_(coder_.Blocks())
     {
-        segments_ = FindSegments(jpeg, s);
+        segments_ = FindSegments(jpeg, s, segmentDamage_);
     }
+
+    // Whether damage was met after the MCUs the splice needs (and kept as it stands).
+    bool DamageKept() const { return damaged_; }
 
     // Decodes what the splice needs: the margin MCUs' coefficients, the MCUs coded again
     // that are not under the stamp, and where each run of recoded MCUs starts and ends.
@@ -180,8 +196,10 @@ public:
                 events.push_back({mcu, true, false});  // a run starts
             const bool runEnds = i + 1 == plan_.Recode.size() || plan_.Recode[i + 1] != mcu + 1 ||
                                  SegmentOf(mcu + 1) != SegmentOf(mcu);
-            // Where a run ends, unless a restart marker follows it.
-            if (runEnds && (s_.RestartInterval == 0 || SegmentOf(mcu + 1) == SegmentOf(mcu)))
+            // Where a run ends, unless a restart marker or, with restart markers, the scan's
+            // end follows it (the interval's end is read then).
+            if (runEnds && (s_.RestartInterval == 0 ||
+                            (SegmentOf(mcu + 1) == SegmentOf(mcu) && mcu + 1 < s_.McuCount())))
                 events.push_back({mcu + 1, true, false});
         }
         // By MCU, a position before the decode of the same MCU.
@@ -192,9 +210,16 @@ public:
             storeCount += e.Store;
         stored_.Reserve(storeCount);
 
+        // Each turn reads the segment of the first event left and takes that event at least:
+        // the event lies inside the segment, or is a position at the end of the one segment
+        // of a scan without restart markers. A turn that takes none is a slip of ours and
+        // ends the stamp rather than turning for ever.
         size_t e = 0;
         while (e < events.size()) {
+            const size_t first = e;
             const int64_t segment = SegmentOf(std::min(events[e].Mcu, s_.McuCount() - 1));
+            if (size_t(segment) >= segments_.size())
+                throw ECorruptScan(segmentDamage_.empty() ? "the scan is cut short" : segmentDamage_);
             const CodedSegment& seg = segments_[size_t(segment)];
             BitReader in(jpeg_, seg.Begin, seg.End);
             std::array<int, 4> pred{};
@@ -219,6 +244,9 @@ public:
                     coder_.Decode(in, pred, nullptr);
                 segmentEnds_[segment] = in.Here();
             }
+            if (e == first)
+                throw ELosslessInternal("the read of the scan stopped making progress at MCU " +
+                                        std::to_string(events[e].Mcu));
         }
     }
 
@@ -239,6 +267,53 @@ public:
         return covered;
     }
 
+    // Moves the new coefficients of the MCUs under the stamp to the nearest ones the file's
+    // own tables code (TableFit.h), counting the DC difference of the kept MCU after each
+    // run, whose coefficients stay. False when a table has no end-of-block code or no DC
+    // value fits: the scan then needs new tables.
+    bool FitToOwnTables()
+    {
+        const BlockCoder own(s_, s_.DcTables, s_.AcTables);
+        for (size_t c = 0; c < s_.Components.size(); ++c)
+            if (own.Ac(int(c)).Length[0] == 0)
+                return false;
+        std::array<int, 4> pred{};
+        for (size_t i = 0; i < plan_.Recode.size(); ++i) {
+            const int64_t mcu = plan_.Recode[i];
+            if (auto mark = marks_.find(mcu); mark != marks_.end())
+                pred = mark->second.Pred;
+            if (!IsTouched(mcu)) {
+                const Coef* kept = stored_.Find(mcu);
+                if (kept == nullptr)
+                    throw ELosslessInternal("a kept MCU after the stamp was not read");
+                for (size_t b = 0; b < coder_.Blocks(); ++b)
+                    pred[size_t(coder_.ComponentOf(b))] = kept[b * kBlockSize];
+                continue;
+            }
+            Coef* blocks = fresh_.Find(mcu);
+            if (blocks == nullptr)
+                throw ELosslessInternal("an MCU under the stamp has no new coefficients");
+            // The kept MCU coded right after this one, whose DC differences change with it.
+            const bool keptFollows = i + 1 < plan_.Recode.size() && plan_.Recode[i + 1] == mcu + 1 &&
+                                     !IsTouched(mcu + 1) && SegmentOf(mcu + 1) == SegmentOf(mcu);
+            const Coef* follower = keptFollows ? stored_.Find(mcu + 1) : nullptr;
+            for (size_t b = 0; b < coder_.Blocks(); ++b) {
+                const int c = coder_.ComponentOf(b);
+                Coef* block = blocks + b * kBlockSize;
+                std::optional<int> next;
+                if (follower && LastBlockOf(c) == b)
+                    next = follower[FirstBlockOf(c) * kBlockSize];
+                const std::optional<int> dc = NearestCodableDc(block[0], pred[size_t(c)], next, own.Dc(c));
+                if (!dc)
+                    return false;
+                block[0] = Coef(*dc);
+                pred[size_t(c)] = *dc;
+                FitAcToTable(block, own.Ac(c));
+            }
+        }
+        return OwnTablesCover();
+    }
+
     // The file with the recoded MCUs spliced into the scan.
     void WriteSpliced(std::string& out, bool keepMetadata) const
     {
@@ -256,14 +331,19 @@ public:
             }
             copied = end;
         }
-        ExpectEndOfImage(s_.RestartInterval > 0 ? segments_.back().End : copied);
-        out.append(jpeg_.substr(copied));
+        if (!segmentDamage_.empty() || copied >= jpeg_.size())
+            damaged_ = true;  // what follows is the source's as it stands
+        else
+            ExpectEndOfImage(s_.RestartInterval > 0 ? segments_.back().End : copied);
+        out.append(jpeg_.substr(std::min(copied, jpeg_.size())));
     }
 
     // The file with the whole scan coded again, from the source's coefficients and the
     // new ones, with tables made for that data.
     void WriteNewTables(std::string& out, bool keepMetadata) const
     {
+        if (!segmentDamage_.empty())
+            throw ECorruptScan(segmentDamage_);
         std::array<std::array<uint32_t, 256>, 4> dcCounts{}, acCounts{};
         size_t scanEnd = 0;
         ForEachBlockOfScan([&](const Coef* block, int component, std::array<int, 4>& pred) {
@@ -317,10 +397,23 @@ private:
         while (at < jpeg_.size() && uint8_t(jpeg_[at]) == 0xFF && at + 1 < jpeg_.size() && uint8_t(jpeg_[at + 1]) == 0xFF)
             ++at;
         if (at >= jpeg_.size() || jpeg_.compare(at, 2, "\xFF\xD9") != 0) {
-            if (s_.RestartInterval > 0 || at + 1 >= jpeg_.size())
-                throw ECorruptScan("the scan is cut short");
             throw ECorruptScan("the scan is followed by more than the end of the picture");
         }
+    }
+
+    size_t FirstBlockOf(int component) const
+    {
+        size_t b = 0;
+        while (b + 1 < coder_.Blocks() && coder_.ComponentOf(b) != component)
+            ++b;
+        return b;
+    }
+    size_t LastBlockOf(int component) const
+    {
+        size_t b = coder_.Blocks() - 1;
+        while (b > 0 && coder_.ComponentOf(b) != component)
+            --b;
+        return b;
     }
 
     int64_t SegmentOf(int64_t mcu) const { return s_.RestartInterval > 0 ? mcu / s_.RestartInterval : 0; }
@@ -356,7 +449,7 @@ private:
     size_t SpliceSegment(std::string& out, const CodedSegment& seg, const BlockCoder& own, size_t& r) const
     {
         const int64_t segment = SegmentOf(plan_.Recode[r]);
-        const BitPos start = marks_.at(plan_.Recode[r]).Pos;
+        const BitPos start = MarkOf(plan_.Recode[r]).Pos;
         out.append(jpeg_.substr(seg.Begin, start.Byte - seg.Begin));
         BitWriter w(out);
         if (start.Bit > 0)
@@ -368,9 +461,9 @@ private:
             int64_t mcu = first;
             for (; r < plan_.Recode.size() && plan_.Recode[r] == mcu && SegmentOf(mcu) == segment; ++r)
                 ++mcu;
-            std::array<int, 4> pred = marks_.at(first).Pred;
+            std::array<int, 4> pred = MarkOf(first).Pred;
             const std::vector<uint8_t> zeroRuns =
-                mcu < seg.EndMcu ? AligningZeroRuns(first, mcu, pred, w.Pending(), marks_.at(mcu).Pos.Bit, own)
+                mcu < seg.EndMcu ? AligningZeroRuns(first, mcu, pred, w.Pending(), MarkOf(mcu).Pos.Bit, own)
                                  : std::vector<uint8_t>();
             size_t k = 0;
             for (int64_t m = first; m < mcu; ++m) {
@@ -382,20 +475,58 @@ private:
             }
             if (r < plan_.Recode.size() && SegmentOf(plan_.Recode[r]) == segment) {
                 // The MCUs between two runs.
-                CopyBits(jpeg_, marks_.at(mcu).Pos, marks_.at(plan_.Recode[r]).Pos, w);
+                CopyBits(jpeg_, MarkOf(mcu).Pos, MarkOf(plan_.Recode[r]).Pos, w);
             } else if (mcu < seg.EndMcu) {
-                if (s_.RestartInterval > 0)
-                    CopyBits(jpeg_, marks_.at(mcu).Pos, segmentEnds_.at(segment), w);
-                else
-                    end = CopyBitsToMarker(jpeg_, marks_.at(mcu).Pos, w);
+                if (s_.RestartInterval > 0) {
+                    const auto segmentEnd = segmentEnds_.find(segment);
+                    if (segmentEnd == segmentEnds_.end())
+                        throw ELosslessInternal("the end of a restart interval was not read");
+                    CopyBits(jpeg_, MarkOf(mcu).Pos, segmentEnd->second, w);
+                } else {
+                    end = CopyRestOfScan(MarkOf(mcu).Pos, mcu, w);
+                }
             } else if (s_.RestartInterval == 0) {
-                end = FindMarker(jpeg_, marks_.at(mcu).Pos.Byte);  // only the source's padding bits are left
+                end = FindMarker(jpeg_, MarkOf(mcu).Pos.Byte);  // only the source's padding bits are left
             }
         }
         w.Finish();
-        if (end >= jpeg_.size() && s_.RestartInterval == 0)
-            throw ECorruptScan("the scan is cut short");
         return end;
+    }
+
+    // Copies the scan's coded data from the MCU `mcu` at `from` to its end; returns where
+    // the marker after it lies. The source's padding bits must not become data: padding
+    // again after them could make a whole byte of padding, which decoders count as
+    // extraneous. When the copy keeps the source's byte alignment they are copied as they
+    // stand (and stay padding); otherwise the MCUs left are skipped to find where the data
+    // ends. Damage on the way is kept as it stands.
+    size_t CopyRestOfScan(BitPos from, int64_t mcu, BitWriter& w) const
+    {
+        if (w.Pending() == from.Bit)
+            return CopyBitsToMarker(jpeg_, from, w);
+        BitPos last;
+        try {
+            BitReader in(jpeg_, from.Byte, jpeg_.size());
+            in.Fill();
+            in.Drop(from.Bit);
+            std::array<int, 4> pred{};
+            for (; mcu < s_.McuCount(); ++mcu)
+                coder_.Decode(in, pred, nullptr);
+            last = in.Here();
+        } catch (const ECorruptScan&) {
+            // The data after the stamp is damaged: it goes on as the source has it.
+            damaged_ = true;
+            return CopyBitsToMarker(jpeg_, from, w);
+        }
+        CopyBits(jpeg_, from, last, w);
+        return FindMarker(jpeg_, last.Byte);
+    }
+
+    const McuMark& MarkOf(int64_t mcu) const
+    {
+        const auto mark = marks_.find(mcu);
+        if (mark == marks_.end())
+            throw ELosslessInternal("no position was read for MCU " + std::to_string(mcu));
+        return mark->second;
     }
 
     // Sixteen-zero codes for the blocks of the recoded MCUs first..end−1, so that the run,
@@ -489,17 +620,22 @@ private:
     McuStore stored_, fresh_;
     std::unordered_map<int64_t, McuMark> marks_;
     std::unordered_map<int64_t, BitPos> segmentEnds_;  // by restart interval
+    std::string segmentDamage_;  // what was wrong where the restart markers stop being found
+    mutable bool damaged_ = false;
 };
 
 }  // namespace
 
 std::string LosslessOutcome::Report() const
 {
+    const char* damage = Damage == SourceDamage::AfterStamp ? ", damaged data after the stamp kept" : "";
     switch (Way) {
     case LosslessWay::Lossless:
-        return "lossless";
+        return std::string("lossless") + damage;
     case LosslessWay::LosslessNewTables:
-        return "lossless, new Huffman tables";
+        return std::string("lossless, new Huffman tables") + damage;
+    case LosslessWay::LosslessRecoded:
+        return "lossless, picture data coded again";
     case LosslessWay::ReEncode:
         break;
     }
@@ -508,17 +644,41 @@ std::string LosslessOutcome::Report() const
 
 namespace {
 
+constexpr const char* kFrameNotFilled = "damaged data: the coded data is too short for the picture's size";
+
+// Every block takes two bits at least (a DC and an end-of-block code): a frame larger than
+// the coded data could fill is a file cut short or a bomb, and nothing is allocated or
+// drawn for it here.
+bool DataFillsFrame(std::string_view jpeg, const JpegStructure& s)
+{
+    const uint64_t leastBits = uint64_t(s.McuCount()) * s.McuBlocks.size() * 2;
+    return leastBits <= uint64_t(jpeg.size() - std::min(s.ScanStart, jpeg.size())) * 8;
+}
+
 // The splice over a file whose structure is read: `box` holds every pixel `paint` may change.
 // The stamped file is written into `storage`.
 LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const PixelBox& box, const RegionPainter& paint,
                       bool keepMetadata, std::string storage)
 {
     LosslessOutcome outcome;
+    if (s.ViaCoefficients) {
+        outcome.Jpeg = std::move(storage);
+        outcome.Reason = StampCoefficients(jpeg, box, paint, keepMetadata, outcome.Jpeg).Reason;
+        if (outcome.Reason.empty())
+            outcome.Way = LosslessWay::LosslessRecoded;
+        else
+            outcome.Jpeg.clear();
+        return outcome;
+    }
     if (!s.ReEncodeReason.empty()) {
         outcome.Reason = s.ReEncodeReason;
         return outcome;
     }
-    const Plan plan = MakePlan(s, box);
+    if (!DataFillsFrame(jpeg, s)) {
+        outcome.Reason = kFrameNotFilled;
+        return outcome;
+    }
+    Plan plan = MakePlan(s, box, true);
     std::string& out = outcome.Jpeg = std::move(storage);
     out.clear();
     ReserveForReuse(out, LosslessRoom(jpeg.size()));
@@ -528,16 +688,55 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
         out.append(jpeg.substr(s.ScanStart));
         return outcome;
     }
-    Splice splice(jpeg, s, plan);
-    splice.ReadNeeded();
+    std::optional<Splice> reading;
+    reading.emplace(jpeg, s, plan);
+    try {
+        reading->ReadNeeded();
+    } catch (const ECorruptScan&) {
+        if (plan.AligningMcus == 0)
+            throw;
+        // The damage lies in the MCUs read only to realign the data after the stamp: the
+        // stamp goes on without them, the damage kept as it stands.
+        reading.reset();
+        plan = MakePlan(s, box, false);
+        reading.emplace(jpeg, s, plan);
+        reading->ReadNeeded();
+    }
+    Splice& splice = *reading;
     splice.Restamp(paint);
-    if (splice.OwnTablesCover()) {
+    const bool covered = splice.OwnTablesCover();
+    if (covered || splice.FitToOwnTables()) {
+        outcome.StampFitted = !covered;
         splice.WriteSpliced(out, keepMetadata);
     } else {
         splice.WriteNewTables(out, keepMetadata);
         outcome.Way = LosslessWay::LosslessNewTables;
     }
+    if (splice.DamageKept())
+        outcome.Damage = SourceDamage::AfterStamp;
+    CorrectMultiPictureIndex(jpeg, out);
     return outcome;
+}
+
+// Runs a stamp: damage met where the splice reads is the file's way to the decode/encode
+// path; a standard exception from inside the splice is a slip of ours, made the file's
+// own typed failure so that it never passes a batch that goes on after failures.
+template <class Run>
+LosslessOutcome Guarded(Run&& run)
+{
+    try {
+        return run();
+    } catch (const ECorruptScan& e) {
+        LosslessOutcome outcome;
+        outcome.Reason = "damaged data: " + e.Detail();
+        return outcome;
+    } catch (const Exception&) {
+        throw;  // typed already: a header libjpeg refuses, a picture too large
+    } catch (const std::bad_alloc&) {
+        throw;  // the batch reports it as the file's lack of memory
+    } catch (const std::exception& e) {
+        throw ELosslessInternal(e.what());
+    }
 }
 
 }  // namespace
@@ -546,17 +745,28 @@ size_t LosslessRoom(size_t sourceSize) { return sourceSize + sourceSize / 64 + 4
 
 LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest& request)
 {
-    return Stamp(jpeg, ReadJpegStructure(jpeg), request.Box, request.Paint, request.KeepMetadata, {});
+    return Guarded([&] {
+        return Stamp(jpeg, ReadJpegStructure(jpeg), request.Box, request.Paint, request.KeepMetadata, {});
+    });
 }
 
 LosslessOutcome StampLossless(std::string_view jpeg, std::string_view text, const StampLook& look, int orientation,
                               bool keepMetadata, std::string storage)
 {
-    const JpegStructure s = ReadJpegStructure(jpeg);
-    const StampPlacement placement = PlaceStamp(text, look, s.Width, s.Height, orientation);
-    return Stamp(jpeg, s, placement.Bounds, [&](Picture& region, int originX, int originY) {
-        DrawPlacedStamp(region, originX, originY, text, look, placement);
-    }, keepMetadata, std::move(storage));
+    return Guarded([&] {
+        const JpegStructure s = ReadJpegStructure(jpeg);
+        if (!s.ViaCoefficients && s.ReEncodeReason.empty() && !DataFillsFrame(jpeg, s)) {
+            LosslessOutcome outcome;
+            outcome.Reason = kFrameNotFilled;
+            return outcome;  // before the stamp is laid out over a size the file only claims
+        }
+        if (s.ViaCoefficients)
+            CheckPictureFits(s.Width, s.Height);  // its coefficients are all read
+        const StampPlacement placement = PlaceStamp(text, look, s.Width, s.Height, orientation);
+        return Stamp(jpeg, s, placement.Bounds, [&](Picture& region, int originX, int originY) {
+            DrawPlacedStamp(region, originX, originY, text, look, placement);
+        }, keepMetadata, std::move(storage));
+    });
 }
 
 }  // namespace morvik

@@ -6,13 +6,19 @@
 // at the bit position the source's next MCU starts at, so the data after it is copied
 // byte for byte rather than moved bit by bit.
 //
-// A picture that cannot be stamped this way (progressive, arithmetic-coded, 12-bit,
-// CMYK, more than one scan, …) is reported with the reason, for the caller to take the
-// decode/encode path; a scan cut short or corrupt where it must be read raises
-// ECorruptScan and produces nothing.
+// A progressive, arithmetic-coded or multi-scan picture has all its coefficients read
+// by libjpeg and written back in its own process (CoefficientStamp.h), the blocks outside
+// the stamp's MCUs keeping theirs. A picture that cannot be stamped either way (12-bit,
+// CMYK, lossless or hierarchical process, …) is reported with the reason, for the caller
+// to take the decode/encode path. So is a scan cut short or corrupt where it must be read ("damaged
+// data: …"). Damage that lies after the stamp's MCUs and the MCU that follows them is
+// kept as it stands: the way stays lossless and the outcome says the source is damaged.
+// An inconsistency of the splice itself raises ELosslessInternal, the file's own failure.
 //
 // Memory: the file's bytes, the output's, and the pixels and coefficients of the MCUs
-// under the stamp (with one MCU around them); never the whole decoded picture.
+// under the stamp (with one MCU around them); never the whole decoded picture. A frame
+// larger than its coded data could fill is handed to the decode/encode path before
+// anything is allocated for it.
 #include "stamping/Picture.h"
 #include "stamping/StampDrawing.h"
 #include "stamping/lossless/EntropyCoding.h"  // ECorruptScan
@@ -26,6 +32,12 @@ namespace morvik {
 
 using lossless::ECorruptScan;
 
+// A slip of the splice's own bookkeeping: "Internal error in the lossless stamp: …".
+class ELosslessInternal : public Exception {
+public:
+    explicit ELosslessInternal(const std::string& what) : Exception("Internal error in the lossless stamp: " + what) {}
+};
+
 struct LosslessStampRequest {
     PixelBox Box;          // where every pixel the painter may change lies
     RegionPainter Paint;
@@ -38,14 +50,27 @@ struct LosslessStampRequest {
 enum class LosslessWay {
     Lossless,           // every block outside the stamp's MCUs kept, tables kept
     LosslessNewTables,  // the same blocks, the scan coded again with new Huffman tables
+    LosslessRecoded,    // the same blocks, read and written by libjpeg in the source's process
     ReEncode,           // not possible: Reason says why
+};
+
+// Whether the source's coded data was found damaged where the splice did not need it.
+enum class SourceDamage {
+    None,
+    AfterStamp,  // kept in the output as it stands
 };
 
 struct LosslessOutcome {
     LosslessWay Way = LosslessWay::ReEncode;
-    std::string Reason;  // for ReEncode: "progressive", "CMYK", …
+    std::string Reason;  // for ReEncode: "progressive", "CMYK", "damaged data: …"
     std::string Jpeg;    // the stamped file, unless ReEncode
-    // The report line: "lossless", "lossless, new Huffman tables" or "re-encoded: <reason>".
+    SourceDamage Damage = SourceDamage::None;
+    // The stamp's new coefficients were moved to the nearest ones the file's own Huffman
+    // tables code (tables fitted to the photo lack codes a stamp's edges need).
+    bool StampFitted = false;
+    // The report line: "lossless", "lossless, new Huffman tables", "lossless, picture data
+    // coded again" or "re-encoded: <reason>",
+    // with ", damaged data after the stamp kept" for a damaged source.
     std::string Report() const;
 };
 
@@ -54,7 +79,7 @@ struct LosslessOutcome {
 size_t LosslessRoom(size_t sourceSize);
 
 // Stamps a JPEG file held in memory. Raises EJPEG for a header libjpeg refuses (as a
-// decode would) and ECorruptScan for a scan cut short or corrupt where it is read.
+// decode would).
 LosslessOutcome StampLossless(std::string_view jpeg, const LosslessStampRequest& request);
 
 // The stamp itself: the text with the look, placed by PlaceStamp on the photo's stored

@@ -27,6 +27,7 @@ public:
     // Room for an MCU's blocks; valid until the next Add.
     Coef* Add(int64_t mcu);
     const Coef* Find(int64_t mcu) const;
+    Coef* Find(int64_t mcu) { return const_cast<Coef*>(std::as_const(*this).Find(mcu)); }
     size_t BlocksPerMcu() const { return blocks_; }
 
 private:
@@ -91,6 +92,10 @@ public:
         });
         return bits;
     }
+
+    // The codes of the component's tables.
+    const HuffmanEncoder& Dc(int component) const { return dc_[size_t(component)]; }
+    const HuffmanEncoder& Ac(int component) const { return ac_[size_t(component)]; }
 
     // The length of the component's sixteen-zero code; 0 when its table has none.
     int ZeroRunLength(int component) const { return ac_[size_t(component)].Length[size_t(kZeroRun)]; }

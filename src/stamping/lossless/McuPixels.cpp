@@ -166,6 +166,26 @@ McuStore CoefficientsOf(const JpegStructure& s, const McuRect& r, const std::str
 
 }  // namespace
 
+StampMcus McusUnder(const JpegStructure& s, const PixelBox& box)
+{
+    StampMcus mcus;
+    const int left = std::max(box.Left, 0), top = std::max(box.Top, 0);
+    const int right = std::min(box.Right, s.Width), bottom = std::min(box.Bottom, s.Height);
+    if (right <= left || bottom <= top)
+        return mcus;
+    mcus.Touched = {left / s.McuWidth, top / s.McuHeight, (right - 1) / s.McuWidth, (bottom - 1) / s.McuHeight};
+    bool acrossX = false, acrossY = false;
+    for (const ScanComponent& a : s.Components)
+        for (const ScanComponent& b : s.Components) {
+            acrossX = acrossX || a.H != b.H;
+            acrossY = acrossY || a.V != b.V;
+        }
+    const McuRect& t = mcus.Touched;
+    mcus.Margin = {std::max(t.Col0 - int(acrossX), 0), std::max(t.Row0 - int(acrossY), 0),
+                   std::min(t.Col1 + int(acrossX), s.McusWide - 1), std::min(t.Row1 + int(acrossY), s.McusHigh - 1)};
+    return mcus;
+}
+
 McuStore RestampMcus(const JpegStructure& s, const McuRect& touched, const McuRect& margin, const McuStore& stored,
                      const RegionPainter& paint)
 {

@@ -16,6 +16,13 @@ using RegionPainter = std::function<void(Picture& region, int originX, int origi
 
 namespace lossless {
 
+// The MCUs under a stamp's box (clipped to the picture; empty when it lies outside) and
+// with them the MCUs around whose samples the upsampler reads across MCU edges.
+struct StampMcus {
+    McuRect Touched, Margin;
+};
+StampMcus McusUnder(const JpegStructure& s, const PixelBox& box);
+
 // The new coefficients of the MCUs of `touched`. `stored` holds the source coefficients of
 // every MCU of `margin` (touched with the MCUs around it whose samples the upsampler reads).
 McuStore RestampMcus(const JpegStructure& s, const McuRect& touched, const McuRect& margin, const McuStore& stored,

@@ -1,0 +1,29 @@
+#pragma once
+// The lossless stamp of a JPEG the splice cannot take but libjpeg reads to coefficients
+// without loss: progressive, arithmetic-coded, or in several scans. Every coefficient is
+// read, the stamp's MCUs are replaced by the same drawing and encoding the splice uses,
+// and the coefficients are written back in the source's process (progressive stays
+// progressive, arithmetic-coded stays arithmetic-coded): every block outside the stamp's
+// MCUs keeps its coefficients, though the picture's data is coded again.
+//
+// Memory: the whole coefficient array (two bytes a sample: 36 MB for 12 MP in 4:2:0),
+// refused as a decoded picture of that size would be (EPictureTooLarge).
+#include "stamping/lossless/JpegStructure.h"
+#include "stamping/lossless/McuPixels.h"
+
+#include <string>
+#include <string_view>
+
+namespace morvik::lossless {
+
+struct CoefficientStampResult {
+    std::string Reason;  // why it could not be done (12-bit, CMYK, damaged data …); empty when done
+};
+
+// Stamps the picture into `out` (cleared first). `keepMetadata` as for the splice: off
+// keeps only the ICC profile, with the default JFIF header. Raises EJPEG for what libjpeg
+// refuses.
+CoefficientStampResult StampCoefficients(std::string_view jpeg, const PixelBox& box, const RegionPainter& paint,
+                                         bool keepMetadata, std::string& out);
+
+}  // namespace morvik::lossless
