@@ -30,18 +30,21 @@ TEST(ByteSourceTest, ReadsInsideSucceedAndReadsReachingOutsideRaise)
         }
         const bool has1 = pos >= 1 && pos <= length, has2 = has1 && pos + 1 <= length,
                    has4 = has1 && pos + 3 <= length;
-        if (has1)
+        if (has1) {
             EXPECT_EQ(bytes.Byte(pos), static_cast<uint8_t>(data[static_cast<size_t>(pos - 1)]));
-        else
+        } else {
             EXPECT_THROW(bytes.Byte(pos), ReadOutside) << pos;
-        if (has2)
+        }
+        if (has2) {
             EXPECT_EQ(bytes.U16(pos, true), (pos << 8) | (pos + 1));  // byte values equal their positions
-        else
+        } else {
             EXPECT_THROW(bytes.U16(pos, false), ReadOutside) << pos;
-        if (has4)
+        }
+        if (has4) {
             EXPECT_EQ(bytes.I32(pos, false), (pos + 3) << 24 | (pos + 2) << 16 | (pos + 1) << 8 | pos);
-        else
+        } else {
             EXPECT_THROW(bytes.I32(pos, true), ReadOutside) << pos;
+        }
     }
 }
 

@@ -258,9 +258,11 @@ TEST_F(WalkTest, ReadsOutsideTheDataFailTheFirstDirectory)
             continue;
         const auto& tags = data.ExifInfo->TagList;
         EXPECT_EQ(tags.empty(), data.Outcome.Text == "Illegally sized directory") << cut;
-        for (const TagEntry& t : tags)
-            if (t.ByteCount > 0)
+        for (const TagEntry& t : tags) {
+            if (t.ByteCount > 0) {
                 EXPECT_LE(static_cast<size_t>(t.ValuePos) + t.ByteCount - 1, cut) << cut;
+            }
+        }
     }
 }
 
