@@ -3,6 +3,7 @@
 #include "metadata/directory/ExifDirectory.h"
 #include "metadata/file/PhotoMetadata.h"
 #include "metadata/notes/IptcRecord.h"
+#include "pattern/ThreadScheme.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
@@ -121,7 +122,7 @@ const std::vector<NamedTarget>& Targets()
         {"fuzz_exif_makernotes", ExifMakerNotes}, {"fuzz_iptc", Iptc},
         {"fuzz_date_mask", DateMask},           {"fuzz_correction_text", CorrectionText},
         {"fuzz_writer_roundtrip", WriterRoundTrip}, {"fuzz_lossless_splice", LosslessSplice},
-        {"fuzz_heif_exif", HeifExif},
+        {"fuzz_heif_exif", HeifExif},           {"fuzz_thread_scheme", ThreadSchemeText},
     };
     return targets;
 }
@@ -392,6 +393,21 @@ const char* HeifExif(std::string_view input)
         return "the output's EXIF block does not read back upright";
     if (!photo.Metadata.Icc.empty() && jpeg.find(photo.Metadata.Icc) == std::string::npos)
         return "the ICC profile is not in the output";
+    return nullptr;
+}
+
+const char* ThreadSchemeText(std::string_view input)
+{
+    try {
+        const ThreadScheme scheme = ParseThreadScheme(input, "fuzz");
+        if (scheme.Threads.empty())
+            return "a scheme without threads was accepted";
+        for (const Thread& t : scheme.Threads)
+            if (t.Number.empty())
+                return "a thread without a number was accepted";
+    } catch (const EThreadScheme&) {
+        // A malformed scheme is refused with its own failure type: what must happen.
+    }
     return nullptr;
 }
 

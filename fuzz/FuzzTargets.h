@@ -49,6 +49,8 @@ std::string LosslessSpliceInput(int left, int top, int width, int height, bool k
 // profile and XMP cut from the input. The output must decode with libjpeg and read back
 // with Orientation 1; a malformed item must be refused with EHeif.
 const char* HeifExif(std::string_view input);
+// The thread scheme parser: a list of threads, each numbered, or EThreadScheme.
+const char* ThreadSchemeText(std::string_view input);
 
 // The input of ExifMakerNotes: the first byte picks the maker (low four bits), the byte
 // order (bit 4), the EXIF version (bits 5 and 6) and whether the block is read as a TIFF

@@ -12,5 +12,6 @@ using CommandRunner = std::function<int()>;
 CommandRunner AddInfoCommand(CLI::App& app);
 CommandRunner AddStampCommand(CLI::App& app);
 CommandRunner AddMosaicCommand(CLI::App& app);
+CommandRunner AddPatternCommand(CLI::App& app);
 
 }  // namespace morvik::cli

@@ -50,7 +50,8 @@ struct StampOptions {
     std::optional<bool> Bold, Italic;
     std::optional<std::string> TextColor, BackgroundColor;
     bool Transparent = false;
-    std::optional<std::string> Anchor, Size, Margin, Outline;
+    std::optional<std::string> Anchor, Size, Margin, Outline, Shadow;
+    std::optional<std::string> DateFormat;
     std::optional<int> Quality;
     std::optional<std::string> NamingMask;
     bool KeepNames = false;
@@ -83,7 +84,8 @@ std::string ColorText(TColor color)
 }
 
 const std::map<std::string, int> kPresetNames = {
-    {"standard", 0}, {"storage", 1}, {"internet", 2}, {"album", 3}, {"0", 0}, {"1", 1}, {"2", 2}, {"3", 3}};
+    {"standard", 0}, {"storage", 1}, {"internet", 2}, {"album", 3}, {"film", 4},
+    {"0", 0},        {"1", 1},       {"2", 2},        {"3", 3},     {"4", 4}};
 const std::map<std::string, int> kDateSourceNames = {
     {"datetime", 0}, {"original", 1}, {"digitized", 2}, {"0", 0}, {"1", 1}, {"2", 2}};
 
@@ -149,6 +151,16 @@ void ApplyPlacementOptions(const StampOptions& o, StampLook& look)
             look.OutlineColor = *c;
         }
     }
+    if (o.Shadow) {
+        StampShadow shadow;
+        if (!o.Shadow->empty()) {
+            auto c = ParseColor(*o.Shadow);
+            if (!c)
+                throw UsageError("--shadow: not a colour RRGGBB: " + *o.Shadow);
+            shadow.Color = *c;
+        }
+        look.Shadow = shadow;
+    }
 }
 
 // The window's start values, then the preset, then each option given.
@@ -156,8 +168,14 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
 {
     TBatchControls b;
     b.Settings = StampSettings{};
-    if (!o.Preset.empty())
-        ApplyPreset(kPresetNames.at(o.Preset), b.Controls, b.Settings);
+    if (!o.Preset.empty()) {
+        const PresetFollowUps done = ApplyPreset(kPresetNames.at(o.Preset), b.Controls, b.Settings);
+        if (done.FontMissing)
+            std::cerr << "morvik-cli stamp: the preset's face \"" << FilmFontName
+                      << "\" is not installed (Debian package fonts-dseg); the default face is used\n";
+    }
+    if (o.DateFormat)
+        b.Controls.DateFormat = *o.DateFormat;
     if (!o.DateSource.empty())
         b.Settings.DateSource = kDateSourceNames.at(o.DateSource);
     if (o.OwnText) {
@@ -175,7 +193,10 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
         look.Font.Bold = *o.Bold;
     if (o.Italic)
         look.Font.Italic = *o.Italic;
-    if (o.TextColor) {
+    if (o.TextColor && *o.TextColor == "auto") {
+        look.AutoColor = true;
+    } else if (o.TextColor) {
+        look.AutoColor = false;
         auto c = ParseColor(*o.TextColor);
         if (!c)
             throw UsageError("--color: not a colour RRGGBB: " + *o.TextColor);
@@ -342,12 +363,17 @@ CommandRunner AddStampCommand(CLI::App& app)
     cmd->add_option("folder", o->Folder, "Folder of the photos")->required()->check(CLI::ExistingDirectory);
     cmd->add_option("--preset", o->Preset,
                     "Apply a preset first: standard (Стандартные), storage (Для Хранения), internet (Для Интернета), "
-                    "album (Для фотоальбома)")
-        ->check(CLI::IsMember({"standard", "storage", "internet", "album", "0", "1", "2", "3"}));
+                    "album (Для фотоальбома), film (Плёночный)")
+        ->check(CLI::IsMember({"standard", "storage", "internet", "album", "film", "0", "1", "2", "3", "4"}));
     cmd->add_option("--date-source", o->DateSource,
                     "EXIF date that dates a photo: datetime, original (the default) or digitized")
         ->check(CLI::IsMember({"datetime", "original", "digitized", "0", "1", "2"}));
-    cmd->add_option("--text", o->OwnText, "Stamp this text instead of the date");
+    cmd->add_option("--text", o->OwnText,
+                    "Stamp this text instead of the date; \\n starts a new line, and {date}, {date:MASK}, {make}, "
+                    "{model}, {lens}, {exposure}, {fnumber}, {iso}, {focal}, {focal35}, {gps}, {name}, {folder} "
+                    "are filled from each photo");
+    cmd->add_option("--date-format", o->DateFormat,
+                    "Mask the stamped date is written with (default \"" + std::string(StampDateMask) + "\")");
     cmd->add_option("-x,--x", o->X, "Offset of the stamp from the anchor's side, inwards, in pixels (default 0)");
     cmd->add_option("-y,--y", o->Y, "Offset of the stamp from the anchor's top or bottom, inwards (default 0)");
     const StampControls start;
@@ -357,7 +383,9 @@ CommandRunner AddStampCommand(CLI::App& app)
         ->check(CLI::Range(1, 2000));
     AddSwitch(cmd, "bold", o->Bold, std::string("Bold face (default ") + (font.Bold ? "on" : "off") + ")");
     AddSwitch(cmd, "italic", o->Italic, std::string("Italic face (default ") + (font.Italic ? "on" : "off") + ")");
-    cmd->add_option("--color", o->TextColor, "Text colour RRGGBB (default " + ColorText(start.Look.TextColor) + ")");
+    cmd->add_option("--color", o->TextColor,
+                    "Text colour RRGGBB, or auto: white or black by the photo under the stamp (default " +
+                        ColorText(start.Look.TextColor) + ")");
     cmd->add_option("--background", o->BackgroundColor,
                     "Background colour RRGGBB (default " + ColorText(start.Look.BackgroundColor) + ")");
     cmd->add_flag("--transparent", o->Transparent, "No background behind the text");
@@ -373,6 +401,8 @@ CommandRunner AddStampCommand(CLI::App& app)
                     "Offset from the anchor's sides on both axes: N pixels, or N% of the shorter side");
     cmd->add_option("--outline", o->Outline,
                     "Ring the glyphs in colour RRGGBB (without one: black or white, against the text colour)")
+        ->expected(0, 1);
+    cmd->add_option("--shadow", o->Shadow, "A soft shadow under the glyphs in colour RRGGBB (default black)")
         ->expected(0, 1);
     cmd->add_option("-q,--quality", o->Quality, "JPEG quality 0..100 (default " + std::to_string(start.Quality) + ")")
         ->check(CLI::Range(0, 100));

@@ -1,9 +1,12 @@
-// morvik-cli: the metadata report, the folder batch and the mosaic chart from a terminal.
+// morvik-cli: the metadata report, the folder batch, the mosaic chart and the cross-stitch
+// pattern from a terminal.
 #include "cli/Commands.h"
 
 #include "platform/FormatSettings.h"
+#include "platform/Version.h"
 
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -13,6 +16,7 @@ int main(int argc, char** argv)
     morvik::FillFormatSettingsFromLocale();
     CLI::App app{"Morvik: dates and texts stamped into JPEG photographs", "morvik-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "morvik-cli " + std::string(morvik::kVersion));
     std::vector<std::pair<CLI::App*, morvik::cli::CommandRunner>> commands;
     auto add = [&](morvik::cli::CommandRunner (*adder)(CLI::App&)) {
         const size_t before = app.get_subcommands({}).size();
@@ -28,6 +32,7 @@ int main(int argc, char** argv)
         {"info", &morvik::cli::AddInfoCommand},
         {"stamp", &morvik::cli::AddStampCommand},
         {"mosaic", &morvik::cli::AddMosaicCommand},
+        {"pattern", &morvik::cli::AddPatternCommand},
     };
     const std::string_view first = argc > 1 ? argv[1] : "";
     for (const auto& [name, adder] : kCommands)

@@ -4,6 +4,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/TemporaryFiles.h"
+#include "stamping/Caption.h"
 #include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/lossless/LosslessStamp.h"  // LosslessRoom
@@ -142,10 +143,18 @@ private:
             item.Dated.Date = fallback;
         }
         item.Controls.Settings.PictureOrientation = item.Dated.Orientation;
-        const std::string stampText = steps_.FormatDate(StampDateMask, item.Dated.Date);
-        observer_.FileDated(stampText);
-        item.Controls.Controls.StampDateText = stampText;
-        item.Text = TextToStamp(item.Controls.Settings, item.Controls.Controls);
+        // The window's label shows the date in the fixed mask; the stamp writes it in the
+        // date format.
+        StampControls& controls = item.Controls.Controls;
+        const std::string shownDate = steps_.FormatDate(StampDateMask, item.Dated.Date);
+        observer_.FileDated(shownDate);
+        controls.StampDateText =
+            controls.DateFormat == StampDateMask ? shownDate : steps_.FormatDate(controls.DateFormat, item.Dated.Date);
+        if (item.Controls.Settings.DateMode)
+            item.Text = controls.StampDateText;
+        else
+            item.Text = CaptionText(item.Controls.Settings, controls,
+                                    ReadCaptionFacts(item.Dated.Reader.get(), true, item.Path, item.Dated.Date));
         if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
             item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
                 return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Controls, std::move(item.Storage));
@@ -355,7 +364,11 @@ TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& op
 {
     const std::string folder = WithoutTrailingSlash(folderIn);
     TBatchResult result;
-    const std::vector<FileFacts> entries = JpegEntries(folder);
+    std::vector<FileFacts> entries = JpegEntries(folder);
+    if (!options.OnlyNames.empty())
+        std::erase_if(entries, [&](const FileFacts& f) {
+            return std::find(options.OnlyNames.begin(), options.OnlyNames.end(), f.Name) == options.OnlyNames.end();
+        });
     result.FileCount = static_cast<int>(entries.size());
     result.OutputFolder = JoinPath(folder, std::string(kOutputFolderName));
     observer.BatchStarted(result.FileCount);

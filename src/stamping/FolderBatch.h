@@ -153,6 +153,9 @@ struct TBatchOptions {
     // A file that fails is reported (FileFailed, TBatchResult::Failures) and the run goes
     // on with the next one, instead of ending at it.
     bool KeepGoing = false;
+    // When not empty, only the entries of these names are taken (the files a user picked
+    // in a file manager); the others are neither counted nor touched.
+    std::vector<std::string> OnlyNames;
 };
 
 // The entries of folder that match "*.jpg", "*.heic" or "*.heif" without regard to case,

@@ -67,15 +67,58 @@ std::pair<int64_t, int64_t> CellsOrigin(const StampLook& look, int64_t cellsWidt
     return {dx, dy};
 }
 
-// Draws the text with its cells' top-left at (x, y) of a picture as displayed.
-void DrawUpright(Picture& picture, int x, int y, std::string_view text, const StampLook& look,
+// The lines of a text, split at its line breaks.
+std::vector<std::string_view> SplitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    for (size_t start = 0;;) {
+        const size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos)
+            return lines;
+        start = end + 1;
+    }
+}
+
+// Draws the placed lines on a picture as displayed whose top-left lies at (shiftX, shiftY)
+// of the photo as displayed: the cells' background when opaque, the shadow, then each
+// line's ring and glyphs.
+void DrawUpright(Picture& picture, int64_t shiftX, int64_t shiftY, std::string_view text, const StampLook& look,
                  const StampPlacement& placement)
 {
-    if (placement.OutlineWidth > 0)
-        DrawOutlinedTextLine(picture, x, y, text, placement.Font, look.TextColor, look.BackgroundColor,
-                             look.BackgroundStyle == TBrushStyle::Solid, OutlineColorOf(look), placement.OutlineWidth);
-    else
-        picture.TextOut(x, y, text);
+    const std::vector<std::string_view> lines = SplitLines(text);
+    const bool opaque = look.BackgroundStyle == TBrushStyle::Solid;
+    auto at = [&](const PixelBox& cells) {
+        return std::pair{ClampInt(cells.Left - shiftX), ClampInt(cells.Top - shiftY)};
+    };
+    if (lines.size() == 1 && !look.Shadow) {
+        const auto [x, y] = at(placement.Cells);
+        if (placement.OutlineWidth > 0)
+            DrawOutlinedTextLine(picture, x, y, text, placement.Font, look.TextColor, look.BackgroundColor, opaque,
+                                 OutlineColorOf(look), placement.OutlineWidth);
+        else
+            picture.TextOut(x, y, text);
+        return;
+    }
+    if (opaque) {
+        const auto [x, y] = at(placement.Cells);
+        picture.FillRect(x, y, ClampInt(int64_t(x) + placement.Cells.Right - placement.Cells.Left),
+                         ClampInt(int64_t(y) + placement.Cells.Bottom - placement.Cells.Top), look.BackgroundColor);
+    }
+    if (look.Shadow)
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const auto [x, y] = at(placement.Lines[i]);
+            DrawTextShadow(picture, x, y, lines[i], placement.Font, placement.OutlineWidth, look.Shadow->Color,
+                           placement.ShadowOffset, placement.ShadowBlur, look.Shadow->Glow ? 160 : 200);
+        }
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const auto [x, y] = at(placement.Lines[i]);
+        if (placement.OutlineWidth > 0)
+            DrawOutlinedTextLine(picture, x, y, lines[i], placement.Font, look.TextColor, look.BackgroundColor, false,
+                                 OutlineColorOf(look), placement.OutlineWidth);
+        else
+            DrawTextLine(picture, x, y, lines[i], placement.Font, look.TextColor, look.BackgroundColor, false);
+    }
 }
 
 }  // namespace
@@ -94,25 +137,85 @@ StampPlacement PlaceStamp(std::string_view text, const StampLook& look, int widt
     if (text.empty())
         return placement;
 
-    const TextExtent extent = MeasureText(placement.Font, text);
-    const auto [left, top] = CellsOrigin(look, extent.Width, extent.Height, turn.DisplayWidth(), turn.DisplayHeight());
-    placement.Cells = {ClampInt(left), ClampInt(top), ClampInt(left + extent.Width), ClampInt(top + extent.Height)};
+    // The lines one under the other, each as wide as its glyphs' advances, aligned within
+    // the block to the anchor's side.
+    const std::vector<std::string_view> lines = SplitLines(text);
+    const int lineHeight = MeasureText(placement.Font, "").Height;
+    std::vector<int> widths;
+    int64_t blockWidth = 0;
+    for (std::string_view line : lines) {
+        widths.push_back(MeasureText(placement.Font, line).Width);
+        blockWidth = std::max<int64_t>(blockWidth, widths.back());
+    }
+    const int64_t blockHeight = int64_t(lineHeight) * int64_t(lines.size());
+    const auto [left, top] = CellsOrigin(look, blockWidth, blockHeight, turn.DisplayWidth(), turn.DisplayHeight());
+    placement.Cells = {ClampInt(left), ClampInt(top), ClampInt(left + blockWidth), ClampInt(top + blockHeight)};
+    for (size_t i = 0; i < lines.size(); ++i) {
+        int64_t lineLeft = left;
+        if (look.Anchor == StampAnchor::TopRight || look.Anchor == StampAnchor::BottomRight)
+            lineLeft = left + blockWidth - widths[i];
+        else if (look.Anchor == StampAnchor::BottomCentre)
+            lineLeft = left + (blockWidth - widths[i]) / 2;
+        const int64_t lineTop = top + int64_t(lineHeight) * int64_t(i);
+        placement.Lines.push_back({ClampInt(lineLeft), ClampInt(lineTop), ClampInt(lineLeft + widths[i]),
+                                   ClampInt(lineTop + lineHeight)});
+    }
     if (look.Outline)
-        placement.OutlineWidth = std::max(1, int(std::lround(extent.Height / 16.0)));
+        placement.OutlineWidth = std::max(1, int(std::lround(lineHeight / 16.0)));
+    if (look.Shadow) {
+        placement.ShadowOffset = look.Shadow->Glow ? 0 : std::max(1, int(std::lround(lineHeight / 16.0)));
+        placement.ShadowBlur = std::max(1, int(std::lround(lineHeight / (look.Shadow->Glow ? 10.0 : 24.0))));
+    }
 
-    // The glyphs' ink, the cells behind it when opaque, the ring round it.
-    const PixelBox ink = TextLineBox(placement.Cells.Left, placement.Cells.Top, text, placement.Font, false);
+    // The glyphs' ink, the cells behind it when opaque, the ring round it, the shadow.
+    PixelBox ink;
+    for (size_t i = 0; i < lines.size(); ++i)
+        ink = Union(ink, TextLineBox(placement.Lines[i].Left, placement.Lines[i].Top, lines[i], placement.Font, false));
     PixelBox shown = look.BackgroundStyle == TBrushStyle::Solid ? Union(ink, placement.Cells) : ink;
+    const int ring = placement.OutlineWidth > 0 ? placement.OutlineWidth + 1 : 0;
     if (placement.OutlineWidth > 0)
-        shown = Union(shown, Widened(ink, placement.OutlineWidth + 1));
+        shown = Union(shown, Widened(ink, ring));
+    if (look.Shadow && !ink.Empty()) {
+        const PixelBox shade = Widened(ink, ring + TextShadowReach(placement.ShadowBlur));
+        shown = Union(shown, {ClampInt(int64_t(shade.Left) + placement.ShadowOffset),
+                              ClampInt(int64_t(shade.Top) + placement.ShadowOffset),
+                              ClampInt(int64_t(shade.Right) + placement.ShadowOffset),
+                              ClampInt(int64_t(shade.Bottom) + placement.ShadowOffset)});
+    }
     const PixelBox inside = Intersection(shown, {0, 0, turn.DisplayWidth(), turn.DisplayHeight()});
     placement.Bounds = turn.ToStored(inside);
     return placement;
 }
 
-void DrawPlacedStamp(Picture& picture, int originX, int originY, std::string_view text, const StampLook& look,
+StampLook LookOnGround(const StampLook& look, const Picture& picture, int originX, int originY, const PixelBox& box)
+{
+    if (!look.AutoColor)
+        return look;
+    // The mean lightness (Rec. 601 luma) of the ground under the stamp.
+    const PixelBox part{originX, originY, ClampInt(int64_t(originX) + picture.Width()),
+                        ClampInt(int64_t(originY) + picture.Height())};
+    const PixelBox ground = Intersection(box, part);
+    int64_t sum = 0, count = 0;
+    for (int y = ground.Top; y < ground.Bottom; ++y) {
+        const uint8_t* row = picture.Row(y - originY);
+        for (int x = ground.Left; x < ground.Right; ++x) {
+            const uint8_t* p = row + size_t(x - originX) * 3;
+            sum += 299 * p[0] + 587 * p[1] + 114 * p[2];
+            ++count;
+        }
+    }
+    const bool light = count > 0 && sum >= count * 128 * 1000;
+    StampLook settled = look;
+    settled.AutoColor = false;
+    settled.TextColor = light ? clBlack : clWhite;
+    settled.OutlineColor = light ? clWhite : clBlack;
+    return settled;
+}
+
+void DrawPlacedStamp(Picture& picture, int originX, int originY, std::string_view text, const StampLook& chosen,
                      const StampPlacement& placement)
 {
+    const StampLook look = LookOnGround(chosen, picture, originX, originY, placement.Bounds);
     auto setSurface = [&](Picture& surface) {
         surface.BrushColor = look.BackgroundColor;
         surface.Font = placement.Font;
@@ -124,8 +227,7 @@ void DrawPlacedStamp(Picture& picture, int originX, int originY, std::string_vie
         return;
     if (placement.Orientation == 1) {
         // Upright as stored: straight into the picture, where it lies within the photo.
-        DrawUpright(picture, ClampInt(int64_t(placement.Cells.Left) - originX),
-                    ClampInt(int64_t(placement.Cells.Top) - originY), text, look, placement);
+        DrawUpright(picture, originX, originY, text, look, placement);
         return;
     }
     // Turned or mirrored: the stored pixels under the stamp are turned as displayed, drawn
@@ -139,8 +241,7 @@ void DrawPlacedStamp(Picture& picture, int originX, int originY, std::string_vie
     const PixelBox shownAt = turn.ToDisplay(stored);
     Picture shown = turn.TakeDisplayed(picture, originX, originY, stored);
     setSurface(shown);
-    DrawUpright(shown, ClampInt(int64_t(placement.Cells.Left) - shownAt.Left),
-                ClampInt(int64_t(placement.Cells.Top) - shownAt.Top), text, look, placement);
+    DrawUpright(shown, shownAt.Left, shownAt.Top, text, look, placement);
     turn.PutBack(picture, originX, originY, stored, shown);
 }
 

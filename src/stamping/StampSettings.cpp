@@ -2,6 +2,7 @@
 
 #include "platform/Convert.h"
 #include "platform/FileSystem.h"
+#include "stamping/TextDraw.h"  // ResolvedFontFamily
 
 namespace morvik {
 
@@ -112,9 +113,29 @@ PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& s
         look.RelativeMargin = true;
         look.MarginPercent = given.MarginPercent;
         look.TextColor = given.TextColor;
-        look.Outline = true;
+        look.AutoColor = false;
+        look.Outline = given.OutlineColor.has_value();
         look.OutlineColor = given.OutlineColor;
+        look.Shadow = given.Shadow;
+        if (!given.FontName.empty()) {
+            // The face and its plain style; a face that is not installed falls back to the
+            // default one, and the window or the command line says so.
+            const TFont start;
+            look.Font.Name = std::string(given.FontName);
+            look.Font.Bold = false;
+            look.Font.Italic = false;
+            if (ResolvedFontFamily(look.Font) != given.FontName) {
+                look.Font.Name = start.Name;
+                look.Font.Bold = start.Bold;
+                look.Font.Italic = start.Italic;
+                done.FontMissing = true;
+            }
+        }
         done.LookChanged = look != before;
+        if (controls.DateFormat != given.DateFormat) {
+            controls.DateFormat = std::string(given.DateFormat);
+            done.DateFormatChanged = true;
+        }
         // The transparency is CheckBox2: changing it is the user's click.
         if (settings.Transparent != given.Transparent) {
             SwitchTransparent(settings, look);

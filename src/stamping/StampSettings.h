@@ -68,6 +68,15 @@ inline constexpr std::array<StampAnchorName, 5> StampAnchorNames = {{
     {StampAnchor::BottomCentre, "bottom-centre", "Снизу по центру"},
 }};
 
+// A shadow under the glyphs: offset down and right by a sixteenth of the line height, or
+// as a glow, spread further round the glyphs without an offset.
+struct StampShadow {
+    TColor Color = clBlack;
+    bool Glow = false;
+
+    bool operator==(const StampShadow&) const = default;
+};
+
 // How the stamp looks and where it lies: the one record that the single-picture stamp,
 // the folder batch and the command line draw with. The font's own colour is not part of
 // it: the text colour replaces it at each use.
@@ -98,6 +107,12 @@ struct StampLook {
     // A ring round the glyphs, its width growing with the cells' height.
     bool Outline = false;
     std::optional<TColor> OutlineColor;                // unset: black or white, against the text colour
+    // A soft shadow under the glyphs (and the ring), so that a transparent stamp reads on
+    // any ground; none when unset.
+    std::optional<StampShadow> Shadow;
+    // The text white or black (the outline the opposite) by the lightness of the photo
+    // under the stamp, measured on each photo before it is stamped; TextColor is not used.
+    bool AutoColor = false;
 
     bool operator==(const StampLook&) const = default;
 };
@@ -112,7 +127,9 @@ TColor OutlineColorOf(const StampLook& look);
 struct StampControls {
     StampLook Look;
     std::string OwnText;                               // Edit1, stamped while !DateMode
-    std::string StampDateText;                         // Label1, stamped while DateMode
+    std::string StampDateText;                         // Label1, shown with StampDateMask
+    // The mask the stamped date is written with ("Формат даты:"), in the date mask language.
+    std::string DateFormat = std::string(StampDateMask);
     int Quality = 80;                                  // TrackBar1, 0..100
     std::string NamingMask = std::string(DefaultNamingMask);  // Edit2
     bool RenameTicked = true;                          // CheckBox3
@@ -164,12 +181,15 @@ struct StampPresetLook {
     double SizePercent;    // of the shorter side
     double MarginPercent;  // of the shorter side
     TColor TextColor;
-    TColor OutlineColor;
+    std::optional<TColor> OutlineColor;  // unset: no outline
     bool Transparent;
+    std::string_view FontName = {};      // empty: the user's face and style stay
+    std::string_view DateFormat = StampDateMask;
+    std::optional<StampShadow> Shadow = std::nullopt;
 };
 
 // The presets of cbConf. The first three set the controls of the batch and leave the
-// stamp's look as it is; the album preset also sets the look.
+// stamp's look as it is; the album and film presets also set the look.
 struct StampPreset {
     std::string_view Name;
     int Quality;
@@ -180,12 +200,17 @@ struct StampPreset {
     std::string_view NamingMask;
     std::optional<StampPresetLook> Look;
 };
-inline constexpr std::array<StampPreset, 4> StampPresets = {{
+// The film camera's seven-segment face (Debian's fonts-dseg).
+inline constexpr std::string_view FilmFontName = "DSEG7 Classic";
+inline constexpr std::array<StampPreset, 5> StampPresets = {{
     {"Стандартные", 75, DateSourceDateTime, true, true, true, DefaultNamingMask, std::nullopt},
     {"Для Хранения", 80, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask, std::nullopt},
     {"Для Интернета", 65, DateSourceDateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss", std::nullopt},
     {"Для фотоальбома", 92, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3, 2, RgbColor(0xFF, 0x8C, 0x00), RgbColor(0x20, 0x20, 0x20), true}},
+    {"Плёночный", 92, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask,
+     StampPresetLook{StampAnchor::BottomRight, 3.5, 3, RgbColor(0xFF, 0x6A, 0x1E), std::nullopt, true, FilmFontName,
+                     "\"'\"yy mm dd", StampShadow{RgbColor(0xFF, 0x6A, 0x1E), true}}},
 }};
 
 // What applying a preset changed, so that the window can mirror it. A flag is set only
@@ -201,11 +226,14 @@ struct PresetFollowUps {
     bool NamingMaskChanged = false;   // Edit2 rewritten
     bool LookChanged = false;         // anchor, size, margin or outline controls rewritten
     bool TransparentChanged = false;  // CheckBox2 switched: the fill style and BitBtn3 follow
+    bool DateFormatChanged = false;   // the date format rewritten
+    bool FontMissing = false;         // the preset's face is not installed: the default face is used
 };
 
 // apply preset: for a preset's index sets, in this order, the quality, the date source,
 // the date tick, the own text, the rename tick, the EXIF tick, the naming mask and, for a
-// preset with a look, the stamp's anchor, size, margin, colours, outline and transparency,
+// preset with a look, the stamp's anchor, size, margin, colours, outline, shadow, face,
+// date format and transparency,
 // each with the follow-up of a user's change. Any other index (-1: the list's text edited)
 // changes nothing else. PresetIndex always takes the index, as cbConf shows it.
 PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& settings);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -67,6 +68,43 @@ const FaceChoice& LookUpFace(const TFont& font)
     }
     FcPatternDestroy(pattern);
     return cache.emplace(key, choice).first->second;
+}
+
+// The face fontconfig would take next for the font that has the code point, for one the
+// chosen face lacks (the seven-segment faces have no apostrophe); null when none has it.
+const FaceChoice* LookUpFallbackFace(const TFont& font, char32_t cp)
+{
+    static std::map<std::tuple<std::string, bool, bool, char32_t>, std::optional<FaceChoice>> cache;
+    std::lock_guard lock(g_lookupMutex);
+    auto key = std::make_tuple(font.Name, font.Bold, font.Italic, cp);
+    if (auto it = cache.find(key); it != cache.end())
+        return it->second ? &*it->second : nullptr;
+    std::optional<FaceChoice> choice;
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.Name.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    if (FcFontSet* set = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result)) {
+        for (int i = 0; i < set->nfont && !choice; ++i) {
+            FcCharSet* chars = nullptr;
+            FcChar8* file = nullptr;
+            if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &chars) != FcResultMatch ||
+                !FcCharSetHasChar(chars, FcChar32(cp)) ||
+                FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) != FcResultMatch || !file)
+                continue;
+            choice.emplace();
+            choice->File = reinterpret_cast<const char*>(file);
+            FcPatternGetInteger(set->fonts[i], FC_INDEX, 0, &choice->Index);
+        }
+        FcFontSetDestroy(set);
+    }
+    FcPatternDestroy(pattern);
+    const auto& stored = cache.emplace(key, choice).first->second;
+    return stored ? &*stored : nullptr;
 }
 
 // ---- FreeType: one library and its open faces per thread ----------------------------
@@ -153,6 +191,8 @@ std::vector<char32_t> DecodeUtf8(std::string_view text)
 struct SizedFace {
     FT_Face Face = nullptr;
     const FaceChoice* Choice = nullptr;
+    const TFont* Font = nullptr;  // for the faces of code points this one lacks
+    int Pixels = 0;
     int Ascender = 0;
     int Descender = 0;
 };
@@ -165,6 +205,8 @@ SizedFace PrepareFace(const TFont& font)
     if (!sized.Face)
         throw Exception("Cannot find a font for \"" + font.Name + "\"");
     const int pixels = std::max(1, std::abs(font.Height));
+    sized.Font = &font;
+    sized.Pixels = pixels;
     if (FT_Set_Pixel_Sizes(sized.Face, 0, FT_UInt(pixels)) != 0 && sized.Face->num_fixed_sizes > 0)
         FT_Select_Size(sized.Face, 0);  // a bitmap-only face: take its first size
     const FT_Size_Metrics& m = sized.Face->size->metrics;
@@ -173,31 +215,42 @@ SizedFace PrepareFace(const TFont& font)
     return sized;
 }
 
-// Loads and renders one glyph into the face's slot; false when the face has none to give.
-bool LoadGlyph(const SizedFace& sized, char32_t cp, bool render)
+// Loads and renders one glyph: the slot that holds it, null when no face has one to give.
+// A code point the face lacks comes from a face that has it, at the same pixel size.
+FT_GlyphSlot LoadGlyph(const SizedFace& sized, char32_t cp, bool render)
 {
-    if (FT_Load_Char(sized.Face, FT_ULong(cp), FT_LOAD_DEFAULT) != 0)
-        return false;
-    FT_GlyphSlot slot = sized.Face->glyph;
-    if (sized.Choice->Oblique)
+    FT_Face face = sized.Face;
+    bool ownStyle = true;
+    if (FT_Get_Char_Index(face, FT_ULong(cp)) == 0 && sized.Font) {
+        const FaceChoice* other = LookUpFallbackFace(*sized.Font, cp);
+        FT_Face fallback = other && other->File != sized.Choice->File ? t_faces.Open(*other) : nullptr;
+        if (fallback && FT_Set_Pixel_Sizes(fallback, 0, FT_UInt(sized.Pixels)) == 0) {
+            face = fallback;
+            ownStyle = false;
+        }
+    }
+    if (FT_Load_Char(face, FT_ULong(cp), FT_LOAD_DEFAULT) != 0)
+        return nullptr;
+    FT_GlyphSlot slot = face->glyph;
+    if (ownStyle && sized.Choice->Oblique)
         FT_GlyphSlot_Oblique(slot);
-    if (sized.Choice->Embolden)
+    if (ownStyle && sized.Choice->Embolden)
         FT_GlyphSlot_Embolden(slot);
     if (render && slot->format != FT_GLYPH_FORMAT_BITMAP &&
         FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
-        return false;
-    return true;
+        return nullptr;
+    return slot;
 }
 
-int Advance(const SizedFace& sized) { return int((sized.Face->glyph->advance.x + 32) >> 6); }
+int Advance(FT_GlyphSlot slot) { return int((slot->advance.x + 32) >> 6); }
 
 // The width of a line's character cells: the sum of its glyphs' advances.
 int64_t CellsWidth(const SizedFace& sized, const std::vector<char32_t>& codePoints)
 {
     int64_t width = 0;
     for (char32_t cp : codePoints)
-        if (LoadGlyph(sized, cp, false))
-            width += Advance(sized);
+        if (const FT_GlyphSlot slot = LoadGlyph(sized, cp, false))
+            width += Advance(slot);
     return width;
 }
 
@@ -244,6 +297,43 @@ void BlendGlyph(Picture& picture, const FT_Bitmap& bitmap, int left, int top, TC
     }
 }
 
+// The ring round a line's glyphs: each pixel of the coverage map (the line drawn white on
+// black) takes the strongest coverage within r pixels of it, softened over the last half
+// pixel so that its edge is as smooth as the glyphs'. One byte per pixel, row by row.
+std::vector<uint8_t> RingOf(const Picture& coverage, int r)
+{
+    const int width = coverage.Width(), height = coverage.Height();
+    std::vector<uint8_t> ring(size_t(width) * size_t(height), 0);
+    std::vector<int> weights(size_t(2 * r + 1) * size_t(2 * r + 1));
+    for (int v = -r; v <= r; ++v)
+        for (int u = -r; u <= r; ++u) {
+            const double w = std::clamp(r + 0.5 - std::hypot(u, v), 0.0, 1.0);
+            weights[size_t(v + r) * size_t(2 * r + 1) + size_t(u + r)] = int(w * 255 + 0.5);
+        }
+    // A pixel whose four neighbours are covered at least as strongly adds nothing (with a
+    // ring of a pixel or more): each point of its disc lies nearer to one of them. Only the
+    // glyphs' edges are spread.
+    auto at = [&](int mx, int my) {
+        return mx < 0 || my < 0 || mx >= width || my >= height ? 0 : int(coverage.Row(my)[size_t(mx) * 3]);
+    };
+    for (int my = 0; my < height; ++my) {
+        const uint8_t* row = coverage.Row(my);
+        for (int mx = 0; mx < width; ++mx) {
+            const int c = row[size_t(mx) * 3];
+            if (c == 0 ||
+                (r > 0 && at(mx - 1, my) >= c && at(mx + 1, my) >= c && at(mx, my - 1) >= c && at(mx, my + 1) >= c))
+                continue;
+            for (int v = std::max(-r, -my); v <= std::min(r, height - 1 - my); ++v) {
+                uint8_t* out = &ring[size_t(my + v) * size_t(width)];
+                const int* w = &weights[size_t(v + r) * size_t(2 * r + 1) + size_t(r)];
+                for (int u = std::max(-r, -mx); u <= std::min(r, width - 1 - mx); ++u)
+                    out[mx + u] = std::max(out[mx + u], uint8_t((c * w[u] + 127) / 255));
+            }
+        }
+    }
+    return ring;
+}
+
 }  // namespace
 
 TextExtent MeasureText(const TFont& font, std::string_view text)
@@ -269,12 +359,12 @@ void DrawTextLine(Picture& picture, int x, int y, std::string_view text, const T
     for (char32_t cp : codePoints) {
         if (pen >= int64_t(picture.Width()) + std::abs(font.Height))
             break;  // everything further right is cut off (a slanted glyph may reach back a little)
-        if (!LoadGlyph(sized, cp, true))
+        const FT_GlyphSlot slot = LoadGlyph(sized, cp, true);
+        if (!slot)
             continue;
-        const FT_GlyphSlot slot = sized.Face->glyph;
         BlendGlyph(picture, slot->bitmap, int(pen) + slot->bitmap_left, baseline - slot->bitmap_top,
                    textColor);
-        pen += Advance(sized);
+        pen += Advance(slot);
     }
 }
 
@@ -298,12 +388,12 @@ PixelBox TextLineBox(int x, int y, std::string_view text, const TFont& font, boo
     const int64_t baseline = int64_t(y) + sized.Ascender;
     int64_t pen = x;
     for (char32_t cp : codePoints) {
-        if (!LoadGlyph(sized, cp, true))
+        const FT_GlyphSlot slot = LoadGlyph(sized, cp, true);
+        if (!slot)
             continue;
-        const FT_GlyphSlot slot = sized.Face->glyph;
         const int64_t gl = pen + slot->bitmap_left, gt = baseline - slot->bitmap_top;
         add(gl, gt, gl + slot->bitmap.width, gt + slot->bitmap.rows);
-        pen += Advance(sized);
+        pen += Advance(slot);
     }
     if (right == INT64_MIN)
         return {};
@@ -358,37 +448,7 @@ void DrawOutlinedTextLine(Picture& picture, int x, int y, std::string_view text,
     coverage.Fill(clBlack);
     DrawTextLine(coverage, int(x - left), int(y - top), text, font, clWhite, clBlack, false);
 
-    // The ring: each pixel takes the strongest coverage within outlineWidth of it, softened
-    // over the last half pixel so that its edge is as smooth as the glyphs'.
-    const int r = reach - 1;
-    std::vector<uint8_t> ring(size_t(width) * size_t(height), 0);
-    std::vector<int> weights(size_t(2 * r + 1) * size_t(2 * r + 1));
-    for (int v = -r; v <= r; ++v)
-        for (int u = -r; u <= r; ++u) {
-            const double w = std::clamp(r + 0.5 - std::hypot(u, v), 0.0, 1.0);
-            weights[size_t(v + r) * size_t(2 * r + 1) + size_t(u + r)] = int(w * 255 + 0.5);
-        }
-    // A pixel whose four neighbours are covered at least as strongly adds nothing (with a
-    // ring of a pixel or more): each point of its disc lies nearer to one of them. Only the
-    // glyphs' edges are spread.
-    auto at = [&](int mx, int my) {
-        return mx < 0 || my < 0 || mx >= width || my >= height ? 0 : int(coverage.Row(my)[size_t(mx) * 3]);
-    };
-    for (int my = 0; my < height; ++my) {
-        const uint8_t* row = coverage.Row(my);
-        for (int mx = 0; mx < width; ++mx) {
-            const int c = row[size_t(mx) * 3];
-            if (c == 0 ||
-                (r > 0 && at(mx - 1, my) >= c && at(mx + 1, my) >= c && at(mx, my - 1) >= c && at(mx, my + 1) >= c))
-                continue;
-            for (int v = std::max(-r, -my); v <= std::min(r, height - 1 - my); ++v) {
-                uint8_t* out = &ring[size_t(my + v) * size_t(width)];
-                const int* w = &weights[size_t(v + r) * size_t(2 * r + 1) + size_t(r)];
-                for (int u = std::max(-r, -mx); u <= std::min(r, width - 1 - mx); ++u)
-                    out[mx + u] = std::max(out[mx + u], uint8_t((c * w[u] + 127) / 255));
-            }
-        }
-    }
+    const std::vector<uint8_t> ring = RingOf(coverage, reach - 1);
 
     // The ring in the outline colour, then the glyphs over it.
     for (int my = 0; my < height; ++my) {
@@ -405,6 +465,87 @@ void DrawOutlinedTextLine(Picture& picture, int x, int y, std::string_view text,
             uint8_t* p = dst + size_t(px) * 3;
             BlendPixel(p, outlineColor, out[mx]);
             BlendPixel(p, textColor, cov[size_t(mx) * 3]);
+        }
+    }
+}
+
+int TextShadowReach(int blur) { return 2 * std::max(0, blur); }
+
+void DrawTextShadow(Picture& picture, int x, int y, std::string_view text, const TFont& font, int outlineWidth,
+                    TColor color, int offset, int blur, int strength)
+{
+    if (text.empty())
+        return;
+    // The shadow at a pixel is the softened coverage `offset` pixels up and left of it, and
+    // the softening reads `spread` pixels round that: the coverage is made over the part
+    // of the ink those reads can reach, so a piece of a picture gets what the whole gets.
+    const int ring = outlineWidth > 0 ? outlineWidth + 1 : 0;
+    const int spread = TextShadowReach(blur);
+    const int reach = ring + spread;
+    const PixelBox ink = TextLineBox(x, y, text, font, false);
+    const int64_t left = std::max<int64_t>(int64_t(ink.Left) - ring, -int64_t(offset) - reach);
+    const int64_t top = std::max<int64_t>(int64_t(ink.Top) - ring, -int64_t(offset) - reach);
+    const int64_t right =
+        std::min<int64_t>(int64_t(ink.Right) + ring, int64_t(picture.Width()) - offset + reach);
+    const int64_t bottom =
+        std::min<int64_t>(int64_t(ink.Bottom) + ring, int64_t(picture.Height()) - offset + reach);
+    if (ink.Empty() || right <= left || bottom <= top)
+        return;
+    // The mask spreads `spread` pixels past the coverage on each side.
+    const int cw = int(right - left), ch = int(bottom - top);
+    Picture coverage = Picture::Uninitialized(cw, ch);
+    coverage.Fill(clBlack);
+    DrawTextLine(coverage, int(x - left), int(y - top), text, font, clWhite, clBlack, false);
+    std::vector<uint8_t> shape;
+    if (outlineWidth > 0) {
+        shape = RingOf(coverage, outlineWidth);  // the ring holds the glyphs within it
+    } else {
+        shape.resize(size_t(cw) * size_t(ch));
+        for (int my = 0; my < ch; ++my)
+            for (int mx = 0; mx < cw; ++mx)
+                shape[size_t(my) * size_t(cw) + size_t(mx)] = coverage.Row(my)[size_t(mx) * 3];
+    }
+    const int mw = cw + 2 * spread, mh = ch + 2 * spread;
+    std::vector<int> mask(size_t(mw) * size_t(mh), 0);
+    for (int my = 0; my < ch; ++my)
+        for (int mx = 0; mx < cw; ++mx)
+            mask[size_t(my + spread) * size_t(mw) + size_t(mx + spread)] = shape[size_t(my) * size_t(cw) + size_t(mx)];
+    // Two passes of a box of 2·blur + 1 pixels along each axis: close to a Gaussian.
+    if (blur > 0) {
+        const int n = 2 * blur + 1;
+        std::vector<int> line;
+        auto pass = [&](int count, int length, size_t step, size_t lineStep) {
+            line.resize(size_t(length));
+            for (int k = 0; k < count; ++k) {
+                int* base = mask.data() + size_t(k) * lineStep;
+                for (int i = 0; i < length; ++i)
+                    line[size_t(i)] = base[size_t(i) * step];
+                int sum = 0;
+                for (int i = -blur; i < blur; ++i)
+                    sum += i >= 0 && i < length ? line[size_t(i)] : 0;
+                for (int i = 0; i < length; ++i) {
+                    sum += i + blur < length ? line[size_t(i + blur)] : 0;
+                    base[size_t(i) * step] = (sum + n / 2) / n;
+                    sum -= i - blur >= 0 ? line[size_t(i - blur)] : 0;
+                }
+            }
+        };
+        for (int round = 0; round < 2; ++round) {
+            pass(mh, mw, 1, size_t(mw));
+            pass(mw, mh, size_t(mw), 1);
+        }
+    }
+    const int64_t maskLeft = left - spread + offset, maskTop = top - spread + offset;
+    for (int my = 0; my < mh; ++my) {
+        const int64_t py = maskTop + my;
+        if (py < 0 || py >= picture.Height())
+            continue;
+        uint8_t* dst = picture.Row(int(py));
+        for (int mx = 0; mx < mw; ++mx) {
+            const int64_t px = maskLeft + mx;
+            if (px < 0 || px >= picture.Width())
+                continue;
+            BlendPixel(dst + size_t(px) * 3, color, (mask[size_t(my) * size_t(mw) + size_t(mx)] * strength + 127) / 255);
         }
     }
 }

@@ -44,6 +44,16 @@ TFont FontForCellHeight(const TFont& font, int cellHeight);
 void DrawOutlinedTextLine(Picture& picture, int x, int y, std::string_view text, const TFont& font,
                           TColor textColor, TColor background, bool opaque, TColor outlineColor, int outlineWidth);
 
+// A soft shadow of the line's glyphs (with the ring round them when outlineWidth > 0) in
+// color: their coverage softened over `blur` pixels, laid `offset` pixels down and right, at
+// strength/255 of its full strength. Drawing onto a piece of a picture gives there what
+// drawing onto the whole gives. Every pixel it may change lies in TextLineBox widened by
+// outlineWidth + 1 (with an outline) and TextShadowReach(blur), moved by offset.
+void DrawTextShadow(Picture& picture, int x, int y, std::string_view text, const TFont& font, int outlineWidth,
+                    TColor color, int offset, int blur, int strength);
+// How far past the glyphs (and their ring) a shadow softened over `blur` pixels spreads.
+int TextShadowReach(int blur);
+
 // The font file fontconfig chose for the font ("" when none was found), for reports and tests.
 std::string ResolvedFontFile(const TFont& font);
 // The family of that file ("DejaVu Sans" in place of a face that is not installed), ""

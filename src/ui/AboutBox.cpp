@@ -2,6 +2,7 @@
 
 #include "platform/Format.h"
 #include "platform/MemoryStatus.h"
+#include "platform/Version.h"
 #include "ui/Icons.h"
 #include "ui/WindowFont.h"
 
@@ -60,7 +61,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     bold.setBold(true);
     Label1->setFont(bold);
     Put(Panel1, Label1, "Label1", 176, 24);
-    Label2 = Put(Panel1, new QLabel(tr("Ver. 2.0")), "Label2", 200, 56);
+    Label2 = Put(Panel1, new QLabel(tr("Ver. %1").arg(QString::fromUtf8(kVersion.data(), qsizetype(kVersion.size())))), "Label2", 200, 56);
     StaticText1 = Put(Panel1, new QLabel(tr("Physical Memory:")), "StaticText1", 8, 120);
     PhysMem = Put(Panel1, new QLabel(QStringLiteral("PhysMem")), "PhysMem", 24, 136);
     StaticText2 = Put(Panel1, new QLabel(tr("Free memory:")), "StaticText2", 184, 120);

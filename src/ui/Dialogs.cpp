@@ -25,7 +25,9 @@ std::optional<QString> QtDialogs::OpenPicture(QWidget* parent, const QString& st
 
 std::optional<QString> QtDialogs::SavePicture(QWidget* parent, const QString& defaultExtension)
 {
-    QFileDialog dialog(parent, QString(), QString(), QObject::tr("JPEG (*.jpg *.jpeg);;Все файлы (*)"));
+    const QString filter = defaultExtension == QLatin1String("pdf") ? QObject::tr("PDF (*.pdf);;Все файлы (*)")
+                                                                    : QObject::tr("JPEG (*.jpg *.jpeg);;Все файлы (*)");
+    QFileDialog dialog(parent, QString(), QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultExtension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -16,7 +16,6 @@
 #include <cstring>
 
 namespace morvik::ui {
-namespace {
 
 // The window keeps pictures as 32-bit QImages for painting; the engine works on 24-bit
 // RGB rows. Both conversions copy row by row.
@@ -37,8 +36,6 @@ QImage ToImage(const Picture& picture)
                    QImage::Format_RGB888);
     return wrapped.convertToFormat(QImage::Format_RGB32);
 }
-
-}  // namespace
 
 QColor ToQColor(TColor color) { return QColor(ColorRed(color), ColorGreen(color), ColorBlue(color)); }
 
@@ -115,6 +112,7 @@ PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource
     PhotoFacts facts;
     facts.Date = PhotoDate(reader, processed, fallback, dateSource);
     facts.Orientation = PhotoOrientation(reader, processed);
+    facts.Caption = ReadCaptionFacts(&reader, processed, path, facts.Date);
     if (processed && reader.ExifInfo)
         facts.Report = Cp1251ToUtf8(reader.SummaryText());
     return facts;

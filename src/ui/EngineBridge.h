@@ -4,6 +4,8 @@
 // windows hold pictures as QImage and the dialogs answer in QColor and QFont; the
 // conversions to and from the engine's picture, colour and font live behind this door.
 #include "platform/DateTime.h"
+#include "stamping/Caption.h"
+#include "stamping/Picture.h"
 #include "stamping/StampSettings.h"
 
 #include <QColor>
@@ -13,6 +15,10 @@
 #include <string>
 
 namespace morvik::ui {
+
+// The engine's picture and the window's, copied row by row.
+Picture ToPicture(const QImage& image);
+QImage ToImage(const Picture& picture);
 
 QColor ToQColor(TColor color);
 TColor FromQColor(const QColor& color);
@@ -38,6 +44,7 @@ struct PhotoFacts {
     TDateTime Date = 0;
     std::string Report;  // the metadata report, UTF-8; empty without an EXIF block
     int Orientation = 1; // EXIF Orientation, 1 without one
+    CaptionFacts Caption; // what the own text's fields are filled with
 };
 // Date of a photo by the date source, with `fallback` for a file without EXIF, and its
 // report and Orientation.

@@ -2,6 +2,7 @@
 
 #include "platform/DateMask.h"
 #include "platform/FileSystem.h"
+#include "stamping/Caption.h"
 #include "stamping/FolderBatch.h"
 #include "stamping/TimeCorrection.h"
 #include "ui/AboutBox.h"
@@ -27,6 +28,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -339,7 +341,7 @@ void TForm1::BuildPresetPanel()
 
 void TForm1::BuildStampTextPanel()
 {
-    RollUpPanel* p = w.ExPanel3 = Named<RollUpPanel>("ExPanel3", tr("Запись текста в JPG"), 164);
+    RollUpPanel* p = w.ExPanel3 = Named<RollUpPanel>("ExPanel3", tr("Запись текста в JPG"), 205);
     w.CheckBox1 = Named<QCheckBox>("CheckBox1", tr("Дату"));
     w.CheckBox1->setChecked(settings_.DateMode);
     SetHint(w.CheckBox1, tr("Добавлять в картинку дату изменения или ВАШ текст"), false);
@@ -369,9 +371,29 @@ void TForm1::BuildStampTextPanel()
     p->Place(w.StaticText1, 8, 88, 37, 17, Fit::FitText);
     w.Edit1 = Named<QLineEdit>("Edit1");
     SetHint(w.Edit1, tr("Сюда можете ввести свой текст"), true);
+    // The fields the own text may name, listed in its hint and inserted from its menu.
+    QStringList fields;
+    for (std::string_view field : CaptionFieldNames)
+        fields << QStringLiteral("{%1}").arg(U(std::string(field)));
+    w.Edit1->setToolTip(w.Edit1->toolTip() + tr("\nПоля снимка: ") + fields.join(QStringLiteral(" ")) +
+                        tr("\n\\n — новая строка"));
+    w.Edit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(w.Edit1, &QLineEdit::customContextMenuRequested, this, [this, fields](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(w.Edit1->createStandardContextMenu());
+        QMenu* insert = menu->addMenu(tr("Вставить поле"));
+        for (const QString& field : fields)
+            insert->addAction(field, this, [this, field] { w.Edit1->insert(field); });
+        insert->addAction(QStringLiteral("\\n"), this, [this] { w.Edit1->insert(QStringLiteral("\\n")); });
+        menu->exec(w.Edit1->mapToGlobal(at));
+    });
     p->Place(w.Edit1, 8, 105, 161, 21);
+    w.DateFormatLabel = Named<QLabel>("DateFormatLabel", tr("Формат даты:"));
+    p->Place(w.DateFormatLabel, 8, 129, 100, 17, Fit::FitText);
+    w.DateFormatEdit = Named<QLineEdit>("DateFormatEdit", U(controls_.DateFormat));
+    SetHint(w.DateFormatEdit, tr("Как записывать дату: dd.mm.yyyy hh:nn:ss, d mmmm yyyy, \"'\"yy mm dd"), false);
+    p->Place(w.DateFormatEdit, 8, 146, 161, 21);
     w.Button2 = PlaceButton(p, "Button2", tr("Ввести текст"), tr("Совершить добавление текста"),
-                            QRect(8, 131, 160, 25));
+                            QRect(8, 172, 160, 25));
     w.Button2->setFont(BoldFont());
 }
 
@@ -396,7 +418,7 @@ void TForm1::BuildCorrectionPanel()
 
 void TForm1::BuildPositionPanel()
 {
-    RollUpPanel* p = w.ExPanel6 = Named<RollUpPanel>("ExPanel6", tr("Координаты:"), 200);
+    RollUpPanel* p = w.ExPanel6 = Named<RollUpPanel>("ExPanel6", tr("Координаты:"), 224);
     auto spin = [](const char* name, int value, const QString& hint) {
         auto* s = Named<SpinEdit>(name);
         s->setRange(INT_MIN, INT_MAX);
@@ -450,6 +472,12 @@ void TForm1::BuildPositionPanel()
     w.cbOutline = Named<QCheckBox>("cbOutline", tr("Контур"));
     SetHint(w.cbOutline, tr("Обвести буквы контрастным цветом"), false);
     p->Place(w.cbOutline, 8, 178, 90, 17, Fit::FitText);
+    w.cbShadow = Named<QCheckBox>("cbShadow", tr("Тень"));
+    SetHint(w.cbShadow, tr("Мягкая тень под буквами, чтобы надпись читалась на любом фоне"), false);
+    p->Place(w.cbShadow, 100, 178, 68, 17, Fit::FitText);
+    w.cbAutoColor = Named<QCheckBox>("cbAutoColor", tr("Цвет: Авто"));
+    SetHint(w.cbAutoColor, tr("Белый или чёрный текст по яркости снимка под надписью"), false);
+    p->Place(w.cbAutoColor, 8, 202, 120, 17, Fit::FitText);
     ShowPlacement();
 }
 
@@ -457,7 +485,7 @@ void TForm1::ShowPlacement()
 {
     const StampLook& look = controls_.Look;
     const QSignalBlocker b1(w.cbAnchor), b2(w.cbRelSize), b3(w.SizeEdit), b4(w.cbRelMargin), b5(w.MarginEdit),
-        b6(w.cbOutline);
+        b6(w.cbOutline), b7(w.cbShadow), b8(w.cbAutoColor), b9(w.DateFormatEdit);
     for (size_t i = 0; i < StampAnchorNames.size(); ++i)
         if (StampAnchorNames[i].Anchor == look.Anchor)
             w.cbAnchor->setCurrentIndex(int(i));
@@ -466,6 +494,11 @@ void TForm1::ShowPlacement()
     w.cbRelMargin->setChecked(look.RelativeMargin);
     w.MarginEdit->setValue(look.MarginPercent);
     w.cbOutline->setChecked(look.Outline);
+    w.cbShadow->setChecked(look.Shadow.has_value());
+    w.cbAutoColor->setChecked(look.AutoColor);
+    w.BitBtn1->setEnabled(!look.AutoColor);
+    if (w.DateFormatEdit->text() != U(controls_.DateFormat))
+        w.DateFormatEdit->setText(U(controls_.DateFormat));
 }
 
 void TForm1::BuildFolderPanel()
@@ -661,6 +694,14 @@ void TForm1::WireControlsToRecord()
     connect(w.cbRelMargin, &QCheckBox::toggled, this, [&c](bool on) { c.Look.RelativeMargin = on; });
     connect(w.MarginEdit, &QDoubleSpinBox::valueChanged, this, [&c](double v) { c.Look.MarginPercent = v; });
     connect(w.cbOutline, &QCheckBox::toggled, this, [&c](bool on) { c.Look.Outline = on; });
+    connect(w.cbShadow, &QCheckBox::toggled, this, [&c](bool on) {
+        c.Look.Shadow = on ? std::optional<StampShadow>(StampShadow{}) : std::nullopt;
+    });
+    connect(w.cbAutoColor, &QCheckBox::toggled, this, [this, &c](bool on) {
+        c.Look.AutoColor = on;
+        w.BitBtn1->setEnabled(!on);
+    });
+    connect(w.DateFormatEdit, &QLineEdit::textChanged, this, [&c](const QString& t) { c.DateFormat = S(t); });
     // An edited preset text applies nothing; the record only notes that no entry is chosen.
     connect(w.cbConf, &QComboBox::editTextChanged, this, [this, &c] { c.PresetIndex = SelectedIndex(w.cbConf); });
 }
@@ -765,6 +806,7 @@ void TForm1::PictureInformation(const std::string& folder, const std::string& na
     QApplication::processEvents();
     const PhotoFacts photo = ReadPhoto(folder + name, facts->Created, settings_.DateSource);
     settings_.PictureOrientation = photo.Orientation;
+    caption_ = photo.Caption;
     w.Memo1->appendPlainText(U(photo.Report));
     SetDateText(U(StampDateText(photo.Date)));
     {
@@ -794,7 +836,14 @@ void TForm1::DateTimePicker1Change()
 
 void TForm1::Button2Click()
 {
-    DrawStamp(CurrentPicture(), TextToStamp(settings_, controls_), controls_.Look, settings_.PictureOrientation);
+    // The date as the pickers set it, written with the date format; the label's text as it
+    // stands with the fixed one.
+    StampControls controls = controls_;
+    CaptionFacts facts = caption_;
+    facts.Date = PickerDate(w.DateTimePicker1->date()) + PickerTime(w.DateTimePicker2->time());
+    if (controls.DateFormat != StampDateMask)
+        controls.StampDateText = FormatDateTime(controls.DateFormat, facts.Date);
+    DrawStamp(CurrentPicture(), CaptionText(settings_, controls, facts), controls.Look, settings_.PictureOrientation);
     w.Image1->update();
 }
 
@@ -960,8 +1009,11 @@ void TForm1::cbConfChange()
         const QSignalBlocker block(w.Edit2);
         w.Edit2->setText(U(controls_.NamingMask));
     }
-    if (done.LookChanged)
+    if (done.LookChanged || done.DateFormatChanged)
         ShowPlacement();
+    if (done.FontMissing)
+        dialogs_.Message(this, tr("Шрифт \"%1\" не установлен (пакет fonts-dseg); используется шрифт по умолчанию.")
+                                   .arg(U(std::string(FilmFontName))));
     if (done.TransparentChanged) {
         const QSignalBlocker block(w.CheckBox2);
         w.CheckBox2->setChecked(settings_.Transparent);

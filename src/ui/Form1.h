@@ -5,6 +5,7 @@
 // change of a widget is written into them at once, so an operation always reads what
 // the window shows.
 #include "platform/DateTime.h"
+#include "stamping/Caption.h"
 #include "stamping/StampSettings.h"
 #include "ui/Dialogs.h"
 
@@ -131,6 +132,10 @@ private:
         QLabel* StaticText6;
         QComboBox* cbAnchor;
         QCheckBox *cbRelSize, *cbRelMargin, *cbOutline;
+        // The caption: the date's format, a shadow, the text colour by the photo.
+        QLabel* DateFormatLabel;
+        QLineEdit* DateFormatEdit;
+        QCheckBox *cbShadow, *cbAutoColor;
         QDoubleSpinBox *SizeEdit, *MarginEdit;
         QPushButton *BitBtn1, *BitBtn2, *BitBtn3;
         QToolButton* SpeedButton1;
@@ -184,6 +189,7 @@ private:
     Widgets w;
     StampSettings settings_;
     StampControls controls_;
+    CaptionFacts caption_;  // the loaded picture's facts for the own text's fields
     IDialogs& dialogs_;
     TForm2* Form2 = nullptr;
     TAboutBox* AboutBox = nullptr;

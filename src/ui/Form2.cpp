@@ -5,6 +5,7 @@
 #include "stamping/Mosaic.h"
 #include "ui/EngineBridge.h"
 #include "ui/Icons.h"
+#include "ui/PatternDialog.h"
 #include "ui/PictureView.h"
 #include "ui/WindowFont.h"
 #include "ui/widgets/BarGauge.h"
@@ -79,7 +80,7 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     Panel2 = new QFrame;
     Panel2->setObjectName("Panel2");
     Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel2->setFixedHeight(86);
+    Panel2->setFixedHeight(118);  // a row below the chart's controls for the pattern
     layout->addWidget(Panel2);
 
     // Labels and the group box of sizes grow to show their text whole; the buttons to
@@ -116,7 +117,9 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     SetHint(BitBtn2, tr("Очистить"));
     Button1 = Put(bottom, new QPushButton(tr("Close")), "Button1", 664, 56, 49, 25);
     SetHint(Button1, tr("Выход"));
-    for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn3, Button1})
+    PatternButton = Put(bottom, new QPushButton(tr("Схема для вышивки…")), "PatternButton", 8, 88, 169, 25);
+    SetHint(PatternButton, tr("Схема в настоящих нитках, с ключом и листами для печати"));
+    for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn3, Button1, PatternButton})
         b->setAutoDefault(false);
 
     auto handle = [this](void (TForm2::*handler)()) {
@@ -127,6 +130,7 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     connect(BitBtn2, &QPushButton::clicked, this, handle(&TForm2::BitBtn2Click));
     connect(BitBtn3, &QPushButton::clicked, this, handle(&TForm2::BitBtn3Click));
     connect(Button1, &QPushButton::clicked, this, handle(&TForm2::Button1Click));
+    connect(PatternButton, &QPushButton::clicked, this, handle(&TForm2::PatternClick));
 }
 
 QString TForm2::SizeText(int width, int height) const
@@ -221,6 +225,20 @@ void TForm2::BitBtn3Click()
 }
 
 void TForm2::Button1Click() { close(); }
+
+void TForm2::PatternClick()
+{
+    const Source s = source_();
+    if (s.Width <= 0 || s.Height <= 0)
+        throw EPatternSettings(tr("Нет картинки для схемы").toStdString());
+    QImage picture = s.Picture;
+    if (picture.isNull()) {  // as the chart does: a window without a photo shows white
+        picture = QImage(s.Width, s.Height, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+    }
+    PatternDialog dialog(dialogs_, picture, this);
+    dialogs_.ShowModal(dialog);
+}
 
 void TForm2::closeEvent(QCloseEvent* event)
 {

@@ -47,11 +47,13 @@ public:
     void BitBtn2Click();      // clear
     void BitBtn3Click();      // save
     void Button1Click();      // close
+    void PatternClick();      // the cross-stitch pattern dialog
 
     QFrame *Panel1, *Panel2;
     QScrollArea* ScrollBox1;
     PictureView* Image1;
     QPushButton *BitBtn1, *BitBtn2, *BitBtn3, *Button1;
+    QPushButton* PatternButton;
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
     SpinEdit* SpinEdit1;
     BarGauge* Gauge1;

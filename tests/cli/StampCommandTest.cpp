@@ -177,6 +177,10 @@ TEST(StampCommandTest, StartValuesStampAsBeforeByteForByte)
         {"beach.transparent.jpg", "--no-exif --transparent -x 40 -y 200 --font-size 24 --color FFFF00 --no-italic"},
         {"beach.own_text.jpg", "--no-exif --text 'Морвик 2007' -x -5 -y 100 --font 'DejaVu Serif' --font-size 30 "
                                "--background 000000 -q 95"},
+        // The date format at its start value, and a text without fields under another one.
+        {"beach.default.jpg", "--date-format 'dd.mm.yyyy hh:nn:ss'"},
+        {"beach.own_text.jpg", "--no-exif --text 'Морвик 2007' -x -5 -y 100 --font 'DejaVu Serif' --font-size 30 "
+                               "--background 000000 -q 95 --date-format yyyy"},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -211,9 +215,31 @@ TEST(StampCommandTest, PlacementOptionsPutTheStampInTheCorner)
     EXPECT_LE(bottom, a.Height() - 12 + 16);
 
     const std::string bad[] = {"--size 0", "--size 3%%%", "--size 101%", "--size 2.5", "--margin x",
-                               "--outline 12345G", "--anchor middle"};
+                               "--outline 12345G", "--anchor middle", "--shadow 12345G", "--color automatic"};
     for (const std::string& option : bad)
         EXPECT_EQ(RunCli("stamp " + option + " " + Quoted(placed.path())).Status, 2) << option;
+}
+
+TEST(StampCommandTest, TheDateFormatStampsWhatTheDateFieldFills)
+{
+    // The date written with a format, and the own text naming the date with that mask,
+    // give the same picture; so do the two lines of a caption typed with "\n" in either.
+    const std::pair<std::string, std::string> same[] = {
+        {"--date-format '\"'\"'\"'\"yy mm dd' --shadow", "--text '{date:\"'\"'\"'\"yy mm dd}' --shadow"},
+        {"--text '{date:yyyy}\\n{nofield}' --color auto", "--text '{date:yyyy}\\n{nofield}{lens}' --color auto"},
+    };
+    for (const auto& [a, b] : same) {
+        std::string outputs[2];
+        int k = 0;
+        for (const std::string& options : {a, b}) {
+            TempDir dir;
+            fs::copy_file(fs::path(MORVIK_SOURCE_DIR) / "samples" / "beach.jpg", dir / "beach.jpg");
+            const CliRun r = RunCli("stamp --keep-names --no-exif --size 8% " + options + " " + Quoted(dir.path()));
+            ASSERT_EQ(r.Status, 0) << options << r.Out;
+            outputs[k++] = ReadFile(dir / "Dated" / "beach.jpg");
+        }
+        EXPECT_TRUE(outputs[0] == outputs[1]) << a;
+    }
 }
 
 }  // namespace

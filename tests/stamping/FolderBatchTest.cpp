@@ -131,6 +131,22 @@ TEST(FolderBatchTest, EnumeratesJpgWithoutRegardToCaseInNameOrder)
     EXPECT_EQ(CountPictures(dir.path().string() + "/"), 3);
 }
 
+TEST(FolderBatchTest, OnlyTheNamedEntriesAreCountedAndStamped)
+{
+    TempDir dir;
+    for (auto n : {"a.jpg", "b.jpg", "c.jpg"})
+        WriteFile(dir / n, "x");
+    RecordingObserver obs;
+    FakeSteps steps;
+    TBatchOptions options;
+    options.RenameByMask = false;
+    options.OnlyNames = {"c.jpg", "a.jpg", "gone.jpg", "notes.txt"};
+    auto r = RunFolderBatch(dir.path().string(), options, obs, steps);
+    EXPECT_EQ(obs.Total, 2);
+    EXPECT_EQ(r.Processed, 2);
+    EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"a.jpg", "c.jpg"}));
+}
+
 TEST(FolderBatchTest, CollisionsTakeTheRunCounterAndNeverReplaceAnEarlierRun)
 {
     TempDir dir;

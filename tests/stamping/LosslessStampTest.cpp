@@ -617,6 +617,42 @@ TEST(LosslessStamp, ThePlacedStampOfTheAlbumPresetOnATurnedPhoto)
     ExpectSplicedExactly(source, out, placement.Bounds, whole);
 }
 
+TEST(LosslessStamp, ASeveralLineShadowedCaptionInAutomaticColour)
+{
+    // The colour is chosen from the MCUs the splice decodes: the same choice as on the
+    // decoded photo, white on the dark one, black on the light one.
+    StampLook look;
+    look.Font = {"DejaVu Sans", 11, false, false};
+    look.Anchor = StampAnchor::BottomLeft;
+    look.RelativeSize = look.RelativeMargin = true;
+    look.SizePercent = 6;
+    look.BackgroundStyle = TBrushStyle::Cross;
+    look.Outline = true;
+    look.Shadow = StampShadow{};
+    look.AutoColor = true;
+    const std::string text = "Canon EOS 40D\n1/250 s f/2.8 ISO 400";
+    for (const auto& [level, ink] : {std::pair{40, clWhite}, std::pair{215, clBlack}}) {
+        SCOPED_TRACE(level);
+        const std::string source = EncodeWithLibjpeg(
+            320, 240, kSamplings[2].Components, JCS_RGB, 90, false,
+            [level = level](int x, int y, int c) { return uint8_t(level + (x * 3 + y * 5 + c * 7) % 23); },
+            [](jpeg_compress_struct& info) {
+                info.comp_info[0].h_samp_factor = kSamplings[2].H;
+                info.comp_info[0].v_samp_factor = kSamplings[2].V;
+            });
+        const StampPlacement placement = PlaceStamp(text, look, 320, 240, 1);
+        Picture whole = DecodeJpeg(source);
+        DrawStamp(whole, text, look, 1);
+        const LosslessOutcome out = StampLossless(source, text, look, 1, true);
+        ExpectSplicedExactly(source, out, placement.Bounds, whole);
+        bool inked = false;
+        for (int y = placement.Cells.Top; y < placement.Cells.Bottom && !inked; ++y)
+            for (int x = placement.Cells.Left; x < placement.Cells.Right && !inked; ++x)
+                inked = whole.Pixel(x, y) == ink;
+        EXPECT_TRUE(inked);
+    }
+}
+
 TEST(LosslessStamp, CameraPhotosKeepEveryBlockOutsideTheStamp)
 {
     MORVIK_REQUIRE_CAMERA_SAMPLES();

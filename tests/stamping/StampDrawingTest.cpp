@@ -74,6 +74,21 @@ TEST(TextDraw, ExtentGrowsWithTheTextAndHasTheCellHeight)
     EXPECT_GT(MeasureText(font, "Дата").Width, 0);  // UTF-8 Cyrillic
 }
 
+TEST(TextDraw, ACharacterTheFaceLacksComesFromAFaceThatHasIt)
+{
+    // The seven-segment face has digits but no apostrophe: it is drawn as a short mark at
+    // the top, not as the face's empty box of a missing glyph.
+    TFont segments = Upright(40);
+    segments.Name = "DSEG7 Classic";
+    if (ResolvedFontFamily(segments) != segments.Name)
+        GTEST_SKIP() << "fonts-dseg is not installed";
+    const PixelBox digit = TextLineBox(0, 0, "8", segments, false);
+    const PixelBox apostrophe = TextLineBox(0, 0, "'", segments, false);
+    ASSERT_FALSE(apostrophe.Empty());
+    EXPECT_LT(apostrophe.Bottom - apostrophe.Top, (digit.Bottom - digit.Top) / 2);
+    EXPECT_LT(apostrophe.Top, digit.Top + (digit.Bottom - digit.Top) / 4);
+}
+
 TEST(Stamp, OpaqueFillsTheCellsAndTransparentOnlyTheGlyphs)
 {
     const std::string text = "10.05.2006 14:03:27";

@@ -1,6 +1,7 @@
 // Where the stamp lands on photos of today's sizes, upright on turned photos, and drawn
 // piece by piece as on the whole.
 #include "stamping/StampDrawing.h"
+#include "stamping/TextDraw.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@ namespace {
 
 const TColor kGround = RgbColor(40, 90, 40);
 const std::string kDate = "15.08.2007 12:30:45";
+const std::string kCaption = "Canon EOS 40D\n1/250 s f/2.8 ISO 400\nx";
 
 // A picture whose every pixel differs from its neighbours, so that a pixel put in the
 // wrong place shows.
@@ -178,14 +180,22 @@ TEST(StampPlacement, APieceOfThePhotoGetsWhatTheWholeGetsThere)
     opaque.Font = TFont{};  // italic: the glyphs reach past the cells
     opaque.Outline = true;
     opaque.SizePercent = 12;
-    const StampLook looks[] = {StampLook{}, AlbumLook(), opaque};
+    StampLook shadowed = opaque;  // several lines, outlined, on their cells, with a shadow
+    shadowed.Shadow = StampShadow{};
+    shadowed.SizePercent = 6;
+    StampLook glowing = AlbumLook();  // the film preset's glow round bare glyphs
+    glowing.Outline = false;
+    glowing.Shadow = StampShadow{RgbColor(0xFF, 0x6A, 0x1E), true};
+    glowing.SizePercent = 8;
+    const std::pair<StampLook, std::string> stamps[] = {{StampLook{}, kDate}, {AlbumLook(), kDate}, {opaque, kDate},
+                                                        {shadowed, kCaption}, {glowing, kCaption}};
     const Picture photo = Gradient(300, 200);
-    for (const StampLook& look : looks)
+    for (const auto& [look, text] : stamps)
         for (int orientation : {1, 3, 6, 7}) {
             SCOPED_TRACE(orientation);
-            const StampPlacement placement = PlaceStamp(kDate, look, photo.Width(), photo.Height(), orientation);
+            const StampPlacement placement = PlaceStamp(text, look, photo.Width(), photo.Height(), orientation);
             Picture whole = photo;
-            DrawPlacedStamp(whole, 0, 0, kDate, look, placement);
+            DrawPlacedStamp(whole, 0, 0, text, look, placement);
             ASSERT_NE(whole, photo);
             // Pieces of odd sizes, some reaching past the photo's edges.
             for (int top = -10; top < photo.Height(); top += 29)
@@ -193,7 +203,7 @@ TEST(StampPlacement, APieceOfThePhotoGetsWhatTheWholeGetsThere)
                     Picture piece(37, 29), expected(37, 29);
                     piece.Draw(-left, -top, photo);
                     expected.Draw(-left, -top, whole);
-                    DrawPlacedStamp(piece, left, top, kDate, look, placement);
+                    DrawPlacedStamp(piece, left, top, text, look, placement);
                     ASSERT_EQ(piece, expected) << left << "," << top;
                 }
             // Every pixel the drawing changed lies inside the placement's bounds.
@@ -225,4 +235,93 @@ TEST(StampPlacement, RelativeSizeScalesTheCellsAndTheOutline)
     EXPECT_TRUE(outside.Bounds.Empty());
     DrawPlacedStamp(p, 0, 0, kDate, look, outside);
     EXPECT_EQ(p, before);
+}
+
+TEST(StampPlacement, SeveralLinesLieInTheAnchorsCornerAlignedToItsSide)
+{
+    // 1200 × 900: lines of 27 pixels, a margin of 18.
+    const int width = 1200, height = 900, margin = 18;
+    for (const StampAnchorName& a : StampAnchorNames) {
+        SCOPED_TRACE(std::string(a.Key));
+        StampLook look = RelativeLook(a.Anchor);
+        Picture block(width, height);
+        block.Fill(kGround);
+        DrawStamp(block, kCaption, look, 1);
+        const PixelBox box = ChangedBox(block);  // opaque: the lines' cells
+        const int line = MeasureText(FontForCellHeight(look.Font, 27), "").Height;
+        EXPECT_EQ(box.Bottom - box.Top, 3 * line);
+        const bool left = a.Anchor == StampAnchor::TopLeft || a.Anchor == StampAnchor::BottomLeft;
+        const bool right = a.Anchor == StampAnchor::TopRight || a.Anchor == StampAnchor::BottomRight;
+        const bool top = a.Anchor == StampAnchor::TopLeft || a.Anchor == StampAnchor::TopRight;
+        if (left)
+            EXPECT_NEAR(box.Left, margin, 1);
+        else if (right)
+            EXPECT_NEAR(box.Right, width - margin, 1);
+        else
+            EXPECT_NEAR(box.Left + box.Right, width, 1);
+        EXPECT_NEAR(top ? box.Top : box.Bottom, top ? margin : height - margin, 1);
+
+        // The short last line ("x") keeps to the anchor's side of the block.
+        look.BackgroundStyle = TBrushStyle::Cross;
+        Picture glyphs(width, height);
+        glyphs.Fill(kGround);
+        DrawStamp(glyphs, kCaption, look, 1);
+        Picture lastLine(width, line);
+        lastLine.Draw(0, -(box.Top + 2 * line), glyphs);
+        const PixelBox x = ChangedBox(lastLine);
+        ASSERT_FALSE(x.Empty());
+        EXPECT_LT(x.Right - x.Left, line);
+        if (left)
+            EXPECT_LT(x.Left - box.Left, line / 3);
+        else if (right)
+            EXPECT_LT(box.Right - x.Right, line / 3);
+        else
+            EXPECT_NEAR(x.Left + x.Right, box.Left + box.Right, line / 3);
+    }
+}
+
+TEST(StampPlacement, ShadowFallsDownRightAndGlowAllRound)
+{
+    StampLook look = AlbumLook();
+    look.Outline = false;
+    look.SizePercent = 10;
+    look.Anchor = StampAnchor::TopLeft;
+    look.MarginPercent = 20;
+    auto changed = [&](const StampLook& l) {
+        Picture p(400, 300);
+        p.Fill(kGround);
+        DrawStamp(p, kCaption, l, 1);
+        return ChangedBox(p);
+    };
+    const PixelBox bare = changed(look);
+    const PixelBox first = PlaceStamp(kCaption, look, 400, 300, 1).Lines[0];
+    const int line = first.Bottom - first.Top;
+    look.Shadow = StampShadow{};
+    const PixelBox shadow = changed(look);
+    EXPECT_GE(shadow.Right - bare.Right, line / 16);
+    EXPECT_GE(shadow.Bottom - bare.Bottom, line / 16);
+    EXPECT_LE(bare.Left - shadow.Left, 2 * line / 24);  // soft edges, no offset up or left
+    look.Shadow = StampShadow{clBlack, true};
+    const PixelBox glow = changed(look);
+    for (int spread : {bare.Left - glow.Left, bare.Top - glow.Top, glow.Right - bare.Right, glow.Bottom - bare.Bottom})
+        EXPECT_GE(spread, line / 10);
+}
+
+TEST(StampPlacement, AutomaticColourIsWhiteOnDarkAndBlackOnLight)
+{
+    StampLook look = AlbumLook();
+    look.AutoColor = true;
+    look.Outline = false;
+    for (const auto& [ground, text] : {std::pair{RgbColor(30, 40, 50), clWhite}, std::pair{RgbColor(220, 230, 200), clBlack},
+                                       std::pair{RgbColor(0, 0, 255), clWhite}, std::pair{RgbColor(255, 255, 0), clBlack}}) {
+        Picture p(400, 300);
+        p.Fill(ground);
+        DrawStamp(p, kCaption, look, 1);
+        // The glyphs' full ink is the chosen colour.
+        bool found = false;
+        for (int y = 0; y < p.Height() && !found; ++y)
+            for (int x = 0; x < p.Width() && !found; ++x)
+                found = p.Pixel(x, y) == text;
+        EXPECT_TRUE(found) << std::hex << ground;
+    }
 }

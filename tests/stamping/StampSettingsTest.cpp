@@ -152,6 +152,38 @@ TEST_F(StampSettingsTest, AlbumPresetSetsTheLookAndTheOthersLeaveIt)
     }
 }
 
+TEST_F(StampSettingsTest, FilmPresetGivesTheSevenSegmentDateAndLeavesNoTraceInTheAlbums)
+{
+    StampSettings s = InitialStampSettings();
+    StampControls c;
+    c.Look.AutoColor = true;
+    const PresetFollowUps done = ApplyPreset(4, c, s);
+    EXPECT_EQ(StampPresets[4].Name, "Плёночный");
+    EXPECT_TRUE(done.LookChanged && done.DateFormatChanged && done.TransparentChanged);
+    EXPECT_EQ(c.DateFormat, "\"'\"yy mm dd");
+    EXPECT_EQ(c.Quality, 92);
+    EXPECT_EQ(c.Look.TextColor, RgbColor(0xFF, 0x6A, 0x1E));
+    EXPECT_FALSE(c.Look.AutoColor || c.Look.Outline);
+    ASSERT_TRUE(c.Look.Shadow.has_value());
+    EXPECT_TRUE(c.Look.Shadow->Glow);
+    EXPECT_EQ(c.Look.Shadow->Color, c.Look.TextColor);
+    EXPECT_EQ(c.Look.SizePercent, 3.5);
+    EXPECT_EQ(c.Look.MarginPercent, 3);
+    EXPECT_EQ(c.Look.Anchor, StampAnchor::BottomRight);
+    // The face when it is installed; otherwise the default face, and the preset says so.
+    if (done.FontMissing)
+        EXPECT_EQ(c.Look.Font, TFont{});
+    else
+        EXPECT_EQ(c.Look.Font.Name, FilmFontName);
+
+    // The album preset after it takes the glow and the film's date format away again.
+    const PresetFollowUps album = ApplyPreset(3, c, s);
+    EXPECT_TRUE(album.DateFormatChanged);
+    EXPECT_EQ(c.DateFormat, StampDateMask);
+    EXPECT_FALSE(c.Look.Shadow.has_value());
+    EXPECT_TRUE(c.Look.Outline);
+}
+
 TEST_F(StampSettingsTest, OutlineContrastsWithTheTextUnlessChosen)
 {
     StampLook look;
@@ -166,7 +198,7 @@ TEST_F(StampSettingsTest, OutlineContrastsWithTheTextUnlessChosen)
 
 TEST_F(StampSettingsTest, IndexOutsideThePresetsChangesNothing)
 {
-    for (int index : {-1, 4, 100}) {
+    for (int index : {-1, 5, 100}) {
         StampSettings s = InitialStampSettings();
         s.DateMode = false;
         s.DateSource = -1;

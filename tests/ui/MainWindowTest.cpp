@@ -127,6 +127,7 @@ TEST(MainWindow, PresetsSetTheirControls)
     const Case cases[] = {{0, 75, 0, true, "yy.mm.dd  hh_nn_ss"},
                           {2, 65, 1, false, "yymmdd_hh_nn_ss"},
                           {1, 80, 1, true, "yy.mm.dd  hh_nn_ss"},
+                          {4, 92, 1, true, "yy.mm.dd  hh_nn_ss"},
                           {3, 92, 1, true, "yy.mm.dd  hh_nn_ss"}};
     App app;
     auto& f = app.Form1();
@@ -164,6 +165,8 @@ TEST(MainWindow, PresetsSetTheirControls)
     EXPECT_TRUE(w.CheckBox2->isChecked());
     EXPECT_FALSE(w.BitBtn3->isEnabled() || w.SpinEdit1->isEnabled());
     EXPECT_TRUE(w.SizeEdit->isEnabled());
+    EXPECT_FALSE(w.cbShadow->isChecked());  // the film preset's glow went with it, and its date format
+    EXPECT_EQ(w.DateFormatEdit->text(), QStringLiteral("dd.mm.yyyy hh:nn:ss"));
     // An edited preset text changes nothing.
     w.TrackBar1->setValue(33);
     w.cbConf->setEditText(QStringLiteral("Другое"));
@@ -426,6 +429,27 @@ TEST(MainWindow, StretchTwiceReturnsToThePictureSize)
     w.Image1->SetPicture(before);
     w.Button2->click();
     EXPECT_EQ(w.Image1->Picture(), stretchedStamp);
+}
+
+TEST(MainWindow, TheOwnTextsFieldsAreFilledFromTheLoadedPicture)
+{
+    // "{name}" and a line of a field the picture lacks stamp what typing its name does.
+    TempDir dir;
+    App app;
+    auto& w = app.W();
+    const QString path = MakeJpeg(dir / "Пляж.jpg", 160, 60, QColor(10, 120, 200));
+    QImage stamped[2];
+    int k = 0;
+    for (const char* text : {"{name}\\n{lens}", "Пляж"}) {
+        LoadInto(app, path);
+        const QImage before = w.Image1->Picture();
+        w.CheckBox1->setChecked(false);
+        w.Edit1->setText(QString::fromUtf8(text));
+        w.Button2->click();
+        stamped[k] = w.Image1->Picture();
+        EXPECT_NE(stamped[k++], before) << text;
+    }
+    EXPECT_EQ(stamped[0], stamped[1]);
 }
 
 TEST(MainWindow, SaveWritesAPlainJpegWithTheDefaultExtension)

@@ -1,6 +1,7 @@
 #include "UiTestSupport.h"
 
 #include "support/TestSupport.h"
+#include "ui/PatternDialog.h"
 #include "ui/PictureView.h"
 #include "ui/widgets/BarGauge.h"
 #include "ui/widgets/SpinEdit.h"
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -142,4 +144,30 @@ TEST(Mosaic, ClearAndSave)
     app.Dialogs.SaveAnswers = {std::nullopt};
     m.BitBtn3->click();  // cancelled: nothing written
     EXPECT_TRUE(app.Dialogs.Messages.isEmpty());
+}
+
+TEST(Mosaic, PatternDialogBuildsOffTheWindowThreadAndSavesAPdf)
+{
+    App app;
+    SetSource(app, Colours(40, 30));
+    app.W().ToolButton5->click();
+    TempDir dir;
+    const QString pdf = QString::fromStdString((dir / "pattern").string());
+    app.Dialogs.SaveAnswers.push_back(pdf);
+    app.Dialogs.OnModal = [&](QDialog& d) {
+        auto& p = dynamic_cast<ui::PatternDialog&>(d);
+        p.StitchWidth->setValue(20);
+        p.Threads->setValue(5);
+        p.Rebuild();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !p.Building() && p.Current(); }, 20000));
+        EXPECT_EQ(p.Current()->Width, 20);
+        EXPECT_EQ(p.Current()->Height, 15);
+        EXPECT_LE(p.Current()->Threads.size(), 5u);
+        EXPECT_FALSE(p.Preview->pixmap().isNull());
+        p.SaveButton->click();
+    };
+    app.Form2().PatternButton->click();
+    EXPECT_EQ(app.Dialogs.ModalShown, 1);
+    EXPECT_TRUE(app.Dialogs.Messages.isEmpty()) << app.Dialogs.Messages.join("; ").toStdString();
+    EXPECT_EQ(ReadFile(dir / "pattern.pdf").substr(0, 5), "%PDF-");
 }
