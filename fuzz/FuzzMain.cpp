@@ -1,5 +1,5 @@
 // One libFuzzer program per target; MORVIK_FUZZ_TARGET names the target this one runs.
-#include "support/FuzzTargets.h"
+#include "fuzz/FuzzTargets.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Writes the seed corpus of every fuzz target into <dir>/<target>/, from files of our own
 // made with the EXIF and maker-note builders.
 //   make_fuzz_corpus fuzz/corpus
-#include "support/FuzzTargets.h"
+#include "fuzz/FuzzTargets.h"
 
 #include "support/ExifBuilder.h"
 #include "support/MakerNoteBuilder.h"

@@ -2,8 +2,8 @@
 #include "cli/Commands.h"
 #include "cli/InfoJson.h"
 
-#include "exif/ImgData.h"
-#include "iptc/IPTCdata.h"
+#include "metadata/file/PhotoMetadata.h"
+#include "metadata/notes/IptcRecord.h"
 #include "platform/Convert.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
@@ -45,7 +45,7 @@ std::string DateText(TDateTime value)
 
 // "YYYY-MM-DD HH:MM:SS" of the date at a recorded position; null when the tag was not
 // met or its text is no date.
-nlohmann::json DateAt(const TImageInfo* info, int32_t pos)
+nlohmann::json DateAt(const ExifDirectory* info, int32_t pos)
 {
     if (info == nullptr || pos == 0)
         return nullptr;
@@ -89,12 +89,12 @@ bool AppendListing(std::string& out, std::string_view listing, std::string_view 
 
 // The IPTC datasets of the file's first APP13 section, read by a reader of our own so the
 // file's reader is left as it was.
-std::vector<TTagEntry> IptcEntries(const TimgData& data)
+std::vector<TagEntry> IptcEntries(const PhotoMetadata& data)
 {
-    std::vector<TTagEntry> entries;
+    std::vector<TagEntry> entries;
     if (data.IptcSection == nullptr)
         return entries;
-    TIPTCdata iptc(nullptr);
+    IptcRecord iptc;
     iptc.ParseResource(data.IptcSection->Data);
     for (int i = 0; i < iptc.Count(); ++i)
         entries.push_back(iptc.EntryAt(i));
@@ -102,19 +102,19 @@ std::vector<TTagEntry> IptcEntries(const TimgData& data)
 }
 
 // The text block of one file, appended to out.
-void AppendText(std::string& out, const std::string& fileName, bool read, const TimgData& data)
+void AppendText(std::string& out, const std::string& fileName, bool read, const PhotoMetadata& data)
 {
     out += EscapeControlCharacters(fileName);
     out += "\n  read: ";
     out += read ? "yes" : "no";
     out += "\n  error: ";
-    AppendCp1251ToUtf8(out, data.ErrorText);
+    AppendCp1251ToUtf8(out, data.Outcome.Text);
     out += '\n';
-    const TImageInfo* info = data.ExifInfo.get();
+    const ExifDirectory* info = data.ExifInfo.get();
     if (info)
         AppendListing(out, info->ListingText, "  ");
     if (info) {
-        const std::string summary = info->SummaryText();
+        const std::string summary = data.SummaryText();
         const size_t heading = out.size();
         out += "  report:\n";
         if (!AppendListing(out, summary, "    "))
@@ -128,10 +128,10 @@ void AppendText(std::string& out, const std::string& fileName, bool read, const 
         if (!AppendListing(out, info->MakerListingText, "    "))
             out.resize(heading);
     }
-    const std::vector<TTagEntry> iptc = IptcEntries(data);
+    const std::vector<TagEntry> iptc = IptcEntries(data);
     if (!iptc.empty()) {
         out += "  iptc:\n";
-        for (const TTagEntry& e : iptc) {
+        for (const TagEntry& e : iptc) {
             out += "    ";
             AppendCp1251ToUtf8(out, e.DisplayName);
             out += " = ";
@@ -149,14 +149,14 @@ struct FileResult {
     std::exception_ptr Failure;  // raised while the file was worked on; rethrown in order
 };
 
-// One reader per thread, used for file after file (see TimgData::ResetData).
-TimgData& ThreadReader()
+// One reader per thread, used for file after file (see PhotoMetadata::ResetData).
+PhotoMetadata& ThreadReader()
 {
-    thread_local TimgData reader(ParseModeFull);
+    thread_local PhotoMetadata reader(ParseModeFull);
     return reader;
 }
 
-void Report(FileResult& result, const std::string& file, bool json, const TimgData& data)
+void Report(FileResult& result, const std::string& file, bool json, const PhotoMetadata& data)
 {
     if (json)
         result.Json = InfoJson(file, result.Read, data);
@@ -187,7 +187,7 @@ std::string WhyNotRead(const std::string& file)
 FileResult ReadOneFile(const std::string& file, bool json)
 {
     FileResult result;
-    TimgData& data = ThreadReader();
+    PhotoMetadata& data = ThreadReader();
     result.Read = IsHeifName(file) ? ReadHeifForReport(data, file) : data.ReadMetadata(file);
     if (!result.Read) {
         if (std::string why = WhyNotRead(file); !why.empty())
@@ -299,7 +299,7 @@ namespace {
 
 // The kind of picture file the reader took the name for: "heif", "tiff" (a TIFF block
 // read as a file, or a name the TIFF reader takes) or "jpeg".
-const char* FileFormat(const std::string& fileName, const TImageInfo* info)
+const char* FileFormat(const std::string& fileName, const ExifDirectory* info)
 {
     if (IsHeifName(fileName))
         return "heif";
@@ -311,14 +311,14 @@ const char* FileFormat(const std::string& fileName, const TImageInfo* info)
 
 }  // namespace
 
-nlohmann::json InfoJson(const std::string& fileName, bool read, const TimgData& data)
+nlohmann::json InfoJson(const std::string& fileName, bool read, const PhotoMetadata& data)
 {
-    const TImageInfo* info = data.ExifInfo.get();
+    const ExifDirectory* info = data.ExifInfo.get();
     nlohmann::json j;
     j["file"] = fileName;
     j["format"] = FileFormat(fileName, info);
     j["read"] = read;
-    j["error"] = Cp1251ToUtf8(data.ErrorText);
+    j["error"] = Cp1251ToUtf8(data.Outcome.Text);
     j["has_exif"] = data.HasExif();
     j["make"] = info ? Cp1251ToUtf8(info->CameraMake) : "";
     j["model"] = info ? Cp1251ToUtf8(info->CameraModel) : "";
@@ -335,7 +335,7 @@ nlohmann::json InfoJson(const std::string& fileName, bool read, const TimgData& 
     j["name_date"] = named ? nlohmann::json(DateText(*named)) : nlohmann::json(nullptr);
     nlohmann::json tags = nlohmann::json::array();
     if (info) {
-        for (const TTagEntry& t : info->TagList) {
+        for (const TagEntry& t : info->TagList) {
             tags.push_back({
                 {"name", Cp1251ToUtf8(t.TagName)},
                 {"display", Cp1251ToUtf8(t.DisplayName)},
@@ -354,7 +354,7 @@ nlohmann::json InfoJson(const std::string& fileName, bool read, const TimgData& 
             listing.push_back(std::move(line));
     j["listing"] = std::move(listing);
 
-    j["summary"] = info ? Cp1251ToUtf8(info->SummaryText()) : "";
+    j["summary"] = info ? Cp1251ToUtf8(data.SummaryText()) : "";
     j["maker_decoded"] = info ? info->MakerDecoded : false;
     nlohmann::json makerListing = nlohmann::json::array();
     if (info)
@@ -362,7 +362,7 @@ nlohmann::json InfoJson(const std::string& fileName, bool read, const TimgData& 
             makerListing.push_back(std::move(line));
     j["maker_listing"] = std::move(makerListing);
     nlohmann::json iptc = nlohmann::json::array();
-    for (const TTagEntry& e : IptcEntries(data)) {
+    for (const TagEntry& e : IptcEntries(data)) {
         iptc.push_back({
             {"name", Cp1251ToUtf8(e.TagName)},
             {"description", Cp1251ToUtf8(e.DisplayName)},

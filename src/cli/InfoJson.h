@@ -1,7 +1,7 @@
 #pragma once
 // The JSON object morvik-cli info writes for one file; extend it here with further
 // parts of the reader's findings.
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 
 #include <nlohmann/json.hpp>
 
@@ -10,6 +10,6 @@
 namespace morvik::cli {
 
 // fileName as given on the command line; read is the result of ReadMetadata.
-nlohmann::json InfoJson(const std::string& fileName, bool read, const TimgData& data);
+nlohmann::json InfoJson(const std::string& fileName, bool read, const PhotoMetadata& data);
 
 }  // namespace morvik::cli

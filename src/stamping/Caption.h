@@ -17,7 +17,7 @@
 
 namespace morvik {
 
-class TimgData;
+class PhotoMetadata;
 
 // What a caption can tell of one photo, as UTF-8 text ready to print; empty where the
 // photo does not say.
@@ -52,6 +52,6 @@ std::string CaptionText(const StampSettings& settings, const StampControls& cont
 // The photo's facts as the metadata reader read them (`read`: it read the file), with the
 // name and folder taken from its path and the date it is dated by. The one place a caption
 // reads metadata.
-CaptionFacts ReadCaptionFacts(const TimgData* reader, bool read, const std::string& path, TDateTime date);
+CaptionFacts ReadCaptionFacts(const PhotoMetadata* reader, bool read, const std::string& path, TDateTime date);
 
 }  // namespace morvik

@@ -1,7 +1,7 @@
 // The caption's facts of a photo, taken from what the metadata reader read: the one place
 // the caption looks at metadata.
-#include "exif/ImageInfo.h"
-#include "exif/ImgData.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/Text1251.h"
 #include "stamping/Caption.h"
 
@@ -19,9 +19,9 @@ constexpr uint16_t kExposureTime = 0x829A, kFNumber = 0x829D, kIso = 0x8827, kFo
 
 // An entry of the EXIF or GPS directories by its name, or by its number outside the GPS
 // directory (whose numbers repeat those of other directories).
-const TTagEntry* Entry(const TImageInfo& info, std::string_view name, uint16_t tagNo = 0)
+const TagEntry* Entry(const ExifDirectory& info, std::string_view name, uint16_t tagNo = 0)
 {
-    for (const TTagEntry& e : info.TagList) {
+    for (const TagEntry& e : info.TagList) {
         if (e.Kind != TagKindDirectory)
             continue;
         if (e.TagName == name || (tagNo != 0 && e.TagNo == tagNo && !e.TagName.View().starts_with("GPS")))
@@ -31,7 +31,7 @@ const TTagEntry* Entry(const TImageInfo& info, std::string_view name, uint16_t t
 }
 
 // The entry's first value as a number; 0 without one.
-double ValueOf(const TImageInfo& info, const TTagEntry* e)
+double ValueOf(const ExifDirectory& info, const TagEntry* e)
 {
     if (!e)
         return 0;
@@ -76,7 +76,7 @@ std::string ExposureText(double seconds)
 }
 
 // Degrees, minutes and seconds as three rationals; nothing without all three.
-std::optional<double> Degrees(const TImageInfo& info, const TTagEntry* e)
+std::optional<double> Degrees(const ExifDirectory& info, const TagEntry* e)
 {
     if (!e || e->RawBytes.size() < 24 || (e->FieldType != FieldTypeRational && e->FieldType != FieldTypeSRational))
         return std::nullopt;
@@ -86,14 +86,14 @@ std::optional<double> Degrees(const TImageInfo& info, const TTagEntry* e)
     return parts[0] + parts[1] / 60 + parts[2] / 3600;
 }
 
-std::string GpsText(const TImageInfo& info)
+std::string GpsText(const ExifDirectory& info)
 {
     const auto lat = Degrees(info, Entry(info, "GPSLatitude"));
     const auto lon = Degrees(info, Entry(info, "GPSLongitude"));
     if (!lat || !lon)
         return {};
     auto side = [&](const char* refName, char positive, char negative) {
-        const TTagEntry* ref = Entry(info, refName);
+        const TagEntry* ref = Entry(info, refName);
         const bool other = ref && !ref->RawBytes.empty() && (ref->RawBytes[0] == negative);
         return other ? negative : positive;
     };
@@ -103,19 +103,19 @@ std::string GpsText(const TImageInfo& info)
 
 }  // namespace
 
-CaptionFacts ReadCaptionFacts(const TimgData* reader, bool read, const std::string& path, TDateTime date)
+CaptionFacts ReadCaptionFacts(const PhotoMetadata* reader, bool read, const std::string& path, TDateTime date)
 {
     CaptionFacts facts;
     facts.Date = date;
     const std::filesystem::path p(path);
     facts.Name = p.stem().string();
     facts.Folder = p.parent_path().filename().string();
-    const TImageInfo* info = read && reader ? reader->ExifInfo.get() : nullptr;
+    const ExifDirectory* info = read && reader ? reader->ExifInfo.get() : nullptr;
     if (!info)
         return facts;
     facts.Make = CleanText(info->CameraMake);
     facts.Model = CleanText(info->CameraModel);
-    if (const TTagEntry* lens = Entry(*info, "LensModel", kLensModel))
+    if (const TagEntry* lens = Entry(*info, "LensModel", kLensModel))
         facts.Lens = CleanText(lens->RawBytes.empty() ? lens->ValueText : lens->RawBytes);
     facts.Exposure = ExposureText(ValueOf(*info, Entry(*info, "ExposureTime", kExposureTime)));
     if (const double f = ValueOf(*info, Entry(*info, "FNumber", kFNumber)); f > 0)
@@ -126,7 +126,7 @@ CaptionFacts ReadCaptionFacts(const TimgData* reader, bool read, const std::stri
         facts.Focal = Short(focal) + " mm";
     // Only the camera's own: the reader's estimate from the focal plane's resolution goes
     // wrong on a photo scaled after it was taken.
-    const TTagEntry* focal35 = Entry(*info, "FocalLengthin35mmFilm", kFocalLength35);
+    const TagEntry* focal35 = Entry(*info, "FocalLengthin35mmFilm", kFocalLength35);
     if (focal35 && !focal35->RawBytes.empty() && ValueOf(*info, focal35) > 0)
         facts.Focal35 = Number(ValueOf(*info, focal35), 0) + " mm";
     facts.Gps = GpsText(*info);

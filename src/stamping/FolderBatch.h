@@ -26,7 +26,7 @@
 
 namespace morvik {
 
-class TimgData;
+class PhotoMetadata;
 
 // The settings one file of the batch is made with, read afresh at each file's turn (the
 // window's controls, or the command line's options). Of the switches the batch reads
@@ -44,7 +44,7 @@ struct TDatedSource {
     TDateTime Date = 0;
     DateOrigin Origin = DateOrigin::ExifTag;
     int Orientation = 1;
-    std::shared_ptr<TimgData> Reader;
+    std::shared_ptr<PhotoMetadata> Reader;
 };
 
 // The stamped picture in its encoded JPEG form: encoded whole at the chosen quality, or in
@@ -94,7 +94,7 @@ public:
     virtual std::string LosslessWay(std::string_view bytes, const std::string& text, int orientation,
                                     const TBatchControls& controls);
     // The EXIF-preserving writer: the output file's bytes with the source's metadata sections.
-    virtual std::string WithExif(TimgData* reader, const TEncodedPicture& picture);
+    virtual std::string WithExif(PhotoMetadata* reader, const TEncodedPicture& picture);
 };
 
 // One file the run wrote (or, dry, would write).

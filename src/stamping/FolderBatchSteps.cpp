@@ -2,7 +2,7 @@
 // the picture work (the lossless splice among it) and the EXIF-preserving writer.
 #include "stamping/FolderBatch.h"
 
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
 #include "platform/MemoryStatus.h"
@@ -24,7 +24,7 @@ TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view by
     // A file the reader fails on is dated by the fallback; one it runs out of memory on
     // fails, as any other failure of the file does.
     TDatedSource dated;
-    dated.Reader = std::make_shared<TimgData>(ParseModeFull);
+    dated.Reader = std::make_shared<PhotoMetadata>(ParseModeFull);
     const bool processed = ReadForDating(*dated.Reader, path, bytes);
     const PhotoDating dating = PhotoDate(*dated.Reader, processed, path, fallback, dateSource);
     dated.Date = dating.Date;
@@ -124,11 +124,11 @@ std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& 
     return Spliced(bytes, text, orientation, controls).Report();
 }
 
-std::string TBatchSteps::WithExif(TimgData* reader, const TEncodedPicture& picture)
+std::string TBatchSteps::WithExif(PhotoMetadata* reader, const TEncodedPicture& picture)
 {
     if (reader)
         return reader->JpegWithExif(picture.Jpeg, picture.Width, picture.Height, true);
-    TimgData empty(ParseModeFull);  // a source the reader never saw: the default JFIF header
+    PhotoMetadata empty(ParseModeFull);  // a source the reader never saw: the default JFIF header
     return empty.JpegWithExif(picture.Jpeg, picture.Width, picture.Height, true);
 }
 

@@ -1,7 +1,7 @@
 #include "stamping/Heif.h"
 
-#include "exif/ImageInfo.h"
-#include "exif/ImgData.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/FileSystem.h"
 #include "stamping/Jpeg.h"
 
@@ -274,7 +274,7 @@ HeifPhoto DecodeHeif(std::string_view bytes, const std::string& path)
 
 std::string ReadHeifFile(const std::string& path) { return ReadWholeFile(path, kMaxHeifFileBytes, false); }
 
-bool LoadHeifExif(TimgData& reader, const std::string& path, const HeifMetadata& metadata, bool upright)
+bool LoadHeifExif(PhotoMetadata& reader, const std::string& path, const HeifMetadata& metadata, bool upright)
 {
     reader.ResetData();
     reader.FileName = path;
@@ -292,14 +292,14 @@ bool LoadHeifExif(TimgData& reader, const std::string& path, const HeifMetadata&
     jpeg += std::string_view("\xFF\xD9", 2);
     const bool read = reader.ReadMetadataFromMemory(path + ".jpg", jpeg);
     reader.FileName = path;
-    if (reader.Faulted)
-        throw Exception(reader.ErrorText);
+    if (reader.Outcome.Faulted())
+        throw Exception(reader.Outcome.Text);
     if (!read || !reader.ExifInfo)
-        throw EHeif(path, "its EXIF block is malformed (" + reader.ErrorText + ")");
+        throw EHeif(path, "its EXIF block is malformed (" + reader.Outcome.Text + ")");
     return true;
 }
 
-bool ReadHeifForReport(TimgData& reader, const std::string& path)
+bool ReadHeifForReport(PhotoMetadata& reader, const std::string& path)
 {
     try {
         const std::string bytes = ReadHeifFile(path);
@@ -314,7 +314,7 @@ bool ReadHeifForReport(TimgData& reader, const std::string& path)
         // report's error text.
         reader.ResetData();
         reader.ReadFileFacts(path);
-        reader.ErrorText = e.what();
+        reader.Outcome = ReadingOutcome{ReadingEnd::NoMetadata, e.what()};
     }
     return false;
 }
@@ -322,9 +322,9 @@ bool ReadHeifForReport(TimgData& reader, const std::string& path)
 std::string HeifOutputJpeg(const HeifPhoto& photo, std::string_view encodedJpeg, bool exif, const std::string& path,
                            std::string storage)
 {
-    TimgData reader(ParseModeFull);
+    PhotoMetadata reader(ParseModeFull);
     if (exif && LoadHeifExif(reader, path, photo.Metadata, true))
-        reader.ExifInfo->UpdateDimensions(photo.Pixels.Height(), photo.Pixels.Width());
+        reader.UpdateDimensions(photo.Pixels.Height(), photo.Pixels.Width());
     std::string out = std::move(storage);
     out.clear();
     out.reserve(encodedJpeg.size() + photo.Metadata.Exif.size() + photo.Metadata.Icc.size() +

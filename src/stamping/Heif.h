@@ -22,7 +22,7 @@
 
 namespace morvik {
 
-class TimgData;
+class PhotoMetadata;
 
 class EHeif : public Exception {
 public:
@@ -69,12 +69,12 @@ void SetOrientationUpright(std::string& tiff);
 // With upright the Orientation is first set to 1 (the pixels are shown turned). Returns
 // whether the reader processed it; false for a HEIF without EXIF. A block our reader's
 // walk refuses raises EHeif; so does one too large for a JPEG's section.
-bool LoadHeifExif(TimgData& reader, const std::string& path, const HeifMetadata& metadata, bool upright);
+bool LoadHeifExif(PhotoMetadata& reader, const std::string& path, const HeifMetadata& metadata, bool upright);
 
 // The report's reading of a HEIF file: its EXIF block as the camera wrote it (Orientation
 // kept) and the file's facts. Never throws, like the reader's own reading: a failure is
-// in the result and the reader's ErrorText (Faulted when it ran out of memory).
-bool ReadHeifForReport(TimgData& reader, const std::string& path);
+// in the result and the reader's Outcome (faulted when it ran out of memory).
+bool ReadHeifForReport(PhotoMetadata& reader, const std::string& path);
 
 // The stamped JPEG made of a HEIF: the encoder's stream with, after its start, the EXIF
 // block (with exif; dimensions set to the picture's, Orientation 1), the XMP (with exif)

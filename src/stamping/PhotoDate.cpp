@@ -1,7 +1,7 @@
 #include "stamping/PhotoDate.h"
 
-#include "exif/ImgData.h"
-#include "exif/ImageInfo.h"
+#include "metadata/file/PhotoMetadata.h"
+#include "metadata/directory/ExifDirectory.h"
 #include "platform/Exceptions.h"
 #include "stamping/Heif.h"
 #include "stamping/NameDate.h"
@@ -13,10 +13,10 @@ namespace morvik {
 namespace {
 
 // The EXIF date of the tag the source names; 0 when there is none to be read.
-TDateTime ExifDate(const TimgData& reader, int dateSource)
+TDateTime ExifDate(const PhotoMetadata& reader, int dateSource)
 {
-    // A section taken as the EXIF block that held no EXIF data has no TImageInfo.
-    const TImageInfo* info = reader.ExifInfo.get();
+    // A section taken as the EXIF block that held no EXIF data has no ExifDirectory.
+    const ExifDirectory* info = reader.ExifInfo.get();
     if (info == nullptr)
         return 0;
     const int32_t pos = dateSource == DateSourceDateTime           ? info->DateTimePos
@@ -37,7 +37,7 @@ PhotoDating NameOrFileTime(const std::string& path, TDateTime fallback)
 
 }  // namespace
 
-PhotoDating PhotoDate(const TimgData& reader, bool processed, const std::string& path, TDateTime fallback,
+PhotoDating PhotoDate(const PhotoMetadata& reader, bool processed, const std::string& path, TDateTime fallback,
                       int dateSource)
 {
     const bool exif = processed && reader.HasExif();
@@ -61,14 +61,14 @@ PhotoDating PhotoDate(const TimgData& reader, bool processed, const std::string&
     }
 }
 
-int PhotoOrientation(const TimgData& reader, bool processed)
+int PhotoOrientation(const PhotoMetadata& reader, bool processed)
 {
     constexpr uint16_t kOrientationTag = 0x0112;
-    const TImageInfo* info = processed && reader.HasExif() ? reader.ExifInfo.get() : nullptr;
+    const ExifDirectory* info = processed && reader.HasExif() ? reader.ExifInfo.get() : nullptr;
     if (info == nullptr)
         return 1;
     // The first directory entry of the tag: IFD0's, walked before every other directory.
-    for (const TTagEntry& entry : info->TagList)
+    for (const TagEntry& entry : info->TagList)
         if (entry.TagNo == kOrientationTag && entry.Kind == 0 && entry.FieldType != 0)
             return ValidOrientation(RoundToInt(info->NumericValue(entry.RawBytes, entry.FieldType)));
     return 1;
@@ -76,23 +76,23 @@ int PhotoOrientation(const TimgData& reader, bool processed)
 
 namespace {
 
-bool RaiseFault(const TimgData& reader, const std::string& path, bool processed)
+bool RaiseFault(const PhotoMetadata& reader, const std::string& path, bool processed)
 {
-    if (reader.Faulted)
-        throw Exception("Cannot read file \"" + path + "\". " + reader.ErrorText);
+    if (reader.Outcome.Faulted())
+        throw Exception("Cannot read file \"" + path + "\". " + reader.Outcome.Text);
     return processed;
 }
 
 }  // namespace
 
-bool ReadForDating(TimgData& reader, const std::string& path)
+bool ReadForDating(PhotoMetadata& reader, const std::string& path)
 {
     if (IsHeifName(path))
         return ReadForDating(reader, path, ReadHeifFile(path));
     return RaiseFault(reader, path, reader.ReadMetadata(path));
 }
 
-bool ReadForDating(TimgData& reader, const std::string& path, std::string_view bytes)
+bool ReadForDating(PhotoMetadata& reader, const std::string& path, std::string_view bytes)
 {
     // A HEIF's pixels are shown upright, so its Orientation is taken as 1.
     if (IsHeifName(path))
@@ -102,14 +102,14 @@ bool ReadForDating(TimgData& reader, const std::string& path, std::string_view b
 
 int PhotoOrientation(const std::string& path)
 {
-    TimgData reader(ParseModeFull);
+    PhotoMetadata reader(ParseModeFull);
     const bool processed = ReadForDating(reader, path);
     return PhotoOrientation(reader, processed);
 }
 
 TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)
 {
-    TimgData reader(ParseModeFull);
+    PhotoMetadata reader(ParseModeFull);
     const bool processed = ReadForDating(reader, path);
     return PhotoDate(reader, processed, path, fallback, dateSource).Date;
 }

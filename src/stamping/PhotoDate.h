@@ -29,8 +29,8 @@ struct PhotoDating {
 //    the file's name and the fallback, so never 0 for lack of a tag;
 //  - any other value: the fallback.
 // `reader` has already read the file; `processed` tells whether that succeeded.
-class TimgData;
-PhotoDating PhotoDate(const TimgData& reader, bool processed, const std::string& path, TDateTime fallback,
+class PhotoMetadata;
+PhotoDating PhotoDate(const PhotoMetadata& reader, bool processed, const std::string& path, TDateTime fallback,
                       int dateSource);
 // The same, reading the file's metadata first (a reading that runs out of memory raises
 // instead, see ReadForDating); the date alone.
@@ -38,7 +38,7 @@ TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)
 
 // The photo's EXIF Orientation (1..8) from a reader that has processed the file; 1 when
 // it failed, when the file has no EXIF block or no Orientation, or the value lies outside 1..8.
-int PhotoOrientation(const TimgData& reader, bool processed);
+int PhotoOrientation(const PhotoMetadata& reader, bool processed);
 // The same for a file, read for it; 1 for a file the reader fails on.
 int PhotoOrientation(const std::string& path);
 
@@ -47,8 +47,8 @@ int PhotoOrientation(const std::string& path);
 // (running out of memory) is the file's failure and raises Exception with the reason.
 // A HEIF file is read by libheif; one it refuses, or whose EXIF item is malformed, raises
 // EHeif (Heif.h), and its Orientation reads as 1, since its pixels are decoded upright.
-bool ReadForDating(TimgData& reader, const std::string& path);
+bool ReadForDating(PhotoMetadata& reader, const std::string& path);
 // The same over the file's bytes, already read; the path names it.
-bool ReadForDating(TimgData& reader, const std::string& path, std::string_view bytes);
+bool ReadForDating(PhotoMetadata& reader, const std::string& path, std::string_view bytes);
 
 }  // namespace morvik

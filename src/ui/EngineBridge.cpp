@@ -1,7 +1,7 @@
 #include "ui/EngineBridge.h"
 
-#include "exif/ImageInfo.h"
-#include "exif/ImgData.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/Text1251.h"
 #include "stamping/Frame.h"
 #include "stamping/Heif.h"
@@ -132,7 +132,7 @@ void AddFrame(QImage& picture, int width, int height)
 PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource)
 {
     // One reader gives both the date and the report.
-    TimgData reader(ParseModeFull);
+    PhotoMetadata reader(ParseModeFull);
     // A file it fails on is dated by the fallback; running out of memory raises its message.
     const bool processed = ReadForDating(reader, path);
     PhotoFacts facts;
@@ -141,7 +141,7 @@ PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource
     facts.Origin = dating.Origin;
     facts.Caption = ReadCaptionFacts(&reader, processed, path, facts.Date);
     if (processed && reader.ExifInfo)
-        facts.Report = Cp1251ToUtf8(reader.ExifInfo->SummaryText());
+        facts.Report = Cp1251ToUtf8(reader.SummaryText());
     return facts;
 }
 

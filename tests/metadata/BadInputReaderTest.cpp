@@ -1,7 +1,7 @@
 // Hostile files through the metadata reader's file entry point: every one gives its
 // defined result and error text, and none reads outside its bytes or hangs (the sanitizer
 // build runs these too).
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "support/ExifBuilder.h"
 #include "support/MemoryLimit.h"
 #include "support/TestSupport.h"
@@ -95,9 +95,9 @@ TEST(BadInputReader, HostileFilesGiveTheirDefinedResults)
         SCOPED_TRACE(c.Name);
         TempDir dir;
         WriteFile(dir / "x.jpg", c.Bytes);
-        TimgData data;
+        PhotoMetadata data;
         EXPECT_EQ(data.ReadMetadata((dir / "x.jpg").string()), c.Result);
-        EXPECT_EQ(data.ErrorText, c.ErrorText);
+        EXPECT_EQ(data.Outcome.Text, c.ErrorText);
         EXPECT_EQ(data.HasExif(), c.HasExif);
         EXPECT_LE(data.SectionCount, 20);
     }
@@ -108,7 +108,7 @@ TEST(BadInputReader, SectionCountStopsAtTwenty)
     std::string many = Exif([](ExifBuilder&, int) {});
     for (int i = 0; i < 24; ++i)
         many += App2(i);
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("x.jpg", MakeJpeg({many})));
     EXPECT_EQ(data.SectionCount, 20);
     EXPECT_EQ(data.Sections[20].Marker, 0xE2);
@@ -126,7 +126,7 @@ TEST(BadInputReader, FileCutAnywhere)
     const size_t exifEnd = 2 + app1.size(), iptcEnd = exifEnd + app13.size(), comEnd = iptcEnd + com.size();
     for (size_t n = 0; n <= file.size(); ++n) {
         SCOPED_TRACE(n);
-        TimgData data;
+        PhotoMetadata data;
         const bool ok = data.ReadMetadataFromMemory("x.jpg", std::string_view(file).substr(0, n));
         EXPECT_EQ(ok, n >= exifEnd);
         EXPECT_EQ(data.HasExif(), n >= exifEnd);
@@ -160,7 +160,7 @@ TEST(BadInputReader, HostileTiffFiles)
         SCOPED_TRACE(c.Name);
         TempDir dir;
         WriteFile(dir / "x.tif", c.Bytes);
-        TimgData data;
+        PhotoMetadata data;
         EXPECT_EQ(data.ReadMetadata((dir / "x.tif").string()), c.Result);
     }
 }
@@ -174,21 +174,21 @@ TEST(BadInputReader, RunningOutOfMemoryFailsTheFileWithItsReason)
     const std::string path = (dir / "crowded.jpg").string();
     const std::string bytes = test::JpegOutgrowingMemory();
     WriteFile(path, bytes);
-    TimgData data;
+    PhotoMetadata data;
     for (const bool fromMemory : {false, true}) {
         SCOPED_TRACE(fromMemory);
         {
             test::MemoryLimit limit(test::kReadingLimit);
             EXPECT_FALSE(fromMemory ? data.ReadMetadataFromMemory(path, bytes) : data.ReadMetadata(path));
         }
-        EXPECT_TRUE(data.Faulted);
-        EXPECT_EQ(data.ErrorText, kOutOfMemoryText);
+        EXPECT_TRUE(data.Outcome.Faulted());
+        EXPECT_EQ(data.Outcome.Text, kOutOfMemoryText);
         EXPECT_EQ(data.FileName, path);
         EXPECT_FALSE(data.HasExif());
         EXPECT_FALSE(data.ExifInfo);
     }
     ASSERT_TRUE(data.ReadMetadata(path));
-    EXPECT_FALSE(data.Faulted);
+    EXPECT_FALSE(data.Outcome.Faulted());
     EXPECT_EQ(data.ExifInfo->TagList.size(), 1002u);
 }
 

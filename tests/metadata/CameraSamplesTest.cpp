@@ -1,6 +1,6 @@
 // Real camera files: every one reads without harm, and the JPEG ones agree with the
 // facts listed in the samples' README (raw texts here: padding shows as blanks or dots).
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,21 +16,21 @@ TEST(CameraSamples, EveryFileReadsFromFileAndMemoryAlike)
     int files = 0;
     for (const auto& item : std::filesystem::directory_iterator(test::CameraSamplesDir())) {
         const std::string path = item.path().string();
-        TimgData fromFile, fromMemory;
+        PhotoMetadata fromFile, fromMemory;
         const bool read = fromFile.ReadMetadata(path);
         EXPECT_EQ(fromMemory.ReadMetadataFromMemory(path, test::ReadFile(item.path())), read) << path;
         if (item.path().extension() == ".md")
             continue;
         ++files;
         EXPECT_TRUE(read) << path;
-        EXPECT_EQ(fromFile.ErrorText, "<none>") << path;
+        EXPECT_EQ(fromFile.Outcome.Text, "<none>") << path;
         ASSERT_TRUE(fromFile.ExifInfo) << path;
         EXPECT_EQ(fromFile.ExifInfo->ListingText, fromMemory.ExifInfo->ListingText) << path;
         EXPECT_FALSE(fromFile.ExifInfo->TagList.empty()) << path;
         // Every stored value position lies inside the block.
-        for (const TTagEntry& t : fromFile.ExifInfo->TagList) {
+        for (const TagEntry& t : fromFile.ExifInfo->TagList) {
             if (t.ByteCount > 0) {
-                EXPECT_LE(static_cast<size_t>(t.ValuePos) + t.ByteCount - 1, fromFile.WorkData.size()) << path;
+                EXPECT_LE(static_cast<size_t>(t.ValuePos) + t.ByteCount - 1, fromFile.ExifInfo->Block().size()) << path;
             }
         }
     }
@@ -51,10 +51,10 @@ TEST_P(CameraFacts, MakeModelDateAndWidth)
 {
     MORVIK_REQUIRE_CAMERA_SAMPLES();
     const Fact& f = GetParam();
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadata((test::CameraSamplesDir() / f.File).string()));
     ASSERT_TRUE(data.HasExif());
-    const TImageInfo& info = *data.ExifInfo;
+    const ExifDirectory& info = *data.ExifInfo;
     EXPECT_EQ(info.CameraMake, f.Make);
     EXPECT_EQ(info.CameraModel, f.Model);
     EXPECT_EQ(info.Width, f.Width);
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CameraSamples, TiffFilesGiveTheirPictureSize)
 {
     MORVIK_REQUIRE_CAMERA_SAMPLES();
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadata((test::CameraSamplesDir() / "Arbitro.tiff").string()));
     EXPECT_EQ(data.ExifInfo->Width, 174);
     EXPECT_EQ(data.ExifInfo->Height, 38);

@@ -1,5 +1,5 @@
-#include "exif/ImgData.h"
-#include "iptc/IPTCdata.h"
+#include "metadata/file/PhotoMetadata.h"
+#include "metadata/notes/IptcRecord.h"
 #include "metadata/JpegTestSupport.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
@@ -45,7 +45,7 @@ std::string App1(bool big, bool shortDims, uint32_t width, uint32_t height)
 
 struct Source {
     test::TempDir dir;
-    TimgData reader;
+    PhotoMetadata reader;
     std::filesystem::path out = dir / "out.jpg";
 
     explicit Source(const std::string& fileBytes)
@@ -80,7 +80,7 @@ TEST(JpegWriter, CorrectsDimensionsInPlaceForEachTypeAndByteOrder)
             // every other byte the same, a SHORT's last two value bytes zero.
             EXPECT_EQ(written, kSoi + Section(0xE1, App1(big, shortDims, 800, 600)) + AfterApp0(Encoded()));
 
-            TimgData back;
+            PhotoMetadata back;
             test::WriteFile(s.dir / "back.jpg", written);
             ASSERT_TRUE(back.ReadMetadata((s.dir / "back.jpg").string()));
             EXPECT_EQ(back.ExifInfo->Width, 800);
@@ -140,7 +140,7 @@ TEST(JpegWriter, ChoosesTheHeaderSections)
 TEST(JpegWriter, AFileThatWasNeverReadGetsTheDefaultHeader)
 {
     test::TempDir dir;
-    TimgData reader;
+    PhotoMetadata reader;
     reader.ReadMetadata((dir / "missing.jpg").string());
     reader.WriteJpegWithExif(Encoded(), 16, 8, (dir / "out.jpg").string(), true);
     const std::string out = test::ReadFile(dir / "out.jpg");
@@ -231,7 +231,7 @@ TEST(JpegWriter, AnExistingTargetSurvivesAFailedWrite)
 TEST(JpegWriter, Write32AtFollowsTheByteOrder)
 {
     for (bool big : {false, true}) {
-        TImageInfo info(nullptr, 255);
+        ExifDirectory info(ParseModeFull);
         info.BigEndian = big;
         std::string bytes(6, '\0');
         info.Write32At(bytes, 0x01020304, 2);
@@ -252,7 +252,7 @@ TEST(JpegWriterCameraSamples, RoundTripKeepsTheMetadataSections)
         if (entry.path().extension() != ".jpg")
             continue;
         SCOPED_TRACE(entry.path().filename().string());
-        TimgData source;
+        PhotoMetadata source;
         source.ReadMetadata(entry.path().string());
         const std::string exifBefore = source.ExifSection ? source.ExifSection->Data : "";
         const int oldWidth = source.ExifInfo ? source.ExifInfo->Width : 0;
@@ -266,9 +266,9 @@ TEST(JpegWriterCameraSamples, RoundTripKeepsTheMetadataSections)
         const std::string written = test::ReadFile(out);
         EXPECT_EQ(test::DecodeJpeg(written), std::make_pair(40, 24));
 
-        TimgData back;
+        PhotoMetadata back;
         back.ReadMetadata(out.string());
-        auto same = [](const tSection* a, const tSection* b) {
+        auto same = [](const JpegSection* a, const JpegSection* b) {
             if (a == nullptr || b == nullptr)
                 return a == b;
             return a->Marker == b->Marker && a->Data == b->Data;

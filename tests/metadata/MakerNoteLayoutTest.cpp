@@ -1,5 +1,5 @@
 // Which table and layout a note is read with, by maker, Exif version, model and note header.
-#include "makernotes/MakerNotes.h"
+#include "metadata/notes/MakerNote.h"
 #include "metadata/MakerNoteSupport.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +29,7 @@ class MakerLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
 TEST_P(MakerLayoutTest, ChoosesTableAndLayout)
 {
     const LayoutCase& c = GetParam();
-    TImageInfo info(nullptr, 255);
+    ExifDirectory info(ParseModeFull);
     info.CameraMake = c.Make;
     info.CameraModel = c.Model;
     info.ExifVersionText = c.ExifVersion;
@@ -96,8 +96,7 @@ TEST(MakerLayoutTest, DecodingAnUnknownMakerWalksNothing)
     EXPECT_FALSE(image.Decode());
     EXPECT_TRUE(image.Info->TagList.empty());
     EXPECT_TRUE(image.Info->MakerListingText.empty());
-    EXPECT_EQ(image.Info->WorkData, image.Block);
-    EXPECT_EQ(CurrentImageInfo(), nullptr);  // set only for the time of a decoding
+    EXPECT_EQ(image.Info->Block(), image.Block);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Renderers of the maker tables on texts of their own: the cases the walk tests leave out.
-#include "makernotes/MakerNotes.h"
+#include "metadata/notes/MakerNote.h"
 #include "platform/FormatSettings.h"
 #include "support/TestSupport.h"
 
@@ -34,38 +34,35 @@ TEST(MakerRenderersTest, NikonLensRangeAndColorMode)
 
 TEST(MakerRenderersTest, CanonRecordsSkipUnknownValuesAndGiveZeroForMissingOnes)
 {
-    TImageInfo info(nullptr, 255);
-    CurrentImageInfo() = &info;
-    MultiLineFlag() = false;
+    ExifDirectory info(ParseModeFull);
+    RenderContext context{&info};
     // Contrast 2 is not in its list: no line. A record of 19 values lacks values 20 and
     // up: their named lines fail and show 0, their plain lines are left out.
     std::string record = "2";
     for (int k = 2; k <= 19; ++k)
         record += k == 14 ? ", 2" : ", 0";
-    const std::string lines = RenderCanonSettings(record);
-    EXPECT_TRUE(MultiLineFlag());
+    const std::string lines = RenderCanonSettings(record, context);
+    EXPECT_TRUE(context.MultiLine);
     EXPECT_EQ(lines.find("Contrast"), std::string::npos);
     const std::string tail = "\r\nMetering Mode = Normal\r\nAF Point = 0\r\nExposure Mode = 0\r\nFocus Mode = 0";
     EXPECT_EQ(lines.substr(lines.size() - std::min(lines.size(), tail.size())), tail);
     EXPECT_EQ(info.TagText("AF Point"), "0");
-    CurrentImageInfo() = nullptr;
 
-    MultiLineFlag() = false;
+    RenderContext noEntries;
     // Non-integers, function 0 and functions above 15 give no line; the last value is
     // never examined.
-    EXPECT_EQ(RenderCanonCustom("257, abc, 4097, 1.5, 0, 3840, 513"),
+    EXPECT_EQ(RenderCanonCustom("257, abc, 4097, 1.5, 0, 3840, 513", noEntries),
               "\r\nNoise Reduction =  On\r\nShutter Release w/o CF Card = Enable");
-    EXPECT_TRUE(MultiLineFlag());
-    EXPECT_EQ(RenderCanonCustom("257"), "");
-    EXPECT_EQ(RenderCanonCustom("1799, 0"), "");  // setting 7 of function 7: not in its list
+    EXPECT_TRUE(noEntries.MultiLine);
+    EXPECT_EQ(RenderCanonCustom("257", noEntries), "");
+    EXPECT_EQ(RenderCanonCustom("1799, 0", noEntries), "");  // setting 7 of function 7: not in its list
 }
 
 TEST(MakerRenderersTest, CanonNamedEntriesGoToTheCurrentImage)
 {
-    TImageInfo info(nullptr, 255);
-    CurrentImageInfo() = &info;
-    RenderCanonShotInfo("0, 0, 0, 0, 0, 0, 0, 6, 12");
-    CurrentImageInfo() = nullptr;
+    ExifDirectory info(ParseModeFull);
+    RenderContext context{&info};
+    RenderCanonShotInfo("0, 0, 0, 0, 0, 0, 0, 6, 12", context);
     ASSERT_EQ(info.TagList.size(), 3u);  // the missing flash bias (value 16) counts 0
     EXPECT_EQ(info.TagList[0].TagName, "White balance");
     EXPECT_EQ(info.TagList[0].ValueText, "Custom");

@@ -1,7 +1,7 @@
 // Maker notes of real camera files: each decodes without an error, and the listing of
 // two of them matches its golden file in tests/data/makernotes.
-#include "exif/ImgData.h"
-#include "makernotes/MakerNotes.h"
+#include "metadata/file/PhotoMetadata.h"
+#include "metadata/notes/MakerNote.h"
 #include "platform/FormatSettings.h"
 #include "support/TestSupport.h"
 
@@ -17,22 +17,22 @@ namespace {
 
 class MakerNoteSamplesTest : public ::testing::Test {
 protected:
-    // Reads the sample, then decodes its note once more with the error text cleared: the
-    // reader replaces an error by "<none>" when the file as a whole was read.
-    static void ReadAndDecodeAgain(TimgData& data, const std::string& name, std::string& error)
+    // Reads the sample, then decodes its note once more with the diagnostic cleared: the
+    // reader replaces it by "<none>" when the file as a whole was read.
+    static void ReadAndDecodeAgain(PhotoMetadata& data, const std::string& name, std::string& error)
     {
-        ASSERT_TRUE(data.ReadMetadata((CameraSamplesDir() / name).string())) << data.ErrorText;
+        ASSERT_TRUE(data.ReadMetadata((CameraSamplesDir() / name).string())) << data.Outcome.Text;
         ASSERT_TRUE(data.ExifInfo) << name;
-        TImageInfo& info = *data.ExifInfo;
+        ExifDirectory& info = *data.ExifInfo;
         const std::string firstListing = info.MakerListingText;
-        const std::string block = info.WorkData;
+        const std::string block(info.Block());
         info.MakerListingText.clear();
-        data.ErrorText.clear();
-        TmsInfo ms(info.FromTiff, &info);
+        info.Diagnostic.clear();
+        MakerNote ms(info.FromTiff, &info);
         info.MakerDecoded = ms.DecodeMakerNote();
-        error = data.ErrorText;
+        error = info.Diagnostic;
         EXPECT_EQ(info.MakerListingText, firstListing) << name;
-        EXPECT_EQ(info.WorkData, block) << name;
+        EXPECT_EQ(info.Block(), block) << name;
     }
 
 private:
@@ -56,10 +56,10 @@ TEST_F(MakerNoteSamplesTest, NotesOfKnownMakersDecodeWithoutError)
     };
     for (const DecodedSample& s : samples) {
         SCOPED_TRACE(s.File);
-        TimgData data;
+        PhotoMetadata data;
         std::string error;
         ReadAndDecodeAgain(data, s.File, error);
-        const TImageInfo& info = *data.ExifInfo;
+        const ExifDirectory& info = *data.ExifInfo;
         EXPECT_TRUE(info.MakerDecoded);
         EXPECT_EQ(error, "");
         EXPECT_EQ(info.MakerListingText.rfind(s.FirstLine, 0), 0u) << info.MakerListingText.substr(0, 200);
@@ -74,12 +74,12 @@ TEST_F(MakerNoteSamplesTest, MakersWithoutTableDecodeNothing)
     for (const char* file : {"Konica_Minolta_DiMAGE_Z3.jpg", "Panasonic_DMC-FZ30.jpg", "Canon_40D.jpg",
                              "Nikon_D70.jpg", "Olympus_C8080WZ.jpg", "Pentax_K10D.jpg"}) {
         SCOPED_TRACE(file);
-        TimgData data;
+        PhotoMetadata data;
         ASSERT_TRUE(data.ReadMetadata((CameraSamplesDir() / file).string()));
         ASSERT_TRUE(data.ExifInfo);
         EXPECT_FALSE(data.ExifInfo->MakerDecoded);
         EXPECT_EQ(data.ExifInfo->MakerListingText, "");
-        for (const TTagEntry& e : data.ExifInfo->TagList)
+        for (const TagEntry& e : data.ExifInfo->TagList)
             EXPECT_NE(e.Kind, 1) << e.TagName;
     }
 }
@@ -88,7 +88,7 @@ TEST_F(MakerNoteSamplesTest, MakersWithoutTableDecodeNothing)
 TEST_F(MakerNoteSamplesTest, FinePixE500FlashStrengthIsReadFromTheNote)
 {
     MORVIK_REQUIRE_CAMERA_SAMPLES();
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadata((CameraSamplesDir() / "Fujifilm_FinePix_E500.jpg").string()));
     ASSERT_TRUE(data.ExifInfo);
     EXPECT_EQ(data.ExifInfo->TagText("FlashStrength"), "0/100");
@@ -98,9 +98,9 @@ TEST_F(MakerNoteSamplesTest, FinePixE500FlashStrengthIsReadFromTheNote)
 TEST_F(MakerNoteSamplesTest, CanonRecordsBecomeNamedEntries)
 {
     MORVIK_REQUIRE_CAMERA_SAMPLES();
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadata((CameraSamplesDir() / "Canon_PowerShot_S40.jpg").string()));
-    const TImageInfo& info = *data.ExifInfo;
+    const ExifDirectory& info = *data.ExifInfo;
     const int macro = info.IndexOfTag("Macro mode");
     ASSERT_GE(macro, 0);
     EXPECT_LT(macro, info.IndexOfTag("ExposureInfo1"));
@@ -116,7 +116,7 @@ TEST_P(MakerNoteGoldenTest, ListingMatchesGoldenFile)
 {
     MORVIK_REQUIRE_CAMERA_SAMPLES();
     const std::string file = GetParam();
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadata((CameraSamplesDir() / file).string()));
     ASSERT_TRUE(data.ExifInfo);
     std::string listing = data.ExifInfo->MakerListingText;

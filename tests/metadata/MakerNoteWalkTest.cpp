@@ -1,6 +1,7 @@
 // The walk of a maker directory, per maker, from notes built here in both byte orders.
-#include "makernotes/MakerNotes.h"
+#include "metadata/notes/MakerNote.h"
 #include "metadata/MakerNoteSupport.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/Convert.h"
 #include "platform/FormatSettings.h"
 #include "support/ExifBuilder.h"
@@ -20,10 +21,10 @@ using namespace morvik::test;
 namespace {
 
 // Names of the stored entries, in list order.
-std::vector<std::string> StoredNames(const TImageInfo& info)
+std::vector<std::string> StoredNames(const ExifDirectory& info)
 {
     std::vector<std::string> names;
-    for (const TTagEntry& e : info.TagList)
+    for (const TagEntry& e : info.TagList)
         names.push_back(e.TagName.Str());
     return names;
 }
@@ -138,11 +139,8 @@ TEST_P(MakerNoteWalkTest, CanonListsRecordsAsLinesAndAddsNamedEntries)
         "\r\nSuperimposed Display =  On"
         "\r\nCustomFunctions = 257, 512, 0, 4096, 3584, 769";
     EXPECT_EQ(image.Info->MakerListingText, expected);
-    // The renderers' image and flag are the decoding's own: none is left behind.
-    EXPECT_EQ(CurrentImageInfo(), nullptr);
-    EXPECT_FALSE(MultiLineFlag());
 
-    const TImageInfo& info = *image.Info;
+    const ExifDirectory& info = *image.Info;
     // Named entries stand before the entry whose record they came from.
     EXPECT_LT(info.IndexOfTag("Macro mode"), info.IndexOfTag("ExposureInfo1"));
     EXPECT_LT(info.IndexOfTag("Distance"), info.IndexOfTag("ExposureInfo2"));
@@ -157,11 +155,11 @@ TEST_P(MakerNoteWalkTest, CanonListsRecordsAsLinesAndAddsNamedEntries)
     EXPECT_EQ(info.TagText("ImageType"), "\"IMG:PowerShot S40 JPEG\"");
     EXPECT_EQ(info.TagText("CameraSerialNumber"), "74565");
 
-    const TTagEntry named = info.TagEntryByName("Contrast");
+    const TagEntry named = info.TagEntryByName("Contrast");
     EXPECT_EQ(named.Kind, 1);
     EXPECT_EQ(named.TagNo, 0);
     EXPECT_EQ(named.FieldType, 2);
-    const TTagEntry record = info.TagEntryByName("ExposureInfo1");
+    const TagEntry record = info.TagEntryByName("ExposureInfo1");
     EXPECT_EQ(record.Kind, 1);
     EXPECT_EQ(record.TagNo, 0x0001);
     EXPECT_EQ(record.FieldType, 3);
@@ -172,7 +170,7 @@ TEST_P(MakerNoteWalkTest, CanonListsRecordsAsLinesAndAddsNamedEntries)
         EXPECT_NE(AsciiUpper(name), "SKIP");
         EXPECT_NE(name, "Unknown");
     }
-    EXPECT_EQ(info.WorkData, image.Block);
+    EXPECT_EQ(info.Block(), image.Block);
 }
 
 // --- Nikon -------------------------------------------------------------------------------
@@ -337,7 +335,7 @@ TEST_P(MakerNoteWalkTest, FujifilmIsLittleEndianInEitherFileAndKeepsTheFileOrder
               "\r\nFlashMode = Red-eye reduction"
               "\r\nFlashStrength = 6/10");
     EXPECT_EQ(image.Info->BigEndian, BigEndian());
-    EXPECT_EQ(image.Info->WorkData, image.Block);
+    EXPECT_EQ(image.Info->Block(), image.Block);
     EXPECT_EQ(image.Info->IndexOfTag("Version"), -1);
     EXPECT_EQ(image.Info->TagText("WhiteBalance"), "DaywhiteColor-fluorescence");
 }
@@ -374,7 +372,7 @@ TEST_P(MakerNoteWalkTest, DirectoryRunningPastTheNoteStopsTheWalkWithAnError)
     EXPECT_EQ(image.Error().rfind("Error Detected = ", 0), 0u) << image.Error();
     EXPECT_GT(image.Error().size(), std::string("Error Detected = ").size());
     EXPECT_EQ(image.Info->TagList.size(), 2u);
-    EXPECT_EQ(image.Info->WorkData, image.Block);
+    EXPECT_EQ(image.Info->Block(), image.Block);
 }
 
 TEST_P(MakerNoteWalkTest, NoteShorterThanItsHeaderIsAnError)
@@ -384,7 +382,7 @@ TEST_P(MakerNoteWalkTest, NoteShorterThanItsHeaderIsAnError)
     EXPECT_EQ(image.Error().rfind("Error Detected = ", 0), 0u) << image.Error();
     EXPECT_TRUE(image.Info->MakerListingText.empty());
     EXPECT_EQ(image.Info->BigEndian, BigEndian());
-    EXPECT_EQ(image.Info->WorkData, image.Block);
+    EXPECT_EQ(image.Info->Block(), image.Block);
 }
 
 // Every read stays inside the note or the EXIF block; one that would leave it ends the
@@ -413,7 +411,7 @@ TEST_P(MakerNoteWalkTest, ReadsLeavingTheNoteOrTheBlockEndTheWalk)
         EXPECT_EQ(image.Error().rfind("Error Detected = maker note entry 2 of 3", 0), 0u) << c.Name << image.Error();
         EXPECT_EQ(image.Info->MakerListingText, "\r\nImageNumber = 101") << c.Name;
         EXPECT_EQ(StoredNames(*image.Info), std::vector<std::string>{"ImageNumber"}) << c.Name;
-        EXPECT_EQ(image.Info->WorkData, image.Block);
+        EXPECT_EQ(image.Info->Block(), image.Block);
     }
 
     // A negative count (read signed) gives an empty value, and the walk goes on.
@@ -447,11 +445,11 @@ TEST_P(MakerNoteWalkTest, ReadsLeavingTheNoteOrTheBlockEndTheWalk)
 
 TEST_P(MakerNoteWalkTest, ParseModeTwoNeitherListsNorStores)
 {
-    NoteImage image = MakeNoteImage("Canon", BigEndian(), CanonNote(BigEndian()), {}, 2);
+    NoteImage image = MakeNoteImage("Canon", BigEndian(), CanonNote(BigEndian()), {}, ParseModeListing);
     EXPECT_TRUE(image.Decode());
     EXPECT_TRUE(image.Info->MakerListingText.empty());
     EXPECT_TRUE(image.Info->TagList.empty());
-    EXPECT_EQ(image.Info->WorkData, image.Block);
+    EXPECT_EQ(image.Info->Block(), image.Block);
 }
 
 // Batch workers decode files side by side; each thread has its own image and flag.
@@ -486,7 +484,7 @@ namespace {
 // A JPEG whose EXIF directory holds a MakerNote between two other entries; `note` builds
 // the note from the TIFF offset its value will have.
 template <typename BuildNote>
-std::unique_ptr<TimgData> ReadJpegWithNote(bool bigEndian, const std::string& make, BuildNote note)
+std::unique_ptr<PhotoMetadata> ReadJpegWithNote(bool bigEndian, const std::string& make, BuildNote note)
 {
     auto layout = [&](const std::string& bytes) {
         ExifBuilder b(bigEndian);
@@ -497,7 +495,7 @@ std::unique_ptr<TimgData> ReadJpegWithNote(bool bigEndian, const std::string& ma
     };
     const std::string placeholder = note(0);
     const uint32_t noteOffset = layout(placeholder).ValueOffset(1, 1);
-    auto data = std::make_unique<TimgData>();
+    auto data = std::make_unique<PhotoMetadata>();
     data->ReadMetadataFromMemory("t.jpg", MakeJpeg({layout(note(noteOffset)).App1()}));
     return data;
 }
@@ -513,7 +511,7 @@ TEST_P(MakerNoteWalkTest, ReaderDecodesTheNoteAndGoesOnWithTheExifBlock)
         return note.Build(-static_cast<int64_t>(noteOffset));
     });
     ASSERT_TRUE(data->ExifInfo);
-    const TImageInfo& info = *data->ExifInfo;
+    const ExifDirectory& info = *data->ExifInfo;
     EXPECT_TRUE(info.MakerDecoded);
     EXPECT_EQ(info.MakerListingText,
               "\r\nImageType = \"IMG:PowerShot S40 JPEG\""
@@ -524,14 +522,14 @@ TEST_P(MakerNoteWalkTest, ReaderDecodesTheNoteAndGoesOnWithTheExifBlock)
     EXPECT_EQ(info.Width, 1600);
     EXPECT_EQ(info.Height, 1200);  // read from the EXIF block again after the note
     EXPECT_LT(info.IndexOfTag("ExposureInfo1"), info.IndexOfTag("MakerNote"));
-    EXPECT_EQ(data->ErrorText, "<none>");
+    EXPECT_EQ(data->Outcome.Text, "<none>");
 }
 
 TEST_P(MakerNoteWalkTest, ReaderKeepsTheFilesByteOrderAfterAFujifilmNote)
 {
     auto data = ReadJpegWithNote(BigEndian(), "FUJIFILM", [](uint32_t) { return FujifilmNote(); });
     ASSERT_TRUE(data->ExifInfo);
-    const TImageInfo& info = *data->ExifInfo;
+    const ExifDirectory& info = *data->ExifInfo;
     EXPECT_TRUE(info.MakerDecoded);
     EXPECT_EQ(info.TagText("FlashStrength"), "6/10");
     EXPECT_EQ(info.BigEndian, BigEndian());
@@ -539,7 +537,7 @@ TEST_P(MakerNoteWalkTest, ReaderKeepsTheFilesByteOrderAfterAFujifilmNote)
 }
 
 // Damaged notes: whatever the bytes, the walk stays inside the data, reports failures only
-// through the error text, and leaves WorkData and the byte order as it found them.
+// through the diagnostic, and leaves the block and the byte order as it found them.
 TEST_P(MakerNoteWalkTest, DamagedNotesLeaveTheImageAsFound)
 {
     struct Maker {
@@ -558,7 +556,7 @@ TEST_P(MakerNoteWalkTest, DamagedNotesLeaveTheImageAsFound)
                 note.resize(random() % note.size());
             NoteImage image = MakeNoteImage(m.Make, BigEndian(), note, std::string(32, 'z'));
             EXPECT_TRUE(image.Decode());
-            EXPECT_EQ(image.Info->WorkData, image.Block);
+            EXPECT_EQ(image.Info->Block(), image.Block);
             EXPECT_EQ(image.Info->BigEndian, BigEndian());
             if (!image.Error().empty()) {
                 EXPECT_EQ(image.Error().rfind("Error Detected = ", 0), 0u) << image.Error();

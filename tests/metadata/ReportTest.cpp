@@ -1,4 +1,4 @@
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "metadata/JpegTestSupport.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatSettings.h"
@@ -20,11 +20,11 @@ protected:
     {
         FormatSettings().ShortDateFormat = "dd.mm.yyyy";
         reader_.ExifSection = &reader_.Sections[1];
-        reader_.ErrorText = "<none>";
+        reader_.Outcome = ReadingOutcome{ReadingEnd::Read, "<none>"};
         reader_.FileName = "/photos/2004/IMG_0001.JPG";
         reader_.FileSize = 1500000;
         reader_.FileDate = *TryEncodeDateTime(2004, 5, 6, 7, 8, 9);
-        reader_.ExifInfo = std::make_unique<TImageInfo>(&reader_, 255);
+        reader_.ExifInfo = std::make_unique<ExifDirectory>(ParseModeFull);
         reader_.ExifInfo->CameraMake = "Canon";
         reader_.ExifInfo->CameraModel = "Canon PowerShot A70";
         reader_.ExifInfo->DateTimeText = "2004:05:06 07:08:09";
@@ -32,11 +32,11 @@ protected:
         reader_.ExifInfo->Height = 1536;
     }
     // A reader that took an EXIF section, with the facts the report reads.
-    TimgData& Reader() { return reader_; }
-    TImageInfo& Info() { return *Reader().ExifInfo; }
+    PhotoMetadata& Reader() { return reader_; }
+    ExifDirectory& Info() { return *Reader().ExifInfo; }
     void AddTag(const std::string& name, const std::string& text)
     {
-        TTagEntry e;
+        TagEntry e;
         e.TagNo = 1;
         e.TagName = name;
         e.ValueText = text;
@@ -44,7 +44,7 @@ protected:
     }
 
     test::ScopedFormatSettings english_;
-    TimgData reader_;
+    PhotoMetadata reader_;
 };
 
 const std::string kFixedLines =
@@ -57,7 +57,7 @@ const std::string kFixedLines =
 
 TEST_F(ReportTest, WithoutExposureTagsHasTheSixLinesAndFlash)
 {
-    EXPECT_EQ(Info().SummaryText(), kFixedLines + "\r\nFlash: No");
+    EXPECT_EQ(Reader().SummaryText(), kFixedLines + "\r\nFlash: No");
 }
 
 TEST_F(ReportTest, AddsEachExposureLineThatHasAValue)
@@ -68,7 +68,7 @@ TEST_F(ReportTest, AddsEachExposureLineThatHasAValue)
     AddTag("FocalLengthin35mmFilm", "35.00");
     AddTag("FNumber", "F2.8");
     AddTag("ISOSpeedRatings", "100");
-    EXPECT_EQ(Info().SummaryText(), kFixedLines +
+    EXPECT_EQ(Reader().SummaryText(), kFixedLines +
                                         "\r\nExposure Time: 1/60 sec"
                                         "\r\nFocal Length:  5.41 mm"
                                         "\r\nFocal Length (35mm): 35.00"
@@ -83,7 +83,7 @@ TEST_F(ReportTest, FallsBackToTheShutterSpeedAndSkipsEmptyValues)
     AddTag("ShutterSpeedValue", "0.0156 sec (1/64)");
     AddTag("FNumber", "");
     AddTag("ISOSpeedRatings", "200");
-    EXPECT_EQ(Info().SummaryText(), kFixedLines +
+    EXPECT_EQ(Reader().SummaryText(), kFixedLines +
                                         "\r\nExposure Time: 0.0156 sec (1/64)"
                                         "\r\nISO: 200"
                                         "\r\nFlash: No");
@@ -97,7 +97,7 @@ TEST_F(ReportTest, FlashBitAndFileSizeRounding)
     } flashes[] = {{0, "Flash: No"}, {1, "Flash: Yes"}, {16, "Flash: No"}, {25, "Flash: Yes"}, {-1, "Flash: Yes"}};
     for (const auto& c : flashes) {
         Info().FlashValue = c.flash;
-        const std::string text = Info().SummaryText();
+        const std::string text = Reader().SummaryText();
         EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), c.line) << c.flash;
     }
     struct Size {
@@ -106,27 +106,27 @@ TEST_F(ReportTest, FlashBitAndFileSizeRounding)
     } sizes[] = {{1023, "File Size: 0k"}, {1024, "File Size: 1k"}, {0, "File Size: 0k"}, {1500000, "File Size: 1464k"}};
     for (const auto& c : sizes) {
         Reader().FileSize = c.bytes;
-        EXPECT_NE(Info().SummaryText().find(std::string("\r\n") + c.line + "\r\n"), std::string::npos) << c.bytes;
+        EXPECT_NE(Reader().SummaryText().find(std::string("\r\n") + c.line + "\r\n"), std::string::npos) << c.bytes;
     }
 }
 
 TEST_F(ReportTest, MissingFactsPrintEmptyOrZero)
 {
-    TimgData& r = Reader();
-    r.ExifInfo = std::make_unique<TImageInfo>(&r, 2);
+    PhotoMetadata& r = Reader();
+    r.ExifInfo = std::make_unique<ExifDirectory>(ParseModeListing);
     r.FileName = "bare.jpg";
-    EXPECT_EQ(r.ExifInfo->SummaryText(),
+    EXPECT_EQ(r.SummaryText(),
               "File Name: bare.jpg\r\nFile Size: 1464k\r\nFile Date: 06.05.2004\r\nPhoto Date: \r\n"
               "Make (Model):  ()\r\nDimensions: 0 x 0\r\nFlash: No");
 }
 
 TEST_F(ReportTest, ReportsTheErrorOrNothing)
 {
-    Reader().ErrorText = "Illegal Exif construction";
+    Reader().Outcome = ReadingOutcome{ReadingEnd::NotOpened, "Illegal Exif construction"};
     AddTag("ISOSpeedRatings", "100");
-    EXPECT_EQ(Info().SummaryText(), "File Name: IMG_0001.JPG\r\nExif Error: Illegal Exif construction");
+    EXPECT_EQ(Reader().SummaryText(), "File Name: IMG_0001.JPG\r\nExif Error: Illegal Exif construction");
     Reader().ExifSection = nullptr;
-    EXPECT_EQ(Info().SummaryText(), "");
+    EXPECT_EQ(Reader().SummaryText(), "");
 }
 
 TEST_F(ReportTest, UsesTheRegionalDateAndWindows1251Names)
@@ -134,7 +134,7 @@ TEST_F(ReportTest, UsesTheRegionalDateAndWindows1251Names)
     FormatSettings().ShortDateFormat = "yyyy/m/d";
     FormatSettings().DateSeparator = "-";
     Reader().FileName = "/photos/\xD0\x9C\xD0\xBE\xD1\x80\xD0\xB5.jpg";  // Море.jpg in UTF-8
-    const std::string text = Info().SummaryText();
+    const std::string text = Reader().SummaryText();
     EXPECT_EQ(text.substr(0, text.find("\r\nFile Size")), "File Name: \xCC\xEE\xF0\xE5.jpg");
     EXPECT_NE(text.find("\r\nFile Date: 2004-5-6\r\n"), std::string::npos);
 }
@@ -153,9 +153,9 @@ TEST_F(ReportTest, ReportOfAFileReadFromDisk)
     test::WriteFile(path, file);
     ASSERT_TRUE(SetFileModifiedTime(path.string(), *TryEncodeDateTime(2004, 5, 6, 12, 0, 0)));
 
-    TimgData reader;
+    PhotoMetadata reader;
     ASSERT_TRUE(reader.ReadMetadata(path.string()));
-    EXPECT_EQ(reader.ExifInfo->SummaryText(), "File Name: IMG_0001.JPG\r\n"
+    EXPECT_EQ(reader.SummaryText(), "File Name: IMG_0001.JPG\r\n"
                                               "File Size: " + std::to_string(file.size() / 1024) + "k\r\n"
                                               "File Date: 06.05.2004\r\n"
                                               "Photo Date: 2004:05:06 07:08:09\r\n"
@@ -178,9 +178,9 @@ TEST_F(ReportTest, DerivedEquivalentFocalLengthHasItsLine)
     test::TempDir dir;
     const auto path = dir / "f.jpg";
     test::WriteFile(path, std::string("\xFF\xD8", 2) + test::Section(0xE1, app1) + test::AfterApp0(test::EncodeJpeg(8, 8)));
-    TimgData reader;
+    PhotoMetadata reader;
     ASSERT_TRUE(reader.ReadMetadata(path.string()));
-    const std::string text = reader.ExifInfo->SummaryText();
+    const std::string text = reader.SummaryText();
     EXPECT_NE(text.find("\r\nFocal Length: 100.00 mm\r\nFocal Length (35mm): 27.25\r\n"), std::string::npos) << text;
 }
 
@@ -192,14 +192,14 @@ TEST_F(ReportTest, EveryCameraSampleGetsAReport)
         if (entry.path().extension() != ".jpg")
             continue;
         SCOPED_TRACE(entry.path().filename().string());
-        TimgData reader;
+        PhotoMetadata reader;
         reader.ReadMetadata(entry.path().string());
         if (!reader.ExifInfo)
             continue;
-        const std::string text = reader.ExifInfo->SummaryText();
+        const std::string text = reader.SummaryText();
         ASSERT_EQ(text.rfind("File Name: " + entry.path().filename().string() + "\r\n", 0), 0u) << text;
         EXPECT_NE(text.back(), '\n');
-        if (reader.ErrorText == "<none>") {
+        if (reader.Outcome.Text == "<none>") {
             EXPECT_NE(text.find("\r\nDimensions: "), std::string::npos);
             EXPECT_TRUE(text.ends_with("\r\nFlash: No") || text.ends_with("\r\nFlash: Yes")) << text;
         }
@@ -211,9 +211,9 @@ TEST_F(ReportTest, EveryCameraSampleGetsAReport)
 TEST_F(ReportTest, CameraSampleFactsShowInTheReport)
 {
     MORVIK_REQUIRE_CAMERA_SAMPLES();
-    TimgData reader;
+    PhotoMetadata reader;
     ASSERT_TRUE(reader.ReadMetadata((test::CameraSamplesDir() / "Canon_PowerShot_S40.jpg").string()));
-    const std::string text = reader.ExifInfo->SummaryText();
+    const std::string text = reader.SummaryText();
     EXPECT_NE(text.find("\r\nPhoto Date: 2003:12:14 12:01:44\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\r\nMake (Model): Canon (Canon PowerShot S40)\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\r\nDimensions: 2272 x "), std::string::npos) << text;

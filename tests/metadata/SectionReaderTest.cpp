@@ -1,6 +1,6 @@
 // The JPEG section reader and TIFF reader: which sections are kept, the results and
 // error texts of every failure, and files that end early.
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/FileSystem.h"
 #include "support/ExifBuilder.h"
 #include "support/TestSupport.h"
@@ -28,11 +28,11 @@ std::string CameraApp1()
 
 TEST(SectionReader, CameraJpegStopsAtScan)
 {
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("a.jpg", MakeJpeg({CameraApp1()})));
     EXPECT_TRUE(data.HasExif());
     EXPECT_EQ(data.SectionCount, 5);  // APP1, DQT, SOF0, DHT, SOS
-    EXPECT_EQ(data.ErrorText, "<none>");
+    EXPECT_EQ(data.Outcome.Text, "<none>");
     EXPECT_EQ(data.ExifSection, &data.Sections[1]);
     EXPECT_EQ(data.Sections[5].Marker, 0xDA);
     EXPECT_EQ(data.ExifInfo->CameraMake, "Canon");
@@ -45,10 +45,10 @@ TEST(SectionReader, ReusedReaderKeepsNothingOfTheFileBefore)
     const std::string first = MakeJpeg({Section(0xE0, std::string("JFIF\0\1\1\0\0\1\0\1\0\0", 14)),
                                         CameraApp1(), Section(0xED, "Photoshop 3.0"), Section(0xFE, "note")});
     const std::string second = MakeJpeg({Section(0xFE, "other")});
-    TimgData reused;
+    PhotoMetadata reused;
     ASSERT_TRUE(reused.ReadMetadataFromMemory("first.jpg", first));
     ASSERT_TRUE(reused.HasExif());
-    TimgData fresh;
+    PhotoMetadata fresh;
     ASSERT_EQ(reused.ReadMetadataFromMemory("second.jpg", second), fresh.ReadMetadataFromMemory("second.jpg", second));
     EXPECT_FALSE(reused.HasExif());
     EXPECT_EQ(reused.ExifInfo, nullptr);
@@ -78,9 +78,9 @@ class SectionFailures : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(SectionFailures, ResultAndErrorText)
 {
     const FailureCase& c = GetParam();
-    TimgData data;
+    PhotoMetadata data;
     EXPECT_EQ(data.ReadMetadataFromMemory(c.FileName, c.Bytes), c.Read);
-    EXPECT_EQ(data.ErrorText, c.Error);
+    EXPECT_EQ(data.Outcome.Text, c.Error);
 }
 
 std::string App1With(const std::string& body) { return Section(0xE1, body); }
@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SectionReader, HeaderProblemsLeaveAnEmptyInfo)
 {
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("a.jpg", MakeJpeg({App1With("http://ns.adobe.com/xap/1.0/")})));
     EXPECT_TRUE(data.HasExif());
     ASSERT_TRUE(data.ExifInfo);
@@ -136,7 +136,7 @@ TEST(SectionReader, HeaderProblemsLeaveAnEmptyInfo)
 
 TEST(SectionReader, FailedFirstDirectoryKeepsWhatWasStored)
 {
-    TimgData data;
+    PhotoMetadata data;
     EXPECT_FALSE(data.ReadMetadataFromMemory("a.jpg", MakeJpeg({FirstDirectoryFails()})));
     EXPECT_TRUE(data.HasExif());
     ASSERT_TRUE(data.ExifInfo);
@@ -146,7 +146,7 @@ TEST(SectionReader, FailedFirstDirectoryKeepsWhatWasStored)
 
 TEST(SectionReader, NoMetadataGivesUpAtTheFifthSectionKeepingApp0)
 {
-    TimgData data;
+    PhotoMetadata data;
     EXPECT_FALSE(data.ReadMetadataFromMemory("a.jpg", kPlainJpeg));
     EXPECT_EQ(data.SectionCount, 5);
     EXPECT_EQ(data.App0Section, &data.Sections[1]);
@@ -156,7 +156,7 @@ TEST(SectionReader, FirstApp1IsTheExifSectionEvenWhenItIsXmp)
 {
     ExifBuilder b;
     b.Ascii(0, 0x0132, "2005:07:14 12:30:45");
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("a.jpg", MakeJpeg({App1With("http://ns.adobe.com/xap/1.0/"), b.App1()})));
     EXPECT_TRUE(data.HasExif());
     EXPECT_EQ(data.ExifInfo->DateTimePos, 0);
@@ -169,7 +169,7 @@ TEST(SectionReader, ExifAsTheSixthSectionIsNotTaken)
 {
     std::vector<std::string> sections = {Section(0xFE, "hello"), Section(0xDB, "q"), Section(0xDB, "q"),
                                          Section(0xDB, "q"), Section(0xDB, "q"), CameraApp1()};
-    TimgData data;
+    PhotoMetadata data;
     EXPECT_TRUE(data.ReadMetadataFromMemory("a.jpg", MakeJpeg(sections)));
     EXPECT_FALSE(data.HasExif());
     EXPECT_TRUE(data.HasMetadata());
@@ -179,7 +179,7 @@ TEST(SectionReader, LastCommentAndFirstIptcAreKept)
 {
     std::vector<std::string> sections = {Section(0xFE, "one"), Section(0xED, "first"), Section(0xFE, "two"),
                                          Section(0xED, "second")};
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("a.jpg", MakeJpeg(sections)));
     EXPECT_EQ(data.CommentSection->Data.substr(2), "two");
     EXPECT_EQ(data.IptcSection->Data.substr(2), "first");
@@ -191,7 +191,7 @@ TEST(SectionReader, TwentySectionsWithoutScan)
     std::vector<std::string> sections = {Section(0xFE, "c")};
     for (int i = 0; i < 30; ++i)
         sections.push_back(Section(0xDB, "q"));
-    TimgData data;
+    PhotoMetadata data;
     EXPECT_TRUE(data.ReadMetadataFromMemory("a.jpg", MakeJpeg(sections, false)));
     EXPECT_EQ(data.SectionCount, 20);
 }
@@ -200,7 +200,7 @@ TEST(SectionReader, FillBytesBeforeMarkersAreSkipped)
 {
     std::string jpeg = MakeJpeg({CameraApp1()});
     jpeg.insert(2, "\xFF\xFF\xFF");
-    TimgData data;
+    PhotoMetadata data;
     EXPECT_TRUE(data.ReadMetadataFromMemory("a.jpg", jpeg));
     EXPECT_TRUE(data.HasExif());
 }
@@ -213,7 +213,7 @@ TEST(SectionReader, FilesCutShort)
     const std::string jpeg = MakeJpeg({Section(0xE0, "JFIF"), app1});
     const size_t exifEnd = 2 + 8 + app1.size();
     for (size_t n = 0; n <= jpeg.size(); ++n) {
-        TimgData data;
+        PhotoMetadata data;
         const bool read = data.ReadMetadataFromMemory("a.jpg", std::string_view(jpeg).substr(0, n));
         EXPECT_EQ(read, n >= exifEnd) << n;
         EXPECT_EQ(data.HasExif(), n >= exifEnd) << n;
@@ -223,7 +223,7 @@ TEST(SectionReader, FilesCutShort)
 TEST(SectionReader, SectionLengthPastTheEnd)
 {
     std::string jpeg = "\xFF\xD8" + Section(0xFE, "note") + std::string("\xFF\xE1\xFF\xF0", 4) + "Exif";
-    TimgData data;
+    PhotoMetadata data;
     EXPECT_TRUE(data.ReadMetadataFromMemory("a.jpg", jpeg));
     EXPECT_FALSE(data.HasExif());
     EXPECT_EQ(data.Sections[2].Size, 0xFFF0);
@@ -235,7 +235,7 @@ TEST(SectionReader, FileReadingMatchesMemoryReading)
     test::TempDir dir;
     const std::string jpeg = MakeJpeg({CameraApp1()});
     test::WriteFile(dir / "x.jpg", jpeg);
-    TimgData fromFile, fromMemory;
+    PhotoMetadata fromFile, fromMemory;
     ASSERT_TRUE(fromFile.ReadMetadata((dir / "x.jpg").string()));
     ASSERT_TRUE(fromMemory.ReadMetadataFromMemory("x.jpg", jpeg));
     EXPECT_EQ(fromFile.ExifInfo->ListingText, fromMemory.ExifInfo->ListingText);
@@ -251,7 +251,7 @@ TEST(SectionReader, FileFacts)
     test::WriteFile(path, MakeJpeg({CameraApp1()}));
     const TDateTime when = *TryEncodeDateTime(2010, 6, 1, 10, 20, 31);
     ASSERT_TRUE(SetFileModifiedTime(path, when));
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadata(path));
     EXPECT_NEAR(data.FileDate, *TryEncodeDateTime(2010, 6, 1, 10, 20, 30), 1e-9);
 }
@@ -259,9 +259,9 @@ TEST(SectionReader, FileFacts)
 TEST(SectionReader, MissingAndUnreadableFiles)
 {
     test::TempDir dir;
-    TimgData data;
+    PhotoMetadata data;
     EXPECT_FALSE(data.ReadMetadata((dir / "none.jpg").string()));
-    EXPECT_EQ(data.ErrorText, "");
+    EXPECT_EQ(data.Outcome.Text, "");
 
     const auto path = (dir / "locked.jpg").string();
     test::WriteFile(path, MakeJpeg({CameraApp1()}));
@@ -271,12 +271,12 @@ TEST(SectionReader, MissingAndUnreadableFiles)
         GTEST_SKIP() << "files stay readable for this user";
     }
     EXPECT_FALSE(data.ReadMetadata(path));
-    EXPECT_EQ(data.ErrorText, "Illegal Exif construction");
+    EXPECT_EQ(data.Outcome.Text, "Illegal Exif construction");
 }
 
 TEST(SectionReader, ReadingAgainStartsOver)
 {
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("a.jpg", MakeJpeg({CameraApp1()})));
     EXPECT_FALSE(data.ReadMetadataFromMemory("a.jpg", kPlainJpeg));
     EXPECT_FALSE(data.HasExif());
@@ -290,9 +290,9 @@ TEST(TiffReader, WalksTheFirstDirectoryWithBaseMinusSeven)
         b.Ascii(0, 0x010F, "NIKON CORPORATION");
         b.Short(0, 0x0100, {3008});
         const std::string tiff = b.Tiff();
-        TimgData data;
+        PhotoMetadata data;
         ASSERT_TRUE(data.ReadMetadataFromMemory("a.NEF", tiff));
-        EXPECT_EQ(data.ErrorText, "<none>");
+        EXPECT_EQ(data.Outcome.Text, "<none>");
         EXPECT_EQ(data.ExifSection, &data.Sections[1]);
         EXPECT_EQ(data.SectionCount, 1);
         EXPECT_FALSE(data.FromTiff);
@@ -331,10 +331,10 @@ TEST(SectionReader, FileAndMemoryFindTheSameSections)
     test::TempDir dir;
     for (const auto& [name, bytes] : cases) {
         test::WriteFile(dir / name, bytes);
-        TimgData fromFile, fromMemory;
+        PhotoMetadata fromFile, fromMemory;
         EXPECT_EQ(fromFile.ReadMetadata((dir / name).string()), fromMemory.ReadMetadataFromMemory(name, bytes))
             << name;
-        EXPECT_EQ(fromFile.ErrorText, fromMemory.ErrorText) << name;
+        EXPECT_EQ(fromFile.Outcome.Text, fromMemory.Outcome.Text) << name;
         ASSERT_EQ(fromFile.SectionCount, fromMemory.SectionCount) << name;
         for (int i = 1; i <= fromFile.SectionCount; ++i) {
             EXPECT_EQ(fromFile.Sections[static_cast<size_t>(i)].Marker, fromMemory.Sections[static_cast<size_t>(i)].Marker)
@@ -353,7 +353,7 @@ TEST(TiffReader, FollowsTheHeadersDirectoryOffset)
     // Move the directory to the end, as editors write it, with picture bytes before it.
     const std::string dir = tiff.substr(8);
     tiff = tiff.substr(0, 4) + b.U32(8 + 100) + std::string(100, '\x55') + dir;
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("a.tif", tiff));
     EXPECT_EQ(data.ExifInfo->Width, 640);
 }
@@ -368,18 +368,18 @@ TEST(TiffReader, FindsAFirstDirectoryPastTheFirst256000Bytes)
     b.Ascii(ifd0, 0x010F, "Editor's camera").Short(ifd0, 0x0100, {640});
     b.SetFirstOffset(b.IfdOffset(ifd0));
     const std::string tiff = b.Tiff();
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("a.tif", tiff));
-    EXPECT_EQ(data.ErrorText, "<none>");
+    EXPECT_EQ(data.Outcome.Text, "<none>");
     EXPECT_EQ(data.ExifInfo->CameraMake, "Editor's camera");
     EXPECT_EQ(data.ExifInfo->Width, 640);
     EXPECT_EQ(data.Sections[1].Data, tiff.substr(8));
 
     for (const uint32_t outside : {static_cast<uint32_t>(tiff.size()), 2u, 0x80000000u}) {
         b.SetFirstOffset(outside);
-        TimgData none;
+        PhotoMetadata none;
         ASSERT_TRUE(none.ReadMetadataFromMemory("a.tif", b.Tiff())) << outside;
-        EXPECT_EQ(none.ErrorText, "<none>");
+        EXPECT_EQ(none.Outcome.Text, "<none>");
         EXPECT_TRUE(none.HasExif());
         EXPECT_TRUE(none.ExifInfo->TagList.empty()) << outside;
     }
@@ -390,7 +390,7 @@ TEST(TiffReader, ReadsOnlyTheFirst256000Bytes)
     ExifBuilder b;
     b.Short(0, 0x0100, {640});
     std::string tiff = b.Tiff() + std::string(300000, 'x');
-    TimgData data;
+    PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadataFromMemory("a.tiff", tiff));
     EXPECT_EQ(data.Sections[1].Data.size(), 256000u);
 }

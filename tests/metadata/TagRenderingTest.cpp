@@ -1,6 +1,6 @@
 // Tag tables, value rendering, the renderers' numbers and the tag-list operations.
-#include "exif/ImageInfo.h"
-#include "exif/ReaderFailure.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/directory/ReaderFailure.h"
 #include "platform/FormatSettings.h"
 #include "support/ExifBuilder.h"
 #include "support/TestSupport.h"
@@ -15,7 +15,7 @@ namespace {
 class Rendering : public ::testing::Test {
 protected:
     test::ScopedFormatSettings english_;
-    TImageInfo little{nullptr, 255};
+    ExifDirectory little{ParseModeFull};
     test::ExifBuilder le{false};
 
     // The text the walk gives an entry of the main table.
@@ -33,12 +33,12 @@ TEST_F(Rendering, TablesHaveAllTheirRows)
     EXPECT_EQ(MainTableRow(250).TagName, "Unknown");
     EXPECT_EQ(MainTableRow(250).TagNo, 0);
     EXPECT_EQ(GpsTableRow(30).TagName, "GPSDifferential");
-    EXPECT_EQ(RowForTag(0x0000, 1).TagName, "Unknown");  // the sentinel is never matched
-    EXPECT_EQ(RowForTag(0x0000, 2).TagName, "GPSVersionID");
-    EXPECT_EQ(RowForTag(0x0002, 2).Renderer, &RenderGPSCoordinate);
-    EXPECT_EQ(RowForTag(0x0002, 3).TagName, "Unknown");
-    EXPECT_EQ(RowForTag(0x9209, 1).Renderer, &RenderFlash);
-    EXPECT_EQ(RowForTag(0x0112, 1).ValueNames,
+    EXPECT_EQ(RowForTag(0x0000, DirectoryMain).TagName, "Unknown");  // the sentinel is never matched
+    EXPECT_EQ(RowForTag(0x0000, DirectoryGps).TagName, "GPSVersionID");
+    EXPECT_EQ(RowForTag(0x0002, DirectoryGps).Renderer, &PlainRenderer<&RenderGPSCoordinate>);
+    EXPECT_EQ(RowForTag(0x0002, static_cast<DirectoryKind>(3)).TagName, "Unknown");
+    EXPECT_EQ(RowForTag(0x9209, DirectoryMain).Renderer, &PlainRenderer<&RenderFlash>);
+    EXPECT_EQ(RowForTag(0x0112, DirectoryMain).ValueNames,
               "1:Normal,3:Rotated 180\xB0,6:CounterClockwise 90\xB0,8:Clockwise 90\xB0");
     EXPECT_EQ(TableIndexOfName("flashenergy"), TableIndexOfName("FlashEnergy"));
     EXPECT_EQ(MainTableRow(TableIndexOfName("FlashEnergy")).TagNo, 0x920B);  // the first of two
@@ -49,13 +49,13 @@ TEST_F(Rendering, TablesHaveAllTheirRows)
 
 TEST_F(Rendering, DisplayNames)
 {
-    EXPECT_EQ(RowForTag(0x829A, 1).DisplayName, "Exposure Time");
-    EXPECT_EQ(RowForTag(0x8827, 1).DisplayName, "ISOSpeed Ratings");
-    EXPECT_EQ(RowForTag(0x0001, 2).DisplayName, "GPSLatitude Ref");
-    EXPECT_EQ(RowForTag(0xA405, 1).DisplayName, "Focal Length in 35mm Film");
-    EXPECT_EQ(RowForTag(0x83BB, 1).DisplayName, "IPTC/NAA");
-    EXPECT_EQ(RowForTag(0x9216, 1).DisplayName, "TIFF/ EPStandard ID");  // '/' is not a capital
-    EXPECT_EQ(RowForTag(0xA216, 1).DisplayName, "TIFF/EPStandardID");
+    EXPECT_EQ(RowForTag(0x829A, DirectoryMain).DisplayName, "Exposure Time");
+    EXPECT_EQ(RowForTag(0x8827, DirectoryMain).DisplayName, "ISOSpeed Ratings");
+    EXPECT_EQ(RowForTag(0x0001, DirectoryGps).DisplayName, "GPSLatitude Ref");
+    EXPECT_EQ(RowForTag(0xA405, DirectoryMain).DisplayName, "Focal Length in 35mm Film");
+    EXPECT_EQ(RowForTag(0x83BB, DirectoryMain).DisplayName, "IPTC/NAA");
+    EXPECT_EQ(RowForTag(0x9216, DirectoryMain).DisplayName, "TIFF/ EPStandard ID");  // '/' is not a capital
+    EXPECT_EQ(RowForTag(0xA216, DirectoryMain).DisplayName, "TIFF/EPStandardID");
     EXPECT_EQ(MainTableRow(250).DisplayName, "Unknown");
 }
 
@@ -119,7 +119,7 @@ TEST_F(Rendering, At128Elements)
 
 TEST_F(Rendering, BytesToIntInBothOrders)
 {
-    TImageInfo big(nullptr, 255);
+    ExifDirectory big(ParseModeFull);
     big.BigEndian = true;
     EXPECT_EQ(little.BytesToInt(""), 0);
     EXPECT_EQ(little.BytesToInt("\x01\x02"), 0x0201);
@@ -144,7 +144,7 @@ TEST_F(Rendering, NumericValue)
 TEST_F(Rendering, RenderersNumbers)
 {
     struct Case {
-        TagRenderer Renderer;
+        std::string (*Renderer)(const std::string&);
         std::string In, Out;
     } cases[] = {
         {RenderFlash, "25", "On, auto mode"},
@@ -217,12 +217,12 @@ TEST_F(Rendering, RoundToIntTiesToEven)
 
 TEST_F(Rendering, TagListOperations)
 {
-    TTagEntry make = RowForTag(0x010F, 1);
+    TagEntry make = RowForTag(0x010F, DirectoryMain);
     make.ValueText = "Canon";
     make.FieldType = 2;
     EXPECT_EQ(little.AppendTag(make), 0);
-    EXPECT_EQ(little.AppendTag(RowForTag(0x7777, 1)), 0);  // unknown: not stored
-    TTagEntry f = RowForTag(0x920A, 1);
+    EXPECT_EQ(little.AppendTag(RowForTag(0x7777, DirectoryMain)), 0);  // unknown: not stored
+    TagEntry f = RowForTag(0x920A, DirectoryMain);
     f.FieldType = 5;
     f.RawBytes = Rational(58, 10);
     little.AppendTag(f);
@@ -241,21 +241,21 @@ TEST_F(Rendering, TagListOperations)
     EXPECT_EQ(little.TagNumber("Lens"), 0);  // added by name: counts 0
     EXPECT_EQ(little.TagText("Lens"), "EF 50mm");
 
-    TImageInfo listingOnly(nullptr, 2);
+    ExifDirectory listingOnly(ParseModeListing);
     listingOnly.AddNamedTag("Lens", "EF 50mm", 2);
     EXPECT_TRUE(listingOnly.TagList.empty());
 }
 
 TEST_F(Rendering, EquivalentFocalLength)
 {
-    auto add = [&](TImageInfo& info, int tag, int type, const std::string& raw) {
-        TTagEntry e = RowForTag(tag, 1);
+    auto add = [&](ExifDirectory& info, int tag, int type, const std::string& raw) {
+        TagEntry e = RowForTag(tag, DirectoryMain);
         e.FieldType = static_cast<uint16_t>(type);
         e.RawBytes = raw;
         info.AppendTag(e);
     };
     // A 36 x 24 mm sensor: 3600 x 2400 pixels at 100 pixels per millimetre (unit 3, cm).
-    TImageInfo info(nullptr, 255);
+    ExifDirectory info(ParseModeFull);
     info.Width = 3600;
     info.Height = 2400;
     add(info, 0x920A, 5, Rational(50, 1));
@@ -264,7 +264,7 @@ TEST_F(Rendering, EquivalentFocalLength)
     add(info, 0xA20F, 5, Rational(1000, 1));
     info.AddEquivalentFocalLength();
     EXPECT_EQ(info.TagText("FocalLengthin35mmFilm"), "50.00");
-    const TTagEntry e = info.TagEntryByName("FocalLengthIn35mmFilm");
+    const TagEntry e = info.TagEntryByName("FocalLengthIn35mmFilm");
     EXPECT_EQ(e.TagNo, 0xA405);
     EXPECT_EQ(e.FieldType, 10);
     EXPECT_EQ(e.Template, "%s mm");
@@ -274,7 +274,7 @@ TEST_F(Rendering, EquivalentFocalLength)
     EXPECT_EQ(info.TagList.size(), before);
 
     // Falls back to ResolutionUnit (inches); nothing without a focal length or resolution.
-    TImageInfo inches(nullptr, 255);
+    ExifDirectory inches(ParseModeFull);
     inches.Width = 3600;
     inches.Height = 2400;
     add(inches, 0x920A, 5, Rational(50, 1));
@@ -284,7 +284,7 @@ TEST_F(Rendering, EquivalentFocalLength)
     inches.AddEquivalentFocalLength();
     EXPECT_EQ(inches.TagText("FocalLengthin35mmFilm"), "50.00");
 
-    TImageInfo none(nullptr, 255);
+    ExifDirectory none(ParseModeFull);
     none.Width = 3600;
     add(none, 0x920A, 5, Rational(50, 1));
     add(none, 0xA210, 3, le.U16(3));

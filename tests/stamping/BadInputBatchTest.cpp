@@ -2,7 +2,7 @@
 // with its defined result or a clear message, never a crash or a hang; sources keep their
 // bytes and times, nothing is written outside Dated, and what Dated holds decodes whole.
 #include "stamping/MadeRecord.h"
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/Exceptions.h"
 #include "stamping/FolderBatch.h"
 #include "stamping/Jpeg.h"

@@ -2,8 +2,8 @@
 // reads them, and the date written with masks of each kind.
 #include "stamping/Caption.h"
 
-#include "exif/ImageInfo.h"
-#include "exif/ImgData.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "stamping/PhotoDate.h"
 #include "support/TestSupport.h"
 
@@ -102,7 +102,7 @@ TEST(Caption, CameraSamplesGiveWhatTheReaderReads)
     for (const auto& s : samples) {
         SCOPED_TRACE(std::string(s.File));
         const std::string path = (test::CameraSamplesDir() / s.File).string();
-        TimgData reader(ParseModeFull);
+        PhotoMetadata reader(ParseModeFull);
         const bool read = ReadForDating(reader, path);
         const CaptionFacts f = ReadCaptionFacts(&reader, read, path, 1.5);
         EXPECT_EQ(f.Make, s.Make);

@@ -3,7 +3,7 @@
 #include "stamping/MadeRecord.h"
 #include "stamping/FolderBatch.h"
 
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "stamping/Jpeg.h"
@@ -80,7 +80,7 @@ TEST(FolderBatchJpegTest, NamesByExifDateAndCarriesTheBlockOver)
     RunBatch(dir, obs);
     const fs::path out = dir / "Dated" / "07.08.15  12_30_45.jpg";
     ASSERT_TRUE(fs::exists(out));
-    TimgData reader;
+    PhotoMetadata reader;
     ASSERT_TRUE(reader.ReadMetadata(out.string()));
     ASSERT_TRUE(reader.HasExif());
     ASSERT_TRUE(reader.ExifInfo);

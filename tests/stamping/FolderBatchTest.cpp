@@ -60,7 +60,7 @@ public:
         return picture;
     }
 
-    std::string WithExif(TimgData*, const TEncodedPicture& p) override { return "EXIF+" + p.Jpeg; }
+    std::string WithExif(PhotoMetadata*, const TEncodedPicture& p) override { return "EXIF+" + p.Jpeg; }
 };
 
 class RecordingObserver : public TBatchObserver {

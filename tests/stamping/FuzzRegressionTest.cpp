@@ -1,7 +1,7 @@
 // Every input a fuzzer ever broke a rule with, kept in tests/data/regressions/<target>/,
 // replayed through the same target code; the sanitizer build catches memory faults.
 // The seed corpus of each target is replayed too, as a quick pass over good input.
-#include "support/FuzzTargets.h"
+#include "fuzz/FuzzTargets.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

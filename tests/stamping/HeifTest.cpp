@@ -2,8 +2,8 @@
 // failures named, and the batch stamping them into JPEGs beside JPEG sources.
 #include "stamping/Heif.h"
 
-#include "exif/ImageInfo.h"
-#include "exif/ImgData.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/FileSystem.h"
 #include "stamping/FolderBatch.h"
 #include "stamping/Jpeg.h"
@@ -102,7 +102,7 @@ TEST(HeifTest, ExifIccAndXmpAreReadAndTheOrientationIsUprightForStamping)
         EXPECT_EQ(metadata.Icc, fixture.Icc);
         EXPECT_EQ(metadata.Xmp, fixture.Xmp);
 
-        TimgData reader;
+        PhotoMetadata reader;
         ASSERT_TRUE(ReadForDating(reader, "p.heic", heif));
         EXPECT_EQ(PhotoDate(reader, true, "p.heic", 0, DateSourceDateTimeOriginal).Date,
                   *TryEncodeDateTime(2021, 6, 1, 18, 4, 33));
@@ -175,7 +175,7 @@ TEST(HeifTest, BadFilesFailWithLibheifsOrOurReason)
         const std::string prefix = "Cannot read HEIF file \"d/x.heic\": ";
         for (int way = 0; way < 2; ++way) {
             try {
-                TimgData reader;
+                PhotoMetadata reader;
                 if (way == 0) {  // the stamped output, as the batch makes it
                     const HeifPhoto photo = DecodeHeif(row.Bytes, "d/x.heic");
                     HeifOutputJpeg(photo, EncodeJpeg(photo.Pixels, 80), true, "d/x.heic");
@@ -253,7 +253,7 @@ TEST_F(HeifBatchTest, HeifsAreStampedIntoJpegsBesideTheJpegs)
 
     const std::string out = (dir_ / "Dated" / "21.06.01  18_04_33.jpg").string();
     EXPECT_EQ(GetFileFacts(out)->Modified, *TryEncodeDateTime(2021, 6, 1, 18, 4, 32));
-    TimgData reader;
+    PhotoMetadata reader;
     ASSERT_TRUE(reader.ReadMetadata(out));
     EXPECT_EQ(PhotoOrientation(reader, true), 1);
     EXPECT_EQ(reader.ExifInfo->Width, 96);

@@ -3,7 +3,7 @@
 // are those one libjpeg encode of the stamped picture at the file's own tables gives.
 #include "stamping/lossless/LosslessStamp.h"
 
-#include "exif/ImgData.h"  // DefaultJfifHeader
+#include "jpeg/JpegMarkers.h"  // DefaultJfifHeader
 #include "stamping/Jpeg.h"
 #include "stamping/StampDrawing.h"
 #include "support/TestJpeg.h"

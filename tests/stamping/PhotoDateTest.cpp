@@ -1,4 +1,4 @@
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
 #include "stamping/FolderBatch.h"
@@ -137,7 +137,7 @@ TEST(PhotoDate, FilesWithoutExifOrUnreadableTakeTheFallback)
 
 TEST(PhotoDate, ReaderKeptByTheCaller)
 {
-    TimgData reader(255);
+    PhotoMetadata reader(ParseModeFull);
     const bool processed = reader.ReadMetadataFromMemory("a.jpg", Jpeg({ExifApp1(kIfd0, kExif)}));
     ASSERT_TRUE(processed);
     EXPECT_EQ(PhotoDate(reader, processed, "a.jpg", kFallback, 0).Date, At(2006, 5, 10, 14, 3, 27));
@@ -214,7 +214,7 @@ TEST(PhotoDate, FileNameAndAutomaticSources)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.Name) + " source " + std::to_string(c.Source));
-        TimgData reader(ParseModeFull);
+        PhotoMetadata reader(ParseModeFull);
         const bool processed = reader.ReadMetadataFromMemory(c.Name, c.Bytes);
         const PhotoDating dating = PhotoDate(reader, processed, (dir / c.Name).string(), kFallback, c.Source);
         EXPECT_EQ(dating.Date, c.Date);
@@ -236,13 +236,13 @@ TEST(PhotoDate, OrientationOfThePhoto)
         b.Ascii(0, 0x010F, "Camera");
         if (!c.Values.empty())
             b.Short(0, 0x0112, {c.Values[0]});
-        TimgData reader(255);
+        PhotoMetadata reader(ParseModeFull);
         const bool processed = reader.ReadMetadataFromMemory("a.jpg", Jpeg({b.App1()}));
         ASSERT_TRUE(processed);
         EXPECT_EQ(PhotoOrientation(reader, processed), c.Expected) << c.Expected;
         EXPECT_EQ(PhotoOrientation(reader, false), 1);
     }
-    TimgData plain(255);
+    PhotoMetadata plain(ParseModeFull);
     EXPECT_EQ(PhotoOrientation(plain, plain.ReadMetadataFromMemory("a.jpg", Jpeg({App0()}))), 1);
 }
 

@@ -1,5 +1,5 @@
 // The window's reading of a photo when memory runs out: a message, never a dead window.
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "support/MemoryLimit.h"
 #include "support/TestSupport.h"
 #include "ui/EngineBridge.h"

@@ -1,6 +1,6 @@
 #include "stamping/lossless/CoefficientStamp.h"
 
-#include "exif/ImgData.h"  // DefaultJfifHeader
+#include "jpeg/JpegMarkers.h"  // DefaultJfifHeader
 #include "stamping/Libjpeg.h"
 #include "stamping/lossless/MultiPictureIndex.h"
 

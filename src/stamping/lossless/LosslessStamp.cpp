@@ -1,6 +1,6 @@
 #include "stamping/lossless/LosslessStamp.h"
 
-#include "exif/ImgData.h"  // DefaultJfifHeader
+#include "jpeg/JpegMarkers.h"  // DefaultJfifHeader
 #include "platform/FileSystem.h"  // ReserveForReuse
 #include "stamping/Jpeg.h"
 #include "stamping/lossless/CoefficientStamp.h"

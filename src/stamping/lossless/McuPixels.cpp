@@ -1,6 +1,6 @@
 #include "stamping/lossless/McuPixels.h"
 
-#include "exif/ImgData.h"  // DefaultJfifHeader
+#include "jpeg/JpegMarkers.h"  // DefaultJfifHeader
 #include "stamping/Jpeg.h"
 #include "stamping/Libjpeg.h"
 

@@ -1,7 +1,6 @@
-#include "iptc/IPTCdata.h"
+#include "metadata/notes/IptcRecord.h"
 
-#include "exif/ByteSource.h"
-#include "exif/ImgData.h"
+#include "metadata/directory/ByteSource.h"
 #include "platform/Convert.h"
 
 #include <algorithm>
@@ -71,9 +70,9 @@ constexpr uint8_t kTagMarker = 0x1C;
 constexpr int32_t kCustomSize = 64;
 constexpr int32_t kGrowth = 25;
 
-TTagEntry EntryFromRow(const IptcDatasetRow& row)
+TagEntry EntryFromRow(const IptcDatasetRow& row)
 {
-    TTagEntry e;
+    TagEntry e;
     e.RecordNo = row.RecordNo;
     e.TagNo = row.DatasetNo;
     e.TagName = SharedText::Static(row.Name);
@@ -217,10 +216,10 @@ std::string WriteCommaList(const std::vector<std::string>& items)
     return out;
 }
 
-TIPTCdata::TIPTCdata(TimgData* owner) : owner_(owner) {}
-TIPTCdata::~TIPTCdata() = default;
+IptcRecord::IptcRecord() = default;
+IptcRecord::~IptcRecord() = default;
 
-int TIPTCdata::IndexOfName(const std::string& name) const
+int IptcRecord::IndexOfName(const std::string& name) const
 {
     for (int32_t i = 0; i < count_; ++i)
         if (SameNameAscii(entries_[static_cast<size_t>(i)].TagName, name))
@@ -228,7 +227,7 @@ int TIPTCdata::IndexOfName(const std::string& name) const
     return -1;
 }
 
-void TIPTCdata::DeleteByName(const std::string& name)
+void IptcRecord::DeleteByName(const std::string& name)
 {
     const int i = IndexOfName(name);
     if (i < 0 || i >= count_)
@@ -236,10 +235,10 @@ void TIPTCdata::DeleteByName(const std::string& name)
     for (int32_t k = i; k + 1 < count_; ++k)
         entries_[static_cast<size_t>(k)] = entries_[static_cast<size_t>(k + 1)];
     --count_;
-    entries_[static_cast<size_t>(count_)] = TTagEntry{};
+    entries_[static_cast<size_t>(count_)] = TagEntry{};
 }
 
-int TIPTCdata::SetValue(const std::string& name, const std::string& value)
+int IptcRecord::SetValue(const std::string& name, const std::string& value)
 {
     const int i = IndexOfName(name);
     if (i >= 0 && i < count_) {
@@ -250,12 +249,12 @@ int TIPTCdata::SetValue(const std::string& name, const std::string& value)
     const int row = DefinitionIndex(name);
     if (row < 0)
         return -1;
-    TTagEntry entry = EntryFromRow(kDatasets[static_cast<size_t>(row)]);
+    TagEntry entry = EntryFromRow(kDatasets[static_cast<size_t>(row)]);
     entry.ValueText = value;
     return AppendEntry(entry);
 }
 
-int TIPTCdata::MergeValue(const std::string& name, const std::string& value)
+int IptcRecord::MergeValue(const std::string& name, const std::string& value)
 {
     const int i = IndexOfName(name);
     if (i >= 0 && i < count_) {
@@ -268,7 +267,7 @@ int TIPTCdata::MergeValue(const std::string& name, const std::string& value)
     return SetValue(name, MergeList(std::string(), value));
 }
 
-int TIPTCdata::StoreValue(const std::string& name, const std::string& value)
+int IptcRecord::StoreValue(const std::string& name, const std::string& value)
 {
     const int row = DefinitionIndex(name);
     if (row < 0)
@@ -278,7 +277,7 @@ int TIPTCdata::StoreValue(const std::string& name, const std::string& value)
     return SetValue(name, value);
 }
 
-std::string TIPTCdata::GetValue(const std::string& name, const std::string& defaultValue) const
+std::string IptcRecord::GetValue(const std::string& name, const std::string& defaultValue) const
 {
     const int i = IndexOfName(name);
     if (i >= 0 && i < count_)
@@ -286,27 +285,7 @@ std::string TIPTCdata::GetValue(const std::string& name, const std::string& defa
     return defaultValue;
 }
 
-bool TIPTCdata::ReadFromFile(const std::string& fileName)
-{
-    Clear();
-    if (owner_ == nullptr)
-        return false;
-    if (owner_->IptcInfo.get() == this) {
-        // The owner's read frees its current IPTC reader, which is this one: read the
-        // file with a reader of our own instead and leave the owner as it is.
-        TimgData reader(owner_->ParseMode);
-        reader.ReadMetadata(fileName);
-        if (reader.IptcSection != nullptr)
-            ParseResource(reader.IptcSection->Data);
-        return HasDatasets();
-    }
-    owner_->ReadMetadata(fileName);
-    if (owner_->IptcSection != nullptr)
-        ParseResource(owner_->IptcSection->Data);
-    return HasDatasets();
-}
-
-void TIPTCdata::SetCount(int32_t count)
+void IptcRecord::SetCount(int32_t count)
 {
     if (count < 0)
         count = 0;
@@ -315,14 +294,14 @@ void TIPTCdata::SetCount(int32_t count)
     count_ = count;
 }
 
-TTagEntry TIPTCdata::EntryAt(int index) const
+TagEntry IptcRecord::EntryAt(int index) const
 {
     if (index < 0 || index >= count_)
         return {};
     return entries_[static_cast<size_t>(index)];
 }
 
-int TIPTCdata::DefinitionIndex(const std::string& name)
+int IptcRecord::DefinitionIndex(const std::string& name)
 {
     for (size_t i = 0; i < kDatasets.size(); ++i)
         if (SameNameAscii(kDatasets[i].Name, name))
@@ -330,7 +309,7 @@ int TIPTCdata::DefinitionIndex(const std::string& name)
     return -1;
 }
 
-int TIPTCdata::AppendEntry(const TTagEntry& entry)
+int IptcRecord::AppendEntry(const TagEntry& entry)
 {
     if (entry.TagNo != 0) {
         if (count_ >= Capacity() - 1)
@@ -341,7 +320,7 @@ int TIPTCdata::AppendEntry(const TTagEntry& entry)
     return count_ - 1;
 }
 
-void TIPTCdata::ParseResource(std::string_view bytes)
+void IptcRecord::ParseResource(std::string_view bytes)
 {
     Clear();
     // Each parse works on its own copy, so readers on other threads never share a buffer.
@@ -388,7 +367,7 @@ void TIPTCdata::ParseResource(std::string_view bytes)
         const int64_t valueLength = int64_t{src.Byte(q + 2)} * 256 + src.Byte(q + 3);
         const std::string value = src.Clip(q + 4, valueLength);
 
-        TTagEntry entry;
+        TagEntry entry;
         if (record == 2 || record == 8) {
             const IptcDatasetRow* row = RowFor(record, dataset);
             if (row != nullptr && std::string_view(row->Name) != "SKIP") {
@@ -424,14 +403,14 @@ void TIPTCdata::ParseResource(std::string_view bytes)
             MergeValue(list.Name, WriteCommaList(list.Items));
 }
 
-void TIPTCdata::Clear()
+void IptcRecord::Clear()
 {
     count_ = 0;
     for (auto& slot : entries_)
-        slot = TTagEntry{};
+        slot = TagEntry{};
 }
 
-std::string TIPTCdata::MergeList(const std::string& existing, const std::string& newItems)
+std::string IptcRecord::MergeList(const std::string& existing, const std::string& newItems)
 {
     std::vector<std::string> items = ReadCommaList(existing);
     // The items present, case-folded: each new item is looked up once, not compared with

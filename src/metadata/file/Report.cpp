@@ -1,6 +1,6 @@
 // The short English report of a photo's metadata that the picture information shows.
-#include "exif/ImageInfo.h"
-#include "exif/ImgData.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/file/PhotoMetadata.h"
 #include "platform/DateMask.h"
 #include "platform/FormatSettings.h"
 #include "platform/Text1251.h"
@@ -24,20 +24,21 @@ std::string BareFileName(const std::string& path)
 
 }  // namespace
 
-std::string TImageInfo::SummaryText() const
+std::string PhotoMetadata::SummaryText() const
 {
-    if (Owner == nullptr || Owner->ExifSection == nullptr)
+    if (ExifSection == nullptr || ExifInfo == nullptr)
         return {};
+    const ExifDirectory& exif = *ExifInfo;
     // File names are UTF-8 on this system; the report is Windows-1251 like all metadata text.
-    const std::string name = Utf8ToCp1251(BareFileName(Owner->FileName));
+    const std::string name = Utf8ToCp1251(BareFileName(FileName));
     std::string text;
     text.reserve(512);
     text += "File Name: ";
     text += name;
     text += kLineBreak;
-    if (Owner->ErrorText != "<none>") {
+    if (Outcome.End != ReadingEnd::Read) {
         text += "Exif Error: ";
-        text += Owner->ErrorText;
+        text += Outcome.Text;
         return text;
     }
     char number[16];
@@ -45,30 +46,30 @@ std::string TImageInfo::SummaryText() const
         text.append(number, static_cast<size_t>(std::to_chars(number, number + sizeof number, value).ptr - number));
     };
     text += "File Size: ";
-    appendNumber(Owner->FileSize / 1024);
+    appendNumber(FileSize / 1024);
     text += "k";
     text += kLineBreak;
     text += "File Date: ";
-    text += Utf8ToCp1251(FormatDateTime(FormatSettings().ShortDateFormat, Owner->FileDate));
+    text += Utf8ToCp1251(FormatDateTime(FormatSettings().ShortDateFormat, FileDate));
     text += kLineBreak;
     text += "Photo Date: ";
-    text += DateTimeText;
+    text += exif.DateTimeText;
     text += kLineBreak;
     text += "Make (Model): ";
-    text += CameraMake;
+    text += exif.CameraMake;
     text += " (";
-    text += CameraModel;
+    text += exif.CameraModel;
     text += ")";
     text += kLineBreak;
     text += "Dimensions: ";
-    appendNumber(Width);
+    appendNumber(exif.Width);
     text += " x ";
-    appendNumber(Height);
+    appendNumber(exif.Height);
 
     // The value text of the first tag of that name, or nothing.
-    auto tagText = [this](const std::string& tagName) -> std::string_view {
-        const int i = IndexOfTag(tagName);
-        return i < 0 ? std::string_view() : std::string_view(TagList[static_cast<size_t>(i)].ValueText);
+    auto tagText = [&exif](const std::string& tagName) -> std::string_view {
+        const int i = exif.IndexOfTag(tagName);
+        return i < 0 ? std::string_view() : std::string_view(exif.TagList[static_cast<size_t>(i)].ValueText);
     };
     auto addLine = [&text](const char* label, std::string_view value) {
         if (value.empty())
@@ -89,7 +90,7 @@ std::string TImageInfo::SummaryText() const
 
     text += kLineBreak;
     text += "Flash: ";
-    text += (FlashValue & 1) ? "Yes" : "No";
+    text += (exif.FlashValue & 1) ? "Yes" : "No";
     return text;
 }
 

@@ -1,9 +1,8 @@
 // Decoding of the maker note: the choice of table and layout by maker, and the walk of
 // the note's directory.
-#include "makernotes/MakerNotes.h"
+#include "metadata/notes/MakerNote.h"
 
-#include "exif/ByteSource.h"
-#include "exif/ImgData.h"
+#include "metadata/directory/ByteSource.h"
 #include "platform/Convert.h"
 
 #include <algorithm>
@@ -13,9 +12,6 @@
 namespace morvik {
 
 namespace {
-
-thread_local TImageInfo* tCurrentImageInfo = nullptr;
-thread_local bool tMultiLineFlag = false;
 
 constexpr const char* kCrLf = "\r\n";
 
@@ -56,40 +52,14 @@ std::optional<bool> ByteOrderMark(const std::string& note, size_t at)
     return std::nullopt;
 }
 
-// For the time of one decoding the renderers add their named entries to its image and
-// start with a clear flag; what was there before comes back however the decoding ends.
-class DecodingScope {
-public:
-    explicit DecodingScope(TImageInfo* info) : info_(CurrentImageInfo()), multiLine_(MultiLineFlag())
-    {
-        CurrentImageInfo() = info;
-        MultiLineFlag() = false;
-    }
-    ~DecodingScope()
-    {
-        CurrentImageInfo() = info_;
-        MultiLineFlag() = multiLine_;
-    }
-    DecodingScope(const DecodingScope&) = delete;
-    DecodingScope& operator=(const DecodingScope&) = delete;
-
-private:
-    TImageInfo* info_;
-    bool multiLine_;
-};
-
-void SetOwnerError(TImageInfo& info, const std::string& message)
+void SetDiagnostic(ExifDirectory& info, const std::string& message)
 {
-    if (info.Owner)
-        info.Owner->ErrorText = "Error Detected = " + message;
+    info.Diagnostic = "Error Detected = " + message;
 }
 
 }  // namespace
 
-TImageInfo*& CurrentImageInfo() { return tCurrentImageInfo; }
-bool& MultiLineFlag() { return tMultiLineFlag; }
-
-std::optional<MakerLayout> ChooseMakerLayout(const TImageInfo& info, bool fromTiff)
+std::optional<MakerLayout> ChooseMakerLayout(const ExifDirectory& info, bool fromTiff)
 {
     const std::string key = AsciiUpper(info.CameraMake).substr(0, 5);
     const std::string& note = info.MakerNoteData;
@@ -124,14 +94,15 @@ std::optional<MakerLayout> ChooseMakerLayout(const TImageInfo& info, bool fromTi
     return std::nullopt;
 }
 
-TmsInfo::TmsInfo(bool fromTiff, TImageInfo* info) : FromTiff(fromTiff), Info(info) {}
+MakerNote::MakerNote(bool fromTiff, ExifDirectory* info) : FromTiff(fromTiff), Info(info) {}
 
-bool TmsInfo::DecodeMakerNote()
+bool DecodeMakerNote(ExifDirectory& directory) { return MakerNote(directory.FromTiff, &directory).DecodeMakerNote(); }
+
+bool MakerNote::DecodeMakerNote()
 {
     if (!Info)
         return false;
-    TImageInfo& info = *Info;
-    const DecodingScope decoding(Info);
+    ExifDirectory& info = *Info;
 
     const std::optional<MakerLayout> layout = ChooseMakerLayout(info, FromTiff);
     if (!layout)
@@ -145,10 +116,10 @@ bool TmsInfo::DecodeMakerNote()
     return true;
 }
 
-void WalkMakerDirectory(TImageInfo& info, const WalkCursor& note, MakerTable table, int64_t directoryOffset,
+void WalkMakerDirectory(ExifDirectory& info, const WalkCursor& note, MakerTable table, int64_t directoryOffset,
                         int64_t fallbackBase)
 {
-    const ByteSource exifBlock(info.ExifBlock());
+    const ByteSource exifBlock(info.Block());
     const int64_t noteLength = note.Bytes.Length();
     int64_t i = -1;
     int64_t n = 0;
@@ -209,14 +180,14 @@ void WalkMakerDirectory(TImageInfo& info, const WalkCursor& note, MakerTable tab
                                         t >= 0 && table[t].Renderer ? std::string::npos : PrintableLength);
             }
 
-            MultiLineFlag() = false;
             // Only a renderer can make the value multi-line; without one the shown text is
-            // all that is used.
-            const std::string shown = t >= 0 && table[t].Renderer ? table[t].Renderer(valueText)
+            // all that is used. A record's renderer adds its fields to the directory.
+            RenderContext context{&info};
+            const std::string shown = t >= 0 && table[t].Renderer ? table[t].Renderer(valueText, context)
                                                                   : PrintableText(std::move(valueText));
             std::string& listing = info.MakerListingText;
             const size_t listed = listing.size();
-            if (!MultiLineFlag()) {
+            if (!context.MultiLine) {
                 listing += kCrLf;
                 listing += name;
                 listing += " = ";
@@ -232,30 +203,30 @@ void WalkMakerDirectory(TImageInfo& info, const WalkCursor& note, MakerTable tab
             info.ChargeWalk(0, static_cast<int64_t>(listing.size() - listed));
 
             if (t >= 0) {
-                TTagEntry entry = EntryFromRow(table[t]);
+                TagEntry entry = EntryFromRow(table[t]);
                 entry.Kind = TagKindMaker;
                 entry.FieldType = type;
                 entry.RawBytes = std::move(bytes);
-                entry.ValueText = MultiLineFlag() ? std::move(valueText) : std::move(shown);
+                entry.ValueText = context.MultiLine ? std::move(valueText) : std::move(shown);
                 info.ChargeWalk(0, static_cast<int64_t>(entry.ValueText.size()));
                 info.AppendTag(std::move(entry));
             }
         }
     } catch (const ReadOutside& r) {
         if (i < 0)
-            SetOwnerError(info, "maker note directory at offset " + std::to_string(directoryOffset) +
+            SetDiagnostic(info, "maker note directory at offset " + std::to_string(directoryOffset) +
                                     " lies outside the note");
         else
-            SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
+            SetDiagnostic(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
                                     " lies outside the note");
     } catch (const MakerValueOutside& outside) {
-        SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
+        SetDiagnostic(info, "maker note entry " + std::to_string(i + 1) + " of " + std::to_string(n) +
                                 ": its value lies outside " + outside.Data);
     } catch (const WalkLimit& limit) {
-        SetOwnerError(info, "maker note entry " + std::to_string(i + 1) + ": " + limit.what());
+        SetDiagnostic(info, "maker note entry " + std::to_string(i + 1) + ": " + limit.what());
         throw;  // past the block's limits: the walk fails as for any limit
     } catch (const ReaderFailure& failure) {
-        SetOwnerError(info, failure.what());
+        SetDiagnostic(info, failure.what());
     }
 }
 

@@ -1,9 +1,11 @@
-// TimgData: reads a JPEG file's sections up to its scan, or the start of a TIFF file,
+// PhotoMetadata: reads a JPEG file's sections up to its scan, or the start of a TIFF file,
 // and hands the EXIF block to the directory walk.
-#include "exif/ImgData.h"
+#include "metadata/file/PhotoMetadata.h"
 
-#include "exif/ByteSource.h"
-#include "iptc/IPTCdata.h"
+#include "jpeg/JpegMarkers.h"
+#include "metadata/directory/ByteSource.h"
+#include "metadata/notes/IptcRecord.h"
+#include "metadata/notes/MakerNote.h"
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
@@ -23,6 +25,9 @@ public:
     virtual size_t Read(std::string& out, size_t count) = 0;
     // The next byte, or -1 at the end.
     virtual int ReadByte() = 0;
+    // How many bytes the data holds in all, where that is known (0: not known). A reader
+    // that takes a large run reserves its storage once instead of growing it step by step.
+    virtual size_t SizeHint() const { return 0; }
 };
 
 namespace {
@@ -34,6 +39,8 @@ constexpr size_t kTiffBlockBytes = 256000;
 // A TIFF whose first directory lies past the first block is read on to its end, up to
 // this many bytes from offset 8: editors write the directory after the picture.
 constexpr size_t kMaxTiffBlockBytes = 64 * 1024 * 1024;
+// A long run of bytes is read from a file in steps of this size.
+constexpr size_t kReadStep = 64 * 1024;
 
 // True when the directory at a 1-based position of the block, its count and entries,
 // lies wholly inside it.
@@ -54,6 +61,7 @@ public:
         return n;
     }
     int ReadByte() override { return pos_ < bytes_.size() ? static_cast<unsigned char>(bytes_[pos_++]) : -1; }
+    size_t SizeHint() const override { return bytes_.size(); }
 
 private:
     std::string_view bytes_;
@@ -66,8 +74,11 @@ private:
 // never the picture data after it.
 class FileInput final : public SectionInput {
 public:
-    // Takes over an open file.
-    explicit FileInput(FileDescriptor file) : file_(std::move(file)) {}
+    // Takes over an open file of the given size.
+    FileInput(FileDescriptor file, int64_t size)
+        : file_(std::move(file)), size_(static_cast<size_t>(std::max<int64_t>(size, 0)))
+    {
+    }
     explicit FileInput(const std::string& fileName) : file_(OpenForReading(fileName))
     {
         if (!file_)
@@ -83,6 +94,7 @@ public:
             total += Take(out, count - total);
         return total;
     }
+    size_t SizeHint() const override { return size_; }
     int ReadByte() override
     {
         if (pos_ == end_ && !Fill())
@@ -105,7 +117,7 @@ private:
     {
         size_t total = 0;
         while (total < count) {
-            const size_t step = std::min<size_t>(count - total, 64 * 1024);
+            const size_t step = std::min<size_t>(count - total, kReadStep);
             const size_t old = out.size();
             out.resize(old + step);
             const long n = ReadSome(out.data() + old, step);
@@ -129,6 +141,7 @@ private:
     long ReadSome(char* to, size_t count) { return morvik::ReadSome(file_.Get(), to, count); }
 
     FileDescriptor file_;
+    size_t size_ = 0;
     char buffer_[4096];
     size_t pos_ = 0, end_ = 0;
 };
@@ -151,15 +164,15 @@ ReaderKind KindOfName(const std::string& fileName)
 
 }  // namespace
 
-TimgData::TimgData(int parseMode) : ParseMode(parseMode) { ResetData(); }
+PhotoMetadata::PhotoMetadata(ParseModes parseMode) : ParseMode(parseMode) { ResetData(); }
 
-TimgData::~TimgData()
+PhotoMetadata::~PhotoMetadata()
 {
     ExifInfo.reset();
     IptcInfo.reset();
 }
 
-void TimgData::ResetData()
+void PhotoMetadata::ResetData()
 {
     // The sections' strings keep their capacity: a reader used for file after file
     // allocates for its sections only while they grow. A buffer grown large by one file
@@ -170,25 +183,22 @@ void TimgData::ResetData()
         else
             bytes.clear();
     };
-    for (tSection& s : Sections) {
+    for (JpegSection& s : Sections) {
         clear(s.Data);
         s.Marker = 0;
         s.Size = 0;
     }
-    clear(WorkData);
-    Faulted = false;
+    Outcome = ReadingOutcome{};
     SectionCount = 0;
     ExifSection = IptcSection = CommentSection = App0Section = nullptr;
     FileName.clear();
     FileDate = 0;
     FileSize = 0;
-    ErrorText.clear();
     ExifInfo.reset();
     IptcInfo.reset();
-    BigEndian = false;
 }
 
-void TimgData::SetFault(std::string errorText)
+void PhotoMetadata::SetFault(std::string errorText)
 {
     std::string fileName = std::move(FileName);
     const TDateTime fileDate = FileDate;
@@ -197,13 +207,12 @@ void TimgData::SetFault(std::string errorText)
     FileName = std::move(fileName);
     FileDate = fileDate;
     FileSize = fileSize;
-    ErrorText = std::move(errorText);
-    Faulted = true;
+    Outcome = ReadingOutcome{ReadingEnd::Faulted, std::move(errorText)};
 }
 
 namespace {
 
-void TakeFileFacts(TimgData& data, const std::string& fileName, const FileFacts& facts)
+void TakeFileFacts(PhotoMetadata& data, const std::string& fileName, const FileFacts& facts)
 {
     data.FileName = fileName;
     if (auto packed = PackedFileTime(facts.Modified)) {
@@ -218,7 +227,7 @@ void TakeFileFacts(TimgData& data, const std::string& fileName, const FileFacts&
 
 }  // namespace
 
-void TimgData::ReadFileFacts(const std::string& fileName)
+void PhotoMetadata::ReadFileFacts(const std::string& fileName)
 {
     if (auto facts = GetFileFacts(fileName))
         TakeFileFacts(*this, fileName, *facts);
@@ -226,19 +235,22 @@ void TimgData::ReadFileFacts(const std::string& fileName)
 
 namespace {
 
-// Runs a reading step and leaves its outcome in the error text: "<none>" when the file was
-// read, "Not an EXIF file" when it was not, "Illegal Exif construction" when the step failed.
+// Runs a reading step and leaves its outcome: read ("<none>"); no metadata ("Not an EXIF
+// file", unless the step left a diagnostic of its own); not opened ("Illegal Exif
+// construction").
 template <typename Step>
-bool ReadWithErrorText(std::string& errorText, Step step)
+bool ReadWithOutcome(ReadingOutcome& outcome, Step step)
 {
     try {
-        errorText = "Not an EXIF file";
+        outcome.Text = "Not an EXIF file";
         if (step()) {
-            errorText = "<none>";
+            outcome = ReadingOutcome{ReadingEnd::Read, "<none>"};
             return true;
         }
+        outcome.End = ReadingEnd::NoMetadata;
     } catch (const EInOutError&) {
-        errorText = "Illegal Exif construction";  // a file that cannot be opened
+        // A picture file that cannot be opened: the reading's failure, not the program's.
+        outcome = ReadingOutcome{ReadingEnd::NotOpened, "Illegal Exif construction"};
     }
     return false;
 }
@@ -247,7 +259,7 @@ bool ReadWithErrorText(std::string& errorText, Step step)
 // of memory, or a fault of the program) ends it as the file's failure: what it held is
 // released, the file facts stay, and the error text says what happened.
 template <typename Reading>
-bool ReadGuarded(TimgData& data, Reading reading)
+bool ReadGuarded(PhotoMetadata& data, Reading reading)
 {
     std::string fault;
     try {
@@ -261,7 +273,7 @@ bool ReadGuarded(TimgData& data, Reading reading)
     return false;
 }
 
-bool ReadInput(TimgData& data, ReaderKind kind, SectionInput& input)
+bool ReadInput(PhotoMetadata& data, ReaderKind kind, SectionInput& input)
 {
     switch (kind) {
     case ReaderKind::Jpeg: return data.ReadJpegSections(input);
@@ -273,12 +285,12 @@ bool ReadInput(TimgData& data, ReaderKind kind, SectionInput& input)
 
 }  // namespace
 
-bool TimgData::ReadMetadata(const std::string& fileName)
+bool PhotoMetadata::ReadMetadata(const std::string& fileName)
 {
     return ReadGuarded(*this, [&] { return ReadMetadataUnguarded(fileName); });
 }
 
-bool TimgData::ReadMetadataUnguarded(const std::string& fileName)
+bool PhotoMetadata::ReadMetadataUnguarded(const std::string& fileName)
 {
     ResetData();
     const ReaderKind kind = KindOfName(fileName);
@@ -289,11 +301,11 @@ bool TimgData::ReadMetadataUnguarded(const std::string& fileName)
     const auto facts = file ? GetOpenFileFacts(file.Get(), fileName) : GetFileFacts(fileName);
     std::optional<FileInput> opened;
     if (file)
-        opened.emplace(std::move(file));
+        opened.emplace(std::move(file), facts ? facts->Size : 0);
     if (!facts || facts->IsDirectory)
         return false;
     TakeFileFacts(*this, fileName, *facts);
-    return ReadWithErrorText(ErrorText, [&] {
+    return ReadWithOutcome(Outcome, [&] {
         if (opened)
             return ReadInput(*this, kind, *opened);
         if (kind == ReaderKind::None)
@@ -303,35 +315,23 @@ bool TimgData::ReadMetadataUnguarded(const std::string& fileName)
     });
 }
 
-bool TimgData::ReadMetadataFromMemory(const std::string& fileName, std::string_view bytes)
+bool PhotoMetadata::ReadMetadataFromMemory(const std::string& fileName, std::string_view bytes)
 {
     return ReadGuarded(*this, [&] {
         ResetData();
         FileName = fileName;
         FileSize = static_cast<int32_t>(std::min<size_t>(bytes.size(), INT32_MAX));
-        return ReadWithErrorText(ErrorText, [&] {
+        return ReadWithOutcome(Outcome, [&] {
             MemoryInput input(bytes);
             return ReadInput(*this, KindOfName(fileName), input);
         });
     });
 }
 
-bool TimgData::ReadJpegSections(const std::string& fileName)
-{
-    FileInput input(fileName);  // a file that cannot be opened fails outside the reading
-    return ReadJpegSections(input);
-}
-
-bool TimgData::ReadTiffFile(const std::string& fileName)
-{
-    FileInput input(fileName);
-    return ReadTiffFile(input);
-}
-
-bool TimgData::ReadJpegSections(SectionInput& input)
+bool PhotoMetadata::ReadJpegSections(SectionInput& input)
 {
     try {
-        if (input.ReadByte() != 0xFF || input.ReadByte() != 0xD8)
+        if (input.ReadByte() != 0xFF || input.ReadByte() != jpeg_marker::Soi)
             return false;
         SectionCount = 0;
         while (SectionCount < kMaxSections) {
@@ -347,7 +347,7 @@ bool TimgData::ReadJpegSections(SectionInput& input)
                 return HasMetadata();
 
             ++SectionCount;
-            tSection& s = Sections[static_cast<size_t>(SectionCount)];
+            JpegSection& s = Sections[static_cast<size_t>(SectionCount)];
             s.Marker = m;
             s.Size = hi * 256 + lo;
             const size_t body = s.Size > 2 ? static_cast<size_t>(s.Size - 2) : 0;
@@ -361,28 +361,27 @@ bool TimgData::ReadJpegSections(SectionInput& input)
             if (SectionCount == 5 && !HasMetadata())
                 return false;
             switch (m) {
-            case 0xD9: case 0xDA:
+            case jpeg_marker::Eoi: case jpeg_marker::Sos:
                 return HasMetadata();
-            case 0xE0:
+            case jpeg_marker::App0:
                 App0Section = &s;
                 break;
-            case 0xE1:
+            case jpeg_marker::App1:
                 if (ExifSection != nullptr || SectionCount > 5) {
                     --SectionCount;
                     break;
                 }
                 ExifSection = &s;
-                ExifInfo = std::make_unique<TImageInfo>(this, ParseMode);
-                WorkData = s.Data;
+                ExifInfo = NewExifDirectory();
                 ReadExifBlock();
                 break;
-            case 0xED:
+            case jpeg_marker::App13:
                 if (IptcSection == nullptr) {
                     IptcSection = &s;
-                    IptcInfo = std::make_unique<TIPTCdata>(this);
+                    IptcInfo = std::make_unique<IptcRecord>();
                 }
                 break;
-            case 0xFE:
+            case jpeg_marker::Com:
                 CommentSection = &s;
                 break;
             default:
@@ -395,7 +394,7 @@ bool TimgData::ReadJpegSections(SectionInput& input)
     }
 }
 
-bool TimgData::ReadTiffFile(SectionInput& input)
+bool PhotoMetadata::ReadTiffFile(SectionInput& input)
 {
     struct TiffFlag {
         bool& flag;
@@ -418,27 +417,31 @@ bool TimgData::ReadTiffFile(SectionInput& input)
         // the end of the file, where reading from offset 8 would take picture data for a
         // directory.
         const int64_t first = static_cast<int64_t>(ByteSource(header).I32(5, bigEndian)) - 7;
-        tSection& s = Sections[1];
+        JpegSection& s = Sections[1];
         s.Data.clear();
         input.Read(s.Data, kTiffBlockBytes);
-        if (first >= 1 && s.Data.size() == kTiffBlockBytes && !DirectoryInside(s.Data, first, bigEndian))
+        if (first >= 1 && s.Data.size() == kTiffBlockBytes && !DirectoryInside(s.Data, first, bigEndian)) {
+            // Read on to the end in one piece of storage, with room for the step that finds
+            // the end: growing it step by step would hold two copies of a large block at once.
+            const size_t hint = input.SizeHint();
+            if (hint > 8)
+                s.Data.reserve(std::min(hint - 8, kMaxTiffBlockBytes) + kReadStep);
             input.Read(s.Data, kMaxTiffBlockBytes - kTiffBlockBytes);
+        }
         s.Marker = 0;
         s.Size = static_cast<int32_t>(s.Data.size());
         SectionCount = 1;
         ExifSection = &s;
-        WorkData = s.Data;
-        BigEndian = bigEndian;
-        ExifInfo = std::make_unique<TImageInfo>(this, ParseMode);
+        ExifInfo = NewExifDirectory();
         ExifInfo->FromTiff = true;
         ExifInfo->ListingText.clear();
-        ExifInfo->WorkData = s.Data;
+        ExifInfo->ViewBlock(s.Data);  // the block is held once, by its section
         ExifInfo->BigEndian = bigEndian;
         // A first directory outside the file is one that does not fit: no tags.
         if (ByteSource(s.Data).Holds(first, 2))
-            ExifInfo->WalkDirectory(first, -7, DirectoryMain);
+            WalkFirstDirectory(first, -7);
         else
-            ErrorText = "Illegally sized directory";
+            Outcome.Text = "Illegally sized directory";
         ExifInfo->AddEquivalentFocalLength();
         return true;
     } catch (const ReaderFailure&) {
@@ -446,34 +449,67 @@ bool TimgData::ReadTiffFile(SectionInput& input)
     }
 }
 
-void TimgData::ReadExifBlock()
+std::unique_ptr<ExifDirectory> PhotoMetadata::NewExifDirectory() const
+{
+    return std::make_unique<ExifDirectory>(ParseMode, &DecodeMakerNote);
+}
+
+void PhotoMetadata::WalkFirstDirectory(int64_t pos, int64_t base)
+{
+    try {
+        ExifInfo->WalkDirectory(pos, base, DirectoryMain);
+    } catch (const ReaderFailure&) {
+        // The section reader ends the reading on it; the diagnostic the walk left says why.
+        if (!ExifInfo->Diagnostic.empty())
+            Outcome.Text = ExifInfo->Diagnostic;
+        throw;
+    }
+    if (!ExifInfo->Diagnostic.empty())
+        Outcome.Text = ExifInfo->Diagnostic;
+}
+
+void PhotoMetadata::ReadExifBlock()
 {
     if (!ExifInfo)
-        ExifInfo = std::make_unique<TImageInfo>(this, ParseMode);
-    const ByteSource block(WorkData);
+        ExifInfo = NewExifDirectory();
+    if (ExifSection == nullptr)
+        return;
+    const std::string& data = ExifSection->Data;
+    const ByteSource block(data);
     if (block.Clip(3, 5) != std::string("Exif\0", 5)) {
-        ErrorText = "Incorrect Exif header";
+        Outcome.Text = "Incorrect Exif header";
         return;
     }
     const std::string mark = block.Clip(9, 2);
+    bool bigEndian;
     if (mark == "II") {
-        BigEndian = false;
+        bigEndian = false;
     } else if (mark == "MM") {
-        BigEndian = true;
+        bigEndian = true;
     } else {
-        ErrorText = "Invalid Exif alignment marker";
+        Outcome.Text = "Invalid Exif alignment marker";
         return;
     }
     ExifInfo->ListingText.clear();
-    ExifInfo->WorkData = WorkData;
-    ExifInfo->BigEndian = BigEndian;
-    const int32_t first = Read32At(13);
+    ExifInfo->ViewBlock(data);  // the block is held once, by its section
+    ExifInfo->BigEndian = bigEndian;
+    const int32_t first = block.I32(13, bigEndian);
     if (first != 0)
-        ExifInfo->WalkDirectory(static_cast<int64_t>(first) + 9, 9, DirectoryMain);
+        WalkFirstDirectory(static_cast<int64_t>(first) + 9, 9);
     else
-        ExifInfo->WalkDirectory(17, 9, DirectoryMain);
-    if (!ErrorText.empty())
+        WalkFirstDirectory(17, 9);
+    if (!Outcome.Text.empty())
         ExifInfo->AddEquivalentFocalLength();
+}
+
+bool ReadIptcFile(const std::string& fileName, IptcRecord& record)
+{
+    record.Clear();
+    PhotoMetadata reader;
+    reader.ReadMetadata(fileName);
+    if (reader.IptcSection != nullptr)
+        record.ParseResource(reader.IptcSection->Data);
+    return record.HasDatasets();
 }
 
 }  // namespace morvik

@@ -1,8 +1,8 @@
 #pragma once
-// TIPTCdata: the IPTC datasets of a JPEG file's first APP13 section ("Photoshop 3.0"
+// IptcRecord: the IPTC datasets of a JPEG file's first APP13 section ("Photoshop 3.0"
 // resource block), one tag record per dataset, named after a fixed table of known
 // datasets and looked up by name.
-#include "exif/TagEntry.h"
+#include "metadata/directory/TagEntry.h"
 
 #include <cstdint>
 #include <span>
@@ -11,8 +11,6 @@
 #include <vector>
 
 namespace morvik {
-
-class TimgData;
 
 // One row of the dataset table.
 struct IptcDatasetRow {
@@ -34,12 +32,12 @@ bool IsIptcListDataset(int datasetNo);
 std::vector<std::string> ReadCommaList(std::string_view text);
 std::string WriteCommaList(const std::vector<std::string>& items);
 
-class TIPTCdata {
+class IptcRecord {
 public:
-    explicit TIPTCdata(TimgData* owner);
-    virtual ~TIPTCdata();
-    TIPTCdata(const TIPTCdata&) = delete;
-    TIPTCdata& operator=(const TIPTCdata&) = delete;
+    IptcRecord();
+    virtual ~IptcRecord();
+    IptcRecord(const IptcRecord&) = delete;
+    IptcRecord& operator=(const IptcRecord&) = delete;
 
     // Replaceable operations: lookups by name all go through IndexOfName, and the others
     // call each other through these virtual functions, so a derived reader changes them all.
@@ -49,21 +47,19 @@ public:
     virtual int MergeValue(const std::string& name, const std::string& value);
     virtual int StoreValue(const std::string& name, const std::string& value);
     virtual std::string GetValue(const std::string& name, const std::string& defaultValue) const;
-    virtual bool ReadFromFile(const std::string& fileName);
 
     int32_t Count() const { return count_; }
     // Sets the number of entries in use, kept within 0 .. the allocated slots so that no
     // entry outside the array can ever be reached.
     void SetCount(int32_t count);
     int32_t Capacity() const { return static_cast<int32_t>(entries_.size()); }
-    TimgData* Owner() const { return owner_; }
 
     // A copy of the entry at the index; the empty entry for an index outside 0 .. Count-1.
-    TTagEntry EntryAt(int index) const;
+    TagEntry EntryAt(int index) const;
     // Row index 0..48 of the first table row of that name (ASCII case ignored), or -1.
     static int DefinitionIndex(const std::string& name);
     // Appends an entry (dataset number 0: nothing stored); the index of the last entry.
-    int AppendEntry(const TTagEntry& entry);
+    int AppendEntry(const TagEntry& entry);
     // Reads the datasets of an APP13 section's bytes, replacing what the reader held.
     void ParseResource(std::string_view bytes);
     void Clear();
@@ -72,12 +68,9 @@ public:
     // The existing comma list with the new items that are not in it yet (case ignored).
     static std::string MergeList(const std::string& existing, const std::string& newItems);
 
-protected:
-    TimgData* owner_;
-
 private:
     int32_t count_ = 0;
-    std::vector<TTagEntry> entries_;  // the allocated slots; 0 .. count_-1 in use
+    std::vector<TagEntry> entries_;  // the allocated slots; 0 .. count_-1 in use
 };
 
 }  // namespace morvik

@@ -1,6 +1,6 @@
 // Renderers of the maker tables: the Nikon lens range and colour mode, and the three
 // Canon records, which list their fields as lines and add each as a named entry.
-#include "makernotes/MakerNotes.h"
+#include "metadata/notes/MakerNote.h"
 
 #include "platform/Convert.h"
 #include "platform/Format.h"
@@ -41,7 +41,7 @@ std::string_view ValueAt(const std::vector<std::string_view>& values, int k)
 // One line of a Canon record: none for an empty result, else CR LF, label, " = " and the
 // result as given; the result also becomes a named entry of the image being decoded. The
 // labels are the renderers' own constant texts.
-void AddRecordLine(std::string& lines, const char* label, std::string_view result)
+void AddRecordLine(std::string& lines, const char* label, std::string_view result, RenderContext& context)
 {
     if (Trim(result).empty())
         return;
@@ -49,7 +49,7 @@ void AddRecordLine(std::string& lines, const char* label, std::string_view resul
     lines += label;
     lines += " = ";
     lines += result;
-    if (TImageInfo* info = CurrentImageInfo())
+    if (ExifDirectory* info = context.NamedEntries)
         info->AddNamedTag(SharedText::Static(label), result, FieldTypeAscii);
 }
 
@@ -61,19 +61,19 @@ struct RecordLine {
     const char* ValueNames;  // nullptr: a plain line
 };
 
-std::string RenderRecord(const std::string& text, const RecordLine* begin, const RecordLine* end)
+std::string RenderRecord(const std::string& text, const RecordLine* begin, const RecordLine* end, RenderContext& context)
 {
-    MultiLineFlag() = true;
+    context.MultiLine = true;
     const std::vector<std::string_view> values = SplitAt(text, ",");
     std::string lines;
     for (const RecordLine* line = begin; line != end; ++line) {
         const std::string_view value = ValueAt(values, line->Value);
         if (!line->ValueNames)
-            AddRecordLine(lines, line->Label, value);
+            AddRecordLine(lines, line->Label, value, context);
         else if (line->Value > static_cast<int>(values.size()))
-            AddRecordLine(lines, line->Label, "0");  // a named line whose value is missing fails: "0"
+            AddRecordLine(lines, line->Label, "0", context);  // a named line whose value is missing fails: "0"
         else
-            AddRecordLine(lines, line->Label, NameInList(line->ValueNames, Trim(value)));
+            AddRecordLine(lines, line->Label, NameInList(line->ValueNames, Trim(value)), context);
     }
     return lines;
 }
@@ -166,19 +166,19 @@ std::string RenderColorMode(const std::string& text)
     return mode;
 }
 
-std::string RenderCanonSettings(const std::string& text)
+std::string RenderCanonSettings(const std::string& text, RenderContext& context)
 {
-    return RenderRecord(text, std::begin(kCanonSettings), std::end(kCanonSettings));
+    return RenderRecord(text, std::begin(kCanonSettings), std::end(kCanonSettings), context);
 }
 
-std::string RenderCanonShotInfo(const std::string& text)
+std::string RenderCanonShotInfo(const std::string& text, RenderContext& context)
 {
-    return RenderRecord(text, std::begin(kCanonShotInfo), std::end(kCanonShotInfo));
+    return RenderRecord(text, std::begin(kCanonShotInfo), std::end(kCanonShotInfo), context);
 }
 
-std::string RenderCanonCustom(const std::string& text)
+std::string RenderCanonCustom(const std::string& text, RenderContext& context)
 {
-    MultiLineFlag() = true;
+    context.MultiLine = true;
     const std::vector<std::string_view> values = SplitAt(text, ",");
     // The field after the last comma is never examined.
     std::string lines;
@@ -191,7 +191,7 @@ std::string RenderCanonCustom(const std::string& text)
         if (function < 1 || function > 15)
             continue;
         const CustomFunction& f = kCanonCustom[function - 1];
-        AddRecordLine(lines, f.Label, NameInList(f.ValueNames, std::to_string(setting)));
+        AddRecordLine(lines, f.Label, NameInList(f.ValueNames, std::to_string(setting)), context);
     }
     return lines;
 }

@@ -1,8 +1,8 @@
-#include "support/FuzzTargets.h"
+#include "fuzz/FuzzTargets.h"
 
-#include "exif/ImageInfo.h"
-#include "exif/ImgData.h"
-#include "iptc/IPTCdata.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/file/PhotoMetadata.h"
+#include "metadata/notes/IptcRecord.h"
 #include "pattern/ThreadScheme.h"
 #include "platform/DateMask.h"
 #include "platform/Exceptions.h"
@@ -46,7 +46,7 @@ void UseFixedFormatSettings()
 const char* ReadAndRender(const std::string& fileName, std::string_view bytes)
 {
     UseFixedFormatSettings();
-    TimgData data(255);
+    PhotoMetadata data(ParseModeFull);
     try {
         data.ReadMetadataFromMemory(fileName, bytes);
     } catch (...) {
@@ -54,25 +54,25 @@ const char* ReadAndRender(const std::string& fileName, std::string_view bytes)
     }
     if (data.SectionCount < 0 || data.SectionCount > 20)
         return "more than 20 sections";
-    if (data.Faulted)
+    if (data.Outcome.Faulted())
         return "the reader met a fault of its own (out of memory or a program fault)";
     volatile size_t sink = 0;
     if (data.ExifInfo) {
-        const TImageInfo& info = *data.ExifInfo;
+        const ExifDirectory& info = *data.ExifInfo;
         // A block of at most 64 KiB (a TIFF block of at most 64 MiB) keeps no more than the
         // walk's budget for values and texts allows, however its notes point at each other.
         constexpr size_t kMaxKeptBytes = 160u << 20;
         size_t kept = info.ListingText.size() + info.MakerListingText.size();
-        for (const TTagEntry& e : info.TagList)
+        for (const TagEntry& e : info.TagList)
             kept += sizeof e + e.RawBytes.size() + e.ValueText.size();
         if (kept > kMaxKeptBytes)
             return "the reading kept more than the walk's budget";
-        sink = info.SummaryText().size() + info.ListingText.size() + info.MakerListingText.size();
-        for (const TTagEntry& e : info.TagList)
+        sink = data.SummaryText().size() + info.ListingText.size() + info.MakerListingText.size();
+        for (const TagEntry& e : info.TagList)
             sink = sink + info.TagText(e.TagName.Str()).size();
     }
     if (data.IptcInfo) {
-        const TIPTCdata& iptc = *data.IptcInfo;
+        const IptcRecord& iptc = *data.IptcInfo;
         for (int i = 0; i < iptc.Count(); ++i)
             sink = sink + iptc.GetValue(iptc.EntryAt(i).TagName.Str(), "").size();
     }
@@ -88,14 +88,14 @@ size_t CodePoints(const std::string& s)
     return n;
 }
 
-std::optional<std::string> Kept(const tSection* s)
+std::optional<std::string> Kept(const JpegSection* s)
 {
     if (s == nullptr)
         return std::nullopt;
     return std::string(1, '\xFF') + char(s->Marker & 0xFF) + s->Data;
 }
 
-bool InDimension(int64_t pos, const TImageInfo* info)
+bool InDimension(int64_t pos, const ExifDirectory* info)
 {
     if (info == nullptr)
         return false;
@@ -260,7 +260,7 @@ const char* ExifMakerNotes(std::string_view input)
 
 const char* Iptc(std::string_view input)
 {
-    TIPTCdata iptc(nullptr);
+    IptcRecord iptc;
     iptc.ParseResource(input);
     if (iptc.Count() < 0 || iptc.Count() > iptc.Capacity())
         return "entry count outside the allocated entries";
@@ -315,7 +315,7 @@ const char* CorrectionText(std::string_view input)
 const char* WriterRoundTrip(std::string_view input)
 {
     UseFixedFormatSettings();
-    TimgData source(255);
+    PhotoMetadata source(ParseModeFull);
     source.ReadMetadataFromMemory("x.jpg", input);
 
     const std::optional<std::string> exif = Kept(source.ExifSection);
@@ -367,7 +367,7 @@ const char* WriterRoundTrip(std::string_view input)
         return "the picture stream is not appended whole";
 
     // Read again: what the second reading finds of the kept sections is what was written.
-    TimgData again(255);
+    PhotoMetadata again(ParseModeFull);
     const bool ok = again.ReadMetadataFromMemory("x.jpg", out);
     if (exif && (!again.ExifSection || Kept(again.ExifSection)->size() != exif->size()))
         return "the EXIF block is lost on reading again";
@@ -437,7 +437,7 @@ const char* HeifExif(std::string_view input)
     photo.Metadata.Xmp = std::string(input.substr(input.size() / 2));
     std::string jpeg;
     try {
-        TimgData reader;
+        PhotoMetadata reader;
         const bool loaded = LoadHeifExif(reader, "x.heic", photo.Metadata, true);
         if (loaded && PhotoOrientation(reader, true) != 1)
             return "an upright reading gave an Orientation other than 1";
@@ -451,7 +451,7 @@ const char* HeifExif(std::string_view input)
     } catch (const Exception&) {
         return "the output does not decode";
     }
-    TimgData back;
+    PhotoMetadata back;
     const bool read = back.ReadMetadataFromMemory("x.jpg", jpeg);
     if (!photo.Metadata.Exif.empty() && (!read || PhotoOrientation(back, read) != 1))
         return "the output's EXIF block does not read back upright";

@@ -1,5 +1,5 @@
 #pragma once
-// TTagEntry: one record for a row of a built-in tag table, an entry of a tag list
+// TagEntry: one record for a row of a built-in tag table, an entry of a tag list
 // (EXIF, maker note, IPTC) and the result of a lookup.
 #include <cstdint>
 #include <memory>
@@ -9,8 +9,25 @@
 
 namespace morvik {
 
+class ExifDirectory;
+
+// What a renderer may do besides returning its text. A renderer of a record (Canon's
+// settings) lists the record's fields as lines: it marks its result as a block of lines,
+// and adds each field as a named entry to the directory being decoded, when there is one.
+struct RenderContext {
+    ExifDirectory* NamedEntries = nullptr;  // not owned; none: the fields are not kept
+    bool MultiLine = false;
+};
+
 // Tag-specific rewriting of a rendered value text.
-using TagRenderer = std::string (*)(const std::string& text);
+using TagRenderer = std::string (*)(const std::string& text, RenderContext& context);
+
+// A renderer that needs nothing but the text, as a table's TagRenderer.
+template <std::string (*Render)(const std::string&)>
+std::string PlainRenderer(const std::string& text, RenderContext&)
+{
+    return Render(text);
+}
 
 // An immutable text that costs no allocation to copy: either a view of text that lives as
 // long as the program (the built-in tables) or a string shared by all copies. Entries are
@@ -80,8 +97,8 @@ enum TagKind : int32_t {
     TagKindMaker = 1,      // an entry of a maker note, or a named entry a maker record added
 };
 
-struct TTagEntry {
-    int32_t Kind = TagKindDirectory;  // a TagKind
+struct TagEntry {
+    TagKind Kind = TagKindDirectory;
     uint16_t FieldType = 0;    // a TiffFieldType; 0 in table rows
     uint16_t RecordNo = 0;     // IPTC record number (2 or 8); 0 elsewhere
     uint16_t TagNo = 0;        // 0: no tag (sentinel row, empty entry, failed lookup)
@@ -96,7 +113,7 @@ struct TTagEntry {
     TagRenderer Renderer = nullptr;
 };
 
-// A row of a built-in table as constexpr data; EntryFromRow turns it into a TTagEntry.
+// A row of a built-in table as constexpr data; EntryFromRow turns it into a TagEntry.
 struct TagRow {
     uint16_t TagNo;
     const char* TagName;
@@ -107,9 +124,9 @@ struct TagRow {
 };
 
 // The entry a table row stands for; its texts point at the row's, nothing is copied.
-inline TTagEntry EntryFromRow(const TagRow& row)
+inline TagEntry EntryFromRow(const TagRow& row)
 {
-    TTagEntry entry;
+    TagEntry entry;
     entry.TagNo = row.TagNo;
     entry.TagName = SharedText::Static(row.TagName);
     entry.DisplayName = SharedText::Static(row.DisplayName);

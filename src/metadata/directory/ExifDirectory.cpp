@@ -1,9 +1,7 @@
-// TImageInfo: the walk of EXIF/TIFF directories and the tag list it fills.
-#include "exif/ImageInfo.h"
+// ExifDirectory: the walk of EXIF/TIFF directories and the tag list it fills.
+#include "metadata/directory/ExifDirectory.h"
 
-#include "exif/ByteSource.h"
-#include "exif/ImgData.h"
-#include "makernotes/MakerNotes.h"
+#include "metadata/directory/ByteSource.h"
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
@@ -42,33 +40,31 @@ int32_t ClampToInt32(int64_t v)
     return static_cast<int32_t>(v);
 }
 
-const std::string kEmpty;
-
 }  // namespace
 
-std::string& VisitedDirs()
-{
-    thread_local std::string visited;
-    return visited;
-}
-
-uint16_t tEndInd::Read16At(int64_t pos) const { return ByteSource(WorkData).U16(pos, BigEndian); }
-
-int32_t tEndInd::Read32At(int64_t pos) const { return ByteSource(WorkData).I32(pos, BigEndian); }
-
-TImageInfo::TImageInfo(TimgData* owner, int parseMode) : Owner(owner), ParseMode(parseMode)
+ExifDirectory::ExifDirectory(ParseModes parseMode, MakerNoteDecoder decodeMakerNote)
+    : ParseMode(parseMode), decodeMakerNote_(decodeMakerNote)
 {
     TagList.reserve(kTypicalTagCount);
     ListingText.reserve(kTypicalListingBytes);
     DeriveDisplayNames();
-    VisitedDirs().clear();
 }
 
-TImageInfo::~TImageInfo() = default;
+ExifDirectory::~ExifDirectory() = default;
 
-const std::string& TImageInfo::ExifBlock() const { return Owner ? Owner->WorkData : WorkData; }
+void ExifDirectory::SetBlock(std::string bytes)
+{
+    ownedBlock_ = std::move(bytes);
+    block_ = ownedBlock_;
+}
 
-void TImageInfo::ChargeWalk(int64_t entries, int64_t bytes)
+void ExifDirectory::ViewBlock(std::string_view bytes)
+{
+    ownedBlock_.clear();
+    block_ = bytes;
+}
+
+void ExifDirectory::ChargeWalk(int64_t entries, int64_t bytes)
 {
     walkedEntries_ += entries;
     walkedBytes_ += bytes;
@@ -78,21 +74,20 @@ void TImageInfo::ChargeWalk(int64_t entries, int64_t bytes)
         throw ValueBudgetSpent();
 }
 
-void TImageInfo::WalkDirectory(int64_t pos, int64_t base, DirectoryKind kind)
+void ExifDirectory::WalkDirectory(int64_t pos, int64_t base, DirectoryKind kind)
 {
-    WalkDirectory(WalkCursor{ByteSource(WorkData), BigEndian, base}, pos, kind);
+    WalkDirectory(WalkCursor{ByteSource(block_), BigEndian, base}, pos, kind);
 }
 
-void TImageInfo::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKind kind)
+void ExifDirectory::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKind kind)
 {
     if (walkDepth_ >= kMaxDepth || walkedDirs_ >= kMaxDirectories)
         throw WalkLimit();
     ++walkedDirs_;
-    VisitedDirs() += DirectoryKey(at.Base, pos);
+    VisitedDirectories += DirectoryKey(at.Base, pos);
     const int64_t n = at.U16(pos);
     if (pos + 2 + 12 * n - 1 > at.Bytes.Length()) {
-        if (Owner)
-            Owner->ErrorText = "Illegally sized directory";
+        Diagnostic = "Illegally sized directory";
         return;
     }
     ++walkDepth_;
@@ -103,7 +98,7 @@ void TImageInfo::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKind 
 
     for (int64_t i = 0; i < n; ++i) {
         const int64_t e = pos + 2 + 12 * i;
-        TTagEntry entry = ProcessEntry(at, e, kind);
+        TagEntry entry = ProcessEntry(at, e, kind);
         if (entry.FieldType == 0)
             continue;  // a value of size 0 (or a type of no size): the entry is skipped
         const int64_t v = static_cast<int64_t>(entry.ValuePos);
@@ -112,7 +107,7 @@ void TImageInfo::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKind 
         auto subDirectory = [&](DirectoryKind subKind) {
             try {
                 const int64_t q = static_cast<int64_t>(at.I32(v)) + at.Base;
-                if (VisitedDirs().find(DirectoryKey(at.Base, q)) == std::string::npos)
+                if (VisitedDirectories.find(DirectoryKey(at.Base, q)) == std::string::npos)
                     WalkDirectory(at, q, subKind);
             } catch (const ReaderFailure&) {
                 // A sub-directory's failure ends that directory only.
@@ -121,48 +116,47 @@ void TImageInfo::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKind 
         auto number = [&] { return RoundToInt(morvik::NumericValue(entry.RawBytes, entry.FieldType, at.BigEndian)); };
 
         switch (at.U16(e)) {
-        case 0x0100: case 0xA002:
+        case tag::ImageWidth: case tag::PixelXDimension:
             WidthPos = ClampToInt32(e + 8);
             Width = number();
             break;
-        case 0x0101: case 0xA003:
+        case tag::ImageLength: case tag::PixelYDimension:
             HeightPos = ClampToInt32(e + 8);
             Height = number();
             break;
-        case 0x010F:
+        case tag::Make:
             CameraMake = text.substr(0, 32);
             break;
-        case 0x0110:
+        case tag::Model:
             CameraModel = text.substr(0, 40);
             break;
-        case 0x0132:
+        case tag::DateTime:
             DateTimePos = entry.ValuePos;
             DateTimeText = text.substr(0, 20);
             break;
-        case 0x9003:
+        case tag::DateTimeOriginal:
             DateTimeOriginalPos = entry.ValuePos;
             DateTimeText = text.substr(0, 20);
             break;
-        case 0x9004:
+        case tag::DateTimeDigitized:
             DateTimeDigitizedPos = entry.ValuePos;
             break;
-        case 0x9000:
+        case tag::ExifVersion:
             ExifVersionText = entry.RawBytes.substr(0, 6);
             break;
-        case 0x9209:
+        case tag::Flash:
             FlashValue = number();
             break;
-        case 0x014A: case 0x8769: case 0xA005:
+        case tag::SubIfds: case tag::ExifIfd: case tag::InteroperabilityIfd:
             subDirectory(DirectoryMain);
             break;
-        case 0x8825:
+        case tag::GpsIfd:
             subDirectory(DirectoryGps);
             break;
-        case 0x927C: {
+        case tag::MakerNote: {
             MakerNoteData = entry.RawBytes;
             MakerNotePos = entry.ValuePos;
-            TmsInfo note(FromTiff, this);
-            MakerDecoded = note.DecodeMakerNote();
+            MakerDecoded = decodeMakerNote_ != nullptr && decodeMakerNote_(*this);
             break;
         }
         }
@@ -172,22 +166,22 @@ void TImageInfo::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKind 
     }
 }
 
-TTagEntry TImageInfo::ProcessEntry(const WalkCursor& at, int64_t e, DirectoryKind kind)
+TagEntry ExifDirectory::ProcessEntry(const WalkCursor& at, int64_t e, DirectoryKind kind)
 {
-    const int tag = at.U16(e);
+    const int tagNo = at.U16(e);
     const int type = at.U16(e + 2);
     const int64_t count = at.I32(e + 4);
     const int64_t size = count * FieldTypeSize(type);  // at most 2^31 * 8: no overflow
     // One entry object, returned on every path, so it is built in the caller's place.
-    TTagEntry entry = size == 0 ? TTagEntry{} : RowForTag(tag, kind);
+    TagEntry entry = size == 0 ? TagEntry{} : RowForTag(tagNo, kind);
     if (size == 0)
         return entry;
     const int64_t v = size <= 4 ? e + 8 : static_cast<int64_t>(at.I32(e + 8)) + at.Base;
-    std::string raw = size < 0 ? std::string() : ByteSource(ExifBlock()).Clip(v, size);
+    std::string raw = size < 0 ? std::string() : ByteSource(block_).Clip(v, size);
     ChargeWalk(1, static_cast<int64_t>(raw.size()));
 
     std::string text = EntryValueText(entry, raw, type, at.BigEndian);
-    if (tag == 0x9286) {
+    if (tagNo == tag::UserComment) {
         UserCommentText = std::string(Trim(raw.size() > 8 ? std::string_view(raw).substr(8, raw.size() - 9)
                                                           : std::string_view()));
         text = UserCommentText;
@@ -208,16 +202,18 @@ TTagEntry TImageInfo::ProcessEntry(const WalkCursor& at, int64_t e, DirectoryKin
     return entry;
 }
 
-std::string TImageInfo::EntryValueText(const TTagEntry& row, const std::string& raw, int fieldType,
+std::string ExifDirectory::EntryValueText(const TagEntry& row, const std::string& raw, int fieldType,
                                        bool bigEndian) const
 {
     const bool rendered = row.TagNo != 0 && row.Renderer != nullptr;
+    // The directory tables' renderers add no entries: their context goes nowhere.
+    RenderContext context;
     if (fieldType == FieldTypeAscii) {
         // ASCII: the text is the bytes without a final NUL, cut straight from them.
         std::string_view text(raw);
         if (!text.empty() && text.back() == '\0')
             text.remove_suffix(1);
-        return rendered ? row.Renderer(std::string(text)) : PrintableText(text);
+        return rendered ? row.Renderer(std::string(text), context) : PrintableText(text);
     }
     std::string text;
     if (fieldType == FieldTypeUndefined) {
@@ -230,42 +226,42 @@ std::string TImageInfo::EntryValueText(const TTagEntry& row, const std::string& 
         text = morvik::RenderValue(raw, fieldType, bigEndian, row.ValueNames, row.Template,
                                    rendered ? std::string::npos : PrintableLength);
     }
-    return rendered ? row.Renderer(text) : PrintableText(std::move(text));
+    return rendered ? row.Renderer(text, context) : PrintableText(std::move(text));
 }
 
-TDateTime TImageInfo::DateTimeAt(int64_t pos) const
+TDateTime ExifDirectory::DateTimeAt(int64_t pos) const
 {
     if (pos == 0)
         return 0;
-    return DateTimeFromText(ByteSource(ExifBlock()).Clip(pos, 19));
+    return DateTimeFromText(ByteSource(block_).Clip(pos, 19));
 }
 
-int TImageInfo::AppendTag(const TTagEntry& entry)
+int ExifDirectory::AppendTag(const TagEntry& entry)
 {
     if (entry.TagNo != 0)
         TagList.push_back(entry);
     return static_cast<int>(TagList.size()) - 1;
 }
 
-int TImageInfo::AppendTag(TTagEntry&& entry)
+int ExifDirectory::AppendTag(TagEntry&& entry)
 {
     if (entry.TagNo != 0)
         TagList.push_back(std::move(entry));
     return static_cast<int>(TagList.size()) - 1;
 }
 
-void TImageInfo::AddNamedTag(const std::string& name, const std::string& valueText, int fieldType)
+void ExifDirectory::AddNamedTag(const std::string& name, const std::string& valueText, int fieldType)
 {
     AddNamedTag(SharedText(name), valueText, fieldType);
 }
 
-void TImageInfo::AddNamedTag(SharedText name, std::string_view valueText, int fieldType)
+void ExifDirectory::AddNamedTag(SharedText name, std::string_view valueText, int fieldType)
 {
     if (ParseMode != ParseModeFull)
         return;
     // A maker record adds a score of these per entry: they count as entries of the walk.
     ChargeWalk(1, 2 * static_cast<int64_t>(valueText.size()));
-    TTagEntry entry;
+    TagEntry entry;
     entry.Kind = TagKindMaker;
     entry.FieldType = static_cast<uint16_t>(fieldType);
     entry.TagName = std::move(name);
@@ -276,7 +272,7 @@ void TImageInfo::AddNamedTag(SharedText name, std::string_view valueText, int fi
     TagList.push_back(std::move(entry));
 }
 
-int TImageInfo::IndexOfTag(const std::string& name) const
+int ExifDirectory::IndexOfTag(const std::string& name) const
 {
     for (size_t i = 0; i < TagList.size(); ++i)
         if (TagList[i].TagName.size() == name.size() && SameTextIgnoringCase(TagList[i].TagName, name))
@@ -284,30 +280,30 @@ int TImageInfo::IndexOfTag(const std::string& name) const
     return -1;
 }
 
-std::string TImageInfo::TagText(const std::string& name) const
+std::string ExifDirectory::TagText(const std::string& name) const
 {
     const int i = IndexOfTag(name);
     return i < 0 ? std::string() : TagList[static_cast<size_t>(i)].ValueText;
 }
 
-TTagEntry TImageInfo::TagEntryByName(const std::string& name) const
+TagEntry ExifDirectory::TagEntryByName(const std::string& name) const
 {
     const int i = IndexOfTag(name);
-    return i < 0 ? TTagEntry{} : TagList[static_cast<size_t>(i)];
+    return i < 0 ? TagEntry{} : TagList[static_cast<size_t>(i)];
 }
 
-double TImageInfo::TagNumber(const std::string& name) const
+double ExifDirectory::TagNumber(const std::string& name) const
 {
     const int i = IndexOfTag(name);
     if (i < 0)
         return 0;
-    const TTagEntry& entry = TagList[static_cast<size_t>(i)];
+    const TagEntry& entry = TagList[static_cast<size_t>(i)];
     return entry.TagNo == 0 ? 0 : NumericValue(entry.RawBytes, entry.FieldType);
 }
 
-int32_t TImageInfo::TagInteger(const std::string& name) const { return RoundToInt(TagNumber(name)); }
+int32_t ExifDirectory::TagInteger(const std::string& name) const { return RoundToInt(TagNumber(name)); }
 
-void TImageInfo::AddEquivalentFocalLength()
+void ExifDirectory::AddEquivalentFocalLength()
 {
     // The names looked up, made once rather than per photo.
     static const std::string kFocalLength35 = "FocalLengthin35mmFilm", kPlaneUnit = "FocalPlaneResolutionUnit",
@@ -330,7 +326,7 @@ void TImageInfo::AddEquivalentFocalLength()
         return;
     const double factor = 43.26661531 / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
     static const int row = TableIndexOfName("FocalLengthIn35mmFilm");  // the tables never change
-    TTagEntry entry = MainTableRow(row);
+    TagEntry entry = MainTableRow(row);
     entry.ValueText = Format("%5.2f", f * factor);
     entry.RawBytes.clear();
     entry.Template = SharedText::Static("%s mm");
@@ -340,6 +336,44 @@ void TImageInfo::AddEquivalentFocalLength()
     ListingText += entry.DisplayName;
     ListingText += " = ";
     ListingText += entry.ValueText;
+}
+
+}  // namespace morvik
+
+namespace morvik {
+
+void ExifDirectory::Write32At(std::string& bytes, int32_t value, int64_t pos) const
+{
+    Store32At(bytes, pos, static_cast<uint32_t>(value), BigEndian);
+}
+
+void ExifDirectory::UpdateDimensions(std::string& block, int newHeight, int newWidth) const
+{
+    if (Height <= 0 || Width <= 0)
+        return;
+    if (newWidth == Width && newHeight == Height)
+        return;
+
+    auto store = [&](int64_t valuePos, int value) {
+        // The entry's field type lies six positions before its value field.
+        const ByteSource src(block);
+        if (!src.Holds(valuePos - 6, 10))
+            return;
+        const uint16_t fieldType = src.U16(valuePos - 6, BigEndian);
+        if (fieldType == FieldTypeShort) {
+            const uint16_t v = static_cast<uint16_t>(value);
+            const auto hi = static_cast<char>(v >> 8), lo = static_cast<char>(v & 0xFF);
+            const size_t at = static_cast<size_t>(valuePos - 1);
+            block[at] = BigEndian ? hi : lo;
+            block[at + 1] = BigEndian ? lo : hi;
+            block[at + 2] = 0;
+            block[at + 3] = 0;
+        } else {
+            Write32At(block, value, valuePos);
+        }
+    };
+    store(HeightPos, newHeight);
+    store(WidthPos, newWidth);
 }
 
 }  // namespace morvik

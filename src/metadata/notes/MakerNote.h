@@ -1,10 +1,11 @@
 #pragma once
 // Maker notes: the private directory a camera keeps in the EXIF tag MakerNote (0x927C).
-// TmsInfo recognises the maker from the Make text, picks its table and layout, walks the
-// note's directory and appends the entries to the TImageInfo's tag list and maker listing.
-#include "exif/ByteSource.h"
-#include "exif/ImageInfo.h"
-#include "exif/TagEntry.h"
+// MakerNote recognises the maker from the Make text, picks its table and layout, walks the
+// note's directory and appends the entries to the ExifDirectory's tag list and maker listing.
+// The directory walk finds the note; DecodeMakerNote is the decoder a reader hands to it.
+#include "metadata/directory/ByteSource.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/directory/TagEntry.h"
 
 #include <cstdint>
 #include <optional>
@@ -39,39 +40,36 @@ struct MakerLayout {
 };
 
 // The table and layout for the image's maker, or none for a maker without a table.
-std::optional<MakerLayout> ChooseMakerLayout(const TImageInfo& info, bool fromTiff);
+std::optional<MakerLayout> ChooseMakerLayout(const ExifDirectory& info, bool fromTiff);
 
-class TmsInfo {
+// The directory's maker note decoded as the walk found it (see MakerNoteDecoder).
+bool DecodeMakerNote(ExifDirectory& directory);
+
+class MakerNote {
 public:
-    TmsInfo(bool fromTiff, TImageInfo* info);
+    MakerNote(bool fromTiff, ExifDirectory* info);
     // True when the maker was recognised and its note walked.
     bool DecodeMakerNote();
 
 private:
     bool FromTiff;
-    TImageInfo* Info;  // not owned
+    ExifDirectory* Info;  // not owned
 };
 
 // Walks the maker directory at a 0-based offset of the note: the cursor holds the note's
 // bytes, the byte order they are read in, and the shift that turns a value offset into a
 // 0-based offset inside the note (see MakerNotes.cpp). `fallbackBase` plus the offset is
 // the EXIF-block position of a value that does not lie inside the note. A walk that fails
-// sets the owner's error text to "Error Detected = " and the reason; one that goes past
+// sets the directory's diagnostic to "Error Detected = " and the reason; one that goes past
 // the block's limits (which it shares with the directory walk) raises WalkLimit on.
-void WalkMakerDirectory(TImageInfo& info, const WalkCursor& note, MakerTable table, int64_t directoryOffset,
+void WalkMakerDirectory(ExifDirectory& info, const WalkCursor& note, MakerTable table, int64_t directoryOffset,
                         int64_t fallbackBase);
-
-// The image whose note is being decoded (the Canon renderers add named entries to it) and
-// the flag a renderer sets when its result is a block of lines. One of each per thread;
-// a decoding sets them for its own time and puts back what was there before.
-TImageInfo*& CurrentImageInfo();
-bool& MultiLineFlag();
 
 // Renderers of the maker tables: value text in, shown text out.
 std::string RenderLensRange(const std::string& text);
 std::string RenderColorMode(const std::string& text);
-std::string RenderCanonSettings(const std::string& text);
-std::string RenderCanonShotInfo(const std::string& text);
-std::string RenderCanonCustom(const std::string& text);
+std::string RenderCanonSettings(const std::string& text, RenderContext& context);
+std::string RenderCanonShotInfo(const std::string& text, RenderContext& context);
+std::string RenderCanonCustom(const std::string& text, RenderContext& context);
 
 }  // namespace morvik

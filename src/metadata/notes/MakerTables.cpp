@@ -2,7 +2,7 @@
 // name is "Skip" (any case) makes the walk pass over that tag. Value-name lists are kept
 // exactly as the cameras' documentation gave them, slips included, since listings and
 // stored values are compared against them.
-#include "makernotes/MakerNotes.h"
+#include "metadata/notes/MakerNote.h"
 
 namespace morvik {
 namespace {
@@ -42,12 +42,12 @@ constexpr TagRow kNikonB[] = {
     {0x0080, "ImageAdjustment", "Image Adjustment"},
     {0x0081, "ImageAdjustment", "Image Adjustment"},
     {0x0082, "Adapter", "Adapter"},
-    {0x0084, "LensInformation", "Lens information", "", "", RenderLensRange},
+    {0x0084, "LensInformation", "Lens information", "", "", &PlainRenderer<&RenderLensRange>},
     {0x0085, "ManualFocusDistance", "Manual Focus Distance"},
     {0x0086, "DigitalZoom", "Digital Zoom"},
     {0x0088, "FocusArea", "Focus Area"},
     {0x0089, "Mode", "Mode"},
-    {0x008D, "ColorMode", "Color Mode", "", "", RenderColorMode},
+    {0x008D, "ColorMode", "Color Mode", "", "", &PlainRenderer<&RenderColorMode>},
     {0x008F, "SceneMode", "Scene Mode"},
     {0x0092, "HueAdjustment", "Hue Adjustment"},
     {0x0094, "Saturation", "Saturation"},

@@ -1,7 +1,7 @@
 // Turning the raw bytes of an entry into text and numbers: value rendering, the
 // tag-specific renderers, fractions and EXIF date texts.
-#include "exif/ImageInfo.h"
-#include "exif/ReaderFailure.h"
+#include "metadata/directory/ExifDirectory.h"
+#include "metadata/directory/ReaderFailure.h"
 #include "platform/Convert.h"
 #include "platform/Format.h"
 
@@ -88,14 +88,14 @@ int32_t RoundToInt(double value)
     return static_cast<int32_t>(r);
 }
 
-int32_t TImageInfo::BytesToInt(std::string_view bytes) const { return morvik::BytesToInt(bytes, BigEndian); }
+int32_t ExifDirectory::BytesToInt(std::string_view bytes) const { return morvik::BytesToInt(bytes, BigEndian); }
 
-double TImageInfo::NumericValue(const std::string& raw, int fieldType) const
+double ExifDirectory::NumericValue(const std::string& raw, int fieldType) const
 {
     return morvik::NumericValue(raw, fieldType, BigEndian);
 }
 
-std::string TImageInfo::RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
+std::string ExifDirectory::RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
                                     std::string_view tmpl, size_t enough) const
 {
     return morvik::RenderValue(raw, fieldType, BigEndian, valueNames, tmpl, enough);

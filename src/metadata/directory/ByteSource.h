@@ -2,7 +2,7 @@
 // The one way the metadata reader touches bytes: 1-based positions into a byte string,
 // every read checked against its length. A read outside raises ReadOutside, which the
 // reader catches where its rules say a walk ends; it never leaves the reader.
-#include "exif/ReaderFailure.h"
+#include "metadata/directory/ReaderFailure.h"
 
 #include <cstdint>
 #include <string>

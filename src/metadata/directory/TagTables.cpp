@@ -1,7 +1,7 @@
 // The built-in tag tables of EXIF/TIFF directories and of the GPS directory, and the
 // lookups over them. Rows are constexpr data; the display names that the rows leave
 // empty are derived from the tag names once per process.
-#include "exif/ImageInfo.h"
+#include "metadata/directory/ExifDirectory.h"
 #include "platform/Convert.h"
 
 #include <array>
@@ -192,9 +192,9 @@ constexpr TagRow kMainRows[MainTableSize] = {
     {0x9000, "ExifVersion"},
     {0x9003, "DateTimeOriginal"},
     {0x9004, "DateTimeDigitized"},
-    {0x9101, "ComponentsConfiguration", "", "", "", &RenderComponents},
+    {0x9101, "ComponentsConfiguration", "", "", "", &PlainRenderer<&RenderComponents>},
     {0x9102, "CompressedBitsPerPixel"},
-    {0x9201, "ShutterSpeedValue", "", "", "", &RenderShutterSpeed},
+    {0x9201, "ShutterSpeedValue", "", "", "", &PlainRenderer<&RenderShutterSpeed>},
     {0x9202, "ApertureValue", "", "", "F%0.1f", nullptr},
     {0x9203, "BrightnessValue"},
     {0x9204, "ExposureBiasValue"},
@@ -202,7 +202,7 @@ constexpr TagRow kMainRows[MainTableSize] = {
     {0x9206, "SubjectDistance"},
     {0x9207, "MeteringMode", "", "0:Unknown,1:Average,2:Center,3:Spot,4:MultiSpot,5:MultiSegment,6:Partial", "", nullptr},
     {0x9208, "LightSource", "", "0:Unidentified,1:Daylight,2:Fluorescent,3:Tungsten,10:Flash,17:Std A,18:Std B,19:Std C", "", nullptr},
-    {0x9209, "Flash", "", "", "", &RenderFlash},
+    {0x9209, "Flash", "", "", "", &PlainRenderer<&RenderFlash>},
     {0x920A, "FocalLength", "", "", "%5.2f mm", nullptr},
     {0x920B, "FlashEnergy"},
     {0x920C, "SpatialFrequencyResponse"},
@@ -219,16 +219,16 @@ constexpr TagRow kMainRows[MainTableSize] = {
     {0x9217, "SensingMethod"},
     {0x923F, "StoNits"},
     {0x927C, "MakerNote"},
-    {0x9286, "UserComment", "", "", "", &RenderUserComment},
+    {0x9286, "UserComment", "", "", "", &PlainRenderer<&RenderUserComment>},
     {0x9290, "SubSecTime"},
     {0x9291, "SubSecTimeOriginal"},
     {0x9292, "SubSecTimeDigitized"},
     {0x953C, "ImageSourceData"},
-    {0x9C9B, "Title", "", "", "", &RenderXPText},
-    {0x9C9C, "Comments", "", "", "", &RenderXPText},
-    {0x9C9D, "Author", "", "", "", &RenderXPText},
-    {0x9C9E, "Keywords", "", "", "", &RenderXPText},
-    {0x9C9F, "Subject", "", "", "", &RenderXPText},
+    {0x9C9B, "Title", "", "", "", &PlainRenderer<&RenderXPText>},
+    {0x9C9C, "Comments", "", "", "", &PlainRenderer<&RenderXPText>},
+    {0x9C9D, "Author", "", "", "", &PlainRenderer<&RenderXPText>},
+    {0x9C9E, "Keywords", "", "", "", &PlainRenderer<&RenderXPText>},
+    {0x9C9F, "Subject", "", "", "", &PlainRenderer<&RenderXPText>},
     {0xA000, "FlashPixVersion"},
     {0xA001, "ColorSpace", "", "0:sBW,1:sRGB", "", nullptr},
     {0xA002, "ExifImageWidth"},
@@ -269,12 +269,12 @@ constexpr TagRow kMainRows[MainTableSize] = {
 constexpr TagRow kGpsRows[GpsTableSize] = {
     {0x0000, "GPSVersionID"},
     {0x0001, "GPSLatitudeRef"},
-    {0x0002, "GPSLatitude", "", "", "", &RenderGPSCoordinate},
+    {0x0002, "GPSLatitude", "", "", "", &PlainRenderer<&RenderGPSCoordinate>},
     {0x0003, "GPSLongitudeRef"},
-    {0x0004, "GPSLongitude", "", "", "", &RenderGPSCoordinate},
+    {0x0004, "GPSLongitude", "", "", "", &PlainRenderer<&RenderGPSCoordinate>},
     {0x0005, "GPSAltitudeRef", "", "0:Sealevel", "", nullptr},
     {0x0006, "GPSAltitude"},
-    {0x0007, "GPSTimeStamp", "", "", "", &RenderGPSTime},
+    {0x0007, "GPSTimeStamp", "", "", "", &PlainRenderer<&RenderGPSTime>},
     {0x0008, "GPSSatellites"},
     {0x0009, "GPSStatus"},
     {0x000A, "GPSMeasureMode"},
@@ -287,9 +287,9 @@ constexpr TagRow kGpsRows[GpsTableSize] = {
     {0x0011, "GPSImageDirection"},
     {0x0012, "GPSMapDatum"},
     {0x0013, "GPSDestLatitudeRef"},
-    {0x0014, "GPSDestLatitude", "", "", "", &RenderGPSCoordinate},
+    {0x0014, "GPSDestLatitude", "", "", "", &PlainRenderer<&RenderGPSCoordinate>},
     {0x0015, "GPSDestLongitudeRef"},
-    {0x0016, "GPSDestLongitude", "", "", "", &RenderGPSCoordinate},
+    {0x0016, "GPSDestLongitude", "", "", "", &PlainRenderer<&RenderGPSCoordinate>},
     {0x0017, "GPSDestBearingkRef"},
     {0x0018, "GPSDestBearing"},
     {0x0019, "GPSDestDistanceRef"},
@@ -332,8 +332,8 @@ int FindTag(const TagRow* rows, int count, int tagNo)
 // The rows as entries, built once with their display names (a table's own, or derived
 // from the tag name). Their texts are views of the rows and of the derived names, which
 // live as long as the program, so a lookup copies no text.
-std::array<TTagEntry, MainTableSize> gMainEntries;
-std::array<TTagEntry, GpsTableSize> gGpsEntries;
+std::array<TagEntry, MainTableSize> gMainEntries;
+std::array<TagEntry, GpsTableSize> gGpsEntries;
 std::array<std::string, MainTableSize> gMainDisplayNames;
 std::array<std::string, GpsTableSize> gGpsDisplayNames;
 
@@ -352,9 +352,9 @@ std::string DerivedDisplayName(const char* tagName)
 }
 
 // The entry of a row; displayName keeps the derived name when the row has none.
-TTagEntry RowEntry(const TagRow& row, std::string& displayName)
+TagEntry RowEntry(const TagRow& row, std::string& displayName)
 {
-    TTagEntry entry = EntryFromRow(row);
+    TagEntry entry = EntryFromRow(row);
     displayName = row.DisplayName[0] != '\0' ? row.DisplayName : DerivedDisplayName(row.TagName);
     entry.DisplayName = SharedText::Static(displayName);
     return entry;
@@ -401,7 +401,7 @@ void DeriveDisplayNames()
     (void)filled;
 }
 
-TTagEntry MainTableRow(int index)
+TagEntry MainTableRow(int index)
 {
     if (index < 0 || index >= MainTableSize)
         return {};
@@ -409,7 +409,7 @@ TTagEntry MainTableRow(int index)
     return gMainEntries[index];
 }
 
-TTagEntry GpsTableRow(int index)
+TagEntry GpsTableRow(int index)
 {
     if (index < 0 || index >= GpsTableSize)
         return {};
@@ -417,7 +417,7 @@ TTagEntry GpsTableRow(int index)
     return gGpsEntries[index];
 }
 
-TTagEntry RowForTag(int tagNo, int kind)
+TagEntry RowForTag(int tagNo, DirectoryKind kind)
 {
     DeriveDisplayNames();
     if (kind == DirectoryMain) {

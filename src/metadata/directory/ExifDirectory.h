@@ -1,6 +1,6 @@
 #pragma once
-// tEndInd and TImageInfo: what the reader learns from one EXIF block.
-#include "exif/TagEntry.h"
+// ExifDirectory: the walk of one EXIF block's directories and what it learns from them.
+#include "metadata/directory/TagEntry.h"
 #include "platform/DateTime.h"
 
 #include <cstdint>
@@ -10,8 +10,31 @@
 
 namespace morvik {
 
-class TimgData;
+class ExifDirectory;
 struct WalkCursor;
+
+// The tags the walk itself acts on: the picture's facts, the directories it descends
+// into, and the maker note it hands on.
+namespace tag {
+inline constexpr uint16_t ImageWidth = 0x0100;
+inline constexpr uint16_t ImageLength = 0x0101;
+inline constexpr uint16_t Make = 0x010F;
+inline constexpr uint16_t Model = 0x0110;
+inline constexpr uint16_t Orientation = 0x0112;
+inline constexpr uint16_t DateTime = 0x0132;
+inline constexpr uint16_t SubIfds = 0x014A;
+inline constexpr uint16_t ExifIfd = 0x8769;
+inline constexpr uint16_t GpsIfd = 0x8825;
+inline constexpr uint16_t ExifVersion = 0x9000;
+inline constexpr uint16_t DateTimeOriginal = 0x9003;
+inline constexpr uint16_t DateTimeDigitized = 0x9004;
+inline constexpr uint16_t Flash = 0x9209;
+inline constexpr uint16_t MakerNote = 0x927C;
+inline constexpr uint16_t UserComment = 0x9286;
+inline constexpr uint16_t PixelXDimension = 0xA002;
+inline constexpr uint16_t PixelYDimension = 0xA003;
+inline constexpr uint16_t InteroperabilityIfd = 0xA005;
+}  // namespace tag
 
 // The kinds of directory a walk reads: a main directory (IFD0, EXIF, interoperability,
 // sub-IFDs) takes the rows of the main tag table, the GPS directory those of the GPS table.
@@ -27,30 +50,34 @@ enum ParseModes : int32_t {
     ParseModeFull = 255,
 };
 
-// Byte-order base: a byte-order flag and the byte string being parsed.
-class tEndInd {
+// Decodes the maker note a walk has found (the directory's MakerNoteData and
+// MakerNotePos are set): true when the maker was recognised and its note walked. The walk
+// knows where a note lies, not what makers write in it; the floor above that knows the
+// makers hands its decoder to the directory.
+using MakerNoteDecoder = bool (*)(ExifDirectory& directory);
+
+// The directories of one EXIF block (or the start of a TIFF file): walks them and holds
+// the tag list, the listing and the facts the program uses. The block is held once: the
+// directory owns a copy it was given, or views bytes its reader keeps alive.
+class ExifDirectory {
 public:
-    virtual ~tEndInd() = default;
+    explicit ExifDirectory(ParseModes parseMode, MakerNoteDecoder decodeMakerNote = nullptr);
+    virtual ~ExifDirectory();
+    ExifDirectory(const ExifDirectory&) = delete;
+    ExifDirectory& operator=(const ExifDirectory&) = delete;
 
-    bool BigEndian = false;   // false for "II", true for "MM"
-    std::string WorkData;
-
-    // 1-based positions; a read outside WorkData raises ReadOutside (see ByteSource.h).
-    uint16_t Read16At(int64_t pos) const;
-    int32_t Read32At(int64_t pos) const;
-};
-
-class TImageInfo : public tEndInd {
-public:
-    TImageInfo(TimgData* owner, int parseMode);
-    ~TImageInfo() override;
+    // The block the walk reads: a copy owned by the directory, or a view of bytes that
+    // outlive it and do not move while it reads them.
+    void SetBlock(std::string bytes);
+    void ViewBlock(std::string_view bytes);
+    std::string_view Block() const { return block_; }
 
     // Lookups in the tag list by name; a derived reader may replace them.
     virtual int IndexOfTag(const std::string& name) const;
     virtual std::string TagText(const std::string& name) const;
 
-    std::vector<TTagEntry> TagList;  // count = size()
-    TimgData* Owner = nullptr;       // not owned
+    bool BigEndian = false;          // false for "II", true for "MM"
+    std::vector<TagEntry> TagList;   // count = size()
     std::string ExifVersionText;     // up to 6 characters
     std::string CameraMake;          // up to 32
     std::string CameraModel;         // up to 40
@@ -60,7 +87,7 @@ public:
     int32_t HeightPos = 0;
     int32_t WidthPos = 0;
     int32_t FlashValue = 0;
-    int32_t ParseMode = 0;           // a ParseModes value
+    ParseModes ParseMode = ParseModeFull;
     std::string MakerNoteData;
     bool FromTiff = false;
     std::string UserCommentText;
@@ -73,10 +100,16 @@ public:
     std::string MakerListingText;
     bool MakerDecoded = false;
     int32_t MakerNotePos = 0;
+    // The last fault a walk met and stepped over ("Illegally sized directory", "Error
+    // Detected = ..."); empty when none. The reader makes it the reading's diagnostic.
+    std::string Diagnostic;
+    // The directories walked so far, as "[base:position]" keys ("[9:17][9:120]"): a
+    // directory that an offset points back to is not walked twice.
+    std::string VisitedDirectories;
 
-    // Walks the directory at a position of WorkData, read in this object's byte order,
-    // whose offsets count from `base`. A directory that does not fit sets the owner's
-    // error text and is skipped. A failure while an entry is handled (a ReaderFailure: a
+    // Walks the directory at a position of the block, read in this object's byte order,
+    // whose offsets count from `base`. A directory that does not fit sets the diagnostic
+    // and is skipped. A failure while an entry is handled (a ReaderFailure: a
     // read outside, a value a renderer cannot convert, a walk past its limits) ends this
     // directory's walk and is thrown on; sub-directories swallow theirs. Callers inside
     // the reader catch it.
@@ -84,10 +117,8 @@ public:
     // Text of a directory entry: ASCII without a final NUL, UNDEFINED in double quotes,
     // other types rendered in the given byte order with the row's value names and
     // template; then the row's renderer or the printable-text cut.
-    std::string EntryValueText(const TTagEntry& row, const std::string& raw, int fieldType, bool bigEndian) const;
+    std::string EntryValueText(const TagEntry& row, const std::string& raw, int fieldType, bool bigEndian) const;
     TDateTime DateTimeAt(int64_t pos) const;
-    // The owner's EXIF block (this object's WorkData when it has no owner).
-    const std::string& ExifBlock() const;
 
     // Rendering in this object's byte order (see the functions of the same names below).
     std::string RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
@@ -96,11 +127,11 @@ public:
     int32_t BytesToInt(std::string_view bytes) const;
 
     // Tag list.
-    int AppendTag(const TTagEntry& entry);
-    int AppendTag(TTagEntry&& entry);
+    int AppendTag(const TagEntry& entry);
+    int AppendTag(TagEntry&& entry);
     void AddNamedTag(const std::string& name, const std::string& valueText, int fieldType);
     void AddNamedTag(SharedText name, std::string_view valueText, int fieldType);
-    TTagEntry TagEntryByName(const std::string& name) const;
+    TagEntry TagEntryByName(const std::string& name) const;
     double TagNumber(const std::string& name) const;
     int32_t TagInteger(const std::string& name) const;
     void AddEquivalentFocalLength();
@@ -110,9 +141,9 @@ public:
     // raises WalkLimit or ValueBudgetSpent.
     void ChargeWalk(int64_t entries, int64_t bytes);
 
-    // Metadata report; dimension correction for the writer.
-    std::string SummaryText() const;
-    void UpdateDimensions(int newHeight, int newWidth);
+    // Stores new dimensions into a copy of the block (the bytes the writer carries over),
+    // at the places the walk found them, in the field type each entry has there.
+    void UpdateDimensions(std::string& block, int newHeight, int newWidth) const;
     void Write32At(std::string& bytes, int32_t value, int64_t pos) const;
 
 private:
@@ -120,8 +151,11 @@ private:
     // Steps of one entry at position e: its row, value, text and listing line (no special
     // tags, no store). The returned copy of the row carries FieldType, ValueText, RawBytes,
     // ValuePos and ByteCount.
-    TTagEntry ProcessEntry(const WalkCursor& at, int64_t e, DirectoryKind kind);
+    TagEntry ProcessEntry(const WalkCursor& at, int64_t e, DirectoryKind kind);
 
+    std::string ownedBlock_;
+    std::string_view block_;
+    MakerNoteDecoder decodeMakerNote_ = nullptr;
     // Guards against crafted blocks: how deep sub-directories nest, how many directories
     // and entries one block may hold, and how many bytes its values may copy in total.
     int walkDepth_ = 0;
@@ -143,13 +177,13 @@ std::string RenderValue(const std::string& raw, int fieldType, bool bigEndian, s
 double NumericValue(const std::string& raw, int fieldType, bool bigEndian);
 int32_t BytesToInt(std::string_view bytes, bool bigEndian);
 
-// Table operations and renderers that need no TImageInfo.
-TTagEntry RowForTag(int tagNo, int kind);  // a DirectoryKind; no row for any other
+// Table operations and renderers that need no ExifDirectory.
+TagEntry RowForTag(int tagNo, DirectoryKind kind);
 int TableIndexOfName(const std::string& name);
-TTagEntry MainTableRow(int index);   // index 0..250, else the empty entry
+TagEntry MainTableRow(int index);   // index 0..250, else the empty entry
 constexpr int MainTableSize = 251;     // 250 tags and the sentinel Unknown
 constexpr int GpsTableSize = 31;
-TTagEntry GpsTableRow(int index);    // index 0..30, else the empty entry
+TagEntry GpsTableRow(int index);    // index 0..30, else the empty entry
 // Fills the empty display names of both tables from their tag names, once per process.
 void DeriveDisplayNames();
 std::string NameForValue(std::string_view valueNames, std::string_view key);
@@ -168,9 +202,5 @@ std::string RenderUserComment(const std::string& text);
 std::string RenderXPText(const std::string& text);
 std::string RenderGPSCoordinate(const std::string& text);
 std::string RenderGPSTime(const std::string& text);
-
-// The directories walked since the last TImageInfo was made ("[9:17][9:120]"); one per
-// thread, so batch workers reading files side by side do not see each other's walks.
-std::string& VisitedDirs();
 
 }  // namespace morvik
