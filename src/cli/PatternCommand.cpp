@@ -6,6 +6,8 @@
 #include "pattern/PatternPdf.h"
 #include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
+#include "stamping/Orientation.h"
+#include "stamping/PhotoDate.h"
 
 #include <cstdio>
 #include <iostream>
@@ -30,7 +32,8 @@ Picture ReadPicture(const std::string& path)
 {
     if (IsHeifName(path))
         return DecodeHeif(ReadHeifFile(path), path).Pixels;
-    return DecodeJpegFile(path);
+    // A JPEG is charted as a viewer shows it, turned upright by its EXIF Orientation.
+    return DisplayedPicture(DecodeJpegFile(path), PhotoOrientation(path));
 }
 
 // "30x20", "30x20.5", "30×20" in centimetres.

@@ -2,6 +2,7 @@
 // and no file.
 #include "cli/CliRunner.h"
 #include "support/TestSupport.h"
+#include "support/ViewerOracle.h"
 
 #include "stamping/Jpeg.h"
 
@@ -29,6 +30,10 @@ TEST(PatternCommand, WritesAPdfAndPreviewOrRefusesWithoutWriting)
     run = test::RunCli("pattern pic.jpg --size 10x5 --fabric 18 --scheme anchor -o cm.pdf", dir.path(),
                        test::Stderr::Joined);
     EXPECT_NE(run.Out.find("71 x 35 stitches"), std::string::npos) << run.Out;
+    // A photo stored turned is charted as a viewer shows it: 64×48 stored, 48×64 shown.
+    test::WriteFile(dir / "turned.jpg", test::WithOrientation(test::ReadFile(dir / "pic.jpg"), 6));
+    run = test::RunCli("pattern turned.jpg -w 30 -o turned.pdf", dir.path(), test::Stderr::Joined);
+    EXPECT_NE(run.Out.find("30 x 40 stitches"), std::string::npos) << run.Out;
 
     struct Case { const char* args; int status; const char* says; };
     const Case refusals[] = {
