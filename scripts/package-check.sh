@@ -47,7 +47,7 @@ say "installed with apt-get ($(dpkg-query -W -f='${Installed-Size}' morvik) KiB)
 work=$(mktemp -d)
 cp -p samples/*.jpg samples/*.JPG "$work"/
 /usr/bin/morvik-cli stamp "$work" >>"$LOG" 2>&1 || fail "the installed morvik-cli stamp failed (log: $LOG)"
-stamped=$(find "$work/Dated" -type f | wc -l)
+stamped=$(find "$work/Dated" -type f -iname "*.jpg" | wc -l)
 sources=$(find "$work" -maxdepth 1 -type f | wc -l)
 [ "$stamped" = "$sources" ] || fail "morvik-cli stamp wrote $stamped of $sources pictures"
 rm -rf "$work"
