@@ -41,11 +41,6 @@ TColor OutlineColorOf(const StampLook& look)
     return luma >= 128 * 1000 ? clBlack : clWhite;
 }
 
-const std::string& TextToStamp(const StampSettings& settings, const StampControls& controls)
-{
-    return settings.DateMode ? controls.StampDateText : controls.OwnText;
-}
-
 StampControlStates ControlStates(const StampSettings& settings, const StampControls& controls)
 {
     StampControlStates states;

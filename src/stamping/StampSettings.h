@@ -146,8 +146,6 @@ int PositionFromText(std::string_view text);
 // The quality label's text: the decimal quality followed by " %" ("65 %").
 std::string QualityLabelText(int quality);
 
-// The text a stamp draws: the stamp date text in date mode, the own text otherwise.
-const std::string& TextToStamp(const StampSettings& settings, const StampControls& controls);
 
 // The naming mask in use: an empty mask stands for the default one.
 std::string EffectiveNamingMask(const StampControls& controls);
