@@ -31,6 +31,20 @@ struct FaceChoice {
 
 std::mutex g_lookupMutex;
 
+// What fontconfig is asked for a font: its family, weight and slant, a scalable face,
+// with the configuration's substitutions applied. The caller destroys it.
+FcPattern* FontPattern(const TFont& font)
+{
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.Name.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    return pattern;
+}
+
 const FaceChoice& LookUpFace(const TFont& font)
 {
     static std::map<std::tuple<std::string, bool, bool>, FaceChoice> cache;
@@ -40,13 +54,7 @@ const FaceChoice& LookUpFace(const TFont& font)
         return it->second;
 
     FaceChoice choice;
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.Name.c_str()));
-    FcPatternAddInteger(pattern, FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
+    FcPattern* pattern = FontPattern(font);
     FcResult result = FcResultNoMatch;
     if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
         FcChar8* file = nullptr;
@@ -84,13 +92,7 @@ const FaceChoice* LookUpFallbackFace(const TFont& font, char32_t cp)
     if (auto it = cache.find(key); it != cache.end())
         return it->second ? &*it->second : nullptr;
     std::optional<FaceChoice> choice;
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.Name.c_str()));
-    FcPatternAddInteger(pattern, FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
+    FcPattern* pattern = FontPattern(font);
     FcResult result = FcResultNoMatch;
     if (FcFontSet* set = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result)) {
         for (int i = 0; i < set->nfont && !choice; ++i) {
