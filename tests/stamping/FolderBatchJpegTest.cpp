@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "stamping/Jpeg.h"
 #include "support/ExifBuilder.h"
+#include "support/RecordingObserver.h"
 #include "support/TestJpeg.h"
 #include "support/TestSupport.h"
 
@@ -52,17 +53,7 @@ std::string PhotoWithExif(const std::string& original, int width, int height, in
     return WithExif(EncodedPicture(width, height, seed), original, width, height);
 }
 
-class FixedObserver : public TBatchObserver {
-public:
-    TBatchControls Controls;
-    std::vector<std::string> Written, Ways;
-    TBatchControls CurrentControls() override { return Controls; }
-    void FileWritten(const TBatchOutput& o) override
-    {
-        Written.push_back(fs::path(o.OutputPath).filename().string());
-        Ways.push_back(o.Way);
-    }
-};
+using FixedObserver = test::RecordingObserver;
 
 TBatchResult RunBatch(const TempDir& dir, FixedObserver& obs, int jobs = 1, bool rename = true)
 {

@@ -9,6 +9,7 @@
 #include "stamping/Jpeg.h"
 #include "stamping/PhotoDate.h"
 #include "support/ExifBuilder.h"
+#include "support/RecordingObserver.h"
 #include "support/TestHeif.h"
 #include "support/TestSupport.h"
 
@@ -197,17 +198,7 @@ TEST(HeifTest, BadFilesFailWithLibheifsOrOurReason)
 // carried with Orientation 1 and its size, the pixels upright, its ICC profile kept.
 class HeifBatchTest : public testing::Test {
 protected:
-    class Observer : public TBatchObserver {
-    public:
-        TBatchControls Controls;
-        std::vector<std::string> Written, Ways;
-        TBatchControls CurrentControls() override { return Controls; }
-        void FileWritten(const TBatchOutput& o) override
-        {
-            Written.push_back(fs::path(o.OutputPath).filename().string());
-            Ways.push_back(o.Way);
-        }
-    };
+    using Observer = test::RecordingObserver;
 
     void SetUp() override
     {
