@@ -444,6 +444,8 @@ const char* HeifExif(std::string_view input)
         jpeg = HeifOutputJpeg(photo, EncodeJpeg(photo.Pixels, 75), true, "x.heic");
     } catch (const EHeif&) {
         return nullptr;  // a malformed block, refused with its reason
+    } catch (const Exception&) {
+        return "the metadata reader met a fault of its own";
     }
     try {
         if (DecodeJpeg(jpeg).Width() != 16)

@@ -215,7 +215,7 @@ void SetOrientationUpright(std::string& tiff)
         const size_t entry = directory + 2 + i * 12;
         if (entry > tiff.size() || tiff.size() - entry < 12)
             return;
-        if (u16(entry) != 0x0112)
+        if (u16(entry) != tag::Orientation)
             continue;
         // Whatever type and count it had, the entry becomes one SHORT of value 1.
         auto put16 = [&](size_t at, uint16_t v) {

@@ -63,15 +63,8 @@ PhotoDating PhotoDate(const PhotoMetadata& reader, bool processed, const std::st
 
 int PhotoOrientation(const PhotoMetadata& reader, bool processed)
 {
-    constexpr uint16_t kOrientationTag = 0x0112;
     const ExifDirectory* info = processed && reader.HasExif() ? reader.ExifInfo.get() : nullptr;
-    if (info == nullptr)
-        return 1;
-    // The first directory entry of the tag: IFD0's, walked before every other directory.
-    for (const TagEntry& entry : info->TagList)
-        if (entry.TagNo == kOrientationTag && entry.Kind == 0 && entry.FieldType != 0)
-            return ValidOrientation(RoundToInt(info->NumericValue(entry.RawBytes, entry.FieldType)));
-    return 1;
+    return info == nullptr ? 1 : ValidOrientation(info->Orientation);
 }
 
 namespace {

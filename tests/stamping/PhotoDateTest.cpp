@@ -244,6 +244,20 @@ TEST(PhotoDate, OrientationOfThePhoto)
     }
     PhotoMetadata plain(ParseModeFull);
     EXPECT_EQ(PhotoOrientation(plain, plain.ReadMetadataFromMemory("a.jpg", Jpeg({App0()}))), 1);
+
+    // Only IFD0's entry is the photo's, as viewers read it, even when the walk meets the
+    // EXIF directory's first because its pointer comes before IFD0's own entry.
+    for (const bool inFirst : {true, false}) {
+        ExifBuilder b(false);
+        const int exif = b.AddIfd();
+        b.Pointer(0, 0x8769, exif);
+        if (inFirst)
+            b.Short(0, 0x0112, {3});
+        b.Short(exif, 0x0112, {6});
+        PhotoMetadata reader(ParseModeFull);
+        const bool processed = reader.ReadMetadataFromMemory("a.jpg", Jpeg({b.App1()}));
+        EXPECT_EQ(PhotoOrientation(reader, processed), inFirst ? 3 : 1);
+    }
 }
 
 // A photo whose reading runs out of memory is no photo without a date: the file fails,

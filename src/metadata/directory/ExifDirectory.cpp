@@ -84,6 +84,7 @@ void ExifDirectory::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKi
     if (walkDepth_ >= kMaxDepth || walkedDirs_ >= kMaxDirectories)
         throw WalkLimit();
     ++walkedDirs_;
+    const bool firstDirectory = walkedDirs_ == 1;
     VisitedDirectories += DirectoryKey(at.Base, pos);
     const int64_t n = at.U16(pos);
     if (pos + 2 + 12 * n - 1 > at.Bytes.Length()) {
@@ -123,6 +124,12 @@ void ExifDirectory::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKi
         case tag::ImageLength: case tag::PixelYDimension:
             HeightPos = ClampToInt32(e + 8);
             Height = number();
+            break;
+        case tag::Orientation:
+            if (firstDirectory && OrientationPos == 0) {
+                OrientationPos = ClampToInt32(e + 8);
+                Orientation = number();
+            }
             break;
         case tag::Make:
             CameraMake = text.substr(0, 32);

@@ -86,6 +86,10 @@ public:
     int32_t Width = 0;
     int32_t HeightPos = 0;
     int32_t WidthPos = 0;
+    // The photo's Orientation: the first entry of the tag in the first directory (IFD0), as
+    // viewers read it; one in a sub-directory or the thumbnail's directory does not count.
+    int32_t Orientation = 0;     // 0 when IFD0 has none
+    int32_t OrientationPos = 0;  // 1-based, as the other positions; 0 when none
     int32_t FlashValue = 0;
     ParseModes ParseMode = ParseModeFull;
     std::string MakerNoteData;
