@@ -2,6 +2,7 @@
 
 #include "metadata/directory/ExifDirectory.h"
 #include "metadata/file/PhotoMetadata.h"
+#include "platform/FileSystem.h"
 #include "platform/Text1251.h"
 #include "stamping/Frame.h"
 #include "stamping/Heif.h"
@@ -12,6 +13,7 @@
 #include "stamping/PhotoDate.h"
 #include "stamping/StampDrawing.h"
 #include "stamping/TextDraw.h"
+#include "stamping/lossless/ChangedMcus.h"
 
 #include <QObject>
 
@@ -109,6 +111,26 @@ QString DamageNote(PictureDamage damage)
 void SaveJpeg(const QImage& picture, const std::string& path, int quality)
 {
     SaveJpegFile(ToPicture(picture), quality, path);
+}
+
+std::string SaveJpegLosslessly(const QImage& picture, const std::string& loadedPath, const std::string& path,
+                               int quality)
+{
+    LosslessOutcome out;
+    if (IsHeifName(loadedPath)) {
+        out.Reason = "HEIF";
+    } else {
+        // Read before the target is opened: saving over the loaded file itself is allowed.
+        const std::string source = ReadJpegFile(loadedPath);
+        out = SaveChangedMcus(source, ToPicture(picture), PhotoOrientation(loadedPath));
+    }
+    if (out.Way == LosslessWay::ReEncode) {
+        SaveJpeg(picture, path, quality);
+    } else {
+        ReplacingFile file(path);
+        file.Commit(out.Jpeg);
+    }
+    return out.Report();
 }
 
 void DrawStamp(QImage& picture, const std::string& text, const StampLook& look)

@@ -41,6 +41,13 @@ QImage LoadJpeg(const std::string& path);
 QString DamageNote(PictureDamage damage);
 // Plain JPEG at quality 0..100 (0 is taken as 1), no metadata; throws on failure.
 void SaveJpeg(const QImage& picture, const std::string& path, int quality);
+// The shown picture saved over the JPEG file it was loaded from without re-encoding it:
+// only the MCUs it changed are coded again, the file's sections (its EXIF block and
+// Orientation among them) kept. Where that cannot be done (a HEIF or progressive file,
+// another size, …) it is saved as SaveJpeg saves it. Returns the way it went, as the
+// batch reports it ("lossless", "re-encoded: <reason>"); throws on failure.
+std::string SaveJpegLosslessly(const QImage& picture, const std::string& loadedPath, const std::string& path,
+                               int quality);
 
 // The stamp drawing on a picture as it is displayed; an empty text or picture is left as it is.
 void DrawStamp(QImage& picture, const std::string& text, const StampLook& look);

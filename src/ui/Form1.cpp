@@ -841,6 +841,7 @@ void TForm1::OpenNamedPicture(const QString& path)
 void TForm1::LoadPicture(const QString& path)
 {
     QImage picture = LoadJpeg(S(path));
+    loadedPath_ = S(path);
     w.Image1->resize(picture.size());
     settings_.PictureWidth = picture.width();
     settings_.PictureHeight = picture.height();
@@ -929,7 +930,14 @@ void TForm1::Button3Click()
     std::optional<QString> chosen = dialogs_.SavePicture(this, QStringLiteral("jpg"));
     if (!chosen)
         return;
-    SaveJpeg(CurrentPicture(), S(WithDefaultExtension(*chosen, QStringLiteral("jpg"))), controls_.Quality);
+    const std::string path = S(WithDefaultExtension(*chosen, QStringLiteral("jpg")));
+    if (!controls_.Lossless || loadedPath_.empty()) {
+        SaveJpeg(CurrentPicture(), path, controls_.Quality);
+        return;
+    }
+    // The lossless mode: the file's line in Memo1 tells how the picture went in.
+    const std::string way = SaveJpegLosslessly(CurrentPicture(), loadedPath_, path, controls_.Quality);
+    w.Memo1->appendPlainText(QFileInfo(U(path)).fileName() + WayText(way));
 }
 
 // ---- Mosaic ----

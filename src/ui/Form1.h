@@ -191,6 +191,7 @@ private:
     StampSettings settings_;
     StampControls controls_;
     CaptionFacts caption_;  // the loaded picture's facts for the own text's fields
+    std::string loadedPath_;  // the file the picture was loaded from; empty before one is
     IDialogs& dialogs_;
     TForm2* Form2 = nullptr;
     TAboutBox* AboutBox = nullptr;

@@ -404,6 +404,23 @@ TEST(MainWindow, TurnedPhotosLoadUprightAndSaveAsAViewerShowsThem)
         EXPECT_LE(box.Left, 1);
         EXPECT_LE(box.Top, 1);
         EXPECT_GT(box.Right - box.Left, 3 * (box.Bottom - box.Top));
+
+        // Saved in the lossless mode after a frame too: the file keeps its Orientation, so a
+        // viewer shows the same, and the stored grey away from the edges and the stamp stays.
+        w.actLossless->setChecked(true);
+        w.ToolButton13->click();
+        const std::string name = "lossless" + std::to_string(o) + ".jpg";
+        app.Dialogs.SaveAnswers = {Q(dir / name)};
+        w.Button3->click();
+        w.actLossless->setChecked(false);
+        EXPECT_TRUE(w.Memo1->toPlainText().endsWith(QString::fromStdString(name) + QStringLiteral("  (без перекодирования)")));
+        const ShownPhoto framed = AutoOriented(dir / name);
+        ASSERT_EQ(framed.Width, 120);
+        ASSERT_EQ(framed.Height, 80);
+        const unsigned char* corner = framed.At(0, 79);  // the outer ring, beige
+        EXPECT_NEAR(corner[0], 241, 16);
+        EXPECT_NEAR(corner[2], 224, 16);
+        EXPECT_EQ(StampBoxOnGrey(framed, 128).Right - StampBoxOnGrey(framed, 128).Left, 120);
     }
 }
 
