@@ -103,10 +103,7 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
     // first: a job waits while others hold what it needs rather than oversubscribe.
     JpegDecoder decoder = JpegDecoder::InPlace(bytes);
     const uint64_t need = decoder.DecodeBytes() + uint64_t(decoder.Width()) * uint64_t(decoder.Height());
-    std::optional<MemoryReservation> reserved = ReserveMemory(need);
-    if (!reserved)
-        throw EPictureTooLarge("Картинка " + std::to_string(decoder.Width()) + " на " +
-                               std::to_string(decoder.Height()) + " слишком велика: не хватает памяти");
+    const MemoryReservation reserved = ReservePictureMemory(decoder.Width(), decoder.Height(), need);
     Picture picture = decoder.Decode();
     encoded.Damage = decoder.Damage();
     DrawStamp(picture, text, controls.Controls.Look, orientation);

@@ -11,11 +11,13 @@
 //
 // Every failure is an EHeif: "Cannot read HEIF file \"<path>\": <libheif's reason>" (or
 // ours, for an EXIF item that is malformed). Memory stays bounded: the image's size is
-// checked against the picture limit before anything is decoded. Everything here is safe
+// checked against the picture limit before anything is decoded, and the decode's memory
+// is reserved as a batch job's picture is. Everything here is safe
 // to use from several threads on different files.
 #include "platform/Exceptions.h"
 #include "stamping/Picture.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,6 +49,10 @@ struct HeifPhoto {
     Picture Pixels;  // upright, 8-bit RGB
     HeifMetadata Metadata;
 };
+
+// The memory decoding an image of that size and sample depth takes at its peak, the
+// picture handed over included: what DecodeHeif reserves before it decodes.
+uint64_t HeifDecodeBytes(int width, int height, int bitsPerSample);
 
 // The container's metadata of the primary image, without decoding its pixels.
 HeifMetadata ReadHeifMetadata(std::string_view bytes, const std::string& path);

@@ -50,6 +50,15 @@ void CheckPictureFits(int width, int height, uint64_t extraBytes)
         refuse("не хватает памяти");
 }
 
+MemoryReservation ReservePictureMemory(int width, int height, uint64_t bytes)
+{
+    std::optional<MemoryReservation> reserved = ReserveMemory(bytes);
+    if (!reserved)
+        throw EPictureTooLarge("Картинка " + std::to_string(width) + " на " + std::to_string(height) +
+                               " слишком велика: не хватает памяти");
+    return std::move(*reserved);
+}
+
 std::unique_ptr<uint8_t[]> Picture::Allocate(int width, int height, size_t stride)
 {
     CheckPictureFits(width, height);

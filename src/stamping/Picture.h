@@ -9,6 +9,7 @@
 // on different threads at once; one picture is not to be shared between threads while
 // it is written.
 #include "platform/Exceptions.h"
+#include "platform/MemoryStatus.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -68,6 +69,10 @@ public:
 // the process may still take (AvailableMemoryBytes: the system's, within a container's limit). Throws EPictureTooLarge naming the size otherwise;
 // extraBytes counts memory needed beside the raster (a decoder's buffers).
 void CheckPictureFits(int width, int height, uint64_t extraBytes = 0);
+// Reserves the memory a picture of that size takes in flight (ReserveMemory: the jobs of a
+// batch share what the process may take), waiting while other pictures hold it. Throws
+// EPictureTooLarge naming the size when it would not fit even with none of them held.
+MemoryReservation ReservePictureMemory(int width, int height, uint64_t bytes);
 constexpr int64_t kMaxPicturePixels = int64_t(1) << 28;
 
 class Picture {
