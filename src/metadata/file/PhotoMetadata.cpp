@@ -169,7 +169,6 @@ PhotoMetadata::PhotoMetadata(ParseModes parseMode) : ParseMode(parseMode) { Rese
 PhotoMetadata::~PhotoMetadata()
 {
     ExifInfo.reset();
-    IptcInfo.reset();
 }
 
 void PhotoMetadata::ResetData()
@@ -195,7 +194,6 @@ void PhotoMetadata::ResetData()
     FileDate = 0;
     FileSize = 0;
     ExifInfo.reset();
-    IptcInfo.reset();
 }
 
 void PhotoMetadata::SetFault(std::string errorText)
@@ -376,10 +374,8 @@ bool PhotoMetadata::ReadJpegSections(SectionInput& input)
                 ReadExifBlock();
                 break;
             case jpeg_marker::App13:
-                if (IptcSection == nullptr) {
+                if (IptcSection == nullptr)
                     IptcSection = &s;
-                    IptcInfo = std::make_unique<IptcRecord>();
-                }
                 break;
             case jpeg_marker::Com:
                 CommentSection = &s;
@@ -500,16 +496,6 @@ void PhotoMetadata::ReadExifBlock()
         WalkFirstDirectory(17, 9);
     if (!Outcome.Text.empty())
         ExifInfo->AddEquivalentFocalLength();
-}
-
-bool ReadIptcFile(const std::string& fileName, IptcRecord& record)
-{
-    record.Clear();
-    PhotoMetadata reader;
-    reader.ReadMetadata(fileName);
-    if (reader.IptcSection != nullptr)
-        record.ParseResource(reader.IptcSection->Data);
-    return record.HasDatasets();
 }
 
 }  // namespace morvik
