@@ -36,6 +36,10 @@ inline constexpr uint16_t PixelYDimension = 0xA003;
 inline constexpr uint16_t InteroperabilityIfd = 0xA005;
 }  // namespace tag
 
+// The position of the TIFF header in a JPEG file's EXIF block, after its length field and
+// "Exif\0\0": the block's offsets count from it.
+inline constexpr int64_t kExifTiffHeaderPos = 9;
+
 // The kinds of directory a walk reads: a main directory (IFD0, EXIF, interoperability,
 // sub-IFDs) takes the rows of the main tag table, the GPS directory those of the GPS table.
 enum DirectoryKind : int {

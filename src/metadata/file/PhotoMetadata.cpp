@@ -476,7 +476,7 @@ void PhotoMetadata::ReadExifBlock()
         Outcome.Text = "Incorrect Exif header";
         return;
     }
-    const std::string mark = block.Clip(9, 2);
+    const std::string mark = block.Clip(kExifTiffHeaderPos, 2);
     bool bigEndian;
     if (mark == "II") {
         bigEndian = false;
@@ -489,11 +489,12 @@ void PhotoMetadata::ReadExifBlock()
     ExifInfo->ListingText.clear();
     ExifInfo->ViewBlock(data);  // the block is held once, by its section
     ExifInfo->BigEndian = bigEndian;
-    const int32_t first = block.I32(13, bigEndian);
+    // The header: the byte-order mark, 42, and the first directory's offset.
+    const int32_t first = block.I32(kExifTiffHeaderPos + 4, bigEndian);
     if (first != 0)
-        WalkFirstDirectory(static_cast<int64_t>(first) + 9, 9);
+        WalkFirstDirectory(static_cast<int64_t>(first) + kExifTiffHeaderPos, kExifTiffHeaderPos);
     else
-        WalkFirstDirectory(17, 9);
+        WalkFirstDirectory(kExifTiffHeaderPos + 8, kExifTiffHeaderPos);
     if (!Outcome.Text.empty())
         ExifInfo->AddEquivalentFocalLength();
 }

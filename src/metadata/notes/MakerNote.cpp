@@ -75,7 +75,7 @@ std::optional<MakerLayout> ChooseMakerLayout(const ExifDirectory& info, bool fro
         return MakerLayout{NikonTableB(), 0, false, 0, 0};
     }
     if (key == "OLYMP")
-        return MakerLayout{OlympusTable(), 8, false, 0, 9};
+        return MakerLayout{OlympusTable(), 8, false, 0, kExifTiffHeaderPos};
     if (key == "CASIO") {
         if (note.compare(0, 3, "QVC") == 0)
             return MakerLayout{CasioTableB(), 6, false, 0, 0};
@@ -109,9 +109,9 @@ bool MakerNote::DecodeMakerNote()
         return false;
 
     // The base turns a value offset into a position in the note. TIFF-relative offsets
-    // count from the TIFF header at position 9 of the EXIF block, whose position
-    // MakerNotePos is the note's first.
-    const int64_t base = layout->NoteRelative ? layout->NoteBase + 1 : 9 - int64_t{info.MakerNotePos} + 1;
+    // count from the EXIF block's TIFF header; the note's first byte lies at MakerNotePos.
+    const int64_t base =
+        layout->NoteRelative ? layout->NoteBase + 1 : kExifTiffHeaderPos - int64_t{info.MakerNotePos} + 1;
     // A note in a byte order of its own is read in it, else in the file's.
     const WalkCursor note{ByteSource(info.MakerNoteData), layout->BigEndian.value_or(info.BigEndian), base};
     WalkMakerDirectory(info, note, layout->Table, layout->DirectoryOffset, layout->FallbackBase);
