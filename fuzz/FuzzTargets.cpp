@@ -71,8 +71,9 @@ const char* ReadAndRender(const std::string& fileName, std::string_view bytes)
         for (const TagEntry& e : info.TagList)
             sink = sink + info.TagText(e.TagName.Str()).size();
     }
-    if (data.IptcInfo) {
-        const IptcRecord& iptc = *data.IptcInfo;
+    if (data.IptcSection) {
+        IptcRecord iptc;
+        iptc.ParseResource(data.IptcSection->Data);
         for (int i = 0; i < iptc.Count(); ++i)
             sink = sink + iptc.GetValue(iptc.EntryAt(i).TagName.Str(), "").size();
     }

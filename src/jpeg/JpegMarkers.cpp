@@ -30,7 +30,7 @@ std::optional<JpegSegment> JpegSegmentAt(std::string_view stream, size_t offset)
     if (d[offset] != 0xFF) {
         const void* hit = std::memchr(d + offset, 0xFF, n - offset);
         const size_t next = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - d) : n;
-        return JpegSegment{offset, next - offset, 0};
+        return JpegSegment{offset, next - offset, 0, next};
     }
     size_t q = offset;
     while (q < n && d[q] == 0xFF)
@@ -39,13 +39,13 @@ std::optional<JpegSegment> JpegSegmentAt(std::string_view stream, size_t offset)
         return std::nullopt;
     const uint8_t m = d[q];
     if (m == 0x00 || jpeg_marker::StandsAlone(m))
-        return JpegSegment{offset, q + 1 - offset, m};
+        return JpegSegment{offset, q + 1 - offset, m, q + 1};
     if (m == jpeg_marker::Soi || m == jpeg_marker::Eoi || q + 2 >= n)
         return std::nullopt;
     const size_t length = size_t{d[q + 1]} << 8 | d[q + 2];
     if (length < 2 || length > n - q - 1)
         return std::nullopt;
-    return JpegSegment{offset, q + 1 + length - offset, m};
+    return JpegSegment{offset, q + 1 + length - offset, m, q + 3};
 }
 
 bool StartsWithSoi(std::string_view stream)

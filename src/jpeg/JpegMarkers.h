@@ -14,9 +14,11 @@ namespace jpeg_marker {
 inline constexpr uint8_t Soi = 0xD8;
 inline constexpr uint8_t Eoi = 0xD9;
 inline constexpr uint8_t Sos = 0xDA;
+inline constexpr uint8_t Dac = 0xCC;  // arithmetic-coding conditioning
 inline constexpr uint8_t App0 = 0xE0;
 inline constexpr uint8_t App1 = 0xE1;  // EXIF
 inline constexpr uint8_t App13 = 0xED;  // Photoshop resources: IPTC
+inline constexpr uint8_t App14 = 0xEE;  // Adobe: the colour transform
 inline constexpr uint8_t Com = 0xFE;
 
 // Markers that stand alone, without a length field: TEM and the restart markers.
@@ -28,6 +30,7 @@ struct JpegSegment {
     size_t Offset = 0;   // of its first 0xFF (fill bytes included)
     size_t Length = 0;   // bytes from Offset, the marker and its body included
     uint8_t Marker = 0;  // 0 for stray bytes between segments (or a stuffed 0xFF 0x00)
+    size_t Body = 0;     // of the first byte after the length field; End() without one
 
     size_t End() const { return Offset + Length; }
 };

@@ -125,13 +125,13 @@ public:
     virtual void BatchStarted(int fileCount) {}
     // Let pending window messages be processed: twice per entry, and once before the loop.
     virtual void ProcessPendingEvents() {}
-    // The stamp date text of the file (Label1): uncorrected, "dd.mm.yyyy hh:nn:ss".
+    // The photo's date as shown beside the stamp: uncorrected, "dd.mm.yyyy hh:nn:ss".
     virtual void FileDated(const std::string& stampText) {}
-    // The entry's name, one line per processed file (Memo1).
+    // The entry's name, one line per processed file in the run's log.
     virtual void FileStarted(const std::string& name) {}
-    // The run counter after the file was decoded (Gauge1, Label5, status panel).
+    // The run counter after the file was decoded (the gauge, the count and the status line).
     virtual void FileCounted(int runCounter, int fileCount) {}
-    // The corrected date, when the correction was applied to the output's name (Panel4).
+    // The corrected date, when the correction was applied to the output's name (shown in the status line).
     virtual void DateCorrected(TDateTime corrected) {}
     // The file is written (a dry run reports what it would write): its path, date and, in
     // the lossless mode, the way it went.
@@ -162,7 +162,7 @@ struct TBatchResult {
 };
 
 struct TBatchOptions {
-    bool RenameByMask = true;  // CheckBox3, taken once at the start
+    bool RenameByMask = true;  // outputs named by the naming mask, taken once at the start
     int Jobs = 1;              // workers for the pixel work; 1 runs everything on the caller
     // Decide names without decoding or writing anything; in the lossless mode each file's
     // splice is still made in memory, so that its way is told truly.

@@ -58,7 +58,7 @@ StampControlStates ControlStates(const StampSettings& settings, const StampContr
 PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& settings)
 {
     PresetFollowUps done;
-    controls.PresetIndex = index;  // what cbConf shows, even when no preset has that index
+    controls.PresetIndex = index;  // what the preset list shows, even when no preset has that index
     if (index < 0 || index >= static_cast<int>(StampPresets.size()))
         return done;
     const StampPreset& preset = StampPresets[static_cast<size_t>(index)];
@@ -72,7 +72,7 @@ PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& s
         settings.DateSource = preset.DateSource;
         done.DateSourceChanged = true;
     }
-    // The date tick is DateMode: changing it is the user's click on CheckBox1.
+    // The date tick is DateMode: changing it is the user's click on the tick.
     if (settings.DateMode != preset.DateTicked) {
         SwitchDateMode(settings);
         done.DateModeChanged = true;
@@ -126,7 +126,7 @@ PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& s
             controls.DateFormat = std::string(given.DateFormat);
             done.DateFormatChanged = true;
         }
-        // The transparency is CheckBox2: changing it is the user's click.
+        // The transparency tick: changing it is the user's click.
         if (settings.Transparent != given.Transparent) {
             SwitchTransparent(settings, look);
             done.TransparentChanged = true;

@@ -33,9 +33,9 @@ inline constexpr std::array<std::string_view, 5> DateSourceLabels = {
     "Изменения", "Date Time Original", "Date Time Digitized", "Имя файла", "Авто"};
 
 struct StampSettings {
-    bool DateMode = true;          // stamp the date (true) or the own text (false); = CheckBox1
-    bool Transparent = false;      // = CheckBox2; the look's fill style follows it
-    int DateSource = DateSourceDateTimeOriginal;       // = index selected in ComboBox1
+    bool DateMode = true;          // stamp the date (true) or the own text (false): the date tick
+    bool Transparent = false;      // the transparency tick; the look's fill style follows it
+    int DateSource = DateSourceDateTimeOriginal;       // index in the date-source list
     bool RenameByMask = false;     // taken from the rename tick when a batch starts
     bool StopRequested = false;
     int FileCount = 0;
@@ -86,15 +86,15 @@ struct StampShadow {
 // is drawn upright there: at the start values its cells' top-left at (X, Y) of the
 // displayed photo, the font at its own height.
 struct StampLook {
-    TFont Font;                                        // FontDialog1
-    TColor TextColor = RgbColor(128, 128, 255);        // ColorDialog1
-    TColor BackgroundColor = clWhite;                  // ColorDialog2
+    TFont Font;                                        // the face, style and height chosen
+    TColor TextColor = RgbColor(128, 128, 255);        // the text's colour
+    TColor BackgroundColor = clWhite;                  // the colour behind the text
     TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // solid exactly when not Transparent
     // The offset of the cells from the anchor's sides, inwards, in picture pixels; may be
     // < 0. For the top-left anchor the cells' left and top. Bottom-centre moves the
     // centred cells X pixels to the right.
-    int X = 0;                                         // SpinEdit1
-    int Y = 0;                                         // SpinEdit2
+    int X = 0;                                         // horizontal offset
+    int Y = 0;                                         // vertical offset
     StampAnchor Anchor = StampAnchor::TopLeft;
     // The size: the font's own character height in pixels, or the cells' height in percent
     // of the photo's shorter side (the font scaled to it, face and style kept).
@@ -120,24 +120,24 @@ struct StampLook {
 // The outline's colour: the one chosen, else black for a light text and white for a dark one.
 TColor OutlineColorOf(const StampLook& look);
 
-// The values held by the window's controls; the name of each control is given beside.
+// The values held by the window's controls.
 struct StampControls {
     StampLook Look;
-    std::string OwnText;                               // Edit1, stamped while !DateMode
-    std::string StampDateText;                         // Label1, shown with StampDateMask
+    std::string OwnText;                               // the user's text, stamped while !DateMode
+    std::string StampDateText;                         // the photo's date shown, with StampDateMask
     // The mask the stamped date is written with ("Формат даты:"), in the date mask language.
     std::string DateFormat = std::string(StampDateMask);
-    int Quality = 80;                                  // TrackBar1, 0..100
-    std::string NamingMask = std::string(DefaultNamingMask);  // Edit2
-    bool RenameTicked = true;                          // CheckBox3
-    bool ExifCarryOver = true;                         // cbEXIF
+    int Quality = 80;                                  // JPEG quality of the output, 0..100
+    std::string NamingMask = std::string(DefaultNamingMask);  // the outputs' names, a date mask
+    bool RenameTicked = true;                          // outputs named by the naming mask
+    bool ExifCarryOver = true;                         // the source's metadata carried over
     // The folder batch stamps a baseline JPEG by coding only the MCUs under the stamp again
     // (every other block kept bit for bit); the action "Без перекодирования".
     bool Lossless = false;
-    bool CorrectionOn = false;                         // cbPogr
-    int CorrectionDirection = 0;                       // cbDirect index: 0 "+", else subtract
-    std::string CorrectionText = "00:00:00";           // TimeEdit1
-    int PresetIndex = 1;                               // cbConf, "Для Хранения"
+    bool CorrectionOn = false;                         // the date correction applied
+    int CorrectionDirection = 0;                       // 0 adds the correction ("+"), else subtracts it
+    std::string CorrectionText = "00:00:00";           // the correction, hh:nn:ss
+    int PresetIndex = 1;                               // index in the preset list, "Для Хранения"
 };
 
 // A spin edit's text as a position: a whole number, else 0.
@@ -158,12 +158,12 @@ void SwitchTransparent(StampSettings& settings, StampLook& look);
 
 // Which controls are enabled, as the settings decide outside a folder batch.
 struct StampControlStates {
-    bool OwnTextEnabled = false;          // Edit1: exactly when !DateMode
-    bool DatePickersEnabled = false;      // DateTimePicker1, 2: exactly when DateMode
-    bool BackgroundColorEnabled = false;  // BitBtn3 "Цвет Фона": exactly when !Transparent
-    bool NamingMaskEnabled = false;       // Edit2: exactly when the rename tick is set
-    bool CorrectionEnabled = false;       // cbDirect, TimeEdit1: follow cbPogr
-    bool PositionEnabled = false;         // SpinEdit1, 2: exactly when the margin is in pixels
+    bool OwnTextEnabled = false;          // the own text: exactly when !DateMode
+    bool DatePickersEnabled = false;      // the date and time pickers: exactly when DateMode
+    bool BackgroundColorEnabled = false;  // the background colour ("Цвет Фона"): exactly when !Transparent
+    bool NamingMaskEnabled = false;       // the naming mask: exactly when the rename tick is set
+    bool CorrectionEnabled = false;       // the correction's direction and time: follow CorrectionOn
+    bool PositionEnabled = false;         // the X and Y offsets: exactly when the margin is in pixels
     bool SizePercentEnabled = false;      // the size's percent: exactly when the size is relative
     bool MarginPercentEnabled = false;    // the margin's percent: exactly when the margin is relative
 };
@@ -183,7 +183,7 @@ struct StampPresetLook {
     std::optional<StampShadow> Shadow = std::nullopt;
 };
 
-// The presets of cbConf. The first three set the controls of the batch and leave the
+// The presets of the preset list. The first three set the controls of the batch and leave the
 // stamp's look as it is; the album and film presets also set the look.
 struct StampPreset {
     std::string_view Name;
@@ -212,15 +212,15 @@ inline constexpr std::array<StampPreset, 5> StampPresets = {{
 // when the value really changed: setting a control to the value it has does nothing.
 struct PresetFollowUps {
     bool Applied = false;             // the index named a preset
-    bool QualityChanged = false;      // TrackBar1 moved; rewrite Label2 (QualityLabelText)
-    bool DateSourceChanged = false;   // ComboBox1 selection and DateSource changed
-    bool DateModeChanged = false;     // CheckBox1 ticked: DateMode on, Edit1 off, pickers on
-    bool OwnTextCleared = false;      // Edit1 emptied
-    bool RenameChanged = false;       // CheckBox3 ticked: Edit2 enabled
-    bool ExifChanged = false;         // cbEXIF set or cleared
-    bool NamingMaskChanged = false;   // Edit2 rewritten
+    bool QualityChanged = false;      // the quality moved; its label follows (QualityLabelText)
+    bool DateSourceChanged = false;   // the date source's selection and DateSource changed
+    bool DateModeChanged = false;     // the date tick set: DateMode on, own text off, pickers on
+    bool OwnTextCleared = false;      // the own text emptied
+    bool RenameChanged = false;       // the rename tick set: the naming mask enabled
+    bool ExifChanged = false;         // the metadata carry-over set or cleared
+    bool NamingMaskChanged = false;   // the naming mask rewritten
     bool LookChanged = false;         // anchor, size, margin or outline controls rewritten
-    bool TransparentChanged = false;  // CheckBox2 switched: the fill style and BitBtn3 follow
+    bool TransparentChanged = false;  // the transparency switched: the fill style and the background colour follow
     bool DateFormatChanged = false;   // the date format rewritten
     bool FontMissing = false;         // the preset's face is not installed: the default face is used
 };
@@ -230,7 +230,7 @@ struct PresetFollowUps {
 // preset with a look, the stamp's anchor, size, margin, colours, outline, shadow, face,
 // date format and transparency,
 // each with the follow-up of a user's change. Any other index (-1: the list's text edited)
-// changes nothing else. PresetIndex always takes the index, as cbConf shows it.
+// changes nothing else. PresetIndex always takes the index, as the preset list shows it.
 PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& settings);
 
 }  // namespace morvik

@@ -21,7 +21,7 @@ TDateTime CorrectionFromText(std::string_view text);
 // ("-", or -1 when none is selected). Midnight is crossed as the arithmetic gives.
 TDateTime ApplyCorrection(TDateTime date, TDateTime correction, int direction);
 
-// The date corrected by the controls' correction while it is on (cbPogr ticked), else
+// The date corrected by the controls' correction while it is on (its tick set), else
 // the date unchanged. Throws EConvertError when the correction text does not convert.
 TDateTime CorrectedDate(TDateTime date, const StampControls& controls);
 

@@ -20,13 +20,13 @@ TEST(JpegMarkersTest, SegmentsAsADecoderReadsThem)
         JpegSegment Segment;
     };
     const Case cases[] = {
-        {"APP1 with a body", "\xFF\xE1\x00\x04" "ab\xFF\xDA"s, 0, true, {0, 6, 0xE1}},
-        {"fill bytes belong to the marker", "\xFF\xFF\xFF\xFE\x00\x02"s, 0, true, {0, 6, 0xFE}},
-        {"stray bytes up to the next 0xFF", "xyz\xFF\xD9"s, 0, true, {0, 3, 0}},
-        {"stray bytes to the end", "xyz"s, 1, true, {1, 2, 0}},
-        {"restart marker stands alone", "\xFF\xD3rest"s, 0, true, {0, 2, 0xD3}},
-        {"stuffed zero", "\xFF\x00"s, 0, true, {0, 2, 0}},
-        {"length of the whole rest", "\xFF\xDB\x00\x03q"s, 0, true, {0, 5, 0xDB}},
+        {"APP1 with a body", "\xFF\xE1\x00\x04" "ab\xFF\xDA"s, 0, true, {0, 6, 0xE1, 4}},
+        {"fill bytes belong to the marker", "\xFF\xFF\xFF\xFE\x00\x02"s, 0, true, {0, 6, 0xFE, 6}},
+        {"stray bytes up to the next 0xFF", "xyz\xFF\xD9"s, 0, true, {0, 3, 0, 3}},
+        {"stray bytes to the end", "xyz"s, 1, true, {1, 2, 0, 3}},
+        {"restart marker stands alone", "\xFF\xD3rest"s, 0, true, {0, 2, 0xD3, 2}},
+        {"stuffed zero", "\xFF\x00"s, 0, true, {0, 2, 0, 2}},
+        {"length of the whole rest", "\xFF\xDB\x00\x03q"s, 0, true, {0, 5, 0xDB, 4}},
         {"length one past the end", "\xFF\xDB\x00\x04q"s, 0, false, {}},
         {"length below two", "\xFF\xDB\x00\x01qq"s, 0, false, {}},
         {"ends inside the length", "\xFF\xDB\x00"s, 0, false, {}},
@@ -43,6 +43,7 @@ TEST(JpegMarkersTest, SegmentsAsADecoderReadsThem)
         EXPECT_EQ(s->Offset, c.Segment.Offset) << c.What;
         EXPECT_EQ(s->Length, c.Segment.Length) << c.What;
         EXPECT_EQ(s->Marker, c.Segment.Marker) << c.What;
+        EXPECT_EQ(s->Body, c.Segment.Body) << c.What;
         EXPECT_LE(s->End(), c.Stream.size()) << c.What;
     }
     EXPECT_TRUE(StartsWithSoi("\xFF\xD8"s));

@@ -112,21 +112,19 @@ TEST_F(Rendering, At128Elements)
     std::string raw;
     for (int i = 0; i < 200; ++i)
         raw += le.U16(static_cast<uint16_t>(i));
-    const std::string text = little.RenderValue(raw, 3, "", "");
+    const std::string text = RenderValue(raw, 3, false, "", "");
     EXPECT_EQ(std::count(text.begin(), text.end(), ','), 127);
     EXPECT_EQ(text.substr(text.size() - 5), ", 127");
 }
 
 TEST_F(Rendering, BytesToIntInBothOrders)
 {
-    ExifDirectory big(ParseModeFull);
-    big.BigEndian = true;
-    EXPECT_EQ(little.BytesToInt(""), 0);
-    EXPECT_EQ(little.BytesToInt("\x01\x02"), 0x0201);
-    EXPECT_EQ(big.BytesToInt("\x01\x02"), 0x0102);
-    EXPECT_EQ(little.BytesToInt(std::string("\x00\x00\x00\x80", 4)), INT32_MIN);
-    EXPECT_EQ(big.BytesToInt("\x01\x02\x03\x04\x05\x06"), 0x03040506);
-    EXPECT_EQ(little.BytesToInt("\x01\x02\x03\x04\x05\x06"), 0x04030201);
+    EXPECT_EQ(BytesToInt("", false), 0);
+    EXPECT_EQ(BytesToInt("\x01\x02", false), 0x0201);
+    EXPECT_EQ(BytesToInt("\x01\x02", true), 0x0102);
+    EXPECT_EQ(BytesToInt(std::string("\x00\x00\x00\x80", 4), false), INT32_MIN);
+    EXPECT_EQ(BytesToInt("\x01\x02\x03\x04\x05\x06", true), 0x03040506);
+    EXPECT_EQ(BytesToInt("\x01\x02\x03\x04\x05\x06", false), 0x04030201);
 }
 
 TEST_F(Rendering, NumericValue)
@@ -226,7 +224,7 @@ TEST_F(Rendering, TagListOperations)
     f.FieldType = 5;
     f.RawBytes = Rational(58, 10);
     little.AppendTag(f);
-    little.AddNamedTag("Lens", "EF 50mm", 2);
+    little.AddNamedTag(SharedText::Static("Lens"), "EF 50mm", 2);
     ASSERT_EQ(little.TagList.size(), 3u);
     EXPECT_EQ(little.TagList[2].Kind, 1);
     EXPECT_EQ(little.TagList[2].TagNo, 0);
@@ -242,7 +240,7 @@ TEST_F(Rendering, TagListOperations)
     EXPECT_EQ(little.TagText("Lens"), "EF 50mm");
 
     ExifDirectory listingOnly(ParseModeListing);
-    listingOnly.AddNamedTag("Lens", "EF 50mm", 2);
+    listingOnly.AddNamedTag(SharedText::Static("Lens"), "EF 50mm", 2);
     EXPECT_TRUE(listingOnly.TagList.empty());
 }
 

@@ -257,11 +257,6 @@ int ExifDirectory::AppendTag(TagEntry&& entry)
     return static_cast<int>(TagList.size()) - 1;
 }
 
-void ExifDirectory::AddNamedTag(const std::string& name, const std::string& valueText, int fieldType)
-{
-    AddNamedTag(SharedText(name), valueText, fieldType);
-}
-
 void ExifDirectory::AddNamedTag(SharedText name, std::string_view valueText, int fieldType)
 {
     if (ParseMode != ParseModeFull)

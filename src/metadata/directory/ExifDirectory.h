@@ -36,6 +36,10 @@ inline constexpr uint16_t PixelYDimension = 0xA003;
 inline constexpr uint16_t InteroperabilityIfd = 0xA005;
 }  // namespace tag
 
+// The position of the TIFF header in a JPEG file's EXIF block, after its length field and
+// "Exif\0\0": the block's offsets count from it.
+inline constexpr int64_t kExifTiffHeaderPos = 9;
+
 // The kinds of directory a walk reads: a main directory (IFD0, EXIF, interoperability,
 // sub-IFDs) takes the rows of the main tag table, the GPS directory those of the GPS table.
 enum DirectoryKind : int {
@@ -62,7 +66,7 @@ using MakerNoteDecoder = bool (*)(ExifDirectory& directory);
 class ExifDirectory {
 public:
     explicit ExifDirectory(ParseModes parseMode, MakerNoteDecoder decodeMakerNote = nullptr);
-    virtual ~ExifDirectory();
+    ~ExifDirectory();
     ExifDirectory(const ExifDirectory&) = delete;
     ExifDirectory& operator=(const ExifDirectory&) = delete;
 
@@ -72,9 +76,9 @@ public:
     void ViewBlock(std::string_view bytes);
     std::string_view Block() const { return block_; }
 
-    // Lookups in the tag list by name; a derived reader may replace them.
-    virtual int IndexOfTag(const std::string& name) const;
-    virtual std::string TagText(const std::string& name) const;
+    // Lookups in the tag list by name (ASCII case ignored).
+    int IndexOfTag(const std::string& name) const;
+    std::string TagText(const std::string& name) const;
 
     bool BigEndian = false;          // false for "II", true for "MM"
     std::vector<TagEntry> TagList;   // count = size()
@@ -124,16 +128,12 @@ public:
     std::string EntryValueText(const TagEntry& row, const std::string& raw, int fieldType, bool bigEndian) const;
     TDateTime DateTimeAt(int64_t pos) const;
 
-    // Rendering in this object's byte order (see the functions of the same names below).
-    std::string RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
-                            std::string_view tmpl, size_t enough = std::string::npos) const;
+    // A number of a value in this object's byte order (see NumericValue below).
     double NumericValue(const std::string& raw, int fieldType) const;
-    int32_t BytesToInt(std::string_view bytes) const;
 
     // Tag list.
     int AppendTag(const TagEntry& entry);
     int AppendTag(TagEntry&& entry);
-    void AddNamedTag(const std::string& name, const std::string& valueText, int fieldType);
     void AddNamedTag(SharedText name, std::string_view valueText, int fieldType);
     TagEntry TagEntryByName(const std::string& name) const;
     double TagNumber(const std::string& name) const;

@@ -88,17 +88,9 @@ int32_t RoundToInt(double value)
     return static_cast<int32_t>(r);
 }
 
-int32_t ExifDirectory::BytesToInt(std::string_view bytes) const { return morvik::BytesToInt(bytes, BigEndian); }
-
 double ExifDirectory::NumericValue(const std::string& raw, int fieldType) const
 {
     return morvik::NumericValue(raw, fieldType, BigEndian);
-}
-
-std::string ExifDirectory::RenderValue(const std::string& raw, int fieldType, std::string_view valueNames,
-                                    std::string_view tmpl, size_t enough) const
-{
-    return morvik::RenderValue(raw, fieldType, BigEndian, valueNames, tmpl, enough);
 }
 
 int32_t BytesToInt(std::string_view bytes, bool bigEndian)

@@ -169,7 +169,6 @@ PhotoMetadata::PhotoMetadata(ParseModes parseMode) : ParseMode(parseMode) { Rese
 PhotoMetadata::~PhotoMetadata()
 {
     ExifInfo.reset();
-    IptcInfo.reset();
 }
 
 void PhotoMetadata::ResetData()
@@ -195,7 +194,6 @@ void PhotoMetadata::ResetData()
     FileDate = 0;
     FileSize = 0;
     ExifInfo.reset();
-    IptcInfo.reset();
 }
 
 void PhotoMetadata::SetFault(std::string errorText)
@@ -376,10 +374,8 @@ bool PhotoMetadata::ReadJpegSections(SectionInput& input)
                 ReadExifBlock();
                 break;
             case jpeg_marker::App13:
-                if (IptcSection == nullptr) {
+                if (IptcSection == nullptr)
                     IptcSection = &s;
-                    IptcInfo = std::make_unique<IptcRecord>();
-                }
                 break;
             case jpeg_marker::Com:
                 CommentSection = &s;
@@ -480,7 +476,7 @@ void PhotoMetadata::ReadExifBlock()
         Outcome.Text = "Incorrect Exif header";
         return;
     }
-    const std::string mark = block.Clip(9, 2);
+    const std::string mark = block.Clip(kExifTiffHeaderPos, 2);
     bool bigEndian;
     if (mark == "II") {
         bigEndian = false;
@@ -493,23 +489,14 @@ void PhotoMetadata::ReadExifBlock()
     ExifInfo->ListingText.clear();
     ExifInfo->ViewBlock(data);  // the block is held once, by its section
     ExifInfo->BigEndian = bigEndian;
-    const int32_t first = block.I32(13, bigEndian);
+    // The header: the byte-order mark, 42, and the first directory's offset.
+    const int32_t first = block.I32(kExifTiffHeaderPos + 4, bigEndian);
     if (first != 0)
-        WalkFirstDirectory(static_cast<int64_t>(first) + 9, 9);
+        WalkFirstDirectory(static_cast<int64_t>(first) + kExifTiffHeaderPos, kExifTiffHeaderPos);
     else
-        WalkFirstDirectory(17, 9);
+        WalkFirstDirectory(kExifTiffHeaderPos + 8, kExifTiffHeaderPos);
     if (!Outcome.Text.empty())
         ExifInfo->AddEquivalentFocalLength();
-}
-
-bool ReadIptcFile(const std::string& fileName, IptcRecord& record)
-{
-    record.Clear();
-    PhotoMetadata reader;
-    reader.ReadMetadata(fileName);
-    if (reader.IptcSection != nullptr)
-        record.ParseResource(reader.IptcSection->Data);
-    return record.HasDatasets();
 }
 
 }  // namespace morvik

@@ -1,7 +1,6 @@
 #pragma once
 // PhotoMetadata: the per-file entry point of the metadata reader, and JpegSection.
 #include "metadata/directory/ExifDirectory.h"
-#include "metadata/notes/IptcRecord.h"
 #include "platform/DateTime.h"
 
 #include <array>
@@ -62,7 +61,6 @@ public:
     // callers make it the file's failure instead of a file without metadata.
     ReadingOutcome Outcome;
     std::unique_ptr<ExifDirectory> ExifInfo;
-    std::unique_ptr<IptcRecord> IptcInfo;
 
     void ResetData();
     // Ends a reading as failed on a fault of the reader's own (see Faulted): releases what
@@ -111,9 +109,5 @@ private:
     // reading's diagnostic, even when a failure ends the walk.
     void WalkFirstDirectory(int64_t pos, int64_t base);
 };
-
-// The IPTC datasets of a file, read with a reader of its own into the record (what it
-// held goes); true when it holds any.
-bool ReadIptcFile(const std::string& fileName, IptcRecord& record);
 
 }  // namespace morvik

@@ -227,17 +227,6 @@ int IptcRecord::IndexOfName(const std::string& name) const
     return -1;
 }
 
-void IptcRecord::DeleteByName(const std::string& name)
-{
-    const int i = IndexOfName(name);
-    if (i < 0 || i >= count_)
-        return;
-    for (int32_t k = i; k + 1 < count_; ++k)
-        entries_[static_cast<size_t>(k)] = entries_[static_cast<size_t>(k + 1)];
-    --count_;
-    entries_[static_cast<size_t>(count_)] = TagEntry{};
-}
-
 int IptcRecord::SetValue(const std::string& name, const std::string& value)
 {
     const int i = IndexOfName(name);
@@ -267,31 +256,12 @@ int IptcRecord::MergeValue(const std::string& name, const std::string& value)
     return SetValue(name, MergeList(std::string(), value));
 }
 
-int IptcRecord::StoreValue(const std::string& name, const std::string& value)
-{
-    const int row = DefinitionIndex(name);
-    if (row < 0)
-        return -1;
-    if (IsIptcListDataset(kDatasets[static_cast<size_t>(row)].DatasetNo))
-        return MergeValue(name, value);
-    return SetValue(name, value);
-}
-
 std::string IptcRecord::GetValue(const std::string& name, const std::string& defaultValue) const
 {
     const int i = IndexOfName(name);
     if (i >= 0 && i < count_)
         return entries_[static_cast<size_t>(i)].ValueText;
     return defaultValue;
-}
-
-void IptcRecord::SetCount(int32_t count)
-{
-    if (count < 0)
-        count = 0;
-    if (count > Capacity())
-        count = Capacity();
-    count_ = count;
 }
 
 TagEntry IptcRecord::EntryAt(int index) const

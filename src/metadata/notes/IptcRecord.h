@@ -35,23 +35,21 @@ std::string WriteCommaList(const std::vector<std::string>& items);
 class IptcRecord {
 public:
     IptcRecord();
-    virtual ~IptcRecord();
+    ~IptcRecord();
     IptcRecord(const IptcRecord&) = delete;
     IptcRecord& operator=(const IptcRecord&) = delete;
 
-    // Replaceable operations: lookups by name all go through IndexOfName, and the others
-    // call each other through these virtual functions, so a derived reader changes them all.
-    virtual int IndexOfName(const std::string& name) const;
-    virtual void DeleteByName(const std::string& name);
-    virtual int SetValue(const std::string& name, const std::string& value);
-    virtual int MergeValue(const std::string& name, const std::string& value);
-    virtual int StoreValue(const std::string& name, const std::string& value);
-    virtual std::string GetValue(const std::string& name, const std::string& defaultValue) const;
+    // Lookups by name (ASCII case ignored) all go through IndexOfName.
+    int IndexOfName(const std::string& name) const;
+    // The entry of that name takes the value (an empty value keeps the one it has), or a
+    // new entry of the table's dataset of that name is appended: its index, or -1 for a
+    // name the table does not know.
+    int SetValue(const std::string& name, const std::string& value);
+    // The same, the value's comma-list items merged into the entry's list (MergeList).
+    int MergeValue(const std::string& name, const std::string& value);
+    std::string GetValue(const std::string& name, const std::string& defaultValue) const;
 
     int32_t Count() const { return count_; }
-    // Sets the number of entries in use, kept within 0 .. the allocated slots so that no
-    // entry outside the array can ever be reached.
-    void SetCount(int32_t count);
     int32_t Capacity() const { return static_cast<int32_t>(entries_.size()); }
 
     // A copy of the entry at the index; the empty entry for an index outside 0 .. Count-1.
@@ -63,7 +61,6 @@ public:
     // Reads the datasets of an APP13 section's bytes, replacing what the reader held.
     void ParseResource(std::string_view bytes);
     void Clear();
-    bool HasDatasets() const { return count_ > 0; }
 
     // The existing comma list with the new items that are not in it yet (case ignored).
     static std::string MergeList(const std::string& existing, const std::string& newItems);

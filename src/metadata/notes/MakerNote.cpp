@@ -75,7 +75,7 @@ std::optional<MakerLayout> ChooseMakerLayout(const ExifDirectory& info, bool fro
         return MakerLayout{NikonTableB(), 0, false, 0, 0};
     }
     if (key == "OLYMP")
-        return MakerLayout{OlympusTable(), 8, false, 0, 9};
+        return MakerLayout{OlympusTable(), 8, false, 0, kExifTiffHeaderPos};
     if (key == "CASIO") {
         if (note.compare(0, 3, "QVC") == 0)
             return MakerLayout{CasioTableB(), 6, false, 0, 0};
@@ -108,10 +108,12 @@ bool MakerNote::DecodeMakerNote()
     if (!layout)
         return false;
 
-    // TIFF-relative offsets count from the TIFF header at position 9 of the EXIF block.
-    const int64_t shift = layout->NoteRelative ? layout->NoteBase : 9 - int64_t{info.MakerNotePos};
+    // The base turns a value offset into a position in the note. TIFF-relative offsets
+    // count from the EXIF block's TIFF header; the note's first byte lies at MakerNotePos.
+    const int64_t base =
+        layout->NoteRelative ? layout->NoteBase + 1 : kExifTiffHeaderPos - int64_t{info.MakerNotePos} + 1;
     // A note in a byte order of its own is read in it, else in the file's.
-    const WalkCursor note{ByteSource(info.MakerNoteData), layout->BigEndian.value_or(info.BigEndian), shift};
+    const WalkCursor note{ByteSource(info.MakerNoteData), layout->BigEndian.value_or(info.BigEndian), base};
     WalkMakerDirectory(info, note, layout->Table, layout->DirectoryOffset, layout->FallbackBase);
     return true;
 }
@@ -124,29 +126,30 @@ void WalkMakerDirectory(ExifDirectory& info, const WalkCursor& note, MakerTable 
     int64_t i = -1;
     int64_t n = 0;
     try {
-        // Offsets in the note count from 0; its bytes are read at 1-based positions.
-        n = note.U16(directoryOffset + 1);
+        // From here on every place in the note is a position, as ByteSource reads it.
+        const int64_t directory = directoryOffset + 1;
+        n = note.U16(directory);
         for (i = 0; i < n; ++i) {
             // All four fields of the entry come from the note, the value field too when the
             // value lies elsewhere: an entry cut by the note's end ends the walk.
-            const int64_t e = directoryOffset + 2 + 12 * i;  // 0-based offset of the entry
-            const uint16_t tag = note.U16(e + 1);
-            const uint16_t type = note.U16(e + 3);
-            const int64_t count = note.I32(e + 5);  // signed: a negative size gives no value
-            const int32_t field = note.I32(e + 9);
+            const int64_t e = directory + 2 + 12 * i;
+            const uint16_t tag = note.U16(e);
+            const uint16_t type = note.U16(e + 2);
+            const int64_t count = note.I32(e + 4);  // signed: a negative size gives no value
+            const int32_t field = note.I32(e + 8);
             const int64_t size = count * FieldTypeSize(type);
 
             std::string bytes;
             if (size <= 4) {
-                bytes = note.Bytes.Clip(e + 9, size);  // inside the entry just read
+                bytes = note.Bytes.Clip(e + 8, size);  // inside the entry just read
             } else {
                 const int64_t p = int64_t{field} + note.Base;
                 // A value that ends at the note's last byte still lies inside the note; one
                 // that reaches past it is taken from the EXIF block.
-                if (p + size <= noteLength) {
-                    if (p < 0)
+                if (p + size - 1 <= noteLength) {
+                    if (p < 1)
                         throw MakerValueOutside("the note");
-                    bytes = note.Bytes.Clip(p + 1, size);
+                    bytes = note.Bytes.Clip(p, size);
                 } else {
                     const int64_t pos = std::max<int64_t>(fallbackBase + field, 1);
                     if (!exifBlock.Holds(pos, size))

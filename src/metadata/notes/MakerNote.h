@@ -56,9 +56,9 @@ private:
     ExifDirectory* Info;  // not owned
 };
 
-// Walks the maker directory at a 0-based offset of the note: the cursor holds the note's
-// bytes, the byte order they are read in, and the shift that turns a value offset into a
-// 0-based offset inside the note (see MakerNotes.cpp). `fallbackBase` plus the offset is
+// Walks the maker directory at a 0-based offset of the note (as a maker's layout gives
+// it): the cursor holds the note's bytes, the byte order they are read in, and the base
+// that turns a value offset into a position in the note. `fallbackBase` plus the offset is
 // the EXIF-block position of a value that does not lie inside the note. A walk that fails
 // sets the directory's diagnostic to "Error Detected = " and the reason; one that goes past
 // the block's limits (which it shares with the directory walk) raises WalkLimit on.

@@ -4,12 +4,12 @@
 #include "stamping/Libjpeg.h"
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 namespace morvik::lossless {
 
 namespace {
-
-constexpr uint8_t kSOS = 0xDA, kEOI = 0xD9, kSOI = 0xD8, kDAC = 0xCC, kAPP14 = 0xEE;
 
 // Frame markers other than baseline and extended sequential Huffman, and what they are.
 struct ProcessName {
@@ -23,7 +23,7 @@ constexpr ProcessName kOtherProcesses[] = {
     {0xCE, "hierarchical process"}, {0xCF, "hierarchical process"},
 };
 
-bool IsFrameMarker(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != kDAC; }
+bool IsFrameMarker(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != jpeg_marker::Dac; }
 
 // What the marker walk saw before the scan.
 struct Walk {
@@ -36,56 +36,29 @@ struct Walk {
 };
 
 // Walks the marker segments from after SOI to the end of the SOS header, as a decoder
-// reads them: fill bytes belong to the marker they precede, stray bytes are kept as
-// segments of their own.
+// reads them (see JpegSegmentAt): stray bytes are kept as segments of their own.
 Walk WalkSegments(std::string_view jpeg, JpegStructure& s)
 {
     Walk walk;
-    const auto* d = reinterpret_cast<const uint8_t*>(jpeg.data());
-    const size_t n = jpeg.size();
-    if (n < 2 || d[0] != 0xFF || d[1] != kSOI)
+    if (!StartsWithSoi(jpeg))
         return walk;
-    size_t p = 2;
-    while (p < n) {
-        if (d[p] != 0xFF) {
-            const void* hit = std::memchr(d + p, 0xFF, n - p);
-            const size_t q = hit ? size_t(static_cast<const uint8_t*>(hit) - d) : n;
-            s.Segments.push_back({p, q - p, 0});
-            p = q;
-            continue;
-        }
-        size_t q = p;
-        while (q < n && d[q] == 0xFF)
-            ++q;
-        if (q >= n)
-            return walk;
-        const uint8_t m = d[q];
-        if (m == 0x00 || m == 0x01 || (m >= 0xD0 && m <= 0xD7)) {  // no length of their own
-            s.Segments.push_back({p, q + 1 - p, uint8_t(m == 0x00 ? 0 : m)});
-            p = q + 1;
-            continue;
-        }
-        if (m == kSOI || m == kEOI || q + 2 >= n)
-            return walk;
-        const size_t length = size_t(d[q + 1]) << 8 | d[q + 2];
-        if (length < 2 || length > n - q - 1)
-            return walk;
-        const size_t end = q + 1 + length;
-        s.Segments.push_back({p, end - p, m});
-        const uint8_t* body = d + q + 3;
-        const size_t bodyLength = length - 2;
+    const auto* d = reinterpret_cast<const uint8_t*>(jpeg.data());
+    for (std::optional<JpegSegment> seg = JpegSegmentAt(jpeg, 2); seg; seg = JpegSegmentAt(jpeg, seg->End())) {
+        s.Segments.push_back(*seg);
+        const uint8_t m = seg->Marker;
+        const uint8_t* body = d + seg->Body;
+        const size_t bodyLength = seg->End() - seg->Body;
         if (IsFrameMarker(m) && walk.FrameMarker == 0 && bodyLength >= 6) {
             walk.FrameMarker = m;
             walk.Precision = body[0];
             walk.ComponentCount = body[5];
-        } else if (m == kDAC) {
+        } else if (m == jpeg_marker::Dac) {
             walk.SawDac = true;
-        } else if (m == kAPP14 && bodyLength >= 12 && std::memcmp(body, "Adobe", 5) == 0) {
+        } else if (m == jpeg_marker::App14 && bodyLength >= 12 && std::memcmp(body, "Adobe", 5) == 0) {
             walk.AdobeTransform = body[11];
         }
-        p = end;
-        if (m == kSOS) {
-            s.ScanStart = end;
+        if (m == jpeg_marker::Sos) {
+            s.ScanStart = seg->End();
             walk.ReachedScan = true;
             return walk;
         }

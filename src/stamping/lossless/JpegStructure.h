@@ -1,6 +1,7 @@
 #pragma once
 // What the lossless stamp needs to know of a JPEG file: its marker segments up to the
 // scan, and for a baseline sequential picture its frame, tables and MCU layout.
+#include "jpeg/JpegMarkers.h"
 #include "stamping/lossless/EntropyCoding.h"
 
 #include <array>
@@ -10,12 +11,6 @@
 #include <vector>
 
 namespace morvik::lossless {
-
-struct MarkerSegment {
-    size_t Offset = 0;   // of its first 0xFF (fill bytes included)
-    size_t Length = 0;   // bytes, the marker included
-    uint8_t Marker = 0;  // 0 for stray bytes between segments
-};
 
 struct ScanComponent {
     int FrameIndex = 0;  // place in the frame header (and in libjpeg's comp_info)
@@ -39,7 +34,7 @@ struct JpegStructure {
     // arithmetic-coded, several scans); Width and Height are filled in then too.
     bool ViaCoefficients = false;
 
-    std::vector<MarkerSegment> Segments;  // from after SOI to the SOS included
+    std::vector<JpegSegment> Segments;  // from after SOI to the SOS included
     size_t ScanStart = 0;                 // first byte of the coded data
 
     int Width = 0, Height = 0;

@@ -1,6 +1,6 @@
 #include "stamping/lossless/LosslessStamp.h"
 
-#include "jpeg/JpegMarkers.h"  // DefaultJfifHeader
+#include "jpeg/JpegMarkers.h"  // DefaultJfifHeader, JpegSegment
 #include "platform/FileSystem.h"  // ReserveForReuse
 #include "stamping/Jpeg.h"
 #include "stamping/lossless/CoefficientStamp.h"
@@ -121,26 +121,16 @@ struct McuMark {
 
 // ---- The header -------------------------------------------------------------------------
 
-// The marker code of a segment and where its content starts (past the length).
-std::pair<uint8_t, size_t> MarkerAndBody(std::string_view jpeg, const MarkerSegment& seg)
-{
-    size_t i = seg.Offset;
-    while (i < seg.Offset + seg.Length && uint8_t(jpeg[i]) == 0xFF)
-        ++i;
-    return {seg.Marker, i + 3};
-}
-
 // Whether a decoder needs the segment, or it is the ICC profile, which colour-managed
 // viewers need to show the colours right.
-bool KeptWithoutMetadata(std::string_view jpeg, const MarkerSegment& seg)
+bool KeptWithoutMetadata(std::string_view jpeg, const JpegSegment& seg)
 {
     if (seg.Marker == 0 || seg.Marker == kCOM)
         return false;
     if (seg.Marker < kAPP0 || seg.Marker > kAPP15)
         return true;
-    const auto [marker, body] = MarkerAndBody(jpeg, seg);
     static constexpr std::string_view kIcc("ICC_PROFILE\0", 12);
-    return marker == kAPP2 && body + kIcc.size() <= seg.Offset + seg.Length && jpeg.substr(body, kIcc.size()) == kIcc;
+    return seg.Marker == kAPP2 && seg.Body + kIcc.size() <= seg.End() && jpeg.substr(seg.Body, kIcc.size()) == kIcc;
 }
 
 // SOI and the segments up to the SOS; newTables, when given, replaces every DHT segment
@@ -151,7 +141,7 @@ void WriteHeader(std::string& out, std::string_view jpeg, const JpegStructure& s
     out += "\xFF\xD8";
     if (!keepMetadata)
         out += DefaultJfifHeader();
-    for (const MarkerSegment& seg : s.Segments) {
+    for (const JpegSegment& seg : s.Segments) {
         if (newTables && seg.Marker == kDHT)
             continue;
         if (newTables && seg.Marker == kSOS)
