@@ -1,5 +1,7 @@
 #include "stamping/lossless/MultiPictureIndex.h"
 
+#include "jpeg/JpegMarkers.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -7,7 +9,7 @@ namespace morvik::lossless {
 
 namespace {
 
-constexpr uint8_t kAPP2 = 0xE2, kSOS = 0xDA, kEOI = 0xD9;
+constexpr uint8_t kAPP2 = 0xE2;
 constexpr uint16_t kMpEntryTag = 0xB002;
 constexpr size_t kMpEntrySize = 16;
 
@@ -16,25 +18,15 @@ struct IndexPlace {
     size_t Tiff = 0, End = 0;
 };
 
+// The first APP2 segment that holds an MPF index, among the segments before the scan as
+// the splice walks them.
 std::optional<IndexPlace> FindIndex(std::string_view jpeg)
 {
-    const auto* d = reinterpret_cast<const uint8_t*>(jpeg.data());
-    const size_t n = jpeg.size();
-    size_t p = 2;
-    while (p + 4 <= n && d[p] == 0xFF) {
-        while (p + 4 <= n && d[p + 1] == 0xFF)
-            ++p;  // fill bytes
-        const uint8_t marker = d[p + 1];
-        if (marker == kSOS || marker == kEOI || p + 4 > n)
-            return std::nullopt;
-        const size_t length = size_t(d[p + 2]) << 8 | d[p + 3];
-        if (length < 2 || p + 2 + length > n)
-            return std::nullopt;
-        const size_t body = p + 4, end = p + 2 + length;
-        if (marker == kAPP2 && end - body >= 4 + 8 && jpeg.compare(body, 4, std::string_view("MPF\0", 4)) == 0)
-            return IndexPlace{body + 4, end};
-        p = end;
-    }
+    for (std::optional<JpegSegment> seg = JpegSegmentAt(jpeg, 2); seg && seg->Marker != jpeg_marker::Sos;
+         seg = JpegSegmentAt(jpeg, seg->End()))
+        if (seg->Marker == kAPP2 && seg->End() - seg->Body >= 4 + 8 &&
+            jpeg.compare(seg->Body, 4, std::string_view("MPF\0", 4)) == 0)
+            return IndexPlace{seg->Body + 4, seg->End()};
     return std::nullopt;
 }
 
