@@ -104,13 +104,18 @@ std::vector<FileFacts> ListFolder(const std::string& folder)
     return out;
 }
 
-std::optional<DateTimeFields> PackedFileTime(TDateTime local)
+TDateTime TwoSecondFloor(TDateTime local)
 {
     DateTimeFields f = DecodeDateTime(local);
+    f.Second -= f.Second % 2;
+    return TryEncodeDateTime(f.Year, f.Month, f.Day, f.Hour, f.Minute, f.Second, 0).value_or(local);
+}
+
+std::optional<DateTimeFields> PackedFileTime(TDateTime local)
+{
+    DateTimeFields f = DecodeDateTime(TwoSecondFloor(local));
     if (f.Year < 1980 || f.Year > 2107)
         return std::nullopt;
-    f.Second -= f.Second % 2;
-    f.MilliSecond = 0;
     return f;
 }
 

@@ -28,8 +28,7 @@ namespace {
 
 bool MatchesJpg(const std::string& name)
 {
-    return (name.size() >= 4 && AsciiLower(std::string_view(name).substr(name.size() - 4)) == ".jpg") ||
-           IsHeifName(name);
+    return AsciiEndsWithNoCase(name, ".jpg") || IsHeifName(name);
 }
 
 std::string WithoutTrailingSlash(std::string folder)
@@ -402,14 +401,6 @@ std::string DamageNote(const TBatchOutput& output)
 int CountPictures(const std::string& folder)
 {
     return static_cast<int>(ListJpegEntries(folder).size());
-}
-
-TDateTime TwoSecondFloor(TDateTime local)
-{
-    DateTimeFields f = DecodeDateTime(local);
-    f.Second -= f.Second % 2;
-    auto value = TryEncodeDateTime(f.Year, f.Month, f.Day, f.Hour, f.Minute, f.Second, 0);
-    return value.value_or(local);
 }
 
 TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& options,

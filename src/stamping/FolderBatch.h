@@ -185,10 +185,6 @@ struct TBatchOptions {
 std::vector<std::string> ListJpegEntries(const std::string& folder);
 int CountPictures(const std::string& folder);
 
-// The fallback date of a file without EXIF: its modification time, seconds floored to
-// an even number as a packed file-system stamp keeps them.
-TDateTime TwoSecondFloor(TDateTime local);
-
 // Runs the batch over folder. A failure while a file is processed ends the run with an
 // Exception carrying its message, which names the file; the files written before stay.
 // The subfolder is made first; a failure to make it is ignored while it exists, and
