@@ -72,9 +72,11 @@ struct StampOptions {
 const std::map<std::string, int> kPresetNames = {
     {"standard", 0}, {"storage", 1}, {"internet", 2}, {"album", 3}, {"film", 4},
     {"0", 0},        {"1", 1},       {"2", 2},        {"3", 3},     {"4", 4}};
-const std::map<std::string, int> kDateSourceNames = {
-    {"datetime", 0}, {"original", 1}, {"digitized", 2}, {"name", 3}, {"auto", 4},
-    {"0", 0},        {"1", 1},        {"2", 2},         {"3", 3},    {"4", 4}};
+const std::map<std::string, PhotoDateSource> kDateSourceNames = {
+    {"datetime", PhotoDateSource::DateTime}, {"original", PhotoDateSource::DateTimeOriginal},
+    {"digitized", PhotoDateSource::DateTimeDigitized}, {"name", PhotoDateSource::FileName},
+    {"auto", PhotoDateSource::Auto}, {"0", PhotoDateSource::DateTime}, {"1", PhotoDateSource::DateTimeOriginal},
+    {"2", PhotoDateSource::DateTimeDigitized}, {"3", PhotoDateSource::FileName}, {"4", PhotoDateSource::Auto}};
 
 class UsageError : public std::runtime_error {
 public:

@@ -74,7 +74,7 @@ public:
     virtual ~TBatchSteps() = default;
     // Date of a photo for the file's bytes, with the fallback for files without EXIF.
     virtual TDatedSource DatePhoto(const std::string& path, std::string_view bytes, TDateTime fallback,
-                                   int dateSource);
+                                   PhotoDateSource dateSource);
     virtual std::string FormatDate(std::string_view mask, TDateTime value);
     // The corrected date; throws EConvertError for a correction text that does not convert.
     virtual TDateTime CorrectDate(TDateTime date, const TBatchControls& controls);

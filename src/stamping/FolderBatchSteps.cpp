@@ -18,7 +18,7 @@
 namespace morvik {
 
 TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view bytes, TDateTime fallback,
-                                    int dateSource)
+                                    PhotoDateSource dateSource)
 {
     // The bytes already read for the picture serve the reader too: each source is read once.
     // A file the reader fails on is dated by the fallback; one it runs out of memory on

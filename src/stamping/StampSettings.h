@@ -18,15 +18,14 @@
 
 namespace morvik {
 
-// What dates a photo: the index of the date-source list. Any other value
-// (-1 when the list's text was edited so that no entry is selected) means "use the
-// fallback date".
-enum DateSourceIndex : int {
-    DateSourceDateTime = 0,           // "Изменения"
-    DateSourceDateTimeOriginal = 1,   // "Date Time Original"
-    DateSourceDateTimeDigitized = 2,  // "Date Time Digitized"
-    DateSourceFileName = 3,           // "Имя файла": the date in the file's name
-    DateSourceAuto = 4,               // "Авто": the first valid of the EXIF dates, the name, the file's time
+// What dates a photo: the entry of the date-source list, whose index is the value.
+enum class PhotoDateSource : int {
+    Fallback = -1,          // no entry selected (the list's text edited): the fallback date
+    DateTime = 0,           // "Изменения"
+    DateTimeOriginal = 1,   // "Date Time Original"
+    DateTimeDigitized = 2,  // "Date Time Digitized"
+    FileName = 3,           // "Имя файла": the date in the file's name
+    Auto = 4,               // "Авто": the first valid of the EXIF dates, the name, the file's time
 };
 // Labels of the date-source list, by index.
 inline constexpr std::array<std::string_view, 5> DateSourceLabels = {
@@ -35,8 +34,7 @@ inline constexpr std::array<std::string_view, 5> DateSourceLabels = {
 struct StampSettings {
     bool DateMode = true;          // stamp the date (true) or the own text (false); = CheckBox1
     bool Transparent = false;      // = CheckBox2; the look's fill style follows it
-    int DateSource = DateSourceDateTimeOriginal;       // = index selected in ComboBox1
-    bool RenameByMask = false;     // taken from the rename tick when a batch starts
+    PhotoDateSource DateSource = PhotoDateSource::DateTimeOriginal;  // = entry selected in ComboBox1
     bool StopRequested = false;
     int FileCount = 0;
     std::string StartFolder;       // the program's folder with its trailing separator
@@ -188,7 +186,7 @@ struct StampPresetLook {
 struct StampPreset {
     std::string_view Name;
     int Quality;
-    int DateSource;
+    PhotoDateSource DateSource;
     bool DateTicked;
     bool RenameTicked;
     bool ExifCarryOver;
@@ -198,12 +196,14 @@ struct StampPreset {
 // The film camera's seven-segment face (Debian's fonts-dseg).
 inline constexpr std::string_view FilmFontName = "DSEG7 Classic";
 inline constexpr std::array<StampPreset, 5> StampPresets = {{
-    {"Стандартные", 75, DateSourceDateTime, true, true, true, DefaultNamingMask, std::nullopt},
-    {"Для Хранения", 80, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask, std::nullopt},
-    {"Для Интернета", 65, DateSourceDateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss", std::nullopt},
-    {"Для фотоальбома", 92, DateSourceAuto, true, true, true, DefaultNamingMask,
+    {"Стандартные", 75, PhotoDateSource::DateTime, true, true, true, DefaultNamingMask, std::nullopt},
+    {"Для Хранения", 80, PhotoDateSource::DateTimeOriginal, true, true, true, DefaultNamingMask,
+     std::nullopt},
+    {"Для Интернета", 65, PhotoDateSource::DateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss",
+     std::nullopt},
+    {"Для фотоальбома", 92, PhotoDateSource::Auto, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3, 2, RgbColor(0xFF, 0x8C, 0x00), RgbColor(0x20, 0x20, 0x20), true}},
-    {"Плёночный", 92, DateSourceAuto, true, true, true, DefaultNamingMask,
+    {"Плёночный", 92, PhotoDateSource::Auto, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3.5, 3, RgbColor(0xFF, 0x6A, 0x1E), std::nullopt, true, FilmFontName,
                      "\"'\"yy mm dd", StampShadow{RgbColor(0xFF, 0x6A, 0x1E), true}}},
 }};

@@ -395,7 +395,7 @@ void TForm1::BuildStampTextPanel()
     QStringList sources;
     for (std::string_view label : DateSourceLabels)
         sources << tr(std::string(label).c_str());
-    w.ComboBox1 = MakeList("ComboBox1", sources, settings_.DateSource);
+    w.ComboBox1 = MakeList("ComboBox1", sources, int(settings_.DateSource));
     // A little right of its design place, so the wider desktop font leaves "Дату" whole.
     p->Place(w.ComboBox1, 62, 24, 107, 21, Fit::FitText);
     w.Label1 = Named<QLabel>("Label1");
@@ -999,14 +999,13 @@ void TForm1::RunBatch(const std::string& folder)
         if (closePending_)
             QTimer::singleShot(0, this, &QWidget::close);
     });
-    settings_.RenameByMask = controls_.RenameTicked;
     const TDateTime start = Now();
     settings_.StopRequested = false;
     // The engine counts the entries, makes the subfolder, lets events run before the loop
     // and twice per file, and reads the stop flag after each file.
     BatchAdapter observer(*this);
     TBatchOptions options;
-    options.RenameByMask = settings_.RenameByMask;
+    options.RenameByMask = controls_.RenameTicked;
     options.Jobs = 1;  // on the window's thread, letting events run between files
     options.KeepGoing = w.cbKeepGoing->isChecked();
     options.SkipExisting = w.cbSkipExisting->isChecked();
@@ -1045,8 +1044,8 @@ void TForm1::cbConfChange()
     }
     if (done.DateSourceChanged) {
         const QSignalBlocker block(w.ComboBox1);
-        w.ComboBox1->setCurrentIndex(settings_.DateSource);
-        w.ComboBox1->setEditText(w.ComboBox1->itemText(settings_.DateSource));
+        w.ComboBox1->setCurrentIndex(int(settings_.DateSource));
+        w.ComboBox1->setEditText(w.ComboBox1->itemText(int(settings_.DateSource)));
     }
     if (done.DateModeChanged) {
         const QSignalBlocker block(w.CheckBox1);
@@ -1086,7 +1085,7 @@ void TForm1::CheckBox1Click()
     ApplyControlStates();
 }
 
-void TForm1::ComboBox1Change() { settings_.DateSource = SelectedIndex(w.ComboBox1); }
+void TForm1::ComboBox1Change() { settings_.DateSource = PhotoDateSource(SelectedIndex(w.ComboBox1)); }
 
 void TForm1::CheckBox2Click()
 {

@@ -36,7 +36,7 @@ public:
     std::string Tag;  // put before every stamped picture, to tell runs apart
 
     TDatedSource DatePhoto(const std::string& path, std::string_view bytes, TDateTime fallback,
-                           int dateSource) override
+                           PhotoDateSource dateSource) override
     {
         TDatedSource d;
         d.Date = fallback;

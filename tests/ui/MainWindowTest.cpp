@@ -141,13 +141,13 @@ TEST(MainWindow, PresetsSetTheirControls)
         w.Edit1->setText(QStringLiteral("мой текст"));
         w.CheckBox3->setChecked(false);
         w.ComboBox1->setEditText(QStringLiteral("что-то"));
-        EXPECT_EQ(f.Settings().DateSource, -1);
+        EXPECT_EQ(f.Settings().DateSource, PhotoDateSource::Fallback);
 
         w.cbConf->setCurrentIndex(c.Entry);
         EXPECT_EQ(w.TrackBar1->value(), c.Quality);
         EXPECT_EQ(w.Label2->text(), QString::number(c.Quality) + QStringLiteral(" %"));
         EXPECT_EQ(w.ComboBox1->currentIndex(), c.Source);
-        EXPECT_EQ(f.Settings().DateSource, c.Source);
+        EXPECT_EQ(f.Settings().DateSource, PhotoDateSource(c.Source));
         EXPECT_TRUE(w.CheckBox1->isChecked());
         EXPECT_TRUE(f.Settings().DateMode);
         EXPECT_FALSE(w.Edit1->isEnabled());
@@ -204,7 +204,7 @@ TEST(MainWindow, SwitchesKeepTheirEnabledStates)
     EXPECT_FALSE(w.TimeEdit1->isEnabled());
 
     w.ComboBox1->setCurrentIndex(2);
-    EXPECT_EQ(f.Settings().DateSource, 2);
+    EXPECT_EQ(f.Settings().DateSource, PhotoDateSource::DateTimeDigitized);
 }
 
 TEST(MainWindow, MenuAndToolbarEntriesRunTheControlsHandlers)
