@@ -24,7 +24,9 @@ std::optional<FileFacts> FactsFromStatx(const struct statx& sx, const std::strin
     FileFacts f;
     f.Name = name;
     f.IsDirectory = S_ISDIR(sx.stx_mode);
+    f.IsRegular = S_ISREG(sx.stx_mode);
     f.Size = static_cast<int64_t>(sx.stx_size);
+    f.ModifiedNs = static_cast<int64_t>(sx.stx_mtime.tv_sec) * 1'000'000'000 + sx.stx_mtime.tv_nsec;
     timespec m{static_cast<time_t>(sx.stx_mtime.tv_sec), static_cast<long>(sx.stx_mtime.tv_nsec)};
     f.Modified = DateTimeFromLocalTimespec(m);
     if (sx.stx_mask & STATX_BTIME) {

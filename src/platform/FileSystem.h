@@ -14,8 +14,10 @@ namespace morvik {
 struct FileFacts {
     std::string Name;         // the entry's name without its folder
     bool IsDirectory = false;
+    bool IsRegular = false;   // a plain file: neither a folder nor a pipe, a device or a socket
     int64_t Size = 0;
     TDateTime Modified = 0;   // local time
+    int64_t ModifiedNs = 0;   // the same as the file system keeps it: nanoseconds since 1970 UTC
     TDateTime Created = 0;    // local time: the birth time where the file system keeps one, else Modified
 };
 

@@ -101,9 +101,16 @@ TEST(FileSystem, ListFolderSeesFilesAndFolders)
     auto entries = ListFolder(dir.path().string());
     ASSERT_EQ(entries.size(), 2u);
     int folders = 0;
-    for (const auto& e : entries)
+    for (const auto& e : entries) {
         folders += e.IsDirectory ? 1 : 0;
+        EXPECT_NE(e.IsRegular, e.IsDirectory) << e.Name;
+    }
     EXPECT_EQ(folders, 1);
+    // The facts the batch takes from the listing: the time as the file system keeps it.
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "one.jpg").c_str(), &st), 0);
+    const auto& file = entries[0].IsRegular ? entries[0] : entries[1];
+    EXPECT_EQ(file.ModifiedNs, int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec);
     EXPECT_TRUE(FileExists((dir / "one.jpg").string()));
     EXPECT_FALSE(FileExists((dir / "x.jpg").string()));
     EXPECT_TRUE(DirectoryExists((dir / "x.jpg").string()));
