@@ -385,7 +385,7 @@ std::vector<std::string> ListJpegEntries(const std::string& folder)
 
 std::string WayNote(const TBatchOutput& output)
 {
-    return output.Way.empty() ? std::string() : "  (" + output.Way + ")";
+    return output.Way ? "  (" + WayText(*output.Way) + ")" : std::string();
 }
 
 std::string DamageNote(const TBatchOutput& output)

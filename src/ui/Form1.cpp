@@ -118,23 +118,19 @@ TDateTime PickerTime(const QTime& t) { return TryEncodeTime(t.hour(), t.minute()
 
 // The way a file went in the lossless mode, in the window's words: "  (без перекодирования)",
 // "  (перекодировано: progressive)".
-QString WayText(const std::string& way)
+QString WayText(const std::optional<BatchWay>& way)
 {
-    if (way.empty())
+    if (!way)
         return {};
-    constexpr std::string_view reEncoded = "re-encoded: ";  // then the reason, as it stands
-    if (way.starts_with(reEncoded))
-        return QStringLiteral("  (") + TForm1::tr("перекодировано: ") + U(way.substr(reEncoded.size())) + ')';
-    static const std::pair<const char*, const char*> phrases[] = {
-        {"lossless", "без перекодирования"},
-        {", new Huffman tables", ", новые таблицы Хаффмана"},
-        {", picture data coded again", ", данные сжаты заново"},
-        {", damaged data after the stamp kept", ", повреждённые данные после даты сохранены"},
-    };
-    QString said = U(way);
-    for (const auto& [english, russian] : phrases)
-        if (said.contains(QLatin1String(english)))
-            said.replace(QString::fromUtf8(english), TForm1::tr(russian));
+    if (way->Way == LosslessWay::ReEncode)  // then the reason, as it stands
+        return QStringLiteral("  (") + TForm1::tr("перекодировано: ") + U(way->Reason) + ')';
+    QString said = TForm1::tr("без перекодирования");
+    if (way->Way == LosslessWay::LosslessRecoded)
+        return QStringLiteral("  (") + said + TForm1::tr(", данные сжаты заново") + ')';
+    if (way->Way == LosslessWay::LosslessNewTables)
+        said += TForm1::tr(", новые таблицы Хаффмана");
+    if (way->Damage == SourceDamage::AfterStamp)
+        said += TForm1::tr(", повреждённые данные после даты сохранены");
     return QStringLiteral("  (") + said + ')';
 }
 
