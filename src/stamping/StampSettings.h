@@ -89,8 +89,10 @@ struct StampLook {
     TColor BackgroundColor = clWhite;                  // ColorDialog2
     TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // solid exactly when not Transparent
     // The offset of the cells from the anchor's sides, inwards, in picture pixels; may be
-    // < 0. For the top-left anchor the cells' left and top. Bottom-centre moves the
-    // centred cells X pixels to the right.
+    // < 0. For the top-left anchor the cells' left and top. Bottom-centre centres the
+    // cells, the free width halved and rounded down (towards minus infinity when the text
+    // is wider than the photo), then moves them X pixels to the right; each line of the
+    // block is centred in it by the same rounding.
     int X = 0;                                         // SpinEdit1
     int Y = 0;                                         // SpinEdit2
     StampAnchor Anchor = StampAnchor::TopLeft;
