@@ -54,29 +54,11 @@ nlohmann::json DateAt(const ExifDirectory* info, int32_t pos)
     return DateText(info->DateTimeAt(pos));
 }
 
-// Calls line(text) for each non-empty line of a CR LF separated listing (the walk's
-// listing starts with an empty one); the text is still Windows-1251.
-template <typename LineFn>
-void ForEachListingLine(std::string_view listing, LineFn&& line)
-{
-    size_t start = 0;
-    while (start <= listing.size()) {
-        size_t end = listing.find('\r', start);
-        while (end != std::string_view::npos && (end + 1 == listing.size() || listing[end + 1] != '\n'))
-            end = listing.find('\r', end + 1);  // a lone CR belongs to the line
-        if (end == std::string_view::npos)
-            end = listing.size();
-        if (end > start)
-            line(listing.substr(start, end - start));
-        start = end + 2;
-    }
-}
-
 // The walk's listing: CR LF separated lines, the first one empty.
 std::vector<std::string> ListingLines(const std::string& listing)
 {
     std::vector<std::string> lines;
-    ForEachListingLine(listing, [&lines](std::string_view line) { lines.push_back(Cp1251ToUtf8(line)); });
+    ForEachCrLfLine(listing, [&lines](std::string_view line) { lines.push_back(Cp1251ToUtf8(line)); });
     return lines;
 }
 
@@ -304,8 +286,7 @@ const char* FileFormat(const std::string& fileName, const ExifDirectory* info)
     if (IsHeifName(fileName))
         return "heif";
     const size_t dot = fileName.find_last_of("./");
-    std::string ext = dot == std::string::npos || fileName[dot] != '.' ? "" : fileName.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    const std::string ext = dot == std::string::npos || fileName[dot] != '.' ? "" : AsciiLower(fileName.substr(dot));
     return (info && info->FromTiff) || ext == ".tif" || ext == ".tiff" || ext == ".nef" ? "tiff" : "jpeg";
 }
 

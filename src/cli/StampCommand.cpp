@@ -16,7 +16,6 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
-#include <cstdio>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -70,37 +69,27 @@ struct StampOptions {
     bool DryRun = false;
 };
 
-// "#RRGGBB" or "RRGGBB" as a stored colour value (0x00BBGGRR).
-std::optional<TColor> ParseColor(std::string text)
-{
-    if (!text.empty() && text[0] == '#')
-        text.erase(0, 1);
-    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        return std::nullopt;
-    const unsigned long rgb = std::stoul(text, nullptr, 16);
-    return RgbColor(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>((rgb >> 8) & 0xFF),
-                    static_cast<uint8_t>(rgb & 0xFF));
-}
-
-// A stored colour value as the options take it.
-std::string ColorText(TColor color)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X%02X%02X", ColorRed(color), ColorGreen(color), ColorBlue(color));
-    return text;
-}
-
 const std::map<std::string, int> kPresetNames = {
     {"standard", 0}, {"storage", 1}, {"internet", 2}, {"album", 3}, {"film", 4},
     {"0", 0},        {"1", 1},       {"2", 2},        {"3", 3},     {"4", 4}};
-const std::map<std::string, int> kDateSourceNames = {
-    {"datetime", 0}, {"original", 1}, {"digitized", 2}, {"name", 3}, {"auto", 4},
-    {"0", 0},        {"1", 1},        {"2", 2},         {"3", 3},    {"4", 4}};
+const std::map<std::string, PhotoDateSource> kDateSourceNames = {
+    {"datetime", PhotoDateSource::DateTime}, {"original", PhotoDateSource::DateTimeOriginal},
+    {"digitized", PhotoDateSource::DateTimeDigitized}, {"name", PhotoDateSource::FileName},
+    {"auto", PhotoDateSource::Auto}, {"0", PhotoDateSource::DateTime}, {"1", PhotoDateSource::DateTimeOriginal},
+    {"2", PhotoDateSource::DateTimeDigitized}, {"3", PhotoDateSource::FileName}, {"4", PhotoDateSource::Auto}};
 
 class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The colour an option gives, "#RRGGBB" or "RRGGBB"; a usage error for any other text.
+TColor ColorOption(std::string_view option, const std::string& text)
+{
+    if (auto color = ParseRgbColor(text))
+        return *color;
+    throw UsageError(std::string(option) + ": not a colour RRGGBB: " + text);
+}
 
 // "N" pixels or "N%" of the shorter side: the number and whether it is a percentage.
 std::optional<std::pair<double, bool>> ParseLength(std::string text)
@@ -153,20 +142,13 @@ void ApplyPlacementOptions(const StampOptions& o, StampLook& look)
     if (o.Outline) {
         look.Outline = true;
         if (!o.Outline->empty()) {
-            auto c = ParseColor(*o.Outline);
-            if (!c)
-                throw UsageError("--outline: not a colour RRGGBB: " + *o.Outline);
-            look.OutlineColor = *c;
+            look.OutlineColor = ColorOption("--outline", *o.Outline);
         }
     }
     if (o.Shadow) {
         StampShadow shadow;
-        if (!o.Shadow->empty()) {
-            auto c = ParseColor(*o.Shadow);
-            if (!c)
-                throw UsageError("--shadow: not a colour RRGGBB: " + *o.Shadow);
-            shadow.Color = *c;
-        }
+        if (!o.Shadow->empty())
+            shadow.Color = ColorOption("--shadow", *o.Shadow);
         look.Shadow = shadow;
     }
 }
@@ -205,17 +187,10 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
         look.AutoColor = true;
     } else if (o.TextColor) {
         look.AutoColor = false;
-        auto c = ParseColor(*o.TextColor);
-        if (!c)
-            throw UsageError("--color: not a colour RRGGBB: " + *o.TextColor);
-        look.TextColor = *c;
+        look.TextColor = ColorOption("--color", *o.TextColor);
     }
-    if (o.BackgroundColor) {
-        auto c = ParseColor(*o.BackgroundColor);
-        if (!c)
-            throw UsageError("--background: not a colour RRGGBB: " + *o.BackgroundColor);
-        look.BackgroundColor = *c;
-    }
+    if (o.BackgroundColor)
+        look.BackgroundColor = ColorOption("--background", *o.BackgroundColor);
     if (o.Transparent && !b.Settings.Transparent)
         SwitchTransparent(b.Settings, look);
     ApplyPlacementOptions(o, look);
@@ -435,9 +410,9 @@ CommandRunner AddStampCommand(CLI::App& app)
     AddSwitch(cmd, "italic", o->Italic, std::string("Italic face (default ") + (font.Italic ? "on" : "off") + ")");
     cmd->add_option("--color", o->TextColor,
                     "Text colour RRGGBB, or auto: white or black by the photo under the stamp (default " +
-                        ColorText(start.Look.TextColor) + ")");
+                        RgbColorText(start.Look.TextColor) + ")");
     cmd->add_option("--background", o->BackgroundColor,
-                    "Background colour RRGGBB (default " + ColorText(start.Look.BackgroundColor) + ")");
+                    "Background colour RRGGBB (default " + RgbColorText(start.Look.BackgroundColor) + ")");
     cmd->add_flag("--transparent", o->Transparent, "No background behind the text");
     std::vector<std::string> anchors;
     for (const StampAnchorName& a : StampAnchorNames)

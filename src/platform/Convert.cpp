@@ -1,7 +1,6 @@
 #include "platform/Convert.h"
 
-#include "platform/Exceptions.h"
-
+#include <algorithm>
 #include <string>
 
 namespace morvik {
@@ -34,19 +33,11 @@ std::optional<int32_t> TryStrToInt(std::string_view text)
     return static_cast<int32_t>(value);
 }
 
-int32_t StrToInt(std::string_view text)
-{
-    if (auto v = TryStrToInt(text))
-        return *v;
-    throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
-}
-
 std::string AsciiLower(std::string_view text)
 {
     std::string out(text);
     for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        c = AsciiLower(c);
     return out;
 }
 
@@ -54,9 +45,24 @@ std::string AsciiUpper(std::string_view text)
 {
     std::string out(text);
     for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        c = AsciiUpper(c);
     return out;
+}
+
+bool AsciiEqualNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+bool AsciiStartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && AsciiEqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool AsciiEndsWithNoCase(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && AsciiEqualNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 std::string_view Trim(std::string_view text)

@@ -1,5 +1,7 @@
 #include "platform/DateMask.h"
 
+#include "platform/Convert.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -9,22 +11,11 @@ namespace morvik {
 namespace {
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char AsciiUpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// True when text begins with word, letters compared without regard to case.
-bool StartsWithNoCase(std::string_view text, std::string_view word)
-{
-    if (text.size() < word.size())
-        return false;
-    for (size_t i = 0; i < word.size(); ++i)
-        if (AsciiUpperChar(text[i]) != AsciiUpperChar(word[i]))
-            return false;
-    return true;
-}
 
 bool StartsAmPmSpecifier(std::string_view text)
 {
-    return StartsWithNoCase(text, "am/pm") || StartsWithNoCase(text, "a/p") || StartsWithNoCase(text, "ampm");
+    return AsciiStartsWithNoCase(text, "am/pm") || AsciiStartsWithNoCase(text, "a/p") ||
+           AsciiStartsWithNoCase(text, "ampm");
 }
 
 // After an hour specifier: the hour is on the 12-hour clock when the first 'a' met
@@ -140,7 +131,7 @@ void MaskWriter::AppendFormat(std::string_view mask)
     size_t i = 0;
     while (i < mask.size() && !full_) {
         const char starter = mask[i++];
-        char token = AsciiUpperChar(starter);
+        char token = AsciiUpper(starter);
         if (IsAsciiLetter(token)) {
             // "m" and "mm" right after an hour are its minutes; "mmm" and longer runs
             // stay month names.
@@ -239,22 +230,22 @@ void MaskWriter::AppendFormat(std::string_view mask)
         case 'A': {
             const std::string_view rest = mask.substr(i - 1);
             const bool afternoon = f.Hour >= 12;
-            if (StartsWithNoCase(rest, "am/pm")) {
+            if (AsciiStartsWithNoCase(rest, "am/pm")) {
                 Append(rest.substr(afternoon ? 3 : 0, 2));
                 i += 4;
                 use12HourClock = true;
-            } else if (StartsWithNoCase(rest, "a/p")) {
+            } else if (AsciiStartsWithNoCase(rest, "a/p")) {
                 Append(rest.substr(afternoon ? 2 : 0, 1));
                 i += 2;
                 use12HourClock = true;
-            } else if (StartsWithNoCase(rest, "ampm")) {
+            } else if (AsciiStartsWithNoCase(rest, "ampm")) {
                 Append(afternoon ? settings_.TimePMString : settings_.TimeAMString);
                 i += 3;
                 use12HourClock = true;
-            } else if (StartsWithNoCase(rest, "aaaa")) {
+            } else if (AsciiStartsWithNoCase(rest, "aaaa")) {
                 Append(NameAt(settings_.LongDayNames, f.DayOfWeek));
                 i += 3;
-            } else if (StartsWithNoCase(rest, "aaa")) {
+            } else if (AsciiStartsWithNoCase(rest, "aaa")) {
                 Append(NameAt(settings_.ShortDayNames, f.DayOfWeek));
                 i += 2;
             } else {

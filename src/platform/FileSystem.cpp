@@ -24,7 +24,9 @@ std::optional<FileFacts> FactsFromStatx(const struct statx& sx, const std::strin
     FileFacts f;
     f.Name = name;
     f.IsDirectory = S_ISDIR(sx.stx_mode);
+    f.IsRegular = S_ISREG(sx.stx_mode);
     f.Size = static_cast<int64_t>(sx.stx_size);
+    f.ModifiedNs = static_cast<int64_t>(sx.stx_mtime.tv_sec) * 1'000'000'000 + sx.stx_mtime.tv_nsec;
     timespec m{static_cast<time_t>(sx.stx_mtime.tv_sec), static_cast<long>(sx.stx_mtime.tv_nsec)};
     f.Modified = DateTimeFromLocalTimespec(m);
     if (sx.stx_mask & STATX_BTIME) {
@@ -104,13 +106,18 @@ std::vector<FileFacts> ListFolder(const std::string& folder)
     return out;
 }
 
-std::optional<DateTimeFields> PackedFileTime(TDateTime local)
+TDateTime TwoSecondFloor(TDateTime local)
 {
     DateTimeFields f = DecodeDateTime(local);
+    f.Second -= f.Second % 2;
+    return TryEncodeDateTime(f.Year, f.Month, f.Day, f.Hour, f.Minute, f.Second, 0).value_or(local);
+}
+
+std::optional<DateTimeFields> PackedFileTime(TDateTime local)
+{
+    DateTimeFields f = DecodeDateTime(TwoSecondFloor(local));
     if (f.Year < 1980 || f.Year > 2107)
         return std::nullopt;
-    f.Second -= f.Second % 2;
-    f.MilliSecond = 0;
     return f;
 }
 

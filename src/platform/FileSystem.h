@@ -14,8 +14,10 @@ namespace morvik {
 struct FileFacts {
     std::string Name;         // the entry's name without its folder
     bool IsDirectory = false;
+    bool IsRegular = false;   // a plain file: neither a folder nor a pipe, a device or a socket
     int64_t Size = 0;
     TDateTime Modified = 0;   // local time
+    int64_t ModifiedNs = 0;   // the same as the file system keeps it: nanoseconds since 1970 UTC
     TDateTime Created = 0;    // local time: the birth time where the file system keeps one, else Modified
 };
 
@@ -35,8 +37,13 @@ size_t MaxNameLength(const std::string& folder);
 // Entries of a folder (no "." or ".."), in no particular order.
 std::vector<FileFacts> ListFolder(const std::string& folder);
 
-// The local time rounded down to the even second, as a packed FAT date keeps it: what
-// the file's time reads back as once set. Years outside 1980..2107 give nullopt.
+// A file's time as the program reads it: the local time rounded down to the even second
+// (milliseconds dropped), the resolution of a packed FAT date, in every year alike, so that
+// a file dated 1975 reads the same in the report and in the batch. A value outside years
+// 1..9999 stays as it is.
+TDateTime TwoSecondFloor(TDateTime local);
+// The same as fields, within the packed date's years: what the file's time reads back as
+// once set. Years outside 1980..2107 give nullopt.
 std::optional<DateTimeFields> PackedFileTime(TDateTime local);
 // Sets the modification time from a local date-time at two-second resolution, years
 // 1980..2107. Returns false when the date is out of range or the call fails.

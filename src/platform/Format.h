@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 #include <variant>
-#include <vector>
 
 namespace morvik {
 
@@ -17,10 +16,6 @@ using FormatArg = std::variant<int64_t, double, std::string>;
 // another kind is written as it stands. %d/%i/%u/%x take integers (a double is
 // truncated), %f/%e/%g take numbers, %s takes text (a number is written in decimal).
 std::string FormatText(std::string_view tmpl, std::span<const FormatArg> args);
-inline std::string FormatText(std::string_view tmpl, const std::vector<FormatArg>& args)
-{
-    return FormatText(tmpl, std::span<const FormatArg>(args));
-}
 
 namespace detail {
 template <typename T>

@@ -1,7 +1,8 @@
 #include "platform/Text1251.h"
 
+#include "platform/Convert.h"
+
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -76,28 +77,32 @@ size_t AppendCp1251LinesToUtf8(std::string& out, std::string_view text, std::str
         scratch.resize(bound);
     char* const first = scratch.data();
     char* w = first;
-    const char* p = text.data();
-    const char* const end = p + text.size();
     size_t lines = 0;
-    bool open = false;
-    constexpr uint64_t kOnes = 0x0101010101010101u, kHighBits = 0x8080808080808080u;
-    while (p < end) {
-        const unsigned char b = static_cast<unsigned char>(*p);
-        if (b == '\r' && end - p >= 2 && p[1] == '\n') {
-            if (open) {
-                *w++ = '\n';
-                open = false;
+    ForEachCrLfLine(text, [&](std::string_view line) {
+        std::memcpy(w, indent.data(), indent.size());
+        w += indent.size();
+        ++lines;
+        const char* p = line.data();
+        const char* const end = p + line.size();
+        while (p < end) {
+            // Eight plain bytes at a time, then one byte: a plain one is copied, one above
+            // 0x7F becomes its two or three UTF-8 bytes.
+            while (end - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, sizeof word);
+                if (word & 0x8080808080808080u)
+                    break;
+                std::memcpy(w, &word, sizeof word);
+                w += 8;
+                p += 8;
             }
-            p += 2;
-            continue;
-        }
-        if (!open) {
-            std::memcpy(w, indent.data(), indent.size());
-            w += indent.size();
-            open = true;
-            ++lines;
-        }
-        if (b >= 0x80) {
+            if (p == end)
+                break;
+            const unsigned char b = static_cast<unsigned char>(*p++);
+            if (b < 0x80) {
+                *w++ = static_cast<char>(b);
+                continue;
+            }
             const uint32_t cp = kHigh[b - 0x80] ? kHigh[b - 0x80] : 0xFFFD;
             if (cp < 0x800) {
                 *w++ = static_cast<char>(0xC0 | (cp >> 6));
@@ -106,33 +111,9 @@ size_t AppendCp1251LinesToUtf8(std::string& out, std::string_view text, std::str
                 *w++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
             }
             *w++ = static_cast<char>(0x80 | (cp & 0x3F));
-            ++p;
-            continue;
         }
-        *w++ = static_cast<char>(b);
-        ++p;
-        // Eight bytes at a time up to the next one above 0x7F or CR. The word is stored
-        // whole (a plain byte takes one of the three places it may use, so there is room)
-        // and only its plain bytes are kept. The lowest flagged byte is exact: the borrow
-        // of the zero-byte test runs only towards higher bytes.
-        while (end - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            const uint64_t cr = word ^ (kOnes * '\r');
-            const uint64_t stop = (word | ((cr - kOnes) & ~cr)) & kHighBits;
-            std::memcpy(w, &word, sizeof word);
-            if (stop != 0) {
-                const size_t plain = static_cast<size_t>(std::countr_zero(stop)) / 8;
-                w += plain;
-                p += plain;
-                break;
-            }
-            w += 8;
-            p += 8;
-        }
-    }
-    if (open)
         *w++ = '\n';
+    });
     out.append(first, static_cast<size_t>(w - first));
     return lines;
 }

@@ -28,8 +28,7 @@ namespace {
 
 bool MatchesJpg(const std::string& name)
 {
-    return (name.size() >= 4 && AsciiLower(std::string_view(name).substr(name.size() - 4)) == ".jpg") ||
-           IsHeifName(name);
+    return AsciiEndsWithNoCase(name, ".jpg") || IsHeifName(name);
 }
 
 std::string WithoutTrailingSlash(std::string folder)
@@ -46,12 +45,9 @@ std::string JoinPath(const std::string& folder, const std::string& name)
 
 // An entry the loop processes: a regular file (or a link to one) whose name does not
 // begin with ".". Folders named x.jpg, pipes and devices are passed over.
-bool IsProcessedEntry(const std::string& path, const std::string& name)
+bool IsProcessedEntry(const FileFacts& facts)
 {
-    if (name.empty() || name[0] == '.')
-        return false;
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return !facts.Name.empty() && facts.Name[0] != '.' && facts.IsRegular;
 }
 
 // The facts of the entries of folder that match "*.jpg", in name order.
@@ -105,7 +101,7 @@ public:
         for (;;) {
             // The deque keeps its items in place, so a worker may hold on to its item.
             while (next < entries.size() && window.size() < ahead)
-                Prepare(window.emplace_back(), entries[next++].Name);
+                Prepare(window.emplace_back(), entries[next++]);
             if (window.empty())
                 break;
             if (!Commit(window.front()))
@@ -117,15 +113,16 @@ public:
 
 private:
     // The entry's turn: whether it is processed, its settings, its date and its stamp
-    // text; with more than one job its pixel work starts here, ahead of its commit.
-    void Prepare(TBatchItem& item, const std::string& name)
+    // text; with more than one job its pixel work starts here, ahead of its commit. The
+    // entry's facts are those the listing took: the file system is not asked again.
+    void Prepare(TBatchItem& item, const FileFacts& facts)
     {
-        item.Name = name;
-        item.Path = JoinPath(folder_, name);
-        item.Processed = IsProcessedEntry(item.Path, name);
+        item.Name = facts.Name;
+        item.Path = JoinPath(folder_, facts.Name);
+        item.Processed = IsProcessedEntry(facts);
         if (!item.Processed)
             return;
-        item.Identity = SourceIdentity(item.Path, name);
+        item.Identity = SourceIdentity(facts);
         if (options_.SkipExisting && item.Identity) {
             if (auto made = record_.OutputOf(*item.Identity)) {
                 item.MadeAs = std::move(*made);
@@ -134,9 +131,7 @@ private:
         }
         observer_.ProcessPendingEvents();
         item.Controls = observer_.CurrentControls();
-        TDateTime fallback = 0;
-        if (auto facts = GetFileFacts(item.Path))
-            fallback = TwoSecondFloor(facts->Modified);
+        const TDateTime fallback = TwoSecondFloor(facts.Modified);
         try {
             item.Bytes = TakeSpare(spareBytes_, room_);
             if (item.Controls.Controls.Lossless && !options_.DryRun)
@@ -390,7 +385,7 @@ std::vector<std::string> ListJpegEntries(const std::string& folder)
 
 std::string WayNote(const TBatchOutput& output)
 {
-    return output.Way.empty() ? std::string() : "  (" + output.Way + ")";
+    return output.Way ? "  (" + WayText(*output.Way) + ")" : std::string();
 }
 
 std::string DamageNote(const TBatchOutput& output)
@@ -402,14 +397,6 @@ std::string DamageNote(const TBatchOutput& output)
 int CountPictures(const std::string& folder)
 {
     return static_cast<int>(ListJpegEntries(folder).size());
-}
-
-TDateTime TwoSecondFloor(TDateTime local)
-{
-    DateTimeFields f = DecodeDateTime(local);
-    f.Second -= f.Second % 2;
-    auto value = TryEncodeDateTime(f.Year, f.Month, f.Day, f.Hour, f.Minute, f.Second, 0);
-    return value.value_or(local);
 }
 
 TBatchResult RunFolderBatch(const std::string& folderIn, const TBatchOptions& options,

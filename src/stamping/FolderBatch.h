@@ -17,6 +17,9 @@
 #include "stamping/Jpeg.h"       // PictureDamage
 #include "stamping/PhotoDate.h"  // DateOrigin
 #include "stamping/StampSettings.h"
+#include "stamping/lossless/LosslessStamp.h"  // LosslessWay, SourceDamage
+
+#include <optional>
 
 #include <cstdint>
 #include <memory>
@@ -47,6 +50,19 @@ struct TDatedSource {
     std::shared_ptr<PhotoMetadata> Reader;
 };
 
+// How the lossless mode took a file: the way, the reason of a file re-encoded, and
+// whether damaged data after the stamp was kept.
+struct BatchWay {
+    LosslessWay Way = LosslessWay::ReEncode;
+    std::string Reason;  // for ReEncode: "progressive", "HEIF", "damaged data: …"
+    SourceDamage Damage = SourceDamage::None;
+
+    bool operator==(const BatchWay&) const = default;
+};
+// The way as a run's line tells it: "lossless", "lossless, new Huffman tables",
+// "re-encoded: <reason>", … (the splice's own report of that way).
+std::string WayText(const BatchWay& way);
+
 // The stamped picture in its encoded JPEG form: encoded whole at the chosen quality, or in
 // the lossless mode spliced into the source.
 struct TEncodedPicture {
@@ -57,9 +73,8 @@ struct TEncodedPicture {
     // the EXIF carry-over, cut down to what a decoder needs): it is written as it stands.
     // A HEIF source's output is made whole too, with the HEIF's metadata.
     bool Spliced = false;
-    // In the lossless mode the way the file went: "lossless", "lossless, new Huffman
-    // tables" or "re-encoded: <reason>". Empty outside it.
-    std::string Way;
+    // In the lossless mode the way the file went; unset outside it.
+    std::optional<BatchWay> Way;
     // How the source's picture data is damaged: the decoder's warnings, or in the lossless
     // mode the splice's reading of the scan. A damaged photo is stamped as far as its
     // data goes and reported as damaged, never as a plain success.
@@ -74,7 +89,7 @@ public:
     virtual ~TBatchSteps() = default;
     // Date of a photo for the file's bytes, with the fallback for files without EXIF.
     virtual TDatedSource DatePhoto(const std::string& path, std::string_view bytes, TDateTime fallback,
-                                   int dateSource);
+                                   PhotoDateSource dateSource);
     virtual std::string FormatDate(std::string_view mask, TDateTime value);
     // The corrected date; throws EConvertError for a correction text that does not convert.
     virtual TDateTime CorrectDate(TDateTime date, const TBatchControls& controls);
@@ -91,8 +106,8 @@ public:
     // The way the lossless mode would stamp the source, for a dry run: the splice is made in
     // memory and dropped (a corrupt scan fails as in a real run); a source it cannot take
     // is not decoded.
-    virtual std::string LosslessWay(std::string_view bytes, const std::string& text, int orientation,
-                                    const TBatchControls& controls);
+    virtual BatchWay LosslessWay(std::string_view bytes, const std::string& text, int orientation,
+                                 const TBatchControls& controls);
     // The EXIF-preserving writer: the output file's bytes with the source's metadata sections.
     virtual std::string WithExif(PhotoMetadata* reader, const TEncodedPicture& picture);
 };
@@ -104,7 +119,7 @@ struct TBatchOutput {
     TDateTime Date = 0;   // the date the name and the file time come from
     DateOrigin Origin = DateOrigin::ExifTag;  // what dated the photo
     bool TimeSet = false; // whether the file's modification time was set to Date
-    std::string Way;      // TEncodedPicture::Way
+    std::optional<BatchWay> Way;  // TEncodedPicture::Way
     PictureDamage Damage = PictureDamage::None;  // TEncodedPicture::Damage
 };
 
@@ -184,10 +199,6 @@ struct TBatchOptions {
 // Every one of them is counted, folders and dot-files included.
 std::vector<std::string> ListJpegEntries(const std::string& folder);
 int CountPictures(const std::string& folder);
-
-// The fallback date of a file without EXIF: its modification time, seconds floored to
-// an even number as a packed file-system stamp keeps them.
-TDateTime TwoSecondFloor(TDateTime local);
 
 // Runs the batch over folder. A failure while a file is processed ends the run with an
 // Exception carrying its message, which names the file; the files written before stay.

@@ -18,7 +18,7 @@
 namespace morvik {
 
 TDatedSource TBatchSteps::DatePhoto(const std::string& path, std::string_view bytes, TDateTime fallback,
-                                    int dateSource)
+                                    PhotoDateSource dateSource)
 {
     // The bytes already read for the picture serve the reader too: each source is read once.
     // A file the reader fails on is dated by the fallback; one it runs out of memory on
@@ -46,7 +46,9 @@ TDateTime TBatchSteps::CorrectDate(TDateTime date, const TBatchControls& control
 namespace {
 
 // The way a HEIF source goes in the lossless mode: it has no JPEG data to splice.
-constexpr const char* kHeifWay = "re-encoded: HEIF";
+BatchWay HeifWay() { return {LosslessWay::ReEncode, "HEIF", SourceDamage::None}; }
+
+BatchWay WayOf(const LosslessOutcome& outcome) { return {outcome.Way, outcome.Reason, outcome.Damage}; }
 
 // The lossless stamp of the source, with its sections when the EXIF carry-over is on.
 LosslessOutcome Spliced(std::string_view bytes, const std::string& text, int orientation,
@@ -84,12 +86,12 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
                                       controls.Controls.ExifCarryOver, path, std::move(storage));
         encoded.Spliced = true;
         if (controls.Controls.Lossless)
-            encoded.Way = kHeifWay;
+            encoded.Way = HeifWay();
         return encoded;
     }
     if (controls.Controls.Lossless) {
         LosslessOutcome spliced = Spliced(bytes, text, orientation, controls, std::move(storage));
-        encoded.Way = spliced.Report();
+        encoded.Way = WayOf(spliced);
         if (spliced.Way != LosslessWay::ReEncode) {
             if (spliced.Damage == SourceDamage::AfterStamp)
                 encoded.Damage = KeptDamage(bytes);
@@ -113,12 +115,22 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
     return encoded;
 }
 
-std::string TBatchSteps::LosslessWay(std::string_view bytes, const std::string& text, int orientation,
-                                     const TBatchControls& controls)
+BatchWay TBatchSteps::LosslessWay(std::string_view bytes, const std::string& text, int orientation,
+                                  const TBatchControls& controls)
 {
     if (LooksLikeHeif(bytes))
-        return kHeifWay;
-    return Spliced(bytes, text, orientation, controls).Report();
+        return HeifWay();
+    return WayOf(Spliced(bytes, text, orientation, controls));
+}
+
+std::string WayText(const BatchWay& way)
+{
+    // The splice's report is the one text of each way.
+    LosslessOutcome outcome;
+    outcome.Way = way.Way;
+    outcome.Reason = way.Reason;
+    outcome.Damage = way.Damage;
+    return outcome.Report();
 }
 
 std::string TBatchSteps::WithExif(PhotoMetadata* reader, const TEncodedPicture& picture)

@@ -2,6 +2,7 @@
 
 #include "metadata/directory/ExifDirectory.h"
 #include "metadata/file/PhotoMetadata.h"
+#include "platform/Convert.h"
 #include "platform/FileSystem.h"
 #include "stamping/Jpeg.h"
 
@@ -161,11 +162,7 @@ EHeif::EHeif(const std::string& path, std::string_view reason)
 
 bool IsHeifName(std::string_view name)
 {
-    if (name.size() < 5)
-        return false;
-    std::string ext(name.substr(name.size() - 5));
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
-    return ext == ".heic" || ext == ".heif";
+    return AsciiEndsWithNoCase(name, ".heic") || AsciiEndsWithNoCase(name, ".heif");
 }
 
 bool LooksLikeHeif(std::string_view bytes)

@@ -56,14 +56,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) { retur
 
 }  // namespace
 
-std::optional<TSourceIdentity> SourceIdentity(const std::string& path, const std::string& name)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return std::nullopt;
-    return TSourceIdentity{name, static_cast<int64_t>(st.st_size),
-                           static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
-}
+TSourceIdentity SourceIdentity(const FileFacts& facts) { return {facts.Name, facts.Size, facts.ModifiedNs}; }
 
 TMadeRecord::TMadeRecord(std::string outputFolder) : folder_(std::move(outputFolder))
 {

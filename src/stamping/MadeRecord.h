@@ -7,6 +7,8 @@
 // The record is a help, never a condition: a record that cannot be read is empty, one
 // that cannot be written leaves that output unrecorded (the next rerun makes it again).
 // Lines are appended with one write each, so two runs at once never mix their lines.
+#include "platform/FileSystem.h"  // FileFacts
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -26,8 +28,8 @@ struct TSourceIdentity {
     auto operator<=>(const TSourceIdentity&) const = default;
 };
 
-// The identity of the source at path (name is how the record names it), or nullopt.
-std::optional<TSourceIdentity> SourceIdentity(const std::string& path, const std::string& name);
+// The identity of a source by its facts, named by its entry's name.
+TSourceIdentity SourceIdentity(const FileFacts& facts);
 
 class TMadeRecord {
 public:

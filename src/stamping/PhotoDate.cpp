@@ -13,15 +13,15 @@ namespace morvik {
 namespace {
 
 // The EXIF date of the tag the source names; 0 when there is none to be read.
-TDateTime ExifDate(const PhotoMetadata& reader, int dateSource)
+TDateTime ExifDate(const PhotoMetadata& reader, PhotoDateSource dateSource)
 {
     // A section taken as the EXIF block that held no EXIF data has no ExifDirectory.
     const ExifDirectory* info = reader.ExifInfo.get();
     if (info == nullptr)
         return 0;
-    const int32_t pos = dateSource == DateSourceDateTime           ? info->DateTimePos
-                        : dateSource == DateSourceDateTimeOriginal ? info->DateTimeOriginalPos
-                                                                   : info->DateTimeDigitizedPos;
+    const int32_t pos = dateSource == PhotoDateSource::DateTime           ? info->DateTimePos
+                        : dateSource == PhotoDateSource::DateTimeOriginal ? info->DateTimeOriginalPos
+                                                                          : info->DateTimeDigitizedPos;
     if (pos <= 0)
         return 0;  // the block lacks the chosen tag
     return info->DateTimeAt(pos);
@@ -38,27 +38,29 @@ PhotoDating NameOrFileTime(const std::string& path, TDateTime fallback)
 }  // namespace
 
 PhotoDating PhotoDate(const PhotoMetadata& reader, bool processed, const std::string& path, TDateTime fallback,
-                      int dateSource)
+                      PhotoDateSource dateSource)
 {
     const bool exif = processed && reader.HasExif();
     switch (dateSource) {
-    case DateSourceDateTime:
-    case DateSourceDateTimeOriginal:
-    case DateSourceDateTimeDigitized:
+    case PhotoDateSource::DateTime:
+    case PhotoDateSource::DateTimeOriginal:
+    case PhotoDateSource::DateTimeDigitized:
         if (!exif)
             return {fallback, DateOrigin::FileTime};
         return {ExifDate(reader, dateSource), DateOrigin::ExifTag};
-    case DateSourceFileName:
+    case PhotoDateSource::FileName:
         return NameOrFileTime(path, fallback);
-    case DateSourceAuto:
+    case PhotoDateSource::Auto:
         if (exif)
-            for (int tag : {DateSourceDateTimeOriginal, DateSourceDateTimeDigitized, DateSourceDateTime})
+            for (PhotoDateSource tag : {PhotoDateSource::DateTimeOriginal, PhotoDateSource::DateTimeDigitized,
+                                         PhotoDateSource::DateTime})
                 if (const TDateTime date = ExifDate(reader, tag); date != 0)
                     return {date, DateOrigin::ExifTag};
         return NameOrFileTime(path, fallback);
-    default:
-        return {fallback, DateOrigin::FileTime};
+    case PhotoDateSource::Fallback:
+        break;
     }
+    return {fallback, DateOrigin::FileTime};  // no entry chosen, or a value outside the list
 }
 
 int PhotoOrientation(const PhotoMetadata& reader, bool processed)
@@ -100,7 +102,7 @@ int PhotoOrientation(const std::string& path)
     return PhotoOrientation(reader, processed);
 }
 
-TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource)
+TDateTime PhotoDate(const std::string& path, TDateTime fallback, PhotoDateSource dateSource)
 {
     PhotoMetadata reader(ParseModeFull);
     const bool processed = ReadForDating(reader, path);

@@ -3,6 +3,7 @@
 // or the fallback the caller took from the file system (the batch: the modification time;
 // the single picture: the creation time).
 #include "platform/DateTime.h"
+#include "stamping/StampSettings.h"  // PhotoDateSource
 
 #include <string>
 #include <string_view>
@@ -19,7 +20,7 @@ struct PhotoDating {
 };
 
 // The date of the photo at `path` by the date source:
-//  - 0 DateTime, 1 DateTimeOriginal, 2 DateTimeDigitized: the chosen EXIF date converted
+//  - DateTime, DateTimeOriginal, DateTimeDigitized: the chosen EXIF date converted
 //    to a date-time value, which is 0 when the block lacks the tag, its text does not
 //    parse, or the section taken as the EXIF block holds no EXIF data; the fallback when
 //    the reader failed on the file (missing, unknown extension, unreadable) or the file
@@ -27,14 +28,14 @@ struct PhotoDating {
 //  - the file name: the date in the name (DateFromFileName), else the fallback;
 //  - automatic: the first valid date of DateTimeOriginal, DateTimeDigitized, DateTime,
 //    the file's name and the fallback, so never 0 for lack of a tag;
-//  - any other value: the fallback.
+//  - Fallback (or a value outside the list): the fallback.
 // `reader` has already read the file; `processed` tells whether that succeeded.
 class PhotoMetadata;
 PhotoDating PhotoDate(const PhotoMetadata& reader, bool processed, const std::string& path, TDateTime fallback,
-                      int dateSource);
+                      PhotoDateSource dateSource);
 // The same, reading the file's metadata first (a reading that runs out of memory raises
 // instead, see ReadForDating); the date alone.
-TDateTime PhotoDate(const std::string& path, TDateTime fallback, int dateSource);
+TDateTime PhotoDate(const std::string& path, TDateTime fallback, PhotoDateSource dateSource);
 
 // The photo's EXIF Orientation (1..8) from a reader that has processed the file; 1 when
 // it failed, when the file has no EXIF block or no Orientation, or the value lies outside 1..8.

@@ -11,6 +11,23 @@
 
 namespace morvik {
 
+std::optional<TColor> ParseRgbColor(std::string_view text)
+{
+    if (text.starts_with('#'))
+        text.remove_prefix(1);
+    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos)
+        return std::nullopt;
+    const unsigned long rgb = std::stoul(std::string(text), nullptr, 16);
+    return RgbColor(uint8_t(rgb >> 16), uint8_t((rgb >> 8) & 0xFF), uint8_t(rgb & 0xFF));
+}
+
+std::string RgbColorText(TColor color)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", ColorRed(color), ColorGreen(color), ColorBlue(color));
+    return text;
+}
+
 namespace {
 
 size_t StrideFor(int width) { return (size_t(width) * 3 + 3) & ~size_t(3); }

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,6 +35,12 @@ constexpr TColor RgbColor(uint8_t red, uint8_t green, uint8_t blue)
 constexpr uint8_t ColorRed(TColor c) { return uint8_t(c & 0xFF); }
 constexpr uint8_t ColorGreen(TColor c) { return uint8_t((c >> 8) & 0xFF); }
 constexpr uint8_t ColorBlue(TColor c) { return uint8_t((c >> 16) & 0xFF); }
+
+// "#RRGGBB" or "RRGGBB" in hexadecimal digits of either case as a colour; nullopt for any
+// other text.
+std::optional<TColor> ParseRgbColor(std::string_view text);
+// The colour as "RRGGBB", upper-case digits: what ParseRgbColor reads back.
+std::string RgbColorText(TColor color);
 
 constexpr TColor clBlack = RgbColor(0, 0, 0);
 constexpr TColor clWhite = RgbColor(255, 255, 255);

@@ -10,7 +10,7 @@ StampSettings InitialStampSettings()
 {
     StampSettings settings;
     settings.DateMode = true;
-    settings.DateSource = DateSourceDateTimeOriginal;
+    settings.DateSource = PhotoDateSource::DateTimeOriginal;
     settings.StartFolder = ExecutableFolder();
     return settings;
 }

@@ -18,15 +18,14 @@
 
 namespace morvik {
 
-// What dates a photo: the index of the date-source list. Any other value
-// (-1 when the list's text was edited so that no entry is selected) means "use the
-// fallback date".
-enum DateSourceIndex : int {
-    DateSourceDateTime = 0,           // "Изменения"
-    DateSourceDateTimeOriginal = 1,   // "Date Time Original"
-    DateSourceDateTimeDigitized = 2,  // "Date Time Digitized"
-    DateSourceFileName = 3,           // "Имя файла": the date in the file's name
-    DateSourceAuto = 4,               // "Авто": the first valid of the EXIF dates, the name, the file's time
+// What dates a photo: the entry of the date-source list, whose index is the value.
+enum class PhotoDateSource : int {
+    Fallback = -1,          // no entry selected (the list's text edited): the fallback date
+    DateTime = 0,           // "Изменения"
+    DateTimeOriginal = 1,   // "Date Time Original"
+    DateTimeDigitized = 2,  // "Date Time Digitized"
+    FileName = 3,           // "Имя файла": the date in the file's name
+    Auto = 4,               // "Авто": the first valid of the EXIF dates, the name, the file's time
 };
 // Labels of the date-source list, by index.
 inline constexpr std::array<std::string_view, 5> DateSourceLabels = {
@@ -35,8 +34,7 @@ inline constexpr std::array<std::string_view, 5> DateSourceLabels = {
 struct StampSettings {
     bool DateMode = true;          // stamp the date (true) or the own text (false): the date tick
     bool Transparent = false;      // the transparency tick; the look's fill style follows it
-    int DateSource = DateSourceDateTimeOriginal;       // index in the date-source list
-    bool RenameByMask = false;     // taken from the rename tick when a batch starts
+    PhotoDateSource DateSource = PhotoDateSource::DateTimeOriginal;  // the entry chosen in the date-source list
     bool StopRequested = false;
     int FileCount = 0;
     std::string StartFolder;       // the program's folder with its trailing separator
@@ -91,8 +89,10 @@ struct StampLook {
     TColor BackgroundColor = clWhite;                  // the colour behind the text
     TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // solid exactly when not Transparent
     // The offset of the cells from the anchor's sides, inwards, in picture pixels; may be
-    // < 0. For the top-left anchor the cells' left and top. Bottom-centre moves the
-    // centred cells X pixels to the right.
+    // < 0. For the top-left anchor the cells' left and top. Bottom-centre centres the
+    // cells, the free width halved and rounded down (towards minus infinity when the text
+    // is wider than the photo), then moves them X pixels to the right; each line of the
+    // block is centred in it by the same rounding.
     int X = 0;                                         // horizontal offset
     int Y = 0;                                         // vertical offset
     StampAnchor Anchor = StampAnchor::TopLeft;
@@ -188,7 +188,7 @@ struct StampPresetLook {
 struct StampPreset {
     std::string_view Name;
     int Quality;
-    int DateSource;
+    PhotoDateSource DateSource;
     bool DateTicked;
     bool RenameTicked;
     bool ExifCarryOver;
@@ -198,12 +198,14 @@ struct StampPreset {
 // The film camera's seven-segment face (Debian's fonts-dseg).
 inline constexpr std::string_view FilmFontName = "DSEG7 Classic";
 inline constexpr std::array<StampPreset, 5> StampPresets = {{
-    {"Стандартные", 75, DateSourceDateTime, true, true, true, DefaultNamingMask, std::nullopt},
-    {"Для Хранения", 80, DateSourceDateTimeOriginal, true, true, true, DefaultNamingMask, std::nullopt},
-    {"Для Интернета", 65, DateSourceDateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss", std::nullopt},
-    {"Для фотоальбома", 92, DateSourceAuto, true, true, true, DefaultNamingMask,
+    {"Стандартные", 75, PhotoDateSource::DateTime, true, true, true, DefaultNamingMask, std::nullopt},
+    {"Для Хранения", 80, PhotoDateSource::DateTimeOriginal, true, true, true, DefaultNamingMask,
+     std::nullopt},
+    {"Для Интернета", 65, PhotoDateSource::DateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss",
+     std::nullopt},
+    {"Для фотоальбома", 92, PhotoDateSource::Auto, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3, 2, RgbColor(0xFF, 0x8C, 0x00), RgbColor(0x20, 0x20, 0x20), true}},
-    {"Плёночный", 92, DateSourceAuto, true, true, true, DefaultNamingMask,
+    {"Плёночный", 92, PhotoDateSource::Auto, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3.5, 3, RgbColor(0xFF, 0x6A, 0x1E), std::nullopt, true, FilmFontName,
                      "\"'\"yy mm dd", StampShadow{RgbColor(0xFF, 0x6A, 0x1E), true}}},
 }};

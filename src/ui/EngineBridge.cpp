@@ -151,7 +151,7 @@ void AddFrame(QImage& picture, int width, int height)
     picture = ToImage(work);
 }
 
-PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource)
+PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, PhotoDateSource dateSource)
 {
     // One reader gives both the date and the report.
     PhotoMetadata reader(ParseModeFull);

@@ -62,7 +62,7 @@ struct PhotoFacts {
 };
 // Date of a photo by the date source, with `fallback` for a file without EXIF, and its
 // report.
-PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, int dateSource);
+PhotoFacts ReadPhoto(const std::string& path, TDateTime fallback, PhotoDateSource dateSource);
 
 // Paints the cross-stitch chart of `source` (width x height pixels) with cells of
 // `cell` pixels into `chart`, column by column. `progress(percent)` runs before each

@@ -118,23 +118,19 @@ TDateTime PickerTime(const QTime& t) { return TryEncodeTime(t.hour(), t.minute()
 
 // The way a file went in the lossless mode, in the window's words: "  (без перекодирования)",
 // "  (перекодировано: progressive)".
-QString WayText(const std::string& way)
+QString WayText(const std::optional<BatchWay>& way)
 {
-    if (way.empty())
+    if (!way)
         return {};
-    constexpr std::string_view reEncoded = "re-encoded: ";  // then the reason, as it stands
-    if (way.starts_with(reEncoded))
-        return QStringLiteral("  (") + TForm1::tr("перекодировано: ") + U(way.substr(reEncoded.size())) + ')';
-    static const std::pair<const char*, const char*> phrases[] = {
-        {"lossless", "без перекодирования"},
-        {", new Huffman tables", ", новые таблицы Хаффмана"},
-        {", picture data coded again", ", данные сжаты заново"},
-        {", damaged data after the stamp kept", ", повреждённые данные после даты сохранены"},
-    };
-    QString said = U(way);
-    for (const auto& [english, russian] : phrases)
-        if (said.contains(QLatin1String(english)))
-            said.replace(QString::fromUtf8(english), TForm1::tr(russian));
+    if (way->Way == LosslessWay::ReEncode)  // then the reason, as it stands
+        return QStringLiteral("  (") + TForm1::tr("перекодировано: ") + U(way->Reason) + ')';
+    QString said = TForm1::tr("без перекодирования");
+    if (way->Way == LosslessWay::LosslessRecoded)
+        return QStringLiteral("  (") + said + TForm1::tr(", данные сжаты заново") + ')';
+    if (way->Way == LosslessWay::LosslessNewTables)
+        said += TForm1::tr(", новые таблицы Хаффмана");
+    if (way->Damage == SourceDamage::AfterStamp)
+        said += TForm1::tr(", повреждённые данные после даты сохранены");
     return QStringLiteral("  (") + said + ')';
 }
 
@@ -395,7 +391,7 @@ void TForm1::BuildStampTextPanel()
     QStringList sources;
     for (std::string_view label : DateSourceLabels)
         sources << tr(std::string(label).c_str());
-    w.ComboBox1 = MakeList("ComboBox1", sources, settings_.DateSource);
+    w.ComboBox1 = MakeList("ComboBox1", sources, int(settings_.DateSource));
     // A little right of its design place, so the wider desktop font leaves "Дату" whole.
     p->Place(w.ComboBox1, 62, 24, 107, 21, Fit::FitText);
     w.Label1 = Named<QLabel>("Label1");
@@ -1007,14 +1003,13 @@ void TForm1::RunBatch(const std::string& folder)
         if (closePending_)
             QTimer::singleShot(0, this, &QWidget::close);
     });
-    settings_.RenameByMask = controls_.RenameTicked;
     const TDateTime start = Now();
     settings_.StopRequested = false;
     // The engine counts the entries, makes the subfolder, lets events run before the loop
     // and twice per file, and reads the stop flag after each file.
     BatchAdapter observer(*this);
     TBatchOptions options;
-    options.RenameByMask = settings_.RenameByMask;
+    options.RenameByMask = controls_.RenameTicked;
     options.Jobs = 1;  // on the window's thread, letting events run between files
     options.KeepGoing = w.cbKeepGoing->isChecked();
     options.SkipExisting = w.cbSkipExisting->isChecked();
@@ -1053,8 +1048,8 @@ void TForm1::cbConfChange()
     }
     if (done.DateSourceChanged) {
         const QSignalBlocker block(w.ComboBox1);
-        w.ComboBox1->setCurrentIndex(settings_.DateSource);
-        w.ComboBox1->setEditText(w.ComboBox1->itemText(settings_.DateSource));
+        w.ComboBox1->setCurrentIndex(int(settings_.DateSource));
+        w.ComboBox1->setEditText(w.ComboBox1->itemText(int(settings_.DateSource)));
     }
     if (done.DateModeChanged) {
         const QSignalBlocker block(w.CheckBox1);
@@ -1094,7 +1089,7 @@ void TForm1::CheckBox1Click()
     ApplyControlStates();
 }
 
-void TForm1::ComboBox1Change() { settings_.DateSource = SelectedIndex(w.ComboBox1); }
+void TForm1::ComboBox1Change() { settings_.DateSource = PhotoDateSource(SelectedIndex(w.ComboBox1)); }
 
 void TForm1::CheckBox2Click()
 {

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -253,6 +256,13 @@ TEST(SectionReader, FileFacts)
     PhotoMetadata data;
     ASSERT_TRUE(data.ReadMetadata(path));
     EXPECT_NEAR(data.FileDate, *TryEncodeDateTime(2010, 6, 1, 10, 20, 30), 1e-9);
+    // A file time before 1980 is floored to the even second like any other, as the batch
+    // dates the file.
+    DateTimeFields old{1975, 3, 4, 5, 6, 13};
+    const timespec times[2] = {{0, UTIME_OMIT}, {*LocalDateTimeToUnix(old), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    ASSERT_TRUE(data.ReadMetadata(path));
+    EXPECT_NEAR(data.FileDate, *TryEncodeDateTime(1975, 3, 4, 5, 6, 12), 1e-9);
 }
 
 TEST(SectionReader, MissingAndUnreadableFiles)

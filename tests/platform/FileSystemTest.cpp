@@ -31,6 +31,25 @@ TEST(FileSystem, PackedFileTimeKeepsEvenSecondsWithinTheFatRange)
     }
 }
 
+TEST(FileSystem, TwoSecondFloorWorksOnRoundedFieldsInEveryYear)
+{
+    auto at = [](int y, int s) { return *TryEncodeDateTime(y, 2, 3, 0, 0, s); };
+    struct Case { TDateTime in; TDateTime want; };
+    const TDateTime t42 = at(2001, 42);
+    const Case cases[] = {
+        {t42, t42},
+        {t42 - 0.0004 / 86400, t42},  // 41.9996 s rounds to 42.000 first
+        {t42 + 1.0 / 86400, t42},     // 43 -> 42
+        {t42 + 1.9 / 86400, t42},     // 43.9 -> 42
+        {*TryEncodeDateTime(2001, 2, 3, 23, 59, 59), *TryEncodeDateTime(2001, 2, 3, 23, 59, 58)},
+        {at(1975, 13) + 0.7 / 86400, at(1975, 12)},  // before the packed date's years alike
+        {at(2150, 59), at(2150, 58)},
+        {-1e7, -1e7},                 // outside years 1..9999: as it is
+    };
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(TwoSecondFloor(c.in), c.want) << c.in;
+}
+
 TEST(FileSystem, ModifiedTimeSetAndReadBackInLocalTime)
 {
     test::TempDir dir;
@@ -82,9 +101,16 @@ TEST(FileSystem, ListFolderSeesFilesAndFolders)
     auto entries = ListFolder(dir.path().string());
     ASSERT_EQ(entries.size(), 2u);
     int folders = 0;
-    for (const auto& e : entries)
+    for (const auto& e : entries) {
         folders += e.IsDirectory ? 1 : 0;
+        EXPECT_NE(e.IsRegular, e.IsDirectory) << e.Name;
+    }
     EXPECT_EQ(folders, 1);
+    // The facts the batch takes from the listing: the time as the file system keeps it.
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "one.jpg").c_str(), &st), 0);
+    const auto& file = entries[0].IsRegular ? entries[0] : entries[1];
+    EXPECT_EQ(file.ModifiedNs, int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec);
     EXPECT_TRUE(FileExists((dir / "one.jpg").string()));
     EXPECT_FALSE(FileExists((dir / "x.jpg").string()));
     EXPECT_TRUE(DirectoryExists((dir / "x.jpg").string()));

@@ -138,7 +138,45 @@ TEST(Convert, StrictIntegerConversion)
     };
     for (const auto& c : cases)
         EXPECT_EQ(TryStrToInt(c.text), c.value) << '"' << c.text << '"';
-    EXPECT_THROW(StrToInt("abc"), EConvertError);
+}
+
+// ASCII letters alone change case: UTF-8 and Windows-1251 bytes stay, so "Я" matches only itself.
+TEST(Convert, AsciiCaseFolding)
+{
+    struct Case { std::string_view a, b; bool equal, aStartsWithB, aEndsWithB; };
+    const Case cases[] = {
+        {"IMG_0001.JPG", ".jpg", false, false, true}, {"photo.HeIc", ".heic", false, false, true},
+        {"a.jpg", "a.jpgx", false, false, false},      {"SKIP", "skip", true, true, true},
+        {"AM/PM", "am/pm", true, true, true},          {"Я", "я", false, false, false},
+        {"\xC0", "\xE0", false, false, false},         {"[", "{", false, false, false},
+        {"", "", true, true, true},                    {"abc", "", false, true, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AsciiEqualNoCase(c.a, c.b), c.equal) << c.a << " " << c.b;
+        EXPECT_EQ(AsciiEqualNoCase(c.b, c.a), c.equal) << c.a << " " << c.b;
+        EXPECT_EQ(AsciiStartsWithNoCase(c.a, c.b), c.aStartsWithB) << c.a << " " << c.b;
+        EXPECT_EQ(AsciiEndsWithNoCase(c.a, c.b), c.aEndsWithB) << c.a << " " << c.b;
+    }
+    EXPECT_EQ(AsciiLower("Zürich @[AZ]"), "zürich @[az]");
+    EXPECT_EQ(AsciiUpper("Zürich `{az}"), "ZüRICH `{AZ}");
+}
+
+TEST(Convert, CrLfLinesSkipEmptyOnesAndKeepLoneBreaks)
+{
+    struct Case { std::string_view text; std::vector<std::string_view> lines; };
+    const Case cases[] = {
+        {"", {}},
+        {"\r\n\r\n", {}},
+        {"\r\nMake = Canon\r\nModel", {"Make = Canon", "Model"}},
+        {"a\rb\r\r\nc\r", {"a\rb\r", "c\r"}},
+        {"\n\r x \n", {"\n\r x \n"}},
+        {"one\r\n", {"one"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string_view> lines;
+        ForEachCrLfLine(c.text, [&](std::string_view line) { lines.push_back(line); });
+        EXPECT_EQ(lines, c.lines) << c.text;
+    }
 }
 
 TEST(Text1251, RoundTripsCyrillicAndDegreeSign)

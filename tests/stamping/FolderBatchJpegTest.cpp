@@ -114,7 +114,7 @@ TEST(FolderBatchJpegTest, ExifWithoutTheChosenDateIsNamedByTheZeroDate)
     TempDir dir;
     WriteFile(dir / "a.jpg", PhotoWithExif("2007:08:15 12:30:45", 16, 16, 4));
     FixedObserver obs;
-    obs.Controls.Settings.DateSource = 2;  // DateTimeDigitized, which the file lacks
+    obs.Controls.Settings.DateSource = PhotoDateSource::DateTimeDigitized;  // which the file lacks
     auto r = RunBatch(dir, obs);
     EXPECT_EQ(obs.Written, (std::vector<std::string>{"99.12.30  00_00_00.jpg"}));
     EXPECT_FALSE(r.Outputs[0].TimeSet);

@@ -36,7 +36,7 @@ public:
     std::string Tag;  // put before every stamped picture, to tell runs apart
 
     TDatedSource DatePhoto(const std::string& path, std::string_view bytes, TDateTime fallback,
-                           int dateSource) override
+                           PhotoDateSource dateSource) override
     {
         TDatedSource d;
         d.Date = fallback;
@@ -255,21 +255,6 @@ TEST(FolderBatchTest, FileTimesAtTwoSecondResolution)
     // Before 1980 nothing is set: the file keeps the time of its writing.
     EXPECT_FALSE(r.Outputs[2].TimeSet);
     EXPECT_GT(GetFileFacts(r.Outputs[2].OutputPath)->Modified, At(2020, 1, 1, 0, 0, 0));
-}
-
-TEST(FolderBatchTest, TwoSecondFloorWorksOnRoundedFields)
-{
-    struct Case { TDateTime in; TDateTime want; };
-    const TDateTime t42 = At(2001, 2, 3, 0, 0, 42);
-    const Case cases[] = {
-        {t42, t42},
-        {t42 - 0.0004 / 86400, t42},                      // 41.9996 s rounds to 42.000 first
-        {t42 + 1.0 / 86400, t42},                         // 43 -> 42
-        {t42 + 1.9 / 86400, t42},                         // 43.9 -> 42
-        {At(2001, 2, 3, 23, 59, 59), At(2001, 2, 3, 23, 59, 58)},
-    };
-    for (const Case& c : cases)
-        EXPECT_DOUBLE_EQ(TwoSecondFloor(c.in), c.want) << c.in;
 }
 
 // The message of a run's failure, or empty when the run completes.

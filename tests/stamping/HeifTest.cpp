@@ -105,7 +105,7 @@ TEST(HeifTest, ExifIccAndXmpAreReadAndTheOrientationIsUprightForStamping)
 
         PhotoMetadata reader;
         ASSERT_TRUE(ReadForDating(reader, "p.heic", heif));
-        EXPECT_EQ(PhotoDate(reader, true, "p.heic", 0, DateSourceDateTimeOriginal).Date,
+        EXPECT_EQ(PhotoDate(reader, true, "p.heic", 0, PhotoDateSource::DateTimeOriginal).Date,
                   *TryEncodeDateTime(2021, 6, 1, 18, 4, 33));
         EXPECT_EQ(PhotoOrientation(reader, true), 1);
         EXPECT_EQ(reader.ExifInfo->CameraModel, "iPhone 12");

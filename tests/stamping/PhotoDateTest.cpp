@@ -23,6 +23,7 @@ namespace {
 using morvik::test::ExifBuilder;
 using morvik::test::MakeJpeg;
 using morvik::test::Section;
+using Source = morvik::PhotoDateSource;
 
 struct DateTag {
     uint16_t Tag;
@@ -65,21 +66,21 @@ TEST(PhotoDate, ChosenExifDate)
     TempDir dir;
     const auto path = (dir / "photo.jpg").string();
     WriteFile(path, Jpeg({App0(), ExifApp1(kIfd0, kExif)}));
-    EXPECT_EQ(PhotoDate(path, kFallback, 0), At(2006, 5, 10, 14, 3, 27));
-    EXPECT_EQ(PhotoDate(path, kFallback, 1), At(2005, 1, 2, 3, 4, 5));
-    EXPECT_EQ(PhotoDate(path, kFallback, 2), At(2004, 11, 12, 13, 14, 15));
+    EXPECT_EQ(PhotoDate(path, kFallback, Source::DateTime), At(2006, 5, 10, 14, 3, 27));
+    EXPECT_EQ(PhotoDate(path, kFallback, Source::DateTimeOriginal), At(2005, 1, 2, 3, 4, 5));
+    EXPECT_EQ(PhotoDate(path, kFallback, Source::DateTimeDigitized), At(2004, 11, 12, 13, 14, 15));
     // No entry selected in the date-source list, or any other index: the fallback.
     for (int source : {-1, 3, 1000})
-        EXPECT_EQ(PhotoDate(path, kFallback, source), kFallback) << source;
+        EXPECT_EQ(PhotoDate(path, kFallback, Source(source)), kFallback) << source;
     // Extensions are compared without regard to case.
     const auto upper = (dir / "IMG_0001.JPG").string();
     WriteFile(upper, Jpeg({ExifApp1(kIfd0, kExif)}));
-    EXPECT_EQ(PhotoDate(upper, kFallback, 1), At(2005, 1, 2, 3, 4, 5));
+    EXPECT_EQ(PhotoDate(upper, kFallback, Source::DateTimeOriginal), At(2005, 1, 2, 3, 4, 5));
     // Motorola byte order reads the same dates.
     const auto motorola = (dir / "mm.jpeg").string();
     WriteFile(motorola, Jpeg({ExifApp1(kIfd0, kExif, true)}));
-    EXPECT_EQ(PhotoDate(motorola, kFallback, 0), At(2006, 5, 10, 14, 3, 27));
-    EXPECT_EQ(PhotoDate(motorola, kFallback, 2), At(2004, 11, 12, 13, 14, 15));
+    EXPECT_EQ(PhotoDate(motorola, kFallback, Source::DateTime), At(2006, 5, 10, 14, 3, 27));
+    EXPECT_EQ(PhotoDate(motorola, kFallback, Source::DateTimeDigitized), At(2004, 11, 12, 13, 14, 15));
 }
 
 TEST(PhotoDate, ExifBlockWithoutTheDateGivesZero)
@@ -87,19 +88,20 @@ TEST(PhotoDate, ExifBlockWithoutTheDateGivesZero)
     TempDir dir;
     const auto path = (dir / "nodigitized.jpg").string();
     WriteFile(path, Jpeg({ExifApp1(kIfd0, {{0x9003, "2005:01:02 03:04:05"}})}));
-    EXPECT_EQ(PhotoDate(path, kFallback, 2), 0);
-    EXPECT_EQ(FormatDateTime("dd.mm.yyyy hh:nn:ss", PhotoDate(path, kFallback, 2)), "30.12.1899 00:00:00");
-    EXPECT_EQ(PhotoDate(path, kFallback, 1), At(2005, 1, 2, 3, 4, 5));
+    EXPECT_EQ(PhotoDate(path, kFallback, Source::DateTimeDigitized), 0);
+    EXPECT_EQ(FormatDateTime("dd.mm.yyyy hh:nn:ss", PhotoDate(path, kFallback, Source::DateTimeDigitized)),
+              "30.12.1899 00:00:00");
+    EXPECT_EQ(PhotoDate(path, kFallback, Source::DateTimeOriginal), At(2005, 1, 2, 3, 4, 5));
 
     const auto empty = (dir / "nodates.jpg").string();
     WriteFile(empty, Jpeg({ExifApp1({}, {})}));
     for (int source : {0, 1, 2})
-        EXPECT_EQ(PhotoDate(empty, kFallback, source), 0) << source;
+        EXPECT_EQ(PhotoDate(empty, kFallback, Source(source)), 0) << source;
 
     const auto broken = (dir / "broken.jpg").string();
     WriteFile(broken, Jpeg({ExifApp1({{0x0132, "2006:13:45 99:00:00"}}, {{0x9003, "not a date at all!!"}})}));
-    EXPECT_EQ(PhotoDate(broken, kFallback, 0), 0);
-    EXPECT_EQ(PhotoDate(broken, kFallback, 1), 0);
+    EXPECT_EQ(PhotoDate(broken, kFallback, Source::DateTime), 0);
+    EXPECT_EQ(PhotoDate(broken, kFallback, Source::DateTimeOriginal), 0);
 }
 
 TEST(PhotoDate, App1ThatIsNotExifGivesZero)
@@ -107,8 +109,8 @@ TEST(PhotoDate, App1ThatIsNotExifGivesZero)
     TempDir dir;
     const auto path = (dir / "xmp.jpg").string();
     WriteFile(path, Jpeg({App0(), Section(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 41))}));
-    EXPECT_EQ(PhotoDate(path, kFallback, 1), 0);
-    EXPECT_EQ(PhotoDate(path, kFallback, -1), kFallback);
+    EXPECT_EQ(PhotoDate(path, kFallback, Source::DateTimeOriginal), 0);
+    EXPECT_EQ(PhotoDate(path, kFallback, Source::Fallback), kFallback);
 }
 
 TEST(PhotoDate, FilesWithoutExifOrUnreadableTakeTheFallback)
@@ -129,10 +131,10 @@ TEST(PhotoDate, FilesWithoutExifOrUnreadableTakeTheFallback)
         const auto path = (dir / c.name).string();
         WriteFile(path, c.bytes);
         for (int source : {0, 1, 2})
-            EXPECT_EQ(PhotoDate(path, kFallback, source), kFallback) << c.name << " " << source;
+            EXPECT_EQ(PhotoDate(path, kFallback, Source(source)), kFallback) << c.name << " " << source;
     }
-    EXPECT_EQ(PhotoDate((dir / "missing.jpg").string(), kFallback, 1), kFallback);
-    EXPECT_EQ(PhotoDate(dir.path().string(), kFallback, 1), kFallback);  // a folder
+    EXPECT_EQ(PhotoDate((dir / "missing.jpg").string(), kFallback, Source::DateTimeOriginal), kFallback);
+    EXPECT_EQ(PhotoDate(dir.path().string(), kFallback, Source::DateTimeOriginal), kFallback);  // a folder
 }
 
 TEST(PhotoDate, ReaderKeptByTheCaller)
@@ -140,8 +142,8 @@ TEST(PhotoDate, ReaderKeptByTheCaller)
     PhotoMetadata reader(ParseModeFull);
     const bool processed = reader.ReadMetadataFromMemory("a.jpg", Jpeg({ExifApp1(kIfd0, kExif)}));
     ASSERT_TRUE(processed);
-    EXPECT_EQ(PhotoDate(reader, processed, "a.jpg", kFallback, 0).Date, At(2006, 5, 10, 14, 3, 27));
-    EXPECT_EQ(PhotoDate(reader, false, "a.jpg", kFallback, 0).Date, kFallback);
+    EXPECT_EQ(PhotoDate(reader, processed, "a.jpg", kFallback, Source::DateTime).Date, At(2006, 5, 10, 14, 3, 27));
+    EXPECT_EQ(PhotoDate(reader, false, "a.jpg", kFallback, Source::DateTime).Date, kFallback);
 }
 
 TEST(PhotoDate, DatesInFileNames)
@@ -216,7 +218,7 @@ TEST(PhotoDate, FileNameAndAutomaticSources)
         SCOPED_TRACE(std::string(c.Name) + " source " + std::to_string(c.Source));
         PhotoMetadata reader(ParseModeFull);
         const bool processed = reader.ReadMetadataFromMemory(c.Name, c.Bytes);
-        const PhotoDating dating = PhotoDate(reader, processed, (dir / c.Name).string(), kFallback, c.Source);
+        const PhotoDating dating = PhotoDate(reader, processed, (dir / c.Name).string(), kFallback, Source(c.Source));
         EXPECT_EQ(dating.Date, c.Date);
         EXPECT_EQ(dating.Origin, c.Origin);
     }
@@ -271,13 +273,13 @@ TEST(PhotoDate, RunningOutOfMemoryIsTheFilesFailure)
     const std::string message = "Cannot read file \"" + path + "\". " + kOutOfMemoryText;
     morvik::test::MemoryLimit limit(morvik::test::kReadingLimit);
     try {
-        TBatchSteps().DatePhoto(path, bytes, kFallback, 1);
+        TBatchSteps().DatePhoto(path, bytes, kFallback, Source::DateTimeOriginal);
         ADD_FAILURE() << "the batch's step dated the file";
     } catch (const Exception& e) {
         EXPECT_EQ(e.what(), message);
     }
     try {
-        PhotoDate(path, kFallback, 1);
+        PhotoDate(path, kFallback, Source::DateTimeOriginal);
         ADD_FAILURE() << "the file was dated";
     } catch (const Exception& e) {
         EXPECT_EQ(e.what(), message);
@@ -303,8 +305,10 @@ TEST(PhotoDate, CameraSamplesGiveTheirOriginalDate)
         {"Sony_HDR-HC3.jpg", 2007, 6, 15, 4, 42, 32},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(PhotoDate((dir / c.file).string(), kFallback, 1), At(c.y, c.mo, c.d, c.h, c.mi, c.s)) << c.file;
+        EXPECT_EQ(PhotoDate((dir / c.file).string(), kFallback, Source::DateTimeOriginal),
+                  At(c.y, c.mo, c.d, c.h, c.mi, c.s))
+            << c.file;
     // The trail camera keeps its date only inside its maker note: the EXIF block has no
     // DateTimeOriginal, so the photo is dated 0, not by the fallback.
-    EXPECT_EQ(PhotoDate((dir / "Reconyx_HC500_Hyperfire.jpg").string(), kFallback, 1), 0);
+    EXPECT_EQ(PhotoDate((dir / "Reconyx_HC500_Hyperfire.jpg").string(), kFallback, Source::DateTimeOriginal), 0);
 }

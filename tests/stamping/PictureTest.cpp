@@ -26,6 +26,26 @@ TEST(Color, MatchesTheStoredColourValues)
     EXPECT_EQ(ColorBlue(c), 255);
 }
 
+TEST(Color, ParsesAndWritesRrggbb)
+{
+    struct Case { std::string_view text; std::optional<TColor> color; };
+    const Case cases[] = {
+        {"FF8C00", RgbColor(0xFF, 0x8C, 0x00)}, {"#ff8c00", RgbColor(0xFF, 0x8C, 0x00)},
+        {"000000", clBlack},                     {"#FFFFFF", clWhite},
+        {"8080FF", 16744576u},                   {"", std::nullopt},
+        {"#", std::nullopt},                     {"FFF", std::nullopt},
+        {"FF8C000", std::nullopt},               {"##FF8C00", std::nullopt},
+        {"GG0000", std::nullopt},                {" FF8C0", std::nullopt},
+        {"0x1234", std::nullopt},                {"-12345", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseRgbColor(c.text), c.color) << c.text;
+        if (c.color)
+            EXPECT_EQ(ParseRgbColor(RgbColorText(*c.color)), c.color) << c.text;
+    }
+    EXPECT_EQ(RgbColorText(RgbColor(0xFF, 0x8C, 0x00)), "FF8C00");
+}
+
 TEST(Picture, NewPictureIsWhiteAndRowsHoldRgb)
 {
     Picture p(5, 3);

@@ -144,9 +144,58 @@ TEST(StampPlacement, CornerMarginAndSizeOnEveryPictureSize)
             else if (right)
                 EXPECT_NEAR(w - box.Right, margin, 1);
             else
-                EXPECT_NEAR(box.Left + box.Right, w, 2);  // centred
+                EXPECT_EQ(box.Left, (w - (box.Right - box.Left)) / 2);  // centred, rounded down
         }
     }
+}
+
+// The cells lie exactly where the anchor's rule puts them: the offset counted inwards from
+// the anchor's sides; bottom-centre's free width halved and rounded down (towards minus
+// infinity when the text is wider than the photo), then moved X to the right. Each line of
+// a centred block is centred in it by the same rounding.
+TEST(StampPlacement, CellsLieExactlyWhereTheAnchorsRuleSays)
+{
+    const TFont font{"DejaVu Sans", 13, false, false};
+    const int textWidth = MeasureText(font, kDate).Width;
+    const int height = 240;
+    for (const StampAnchorName& a : StampAnchorNames)
+        for (int width : {textWidth + 101, textWidth + 100, textWidth - 3, textWidth - 4})
+            for (bool relative : {false, true}) {
+                SCOPED_TRACE(std::string(a.Key) + " " + std::to_string(width) + (relative ? " %" : " px"));
+                StampLook look;
+                look.Font = font;
+                look.Anchor = a.Anchor;
+                look.X = -7;
+                look.Y = 5;
+                look.RelativeMargin = relative;
+                look.MarginPercent = 2.5;  // of the shorter side
+                const int percent = int(std::lround(0.025 * std::min(width, height)));
+                const int dx = relative ? percent : look.X, dy = relative ? percent : look.Y;
+                const PixelBox cells = PlaceStamp(kDate, look, width, height, 1).Cells;
+                const int w = cells.Right - cells.Left, h = cells.Bottom - cells.Top;
+                ASSERT_EQ(w, textWidth);
+                const int free = width - w;
+                const int centred = int(std::floor(free / 2.0)) + (relative ? 0 : look.X);
+                const bool top = a.Anchor == StampAnchor::TopLeft || a.Anchor == StampAnchor::TopRight;
+                const bool leftSide = a.Anchor == StampAnchor::TopLeft || a.Anchor == StampAnchor::BottomLeft;
+                const int left = leftSide ? dx : a.Anchor == StampAnchor::BottomCentre ? centred : width - dx - w;
+                EXPECT_EQ(cells.Left, left);
+                EXPECT_EQ(cells.Top, top ? dy : height - dy - h);
+            }
+    StampLook look;
+    look.Font = font;
+    look.Anchor = StampAnchor::BottomCentre;
+    int oddSpares = 0;  // lines where rounding up and down differ
+    for (const char* last : {"x", "xy", "x1", "xyz", "1"}) {
+        const StampPlacement block = PlaceStamp(kDate + "\n" + last, look, 500, 300, 1);
+        ASSERT_EQ(block.Lines.size(), 2u);
+        for (const PixelBox& line : block.Lines) {
+            const int spare = (block.Cells.Right - block.Cells.Left) - (line.Right - line.Left);
+            EXPECT_EQ(line.Left, block.Cells.Left + spare / 2) << last;
+            oddSpares += spare % 2;
+        }
+    }
+    EXPECT_GT(oddSpares, 0);
 }
 
 TEST(StampPlacement, TurnedPhotosGetTheStampUprightInTheDisplayedCorner)
@@ -255,7 +304,7 @@ TEST(StampPlacement, SeveralLinesLieInTheAnchorsCornerAlignedToItsSide)
         else if (right)
             EXPECT_NEAR(box.Right, width - margin, 1);
         else
-            EXPECT_NEAR(box.Left + box.Right, width, 1);
+            EXPECT_EQ(box.Left, (width - (box.Right - box.Left)) / 2);
         EXPECT_NEAR(top ? box.Top : box.Bottom, top ? margin : height - margin, 1);
 
         // The short last line ("x") keeps to the anchor's side of the block.

@@ -26,9 +26,8 @@ TEST_F(StampSettingsTest, StartValues)
     const StampSettings s = InitialStampSettings();
     EXPECT_TRUE(s.DateMode);
     EXPECT_FALSE(s.Transparent);
-    EXPECT_EQ(s.DateSource, 1);
+    EXPECT_EQ(s.DateSource, PhotoDateSource::DateTimeOriginal);
     EXPECT_EQ(DateSourceLabels[static_cast<size_t>(s.DateSource)], "Date Time Original");
-    EXPECT_FALSE(s.RenameByMask);
     EXPECT_FALSE(s.StopRequested);
     EXPECT_EQ(s.FileCount, 0);
     ASSERT_FALSE(s.StartFolder.empty());
@@ -82,13 +81,13 @@ TEST_F(StampSettingsTest, PresetsSetTheirValuesWithFollowUps)
     EXPECT_EQ(c.Quality, 75);
     EXPECT_EQ(QualityLabelText(c.Quality), "75 %");
     EXPECT_TRUE(done.DateSourceChanged);
-    EXPECT_EQ(s.DateSource, 0);
+    EXPECT_EQ(s.DateSource, PhotoDateSource::DateTime);
     EXPECT_EQ(DateSourceLabels[0], "Изменения");
     EXPECT_FALSE(done.ExifChanged || done.NamingMaskChanged || done.DateModeChanged);
 
     done = ApplyPreset(2, c, s);  // "Для Интернета"
     EXPECT_EQ(c.Quality, 65);
-    EXPECT_EQ(s.DateSource, 1);
+    EXPECT_EQ(s.DateSource, PhotoDateSource::DateTimeOriginal);
     EXPECT_TRUE(done.ExifChanged);
     EXPECT_FALSE(c.ExifCarryOver);
     EXPECT_TRUE(done.NamingMaskChanged);
@@ -162,7 +161,7 @@ TEST_F(StampSettingsTest, FilmPresetGivesTheSevenSegmentDateAndLeavesNoTraceInTh
     EXPECT_TRUE(done.LookChanged && done.DateFormatChanged && done.TransparentChanged);
     EXPECT_EQ(c.DateFormat, "\"'\"yy mm dd");
     EXPECT_EQ(c.Quality, 92);
-    EXPECT_EQ(s.DateSource, DateSourceAuto);
+    EXPECT_EQ(s.DateSource, PhotoDateSource::Auto);
     EXPECT_EQ(c.Look.TextColor, RgbColor(0xFF, 0x6A, 0x1E));
     EXPECT_FALSE(c.Look.AutoColor || c.Look.Outline);
     ASSERT_TRUE(c.Look.Shadow.has_value());
@@ -201,7 +200,7 @@ TEST_F(StampSettingsTest, IndexOutsideThePresetsChangesNothing)
     for (int index : {-1, 5, 100}) {
         StampSettings s = InitialStampSettings();
         s.DateMode = false;
-        s.DateSource = -1;
+        s.DateSource = PhotoDateSource::Fallback;
         StampControls c;
         c.Quality = 33;
         c.OwnText = "x";
@@ -213,7 +212,7 @@ TEST_F(StampSettingsTest, IndexOutsideThePresetsChangesNothing)
         EXPECT_EQ(c.OwnText, "x");
         EXPECT_FALSE(c.ExifCarryOver);
         EXPECT_FALSE(s.DateMode);
-        EXPECT_EQ(s.DateSource, -1);
+        EXPECT_EQ(s.DateSource, PhotoDateSource::Fallback);
     }
 }
 

@@ -17,7 +17,7 @@ public:
     void FileWritten(const TBatchOutput& o) override
     {
         Written.push_back(std::filesystem::path(o.OutputPath).filename().string());
-        Ways.push_back(o.Way);
+        Ways.push_back(o.Way ? WayText(*o.Way) : std::string());
     }
 };
 

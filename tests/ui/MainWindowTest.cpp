@@ -87,24 +87,31 @@ TEST(MainWindow, StartsWithItsPanelsControlsAndSettings)
         top += panel->height();
     }
 
-    EXPECT_TRUE(f.Settings().DateMode);
-    EXPECT_EQ(f.Settings().DateSource, 1);
-    EXPECT_EQ(w.ComboBox1->currentText(), QStringLiteral("Date Time Original"));
-    EXPECT_EQ(w.cbConf->currentText(), QStringLiteral("Для Хранения"));
-    EXPECT_TRUE(f.Settings().StartFolder.ends_with('/'));
-    EXPECT_FALSE(w.Edit1->isEnabled());
-    EXPECT_TRUE(w.DateTimePicker1->isEnabled());
-    EXPECT_TRUE(w.DateTimePicker2->isEnabled());
-    EXPECT_FALSE(w.cbDirect->isEnabled());
+    // The window shows the settings' start values (StampSettingsTest.StartValues says
+    // what they are).
+    const StampSettings start = InitialStampSettings();
+    const StampControls controls;
+    const auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
+    EXPECT_EQ(f.Settings().DateMode, start.DateMode);
+    EXPECT_EQ(f.Settings().DateSource, start.DateSource);
+    EXPECT_EQ(f.Settings().StartFolder, start.StartFolder);
+    EXPECT_EQ(f.Controls().Look, controls.Look);
+    EXPECT_EQ(w.ComboBox1->currentText(), text(DateSourceLabels[static_cast<size_t>(start.DateSource)]));
+    EXPECT_EQ(w.cbConf->currentText(), text(StampPresets[static_cast<size_t>(controls.PresetIndex)].Name));
+    const StampControlStates states = ControlStates(start, controls);
+    EXPECT_EQ(w.Edit1->isEnabled(), states.OwnTextEnabled);
+    EXPECT_EQ(w.DateTimePicker1->isEnabled(), states.DatePickersEnabled);
+    EXPECT_EQ(w.DateTimePicker2->isEnabled(), states.DatePickersEnabled);
+    EXPECT_EQ(w.cbDirect->isEnabled(), states.CorrectionEnabled);
     EXPECT_TRUE(w.TimeEdit1->isEnabled());
-    EXPECT_EQ(w.TimeEdit1->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(w.TimeEdit1->text(), text(controls.CorrectionText));
     EXPECT_FALSE(w.SpeedButton1->isEnabled());
     EXPECT_FALSE(w.Gauge1Action->isVisible());
-    EXPECT_EQ(w.TrackBar1->value(), 80);
-    EXPECT_EQ(w.Label2->text(), QStringLiteral("80 %"));
-    EXPECT_EQ(w.Edit2->text(), QStringLiteral("yy.mm.dd  hh_nn_ss"));
-    EXPECT_TRUE(w.CheckBox3->isChecked());
-    EXPECT_TRUE(w.cbEXIF->isChecked());
+    EXPECT_EQ(w.TrackBar1->value(), controls.Quality);
+    EXPECT_EQ(w.Label2->text(), text(QualityLabelText(controls.Quality)));
+    EXPECT_EQ(w.Edit2->text(), text(controls.NamingMask));
+    EXPECT_EQ(w.CheckBox3->isChecked(), controls.RenameTicked);
+    EXPECT_EQ(w.cbEXIF->isChecked(), controls.ExifCarryOver);
     EXPECT_EQ(w.Label4->text(), QStringLiteral("Всего файлов:"));
     EXPECT_TRUE(w.StatusPanel0->text().isEmpty());
     EXPECT_EQ(w.Image1->size(), QSize(105, 105));
@@ -141,13 +148,13 @@ TEST(MainWindow, PresetsSetTheirControls)
         w.Edit1->setText(QStringLiteral("мой текст"));
         w.CheckBox3->setChecked(false);
         w.ComboBox1->setEditText(QStringLiteral("что-то"));
-        EXPECT_EQ(f.Settings().DateSource, -1);
+        EXPECT_EQ(f.Settings().DateSource, PhotoDateSource::Fallback);
 
         w.cbConf->setCurrentIndex(c.Entry);
         EXPECT_EQ(w.TrackBar1->value(), c.Quality);
         EXPECT_EQ(w.Label2->text(), QString::number(c.Quality) + QStringLiteral(" %"));
         EXPECT_EQ(w.ComboBox1->currentIndex(), c.Source);
-        EXPECT_EQ(f.Settings().DateSource, c.Source);
+        EXPECT_EQ(f.Settings().DateSource, PhotoDateSource(c.Source));
         EXPECT_TRUE(w.CheckBox1->isChecked());
         EXPECT_TRUE(f.Settings().DateMode);
         EXPECT_FALSE(w.Edit1->isEnabled());
@@ -204,7 +211,7 @@ TEST(MainWindow, SwitchesKeepTheirEnabledStates)
     EXPECT_FALSE(w.TimeEdit1->isEnabled());
 
     w.ComboBox1->setCurrentIndex(2);
-    EXPECT_EQ(f.Settings().DateSource, 2);
+    EXPECT_EQ(f.Settings().DateSource, PhotoDateSource::DateTimeDigitized);
 }
 
 TEST(MainWindow, MenuAndToolbarEntriesRunTheControlsHandlers)

@@ -17,7 +17,7 @@ TEST(PhotoReading, RunningOutOfMemoryIsShownAsTheFilesFailure)
     test::ScriptedDialogs dialogs;
     {
         test::MemoryLimit limit(test::kReadingLimit);
-        ui::RunHandler(dialogs, nullptr, [&] { ui::ReadPhoto(path, 0, 1); });
+        ui::RunHandler(dialogs, nullptr, [&] { ui::ReadPhoto(path, 0, PhotoDateSource::DateTimeOriginal); });
     }
     EXPECT_EQ(dialogs.Messages,
               QStringList{QString::fromStdString("Cannot read file \"" + path + "\". " + kOutOfMemoryText)});

@@ -277,7 +277,7 @@ void ExifDirectory::AddNamedTag(SharedText name, std::string_view valueText, int
 int ExifDirectory::IndexOfTag(const std::string& name) const
 {
     for (size_t i = 0; i < TagList.size(); ++i)
-        if (TagList[i].TagName.size() == name.size() && SameTextIgnoringCase(TagList[i].TagName, name))
+        if (TagList[i].TagName.size() == name.size() && AsciiEqualNoCase(TagList[i].TagName, name))
             return static_cast<int>(i);
     return -1;
 }

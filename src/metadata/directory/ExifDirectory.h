@@ -168,9 +168,6 @@ private:
     int64_t walkedBytes_ = 0;
 };
 
-// Equal texts when ASCII letters are compared without their case.
-bool SameTextIgnoringCase(std::string_view a, std::string_view b);
-
 // Nearest integer, ties to even; values out of the 32-bit range (or not numbers) give 0.
 int32_t RoundToInt(double value);
 

@@ -372,22 +372,6 @@ constexpr int kSentinel = MainTableSize - 1;
 
 }  // namespace
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 int FieldTypeSize(int fieldType)
 {
     if (fieldType < 0 || fieldType >= static_cast<int>(kFieldTypeSizes.size()))
@@ -433,7 +417,7 @@ TagEntry RowForTag(int tagNo, DirectoryKind kind)
 int TableIndexOfName(const std::string& name)
 {
     for (int i = 0; i < kSentinel; ++i)
-        if (SameTextIgnoringCase(kMainRows[i].TagName, name))
+        if (AsciiEqualNoCase(kMainRows[i].TagName, name))
             return i;
     return -1;
 }

@@ -213,13 +213,7 @@ namespace {
 void TakeFileFacts(PhotoMetadata& data, const std::string& fileName, const FileFacts& facts)
 {
     data.FileName = fileName;
-    if (auto packed = PackedFileTime(facts.Modified)) {
-        auto value = TryEncodeDateTime(packed->Year, packed->Month, packed->Day, packed->Hour, packed->Minute,
-                                       packed->Second, 0);
-        data.FileDate = value ? *value : facts.Modified;
-    } else {
-        data.FileDate = facts.Modified;  // outside the packed date's years: the plain time
-    }
+    data.FileDate = TwoSecondFloor(facts.Modified);
     data.FileSize = static_cast<int32_t>(std::min<int64_t>(facts.Size, INT32_MAX));
 }
 

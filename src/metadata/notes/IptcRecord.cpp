@@ -121,8 +121,6 @@ std::string Cp1251Folded(std::string_view text)
     return folded;
 }
 
-bool SameNameAscii(std::string_view a, std::string_view b) { return AsciiLower(a) == AsciiLower(b); }
-
 // The first table row for this record and dataset number, or nullptr.
 const IptcDatasetRow* RowFor(int recordNo, int datasetNo)
 {
@@ -222,7 +220,7 @@ IptcRecord::~IptcRecord() = default;
 int IptcRecord::IndexOfName(const std::string& name) const
 {
     for (int32_t i = 0; i < count_; ++i)
-        if (SameNameAscii(entries_[static_cast<size_t>(i)].TagName, name))
+        if (AsciiEqualNoCase(entries_[static_cast<size_t>(i)].TagName, name))
             return i;
     return -1;
 }
@@ -274,7 +272,7 @@ TagEntry IptcRecord::EntryAt(int index) const
 int IptcRecord::DefinitionIndex(const std::string& name)
 {
     for (size_t i = 0; i < kDatasets.size(); ++i)
-        if (SameNameAscii(kDatasets[i].Name, name))
+        if (AsciiEqualNoCase(kDatasets[i].Name, name))
             return static_cast<int>(i);
     return -1;
 }

@@ -165,7 +165,7 @@ void WalkMakerDirectory(ExifDirectory& info, const WalkCursor& note, MakerTable 
 
             const int t = RowIndex(table, tag);
             const std::string_view name = t >= 0 ? table[t].DisplayName : "Unknown";
-            if (SameTextIgnoringCase(name, "SKIP"))
+            if (AsciiEqualNoCase(name, "SKIP"))
                 continue;
             if (info.ParseMode != ParseModeFull)
                 continue;

@@ -298,12 +298,12 @@ inline int ZeroRunRoom(const Coef* block)
     return last == 63 ? 0 : (62 - last) / 16;
 }
 
-// The coded symbols of one block, handed to emit(isAc, symbol, extraBits, extraCount);
+// The coded symbols of one block, handed to put(isAc, symbol, extraBits, extraCount);
 // pred is the previous block's DC and becomes this one's. Values a baseline scan cannot
 // code (a DC difference over 11 bits, an AC value over 10) raise ECorruptScan. `zeroRuns`
 // (at most ZeroRunRoom) sixteen-zero codes go before the end-of-block code.
-template <class Emit>
-inline void CodeBlock(const Coef* block, int& pred, Emit&& emit, int zeroRuns = 0)
+template <class Put>
+inline void CodeBlock(const Coef* block, int& pred, Put&& put, int zeroRuns = 0)
 {
     const int64_t diff = int64_t(block[0]) - pred;
     pred = block[0];
@@ -312,7 +312,7 @@ inline void CodeBlock(const Coef* block, int& pred, Emit&& emit, int zeroRuns = 
         if (magnitude >= 2048)
             throw ECorruptScan("a DC difference too large for a baseline scan");
         const int size = magnitude == 0 ? 0 : 32 - __builtin_clz(unsigned(magnitude));
-        emit(false, size, uint32_t(diff < 0 ? diff - 1 : diff) & ((1u << size) - 1), size);
+        put(false, size, uint32_t(diff < 0 ? diff - 1 : diff) & ((1u << size) - 1), size);
     }
     int run = 0;
     for (int k = 1; k < 64; ++k) {
@@ -322,18 +322,18 @@ inline void CodeBlock(const Coef* block, int& pred, Emit&& emit, int zeroRuns = 
             continue;
         }
         for (; run > 15; run -= 16)
-            emit(true, kZeroRun, 0u, 0);
+            put(true, kZeroRun, 0u, 0);
         const unsigned magnitude = unsigned(v < 0 ? -v : v);
         const int size = 32 - __builtin_clz(magnitude);
         if (size > 10)
             throw ECorruptScan("an AC coefficient too large for a baseline scan");
-        emit(true, (run << 4) | size, uint32_t(v < 0 ? v - 1 : v) & ((1u << size) - 1), size);
+        put(true, (run << 4) | size, uint32_t(v < 0 ? v - 1 : v) & ((1u << size) - 1), size);
         run = 0;
     }
     if (run > 0) {
         for (int i = 0; i < zeroRuns; ++i)
-            emit(true, kZeroRun, 0u, 0);
-        emit(true, 0x00, 0u, 0);
+            put(true, kZeroRun, 0u, 0);
+        put(true, 0x00, 0u, 0);
     }
 }
 
