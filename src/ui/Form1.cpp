@@ -10,6 +10,7 @@
 #include "ui/Form2.h"
 #include "ui/Icons.h"
 #include "ui/PictureView.h"
+#include "ui/ScreenFit.h"
 #include "ui/WindowFont.h"
 #include "ui/widgets/BarGauge.h"
 #include "ui/widgets/FolderChooser.h"
@@ -217,6 +218,7 @@ TForm1::TForm1(IDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialog
     Wire();
     resize(765, 630);
     move(230, 112);
+    FitToAvailableArea(*this, ScreenFit::MovesIn);
     Guard([this] { FormCreate(); });
 }
 
@@ -778,6 +780,7 @@ void TForm1::FormShow()
 void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    FitToAvailableArea(*this, ScreenFit::MovesIn);
     if (!event->spontaneous())
         Guard([this] { FormShow(); });
 }

@@ -7,6 +7,7 @@
 #include "ui/Icons.h"
 #include "ui/PatternDialog.h"
 #include "ui/PictureView.h"
+#include "ui/ScreenFit.h"
 #include "ui/WindowFont.h"
 #include "ui/widgets/BarGauge.h"
 #include "ui/widgets/DesignLayout.h"
@@ -58,7 +59,18 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     resize(729, 537);
     move(234, 131);
 
-    auto* layout = new QVBoxLayout(this);
+    // The chart and the controls below it scroll as one when the window is smaller than
+    // they need (a small screen, large text settings).
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroller = new QScrollArea;
+    scroller->setObjectName("ContentScroller");
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    auto* content = new QWidget;
+    scroller->setWidget(content);
+    outer->addWidget(scroller);
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     Panel1 = new QFrame;
@@ -131,6 +143,7 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     connect(BitBtn3, &QPushButton::clicked, this, handle(&TForm2::BitBtn3Click));
     connect(Button1, &QPushButton::clicked, this, handle(&TForm2::Button1Click));
     connect(PatternButton, &QPushButton::clicked, this, handle(&TForm2::PatternClick));
+    FitToAvailableArea(*this, ScreenFit::KeepsItsTop);
 }
 
 QString TForm2::SizeText(int width, int height) const
@@ -144,6 +157,7 @@ void TForm2::ShowBeside(const QWidget& mainMenuBar)
     const QRect bar(mainMenuBar.mapToGlobal(QPoint(0, 0)), mainMenuBar.size());
     if (QRect(pos(), frameGeometry().size()).intersects(bar))
         move(pos().x(), bar.bottom() + 1);
+    FitToAvailableArea(*this, ScreenFit::KeepsItsTop);
     show();
     raise();
     activateWindow();
@@ -152,6 +166,7 @@ void TForm2::ShowBeside(const QWidget& mainMenuBar)
 void TForm2::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    FitToAvailableArea(*this, ScreenFit::KeepsItsTop);
     Guard([this] { FormShow(); });
 }
 

@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSlider>
 #include <QTest>
@@ -149,13 +150,31 @@ TEST(WindowFinish, ModelessMosaicLeavesTheMenuBarFree)
     app.W().ToolButton5->click();
     EXPECT_FALSE(m.frameGeometry().intersects(QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size())));
 
-    // Where the main window is elsewhere the mosaic window keeps its design place.
+    // Where the main window is elsewhere the mosaic window keeps its design place, as far
+    // as the screen allows.
     App moved;
     Form1Access::Settings(moved.Form1()).PictureWidth = 8;
     Form1Access::Settings(moved.Form1()).PictureHeight = 8;
     moved.Form1().move(1000, 700);
     moved.W().ToolButton5->click();
-    EXPECT_EQ(moved.Form2().pos(), QPoint(234, 131));
+    const QRect area = moved.Form2().screen()->availableGeometry();
+    EXPECT_EQ(moved.Form2().pos(), QPoint(std::min(234, area.right() + 1 - moved.Form2().frameGeometry().width()), 131));
+}
+
+TEST(WindowFinish, WindowsOpenInsideTheScreensAvailableArea)
+{
+    // The tests' screen (800 by 500) is smaller than both windows' design sizes, as a 1600
+    // by 1000 screen is at 200 % scaling.
+    App app;
+    Form1Access::Settings(app.Form1()).PictureWidth = 8;
+    Form1Access::Settings(app.Form1()).PictureHeight = 8;
+    app.W().ToolButton5->click();
+    for (const QWidget* window : std::initializer_list<const QWidget*>{&app.Form1(), &app.Form2()}) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        const QRect area = window->screen()->availableGeometry();
+        ASSERT_LT(area.height(), 630);
+        EXPECT_TRUE(area.contains(window->frameGeometry())) << window->frameGeometry().x() << "," << window->frameGeometry().y() << " " << window->frameGeometry().width() << "x" << window->frameGeometry().height() << " in " << area.width() << "x" << area.height();
+    }
 }
 
 TEST(WindowFinish, QtDialogsSpeakRussianUnderRussianLocale)
