@@ -72,13 +72,14 @@ void SetHint(QWidget* w, const QString& hint, bool shown)
         w->setToolTip(hint);
 }
 
-// A push button with its hint (kept, not shown on hover), placed on a panel.
+// A push button with its hint (kept, not shown on hover), placed on a panel; it grows to
+// show its caption whole.
 QPushButton* PlaceButton(RollUpPanel* panel, const char* name, const QString& caption, const QString& hint,
                          const QRect& design)
 {
     auto* button = Named<QPushButton>(name, caption);
     SetHint(button, hint, false);
-    panel->Place(button, design.left(), design.top(), design.width(), design.height());
+    panel->Place(button, design.left(), design.top(), design.width(), design.height(), Fit::FitText);
     return button;
 }
 
@@ -482,13 +483,15 @@ void TForm1::BuildPositionPanel()
     p->Place(w.StaticText3, 72, 27, 14, 17, Fit::FitText);
     w.SpinEdit2 = spin("SpinEdit2", controls_.Look.Y, tr("Координата по вертикали появления текста"));
     p->Place(w.SpinEdit2, 88, 22, 41, 22, Fit::FitText);
+    // The right-hand controls of these two rows stand a few pixels clear of the buttons to
+    // their left, which grow with their captions.
     w.BitBtn3 = PlaceButton(p, "BitBtn3", tr("Цвет Фона"), tr("Изменить цвет фона"), QRect(8, 48, 73, 25));
-    w.BitBtn2 = PlaceButton(p, "BitBtn2", tr("Шрифт"), tr("Изменить шрифт и размеры"), QRect(80, 48, 73, 25));
+    w.BitBtn2 = PlaceButton(p, "BitBtn2", tr("Шрифт"), tr("Изменить шрифт и размеры"), QRect(85, 48, 73, 25));
     w.BitBtn1 = PlaceButton(p, "BitBtn1", tr("Цвет Текста"), tr("Изменить цвет текста"), QRect(8, 76, 73, 25));
     w.CheckBox2 = Named<QCheckBox>("CheckBox2", tr("Прозрачный"));
     w.CheckBox2->setChecked(settings_.Transparent);
     SetHint(w.CheckBox2, tr("Выводить на прозрачном фоне или нет"), false);
-    p->Place(w.CheckBox2, 82, 80, 81, 17, Fit::FitText);
+    p->Place(w.CheckBox2, 85, 80, 81, 17, Fit::FitText);
 
     // Below the design's controls: the corner the offset counts from, the size and the
     // margin relative to the photo, the outline.

@@ -89,6 +89,19 @@ TEST(WindowFinish, TextsAndNumbersShowWholeForALargePicture)
         EXPECT_LE(6 + captionFont.horizontalAdvance(p->Caption()) + ui::RollUpPanel::CaptionHeight, p->width())
             << p->Caption().toStdString();
     ExpectWhole(w.StatusPanel0, w.StatusPanel0->parentWidget());
+    // In every panel each button shows its text whole, and no two buttons or check boxes
+    // touch: a few pixels lie between them.
+    for (ui::RollUpPanel* p : {w.ExPanel1, w.ExPanel2, w.ExPanel3, w.ExPanel4, w.ExPanel5, w.ExPanel6}) {
+        const QList<QAbstractButton*> buttons = p->Client()->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
+        for (qsizetype i = 0; i < buttons.size(); ++i) {
+            const QAbstractButton* b = buttons[i];
+            if (qobject_cast<const QPushButton*>(b))
+                ExpectWhole(b, column);
+            for (qsizetype j = i + 1; j < buttons.size(); ++j)
+                EXPECT_FALSE(b->geometry().adjusted(-2, 0, 2, 0).intersects(buttons[j]->geometry()))
+                    << buttons[i]->objectName().toStdString() << " and " << buttons[j]->objectName().toStdString();
+        }
+    }
 
     // The mosaic window's sizes for the picture and for its chart.
     auto& m = app.Form2();
