@@ -173,14 +173,14 @@ public:
     void FileStarted(const std::string& name) override { f.w.Memo1->appendPlainText(U(name)); }
     void FileCounted(int runCounter, int) override
     {
-        f.w.Gauge1->SetProgress(runCounter);
-        f.w.Label5->setText(TForm1::tr("Обрабатывается:") + QString::number(runCounter));
-        f.w.StatusPanel1->setText(TForm1::tr("Обрабатывается:") + QString::number(runCounter) + TForm1::tr(" из ") +
-                                  QString::number(f.settings_.FileCount));
+        runCounter_ = runCounter;
+        fileCounted_ = true;
+        ShowProgress();
     }
     void DateCorrected(TDateTime corrected) override { f.ShowCorrectedDate(corrected); }
     void FileWritten(const TBatchOutput& output) override
     {
+        fileCounted_ = false;
         // The file's line tells the way it went in the lossless mode, what dated the photo
         // when it was not the EXIF date chosen, and, for a damaged photo, how it is damaged.
         const QString note = WayText(output.Way) + OriginText(output.Origin) + ui::DamageNote(output.Damage);
@@ -194,15 +194,37 @@ public:
     void FileFailed(const std::string&, const std::string& message) override
     {
         f.w.Memo1->appendPlainText(TForm1::tr("Ошибка: ") + U(message));
+        if (!fileCounted_)
+            ++passedOver_;
+        fileCounted_ = false;
+        ShowProgress();
     }
     void FileSkipped(const std::string& name, const std::string& outputPath) override
     {
         f.w.Memo1->appendPlainText(U(name) + TForm1::tr("  (уже сделан: ") + U(outputPath) + ")");
+        ++passedOver_;
+        ShowProgress();
     }
     bool StopRequested() override { return f.settings_.StopRequested; }
 
 private:
+    // The gauge, Label5 and the status panel count every file the run has gone through:
+    // those it decoded (the run counter) and those it passed over, failed before they
+    // were decoded or made by an earlier run; so a run that goes on past a broken photo
+    // ends on its real end, not short of it.
+    void ShowProgress()
+    {
+        const int done = runCounter_ + passedOver_;
+        f.w.Gauge1->SetProgress(done);
+        f.w.Label5->setText(TForm1::tr("Обрабатывается:") + QString::number(done));
+        f.w.StatusPanel1->setText(TForm1::tr("Обрабатывается:") + QString::number(done) + TForm1::tr(" из ") +
+                                  QString::number(f.settings_.FileCount));
+    }
+
     TForm1& f;
+    int runCounter_ = 0;
+    int passedOver_ = 0;
+    bool fileCounted_ = false;  // the file in hand is in the run counter
 };
 
 TForm1::TForm1(IDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs)

@@ -554,11 +554,16 @@ TEST(MainWindow, TheBatchGoesOnPastABrokenPhotoWhenAsked)
     app.Dialogs.FolderAnswers = {Q(dir.path())};
     w.Button4->click();
     EXPECT_FALSE(std::filesystem::exists(dir / "Dated" / "c.jpg"));
+    // The run ended at the broken photo: the progress shows the one file made.
+    EXPECT_EQ(w.StatusPanel1->text(), QStringLiteral("Обрабатывается:1 из 3"));
     w.cbKeepGoing->setChecked(true);
     app.Dialogs.FolderAnswers = {Q(dir.path())};
     w.Button4->click();
     EXPECT_TRUE(std::filesystem::exists(dir / "Dated" / "c.jpg"));
     EXPECT_TRUE(w.Memo1->toPlainText().contains(QStringLiteral("Ошибка: ")));
+    // Gone past it, the run counts the broken photo among the files it went through.
+    EXPECT_EQ(w.Label5->text(), QStringLiteral("Обрабатывается:3"));
+    EXPECT_EQ(w.Gauge1->Progress(), 3);
 }
 
 TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)
@@ -592,6 +597,7 @@ TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)
     w.Button4->click();
     EXPECT_TRUE(w.Memo1->toPlainText().contains("b.jpg  (уже сделан: " + Q(dir / "Dated" / "b.jpg") + ")"))
         << w.Memo1->toPlainText().toStdString();
+    EXPECT_EQ(w.Gauge1->Progress(), 2);  // the files passed over count
     w.cbLossless->click();
     EXPECT_FALSE(w.actLossless->isChecked());
     EXPECT_FALSE(app.Form1().Controls().Lossless);
