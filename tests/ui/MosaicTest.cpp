@@ -24,8 +24,8 @@ namespace {
 // Gives the main window a picture of known pixels, as a load would.
 void SetSource(App& app, const QImage& picture)
 {
-    app.W().Image1->SetPicture(picture);
-    app.W().Image1->resize(picture.size());
+    app.W().pictureView->SetPicture(picture);
+    app.W().pictureView->resize(picture.size());
     Form1Access::Settings(app.Form1()).PictureWidth = picture.width();
     Form1Access::Settings(app.Form1()).PictureHeight = picture.height();
 }
@@ -48,7 +48,7 @@ TEST(Mosaic, TwoByTwoAtThreeGivesCellsAndAGrid)
     App app;
     SetSource(app, Colours(2, 2));
     auto& m = app.Form2();
-    app.W().ToolButton5->click();
+    app.W().showMosaicToolButton->click();
     EXPECT_EQ(m.Label3->text(), QStringLiteral("2 на 2"));
     m.BitBtn1->click();
     const QImage& chart = m.Image1->Picture();
@@ -150,7 +150,7 @@ TEST(Mosaic, PatternDialogBuildsOffTheWindowThreadAndSavesAPdf)
 {
     App app;
     SetSource(app, Colours(40, 30));
-    app.W().ToolButton5->click();
+    app.W().showMosaicToolButton->click();
     TempDir dir;
     const QString pdf = QString::fromStdString((dir / "pattern").string());
     app.Dialogs.SaveAnswers.push_back(pdf);

@@ -64,34 +64,37 @@ TEST(WindowFinish, TextsAndNumbersShowWholeForALargePicture)
     TempDir dir;
     App app;
     auto& w = app.W();
-    for (ui::RollUpPanel* p : {w.ExPanel1, w.ExPanel2, w.ExPanel3, w.ExPanel4, w.ExPanel5, w.ExPanel6})
+    for (ui::RollUpPanel* p :
+         {w.batchPanel, w.picturePanel, w.stampTextPanel, w.presetPanel, w.correctionPanel, w.positionPanel})
         p->SetRolled(false);
     app.Dialogs.OpenAnswers = {MakeJpeg(dir / "big.jpg", 2048, 1536)};
-    w.Button1->click();
-    w.ComboBox1->setCurrentIndex(2);  // "Date Time Digitized", the longest entry
-    w.TrackBar1->setValue(100);
-    w.SpinEdit1->setValue(12345);
-    w.SpinEdit2->setValue(-1500);
-    w.Label5->setText(QStringLiteral("Обрабатывается:12345"));
+    w.loadButton->click();
+    w.dateSourceList->setCurrentIndex(2);  // "Date Time Digitized", the longest entry
+    w.qualitySlider->setValue(100);
+    w.xOffsetEdit->setValue(12345);
+    w.yOffsetEdit->setValue(-1500);
+    w.progressLabel->setText(QStringLiteral("Обрабатывается:12345"));
     QApplication::processEvents();
 
     EXPECT_EQ(app.Form1().Controls().Look.X, 12345);
     EXPECT_EQ(app.Form1().Controls().Look.Y, -1500);
-    const QWidget* column = w.ScrollBox2->viewport();
+    const QWidget* column = w.panelScroller->viewport();
     for (const QWidget* c : std::initializer_list<const QWidget*>{
-             w.Label1, w.Label2, w.Label4, w.Label5, w.StaticText4, w.CheckBox1, w.CheckBox2, w.CheckBox3,
-             w.cbPogr, w.cbEXIF, w.ComboBox1, w.DateTimePicker1, w.DateTimePicker2, w.SpinEdit1, w.SpinEdit2,
-             w.StaticText3})
+             w.dateLabel, w.qualityLabel, w.fileCountLabel, w.progressLabel, w.qualityCaption, w.dateModeCheck,
+             w.transparentCheck, w.renameCheck, w.correctionEnabled, w.exifCheck, w.dateSourceList, w.datePicker,
+             w.timePicker, w.xOffsetEdit, w.yOffsetEdit, w.yCaption})
         ExpectWhole(c, column);
-    EXPECT_LE(w.SpinEdit1->geometry().right(), w.StaticText3->geometry().left());
+    EXPECT_LE(w.xOffsetEdit->geometry().right(), w.yCaption->geometry().left());
     const QFontMetrics captionFont(ui::RollUpPanel::CaptionFont());
-    for (ui::RollUpPanel* p : {w.ExPanel1, w.ExPanel2, w.ExPanel3, w.ExPanel4, w.ExPanel5, w.ExPanel6})
+    for (ui::RollUpPanel* p :
+         {w.batchPanel, w.picturePanel, w.stampTextPanel, w.presetPanel, w.correctionPanel, w.positionPanel})
         EXPECT_LE(6 + captionFont.horizontalAdvance(p->Caption()) + ui::RollUpPanel::CaptionHeight, p->width())
             << p->Caption().toStdString();
-    ExpectWhole(w.StatusPanel0, w.StatusPanel0->parentWidget());
+    ExpectWhole(w.sizeStatus, w.sizeStatus->parentWidget());
     // In every panel each button shows its text whole, and no two buttons or check boxes
     // touch: a few pixels lie between them.
-    for (ui::RollUpPanel* p : {w.ExPanel1, w.ExPanel2, w.ExPanel3, w.ExPanel4, w.ExPanel5, w.ExPanel6}) {
+    for (ui::RollUpPanel* p :
+         {w.batchPanel, w.picturePanel, w.stampTextPanel, w.presetPanel, w.correctionPanel, w.positionPanel}) {
         const QList<QAbstractButton*> buttons = p->Client()->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
         for (qsizetype i = 0; i < buttons.size(); ++i) {
             const QAbstractButton* b = buttons[i];
@@ -105,7 +108,7 @@ TEST(WindowFinish, TextsAndNumbersShowWholeForALargePicture)
 
     // The mosaic window's sizes for the picture and for its chart.
     auto& m = app.Form2();
-    w.ToolButton5->click();
+    w.showMosaicToolButton->click();
     m.SpinEdit1->setValue(1);
     m.BitBtn2->click();  // "Clear" sizes the chart area and its label
     QApplication::processEvents();
@@ -123,7 +126,7 @@ TEST(WindowFinish, FontDialogOpensOnTheStampFontAndKeepsIt)
     auto& f = app.Form1();
     const TFont start = f.Controls().Look.Font;
     app.Dialogs.FontAnswers = {QFont(ScriptedDialogs::AsOffered)};
-    app.W().BitBtn2->click();
+    app.W().fontButton->click();
     ASSERT_EQ(app.Dialogs.FontsOffered.size(), 1);
     const QFont offered = app.Dialogs.FontsOffered[0];
     // The face the stamp is drawn in, bold italic, 8 points.
@@ -139,17 +142,17 @@ TEST(WindowFinish, FontDialogOpensOnTheStampFontAndKeepsIt)
         QFontDialog dialog(ui::ToQFont(f.Controls().Look.Font));
         EXPECT_EQ(ui::FromQFont(dialog.currentFont()), ui::FromQFont(offered));
         app.Dialogs.FontAnswers = {dialog.currentFont()};
-        app.W().BitBtn2->click();
+        app.W().fontButton->click();
         EXPECT_EQ(f.Controls().Look.Font, start) << round;
     }
     // A family listed with its foundry is stamped in that family, and reopens on it.
     QFont withFoundry(QStringLiteral("DejaVu Serif [misc]"));
     withFoundry.setPointSize(12);
     app.Dialogs.FontAnswers = {withFoundry};
-    app.W().BitBtn2->click();
+    app.W().fontButton->click();
     EXPECT_EQ(ResolvedFontFamily(f.Controls().Look.Font), "DejaVu Serif");
     app.Dialogs.FontAnswers = {QFont(ScriptedDialogs::AsOffered)};
-    app.W().BitBtn2->click();
+    app.W().fontButton->click();
     EXPECT_EQ(app.Dialogs.FontsOffered.back().family(), QStringLiteral("DejaVu Serif"));
 }
 
@@ -160,7 +163,7 @@ TEST(WindowFinish, ModelessMosaicLeavesTheMenuBarFree)
     Form1Access::Settings(app.Form1()).PictureHeight = 8;
     auto& m = app.Form2();
     const QWidget* bar = app.Form1().menuBar();
-    app.W().ToolButton5->click();
+    app.W().showMosaicToolButton->click();
     EXPECT_FALSE(m.frameGeometry().intersects(QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size())));
 
     // Where the main window is elsewhere the mosaic window keeps its design place, as far
@@ -169,7 +172,7 @@ TEST(WindowFinish, ModelessMosaicLeavesTheMenuBarFree)
     Form1Access::Settings(moved.Form1()).PictureWidth = 8;
     Form1Access::Settings(moved.Form1()).PictureHeight = 8;
     moved.Form1().move(1000, 700);
-    moved.W().ToolButton5->click();
+    moved.W().showMosaicToolButton->click();
     const QRect area = moved.Form2().screen()->availableGeometry();
     EXPECT_EQ(moved.Form2().pos(), QPoint(std::min(234, area.right() + 1 - moved.Form2().frameGeometry().width()), 131));
 }
@@ -181,7 +184,7 @@ TEST(WindowFinish, WindowsOpenInsideTheScreensAvailableArea)
     App app;
     Form1Access::Settings(app.Form1()).PictureWidth = 8;
     Form1Access::Settings(app.Form1()).PictureHeight = 8;
-    app.W().ToolButton5->click();
+    app.W().showMosaicToolButton->click();
     for (const QWidget* window : std::initializer_list<const QWidget*>{&app.Form1(), &app.Form2()}) {
         SCOPED_TRACE(window->objectName().toStdString());
         const QRect area = window->screen()->availableGeometry();
@@ -237,9 +240,9 @@ TEST(WindowFinish, APictureNamedOnTheCommandLineIsLoadedAtStart)
     App app({picture});
     EXPECT_TRUE(app.Dialogs.Messages.isEmpty()) << app.Dialogs.Messages.join('|').toStdString();
     EXPECT_TRUE(app.Dialogs.OpenStarts.isEmpty());  // no dialog was opened
-    EXPECT_EQ(app.W().StatusPanel0->text(), QStringLiteral("40 на 30"));
-    EXPECT_EQ(app.W().StatusPanel1->text(), Q(dir.path()) + '/');
-    EXPECT_FALSE(app.W().Label1->text().isEmpty());
+    EXPECT_EQ(app.W().sizeStatus->text(), QStringLiteral("40 на 30"));
+    EXPECT_EQ(app.W().infoStatus->text(), Q(dir.path()) + '/');
+    EXPECT_FALSE(app.W().dateLabel->text().isEmpty());
 
     App missing({Q(dir / "gone.jpg")});
     ASSERT_EQ(missing.Dialogs.Messages.size(), 1);
