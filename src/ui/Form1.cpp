@@ -815,7 +815,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     if (batchRunning_ || building) {
         settings_.StopRequested = true;
         if (building)
-            Form2->SpeedButton1Click();
+            Form2->StopBuild();
         closePending_ = true;
         event->ignore();
         return;

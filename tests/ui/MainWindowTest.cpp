@@ -637,7 +637,7 @@ TEST(MainWindow, OpeningTheMosaicModallyUnstretchesTheView)
     EXPECT_EQ(app.Dialogs.ModalShown, 1);
     EXPECT_FALSE(f.Settings().Stretched);
     EXPECT_EQ(w.pictureView->size(), QSize(50, 40));
-    EXPECT_EQ(app.Form2().Label3->text(), QStringLiteral("50 на 40"));
+    EXPECT_EQ(app.Form2().PictureSizeLabel->text(), QStringLiteral("50 на 40"));
     app.Form2().hide();
 
     // The modeless entry leaves the view as it is.
@@ -651,11 +651,11 @@ TEST(AboutBox, ShowsNameVersionAndMemoryFigures)
 {
     App app;
     auto& about = *app.Windows->AboutBox;
-    EXPECT_EQ(about.Label1->text(), QStringLiteral("Morvik"));
-    EXPECT_EQ(about.Label2->text(), QStringLiteral("Ver. 2.0"));
-    EXPECT_TRUE(about.PhysMem->text().endsWith(QStringLiteral(" KB")));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3} %$")).match(about.FreeRes->text()).hasMatch())
-        << about.FreeRes->text().toStdString();
+    EXPECT_EQ(about.NameLabel->text(), QStringLiteral("Morvik"));
+    EXPECT_EQ(about.VersionLabel->text(), QStringLiteral("Ver. 2.0"));
+    EXPECT_TRUE(about.PhysicalMemoryLabel->text().endsWith(QStringLiteral(" KB")));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3} %$")).match(about.FreeMemoryLabel->text()).hasMatch())
+        << about.FreeMemoryLabel->text().toStdString();
     EXPECT_EQ(ui::TAboutBox::PhysicalMemoryText(uint64_t(523760) * 1024), QStringLiteral("523,760 KB"));
     EXPECT_EQ(ui::TAboutBox::PhysicalMemoryText(uint64_t(16) << 30), QStringLiteral("16,777,216 KB"));
     // "Free memory:" shows the share that is free, close to what the kernel counts as available.
@@ -664,14 +664,14 @@ TEST(AboutBox, ShowsNameVersionAndMemoryFigures)
         return QRegularExpression(QString::fromLatin1(key) + QStringLiteral(":\\s+(\\d+)")).match(meminfo).captured(1).toDouble();
     };
     const double freeShare = 100.0 * kilobytes("MemAvailable") / kilobytes("MemTotal");
-    EXPECT_NEAR(about.FreeRes->text().chopped(2).toInt(), freeShare, 10.0) << about.FreeRes->text().toStdString();
+    EXPECT_NEAR(about.FreeMemoryLabel->text().chopped(2).toInt(), freeShare, 10.0) << about.FreeMemoryLabel->text().toStdString();
 
-    const QString first = about.PhysMem->text();
+    const QString first = about.PhysicalMemoryLabel->text();
     app.W().actAbout->trigger();
-    about.BitBtn1->click();
+    about.OkButton->click();
     app.W().actAbout->trigger();
     EXPECT_EQ(app.Dialogs.ModalShown, 2);
-    EXPECT_EQ(about.PhysMem->text(), first);
+    EXPECT_EQ(about.PhysicalMemoryLabel->text(), first);
     // No buttons in the title bar: OK (or Escape) closes the box.
     EXPECT_FALSE(about.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint));
 }

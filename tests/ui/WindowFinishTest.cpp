@@ -109,15 +109,15 @@ TEST(WindowFinish, TextsAndNumbersShowWholeForALargePicture)
     // The mosaic window's sizes for the picture and for its chart.
     auto& m = app.Form2();
     w.showMosaicToolButton->click();
-    m.SpinEdit1->setValue(1);
-    m.BitBtn2->click();  // "Clear" sizes the chart area and its label
+    m.CellSizeEdit->setValue(1);
+    m.ClearButton->click();  // "Clear" sizes the chart area and its label
     QApplication::processEvents();
-    EXPECT_EQ(m.Label3->text(), QStringLiteral("2048 на 1536"));
-    EXPECT_EQ(m.Label5->text(), QStringLiteral("2048 на 1536"));
-    ExpectWhole(m.Label3, m.GroupBox1);
-    ExpectWhole(m.Label5, m.GroupBox1);
-    EXPECT_FALSE(m.GroupBox1->geometry().intersects(m.BitBtn2->geometry()));
-    EXPECT_FALSE(m.GroupBox1->geometry().intersects(m.Button1->geometry()));
+    EXPECT_EQ(m.PictureSizeLabel->text(), QStringLiteral("2048 на 1536"));
+    EXPECT_EQ(m.ChartSizeLabel->text(), QStringLiteral("2048 на 1536"));
+    ExpectWhole(m.PictureSizeLabel, m.SizesBox);
+    ExpectWhole(m.ChartSizeLabel, m.SizesBox);
+    EXPECT_FALSE(m.SizesBox->geometry().intersects(m.ClearButton->geometry()));
+    EXPECT_FALSE(m.SizesBox->geometry().intersects(m.CloseButton->geometry()));
 }
 
 TEST(WindowFinish, FontDialogOpensOnTheStampFontAndKeepsIt)
