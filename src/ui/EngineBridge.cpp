@@ -2,6 +2,7 @@
 
 #include "metadata/directory/ExifDirectory.h"
 #include "metadata/file/PhotoMetadata.h"
+#include "platform/DateMask.h"
 #include "platform/Text1251.h"
 #include "stamping/Frame.h"
 #include "stamping/Heif.h"
@@ -91,6 +92,11 @@ QImage LoadJpeg(const std::string& path)
         return ToImage(DecodeHeif(ReadHeifFile(path), path).Pixels);
     Picture stored = DecodeJpegFile(path);
     return ToImage(DisplayedPicture(std::move(stored), PhotoOrientation(path)));
+}
+
+QString DurationText(TDateTime elapsed)
+{
+    return QObject::tr("Заняло %1").arg(QString::fromUtf8(FormatDateTime("hh:nn:ss", elapsed)));
 }
 
 QString DamageNote(PictureDamage damage)

@@ -39,6 +39,9 @@ QImage LoadJpeg(const std::string& path);
 // A damaged photo's note on its line of a batch list: "  (повреждён: данные картинки
 // обрываются)"; empty for a whole one.
 QString DamageNote(PictureDamage damage);
+// How long a run took: "Заняло 00:02:15". Only the words are translated; the time is
+// written by the date mask "hh:nn:ss", which no translation touches.
+QString DurationText(TDateTime elapsed);
 // Plain JPEG at quality 0..100 (0 is taken as 1), no metadata; throws on failure.
 void SaveJpeg(const QImage& picture, const std::string& path, int quality);
 

@@ -1043,7 +1043,7 @@ void TForm1::RunBatch(const std::string& folder)
     options.KeepGoing = w.keepGoingCheck->isChecked();
     options.SkipExisting = w.skipExistingCheck->isChecked();
     const TBatchResult result = RunFolderBatch(folder, options, observer);
-    w.infoStatus->setText(U(FormatDateTime(S(tr("Заняло hh:nn:ss")), Now() - start)));
+    w.infoStatus->setText(DurationText(Now() - start));
     QString finished = tr("Закончил добавление текста или даты в картинки");
     if (result.Damaged > 0)
         finished += tr("\nПовреждённых фотографий: %1 (сделаны, насколько хватило их данных)").arg(result.Damaged);

@@ -1,6 +1,5 @@
 #include "ui/Form2.h"
 
-#include "platform/DateMask.h"
 #include "platform/DateTime.h"
 #include "stamping/Mosaic.h"
 #include "ui/EngineBridge.h"
@@ -209,7 +208,7 @@ void TForm2::BuildChart()
     ChartSizeLabel->setText(SizeText(chart.width(), chart.height()));
     ChartView->SetPicture(chart);
     ChartView->repaint();
-    DurationLabel->setText(QString::fromUtf8(FormatDateTime(tr("Заняло hh:nn:ss").toStdString(), Now() - start)));
+    DurationLabel->setText(DurationText(Now() - start));
 }
 
 void TForm2::StopBuild() { stop_ = true; }

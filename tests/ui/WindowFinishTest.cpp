@@ -203,6 +203,21 @@ TEST(WindowFinish, QtDialogsSpeakRussianUnderRussianLocale)
     delete translator;
 }
 
+TEST(WindowFinish, ATranslationOfTheDurationNeverReachesTheDateMask)
+{
+    // "Elapsed" holds letters of the date mask ("d", "a", "p"); only the time is formatted.
+    struct English : QTranslator {
+        QString translate(const char*, const char* source, const char*, int) const override
+        {
+            return QString::fromUtf8(source) == QStringLiteral("Заняло %1") ? QStringLiteral("Elapsed %1") : QString();
+        }
+    } english;
+    EXPECT_EQ(ui::DurationText(2.0 / 24 + 15.0 / 86400), QStringLiteral("Заняло 02:00:15"));
+    QCoreApplication::installTranslator(&english);
+    EXPECT_EQ(ui::DurationText(2.0 / 24 + 15.0 / 86400), QStringLiteral("Elapsed 02:00:15"));
+    QCoreApplication::removeTranslator(&english);
+}
+
 TEST(WindowFinish, ShortcutsAndMenuAccelerators)
 {
     App app;
