@@ -49,33 +49,33 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     setFont(WindowFont());
     setFixedSize(297, 224);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setGeometry(8, 8, 281, 177);
-    Image1 = Put(Panel1, new QLabel, "Image1", 8, 8);
-    Image1->setPixmap(Logo());
-    Image1->resize(150, 80);
-    Label1 = new QLabel(QStringLiteral("Morvik"));
+    Frame = new QFrame(this);
+    Frame->setObjectName("Panel1");
+    Frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Frame->setGeometry(8, 8, 281, 177);
+    LogoLabel = Put(Frame, new QLabel, "Image1", 8, 8);
+    LogoLabel->setPixmap(Logo());
+    LogoLabel->resize(150, 80);
+    NameLabel = new QLabel(QStringLiteral("Morvik"));
     QFont bold = WindowFont(13);
     bold.setBold(true);
-    Label1->setFont(bold);
-    Put(Panel1, Label1, "Label1", 176, 24);
-    Label2 = Put(Panel1, new QLabel(tr("Ver. %1").arg(QString::fromUtf8(kVersion.data(), qsizetype(kVersion.size())))), "Label2", 200, 56);
-    StaticText1 = Put(Panel1, new QLabel(tr("Physical Memory:")), "StaticText1", 8, 120);
-    PhysMem = Put(Panel1, new QLabel(QStringLiteral("PhysMem")), "PhysMem", 24, 136);
-    StaticText2 = Put(Panel1, new QLabel(tr("Free memory:")), "StaticText2", 184, 120);
-    FreeRes = Put(Panel1, new QLabel(QStringLiteral("FreeRes")), "FreeRes", 208, 136);
+    NameLabel->setFont(bold);
+    Put(Frame, NameLabel, "Label1", 176, 24);
+    VersionLabel = Put(Frame, new QLabel(tr("Ver. %1").arg(QString::fromUtf8(kVersion.data(), qsizetype(kVersion.size())))), "Label2", 200, 56);
+    PhysicalMemoryCaption = Put(Frame, new QLabel(tr("Physical Memory:")), "StaticText1", 8, 120);
+    PhysicalMemoryLabel = Put(Frame, new QLabel(QStringLiteral("PhysMem")), "PhysMem", 24, 136);
+    FreeMemoryCaption = Put(Frame, new QLabel(tr("Free memory:")), "StaticText2", 184, 120);
+    FreeMemoryLabel = Put(Frame, new QLabel(QStringLiteral("FreeRes")), "FreeRes", 208, 136);
 
-    BitBtn1 = new QPushButton(QIcon(CheckMark()), tr("OK"), this);
-    BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setGeometry(104, 192, 75, 25);
-    BitBtn1->setDefault(true);
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    OkButton = new QPushButton(QIcon(CheckMark()), tr("OK"), this);
+    OkButton->setObjectName("BitBtn1");
+    OkButton->setGeometry(104, 192, 75, 25);
+    OkButton->setDefault(true);
+    connect(OkButton, &QPushButton::clicked, this, [this] { Confirm(); });
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    FormCreate();
+    ShowMemoryFigures();
 }
 
 QString TAboutBox::PhysicalMemoryText(uint64_t totalBytes)
@@ -86,17 +86,17 @@ QString TAboutBox::PhysicalMemoryText(uint64_t totalBytes)
 
 QString TAboutBox::PercentText(int percent) { return QString::fromUtf8(Format("%d %%", percent)); }
 
-void TAboutBox::FormCreate()
+void TAboutBox::ShowMemoryFigures()
 {
     const MemoryStatus status = ReadMemoryStatus();
-    PhysMem->setText(PhysicalMemoryText(status.TotalPhysBytes));
-    PhysMem->adjustSize();
+    PhysicalMemoryLabel->setText(PhysicalMemoryText(status.TotalPhysBytes));
+    PhysicalMemoryLabel->adjustSize();
     // Under "Free memory:" the share of physical memory that is free, not the share in use.
-    FreeRes->setText(PercentText(100 - status.MemoryLoadPercent));
-    FreeRes->adjustSize();
+    FreeMemoryLabel->setText(PercentText(100 - status.MemoryLoadPercent));
+    FreeMemoryLabel->adjustSize();
 }
 
-void TAboutBox::BitBtn1Click() { accept(); }
+void TAboutBox::Confirm() { accept(); }
 
 void TAboutBox::closeEvent(QCloseEvent* event)
 {

@@ -13,16 +13,16 @@ class TAboutBox : public QDialog {
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
 
-    void FormCreate();
-    void BitBtn1Click();
+    void ShowMemoryFigures();
+    void Confirm();
 
     // "#,### KB" of the total physical memory, and "%d %%" of a share.
     static QString PhysicalMemoryText(uint64_t totalBytes);
     static QString PercentText(int percent);
 
-    QFrame* Panel1;
-    QLabel *Image1, *Label1, *Label2, *StaticText1, *StaticText2, *PhysMem, *FreeRes;
-    QPushButton* BitBtn1;
+    QFrame* Frame;
+    QLabel *LogoLabel, *NameLabel, *VersionLabel, *PhysicalMemoryCaption, *FreeMemoryCaption, *PhysicalMemoryLabel, *FreeMemoryLabel;
+    QPushButton* OkButton;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,5 @@
 #include "ui/BatchWindow.h"
 
-#include "platform/DateMask.h"
 #include "platform/DateTime.h"
 #include "stamping/FolderBatch.h"
 #include "ui/EngineBridge.h"
@@ -162,7 +161,7 @@ int TBatchWindow::Run(const QStringList& paths)
         }
     }
     running_ = false;
-    const QString took = U(FormatDateTime(tr("Заняло hh:nn:ss").toStdString(), Now() - start));
+    const QString took = DurationText(Now() - start);
     if (stopRequested_)
         Status->setText(tr("Остановлено: записано файлов %1. %2").arg(written).arg(took));
     else if (failures > 0 || !missing.isEmpty())

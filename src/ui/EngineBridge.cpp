@@ -2,6 +2,7 @@
 
 #include "metadata/directory/ExifDirectory.h"
 #include "metadata/file/PhotoMetadata.h"
+#include "platform/DateMask.h"
 #include "platform/FileSystem.h"
 #include "platform/Text1251.h"
 #include "stamping/Frame.h"
@@ -95,6 +96,11 @@ QImage LoadJpeg(const std::string& path)
     return ToImage(DisplayedPicture(std::move(stored), PhotoOrientation(path)));
 }
 
+QString DurationText(TDateTime elapsed)
+{
+    return QObject::tr("Заняло %1").arg(QString::fromUtf8(FormatDateTime("hh:nn:ss", elapsed)));
+}
+
 QString DamageNote(PictureDamage damage)
 {
     switch (damage) {
@@ -113,7 +119,7 @@ void SaveJpeg(const QImage& picture, const std::string& path, int quality)
     SaveJpegFile(ToPicture(picture), quality, path);
 }
 
-std::string SaveJpegLosslessly(const QImage& picture, const std::string& loadedPath, const std::string& path,
+BatchWay SaveJpegLosslessly(const QImage& picture, const std::string& loadedPath, const std::string& path,
                                int quality)
 {
     LosslessOutcome out;
@@ -130,7 +136,7 @@ std::string SaveJpegLosslessly(const QImage& picture, const std::string& loadedP
         ReplacingFile file(path);
         file.Commit(out.Jpeg);
     }
-    return out.Report();
+    return BatchWay{out.Way, out.Reason, out.Damage};
 }
 
 void DrawStamp(QImage& picture, const std::string& text, const StampLook& look)

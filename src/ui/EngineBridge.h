@@ -6,6 +6,7 @@
 #include "platform/DateTime.h"
 #include "stamping/PhotoDate.h"  // DateOrigin
 #include "stamping/Caption.h"
+#include "stamping/FolderBatch.h"  // BatchWay
 #include "stamping/Jpeg.h"  // PictureDamage
 #include "stamping/Picture.h"
 #include "stamping/StampSettings.h"
@@ -39,14 +40,17 @@ QImage LoadJpeg(const std::string& path);
 // A damaged photo's note on its line of a batch list: "  (повреждён: данные картинки
 // обрываются)"; empty for a whole one.
 QString DamageNote(PictureDamage damage);
+// How long a run took: "Заняло 00:02:15". Only the words are translated; the time is
+// written by the date mask "hh:nn:ss", which no translation touches.
+QString DurationText(TDateTime elapsed);
 // Plain JPEG at quality 0..100 (0 is taken as 1), no metadata; throws on failure.
 void SaveJpeg(const QImage& picture, const std::string& path, int quality);
 // The shown picture saved over the JPEG file it was loaded from without re-encoding it:
 // only the MCUs it changed are coded again, the file's sections (its EXIF block and
 // Orientation among them) kept. Where that cannot be done (a HEIF or progressive file,
 // another size, …) it is saved as SaveJpeg saves it. Returns the way it went, as the
-// batch reports it ("lossless", "re-encoded: <reason>"); throws on failure.
-std::string SaveJpegLosslessly(const QImage& picture, const std::string& loadedPath, const std::string& path,
+// batch's files tell it; throws on failure.
+BatchWay SaveJpegLosslessly(const QImage& picture, const std::string& loadedPath, const std::string& path,
                                int quality);
 
 // The stamp drawing on a picture as it is displayed; an empty text or picture is left as it is.

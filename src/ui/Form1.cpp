@@ -10,6 +10,7 @@
 #include "ui/Form2.h"
 #include "ui/Icons.h"
 #include "ui/PictureView.h"
+#include "ui/ScreenFit.h"
 #include "ui/WindowFont.h"
 #include "ui/widgets/BarGauge.h"
 #include "ui/widgets/FolderChooser.h"
@@ -71,13 +72,14 @@ void SetHint(QWidget* w, const QString& hint, bool shown)
         w->setToolTip(hint);
 }
 
-// A push button with its hint (kept, not shown on hover), placed on a panel.
+// A push button with its hint (kept, not shown on hover), placed on a panel; it grows to
+// show its caption whole.
 QPushButton* PlaceButton(RollUpPanel* panel, const char* name, const QString& caption, const QString& hint,
                          const QRect& design)
 {
     auto* button = Named<QPushButton>(name, caption);
     SetHint(button, hint, false);
-    panel->Place(button, design.left(), design.top(), design.width(), design.height());
+    panel->Place(button, design.left(), design.top(), design.width(), design.height(), Fit::FitText);
     return button;
 }
 
@@ -158,45 +160,67 @@ public:
     void BatchStarted(int fileCount) override
     {
         f.settings_.FileCount = fileCount;
-        f.w.Label4->setText(TForm1::tr("Всего файлов:") + QString::number(fileCount));
-        f.w.Gauge1->SetMaxValue(fileCount);
-        f.w.Gauge1->SetProgress(0);
+        f.w.fileCountLabel->setText(TForm1::tr("Всего файлов:") + QString::number(fileCount));
+        f.w.progressGauge->SetMaxValue(fileCount);
+        f.w.progressGauge->SetProgress(0);
     }
     void ProcessPendingEvents() override { QApplication::processEvents(QEventLoop::AllEvents); }
     void FileDated(const std::string& stampText) override { f.SetDateText(U(stampText)); }
-    void FileStarted(const std::string& name) override { f.w.Memo1->appendPlainText(U(name)); }
+    void FileStarted(const std::string& name) override { f.w.fileLog->appendPlainText(U(name)); }
     void FileCounted(int runCounter, int) override
     {
-        f.w.Gauge1->SetProgress(runCounter);
-        f.w.Label5->setText(TForm1::tr("Обрабатывается:") + QString::number(runCounter));
-        f.w.StatusPanel1->setText(TForm1::tr("Обрабатывается:") + QString::number(runCounter) + TForm1::tr(" из ") +
-                                  QString::number(f.settings_.FileCount));
+        runCounter_ = runCounter;
+        fileCounted_ = true;
+        ShowProgress();
     }
     void DateCorrected(TDateTime corrected) override { f.ShowCorrectedDate(corrected); }
     void FileWritten(const TBatchOutput& output) override
     {
+        fileCounted_ = false;
         // The file's line tells the way it went in the lossless mode, what dated the photo
         // when it was not the EXIF date chosen, and, for a damaged photo, how it is damaged.
         const QString note = WayText(output.Way) + OriginText(output.Origin) + ui::DamageNote(output.Damage);
         if (note.isEmpty())
             return;
-        QTextCursor end(f.w.Memo1->document());
+        QTextCursor end(f.w.fileLog->document());
         end.movePosition(QTextCursor::End);
         end.insertText(note);
     }
     // Only while "Продолжать после ошибки" is ticked: the failure's message names the file.
     void FileFailed(const std::string&, const std::string& message) override
     {
-        f.w.Memo1->appendPlainText(TForm1::tr("Ошибка: ") + U(message));
+        f.w.fileLog->appendPlainText(TForm1::tr("Ошибка: ") + U(message));
+        if (!fileCounted_)
+            ++passedOver_;
+        fileCounted_ = false;
+        ShowProgress();
     }
     void FileSkipped(const std::string& name, const std::string& outputPath) override
     {
-        f.w.Memo1->appendPlainText(U(name) + TForm1::tr("  (уже сделан: ") + U(outputPath) + ")");
+        f.w.fileLog->appendPlainText(U(name) + TForm1::tr("  (уже сделан: ") + U(outputPath) + ")");
+        ++passedOver_;
+        ShowProgress();
     }
     bool StopRequested() override { return f.settings_.StopRequested; }
 
 private:
+    // The gauge, the progress label and the status panel count every file the run has
+    // gone through: those it decoded (the run counter) and those it passed over, failed
+    // before they were decoded or made by an earlier run; so a run that goes on past a
+    // broken photo ends on its real end, not short of it.
+    void ShowProgress()
+    {
+        const int done = runCounter_ + passedOver_;
+        f.w.progressGauge->SetProgress(done);
+        f.w.progressLabel->setText(TForm1::tr("Обрабатывается:") + QString::number(done));
+        f.w.infoStatus->setText(TForm1::tr("Обрабатывается:") + QString::number(done) + TForm1::tr(" из ") +
+                                QString::number(f.settings_.FileCount));
+    }
+
     TForm1& f;
+    int runCounter_ = 0;
+    int passedOver_ = 0;
+    bool fileCounted_ = false;  // the file in hand is in the run counter
 };
 
 TForm1::TForm1(IDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs)
@@ -213,22 +237,27 @@ TForm1::TForm1(IDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialog
     Wire();
     resize(765, 630);
     move(230, 112);
-    Guard([this] { FormCreate(); });
+    FitToAvailableArea(*this, ScreenFit::MovesIn);
+    Guard([this] { ApplyInitialSettings(); });
 }
 
 QImage& TForm1::CurrentPicture()
 {
     // Before the first load the view holds no picture: drawing goes on an empty one of
     // the view's size.
-    QImage& picture = w.Image1->Picture();
+    QImage& picture = w.pictureView->Picture();
     if (picture.isNull()) {
-        picture = QImage(std::max(1, w.Image1->width()), std::max(1, w.Image1->height()), QImage::Format_RGB32);
+        picture =
+            QImage(std::max(1, w.pictureView->width()), std::max(1, w.pictureView->height()), QImage::Format_RGB32);
         picture.fill(Qt::white);
     }
     return picture;
 }
 
-QImage TForm1::PictureCopy() const { return w.Image1->Picture(); }
+QImage TForm1::PictureCopy() const
+{
+    return w.pictureView->Picture();
+}
 
 // ---- Building the window ----
 
@@ -262,80 +291,70 @@ void TForm1::BuildActions()
     w.actLoad->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     w.actSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     w.actClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    // Menu items are the actions themselves.
-    w.N3 = w.actLoad;
-    w.N4 = w.actSave;
-    w.Close1 = w.actClose;
-    w.N9 = w.actStretch;
-    w.N7 = w.actStamp;
-    w.N8 = w.actAutomatic;
-    w.N2 = w.actMosaic;
-    w.N11 = w.actShowMosaic;
-    w.About1 = w.actAbout;
 }
 
 void TForm1::BuildLayout()
 {
-    w.Panel1 = LoweredPanel("Panel1");
-    auto* workLayout = new QHBoxLayout(w.Panel1);
+    w.workArea = LoweredPanel("Panel1");
+    auto* workLayout = new QHBoxLayout(w.workArea);
     workLayout->setContentsMargins(1, 1, 1, 1);
-    w.Splitter1 = Named<QSplitter>("Splitter1", Qt::Horizontal);
-    w.Splitter1->setChildrenCollapsible(false);
-    workLayout->addWidget(w.Splitter1);
+    w.splitter = Named<QSplitter>("Splitter1", Qt::Horizontal);
+    w.splitter->setChildrenCollapsible(false);
+    workLayout->addWidget(w.splitter);
 
     // Left: the picture area.
-    w.Panel2 = LoweredPanel("Panel2");
-    auto* leftLayout = new QVBoxLayout(w.Panel2);
+    w.pictureArea = LoweredPanel("Panel2");
+    auto* leftLayout = new QVBoxLayout(w.pictureArea);
     leftLayout->setContentsMargins(1, 1, 1, 1);
-    w.ScrollBox1 = Named<QScrollArea>("ScrollBox1");
-    w.ScrollBox1->setFrameShape(QFrame::NoFrame);
-    w.ScrollBox1->setWidgetResizable(false);
-    w.ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    w.Image1 = Named<PictureView>("Image1");
-    w.Image1->resize(105, 105);
-    w.ScrollBox1->setWidget(w.Image1);
-    SetHint(w.ScrollBox1, tr("Ну типа картинка"), true);
-    SetHint(w.Image1, tr("Ну типа картинка"), true);
-    leftLayout->addWidget(w.ScrollBox1);
-    w.Splitter1->addWidget(w.Panel2);
+    w.pictureScroller = Named<QScrollArea>("ScrollBox1");
+    w.pictureScroller->setFrameShape(QFrame::NoFrame);
+    w.pictureScroller->setWidgetResizable(false);
+    w.pictureScroller->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    w.pictureView = Named<PictureView>("Image1");
+    w.pictureView->resize(105, 105);
+    w.pictureScroller->setWidget(w.pictureView);
+    SetHint(w.pictureScroller, tr("Ну типа картинка"), true);
+    SetHint(w.pictureView, tr("Ну типа картинка"), true);
+    leftLayout->addWidget(w.pictureScroller);
+    w.splitter->addWidget(w.pictureArea);
 
     // Right: the column of roll-up panels.
-    w.Panel3 = LoweredPanel("Panel3");
-    auto* rightLayout = new QVBoxLayout(w.Panel3);
+    w.panelArea = LoweredPanel("Panel3");
+    auto* rightLayout = new QVBoxLayout(w.panelArea);
     rightLayout->setContentsMargins(1, 1, 1, 1);
-    w.ScrollBox2 = Named<QScrollArea>("ScrollBox2");
-    w.ScrollBox2->setFrameShape(QFrame::NoFrame);
-    w.ScrollBox2->setWidgetResizable(true);
-    w.ScrollBox2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    w.ScrollBox2->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    rightLayout->addWidget(w.ScrollBox2);
-    w.Splitter1->addWidget(w.Panel3);
-    w.Splitter1->setStretchFactor(0, 1);
-    w.Splitter1->setStretchFactor(1, 0);
+    w.panelScroller = Named<QScrollArea>("ScrollBox2");
+    w.panelScroller->setFrameShape(QFrame::NoFrame);
+    w.panelScroller->setWidgetResizable(true);
+    w.panelScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    w.panelScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    rightLayout->addWidget(w.panelScroller);
+    w.splitter->addWidget(w.panelArea);
+    w.splitter->setStretchFactor(0, 1);
+    w.splitter->setStretchFactor(1, 0);
     BuildPanelColumn();
-    w.Splitter1->setSizes({765 - 197 - 10, 197});
+    w.splitter->setSizes({765 - 197 - 10, 197});
 
-    setCentralWidget(w.Panel1);
+    setCentralWidget(w.workArea);
 }
 
 void TForm1::BuildStatusBar()
 {
     // The size panel is 100 pixels wide and grows for a longer size.
-    w.StatusPanel0 = Named<QLabel>("StatusPanel0");
-    w.StatusPanel0->setMinimumWidth(100);
-    w.StatusPanel1 = Named<QLabel>("StatusPanel1");
-    w.StatusPanel1->setMinimumWidth(50);
+    w.sizeStatus = Named<QLabel>("StatusPanel0");
+    w.sizeStatus->setMinimumWidth(100);
+    w.infoStatus = Named<QLabel>("StatusPanel1");
+    w.infoStatus->setMinimumWidth(50);
     statusBar()->setObjectName("StatusBar1");
     statusBar()->setSizeGripEnabled(true);
-    statusBar()->addWidget(w.StatusPanel0);
-    statusBar()->addWidget(w.StatusPanel1, 1);
+    statusBar()->addWidget(w.sizeStatus);
+    statusBar()->addWidget(w.infoStatus, 1);
     statusBar()->setFixedHeight(19);
 }
 
 void TForm1::BuildPanelColumn()
 {
-    w.PanelColumn = Named<QWidget>("PanelColumn");
-    auto* stack = new QVBoxLayout(w.PanelColumn);
+    w.panelColumn = Named<QWidget>("PanelColumn");
+    auto* stack = new QVBoxLayout(w.panelColumn);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
     BuildPictureMenuPanel();
@@ -344,123 +363,125 @@ void TForm1::BuildPanelColumn()
     BuildCorrectionPanel();
     BuildPositionPanel();
     BuildFolderPanel();
-    for (RollUpPanel* p : {w.ExPanel2, w.ExPanel4, w.ExPanel3, w.ExPanel5, w.ExPanel6, w.ExPanel1})
+    for (RollUpPanel* p :
+         {w.picturePanel, w.presetPanel, w.stampTextPanel, w.correctionPanel, w.positionPanel, w.batchPanel})
         stack->addWidget(p);
     stack->addStretch(1);
-    w.ScrollBox2->setWidget(w.PanelColumn);
-    w.PanelColumn->installEventFilter(this);
+    w.panelScroller->setWidget(w.panelColumn);
+    w.panelColumn->installEventFilter(this);
     FitPanelColumn();
 }
 
 void TForm1::BuildPictureMenuPanel()
 {
-    RollUpPanel* p = w.ExPanel2 = Named<RollUpPanel>("ExPanel2", tr("Меню 1 картинки"), 87);
-    w.Button1 = PlaceButton(p, "Button1", tr("Load Picture"), tr("Загрузить картинку"), QRect(16, 24, 73, 25));
-    w.Button3 = PlaceButton(p, "Button3", tr("Save Picture"), tr("Сохранить"), QRect(16, 54, 73, 25));
-    w.StaticText4 = Named<QLabel>("StaticText4", tr("Качество JPG"));
-    p->Place(w.StaticText4, 96, 24, 74, 17, Fit::FitText);
-    w.TrackBar1 = Named<QSlider>("TrackBar1", Qt::Horizontal);
-    w.TrackBar1->setRange(0, 100);
-    w.TrackBar1->setValue(controls_.Quality);
-    w.TrackBar1->setSingleStep(1);
-    w.TrackBar1->setPageStep(10);
-    w.TrackBar1->setTickPosition(QSlider::NoTicks);
-    SetHint(w.TrackBar1, tr("Качество сжатия JPEG"), false);
-    p->Place(w.TrackBar1, 92, 40, 77, 17);
-    w.Label2 = Named<QLabel>("Label2", U(QualityLabelText(controls_.Quality)));
-    p->Place(w.Label2, 120, 56, 23, 13, Fit::FitText);
+    RollUpPanel* p = w.picturePanel = Named<RollUpPanel>("ExPanel2", tr("Меню 1 картинки"), 87);
+    w.loadButton = PlaceButton(p, "Button1", tr("Load Picture"), tr("Загрузить картинку"), QRect(16, 24, 73, 25));
+    w.saveButton = PlaceButton(p, "Button3", tr("Save Picture"), tr("Сохранить"), QRect(16, 54, 73, 25));
+    w.qualityCaption = Named<QLabel>("StaticText4", tr("Качество JPG"));
+    p->Place(w.qualityCaption, 96, 24, 74, 17, Fit::FitText);
+    w.qualitySlider = Named<QSlider>("TrackBar1", Qt::Horizontal);
+    w.qualitySlider->setRange(0, 100);
+    w.qualitySlider->setValue(controls_.Quality);
+    w.qualitySlider->setSingleStep(1);
+    w.qualitySlider->setPageStep(10);
+    w.qualitySlider->setTickPosition(QSlider::NoTicks);
+    SetHint(w.qualitySlider, tr("Качество сжатия JPEG"), false);
+    p->Place(w.qualitySlider, 92, 40, 77, 17);
+    w.qualityLabel = Named<QLabel>("Label2", U(QualityLabelText(controls_.Quality)));
+    p->Place(w.qualityLabel, 120, 56, 23, 13, Fit::FitText);
 }
 
 void TForm1::BuildPresetPanel()
 {
-    RollUpPanel* p = w.ExPanel4 = Named<RollUpPanel>("ExPanel4", tr("Предустановки"), 48);
+    RollUpPanel* p = w.presetPanel = Named<RollUpPanel>("ExPanel4", tr("Предустановки"), 48);
     QStringList names;
     for (const StampPreset& preset : StampPresets)
         names << tr(std::string(preset.Name).c_str());
-    w.cbConf = MakeList("cbConf", names, controls_.PresetIndex);
-    p->Place(w.cbConf, 8, 24, 161, 21, Fit::FitText);
+    w.presetList = MakeList("cbConf", names, controls_.PresetIndex);
+    p->Place(w.presetList, 8, 24, 161, 21, Fit::FitText);
 }
 
 void TForm1::BuildStampTextPanel()
 {
-    RollUpPanel* p = w.ExPanel3 = Named<RollUpPanel>("ExPanel3", tr("Запись текста в JPG"), 205);
-    w.CheckBox1 = Named<QCheckBox>("CheckBox1", tr("Дату"));
-    w.CheckBox1->setChecked(settings_.DateMode);
-    SetHint(w.CheckBox1, tr("Добавлять в картинку дату изменения или ВАШ текст"), false);
-    p->Place(w.CheckBox1, 8, 24, 48, 17, Fit::FitText);
+    RollUpPanel* p = w.stampTextPanel = Named<RollUpPanel>("ExPanel3", tr("Запись текста в JPG"), 205);
+    w.dateModeCheck = Named<QCheckBox>("CheckBox1", tr("Дату"));
+    w.dateModeCheck->setChecked(settings_.DateMode);
+    SetHint(w.dateModeCheck, tr("Добавлять в картинку дату изменения или ВАШ текст"), false);
+    p->Place(w.dateModeCheck, 8, 24, 48, 17, Fit::FitText);
     QStringList sources;
     for (std::string_view label : DateSourceLabels)
         sources << tr(std::string(label).c_str());
-    w.ComboBox1 = MakeList("ComboBox1", sources, int(settings_.DateSource));
+    w.dateSourceList = MakeList("ComboBox1", sources, int(settings_.DateSource));
     // A little right of its design place, so the wider desktop font leaves "Дату" whole.
-    p->Place(w.ComboBox1, 62, 24, 107, 21, Fit::FitText);
-    w.Label1 = Named<QLabel>("Label1");
-    w.Label1->setFont(BoldFont());
-    p->Place(w.Label1, 8, 48, 161, 16, Fit::FitText);
-    w.DateTimePicker1 = Named<QDateEdit>("DateTimePicker1", QDate(2007, 8, 15));
-    w.DateTimePicker1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
-    w.DateTimePicker1->setMinimumDate(QDate(100, 1, 1));
-    w.DateTimePicker1->setCalendarPopup(true);
-    w.DateTimePicker1->setFont(WindowFont(10));
-    SetHint(w.DateTimePicker1, tr("Изменить дату "), false);
-    p->Place(w.DateTimePicker1, 8, 64, 81, 21, Fit::FitText);
-    w.DateTimePicker2 = Named<QTimeEdit>("DateTimePicker2", QTime(12, 0, 0));
-    w.DateTimePicker2->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-    w.DateTimePicker2->setFont(WindowFont(10));
-    SetHint(w.DateTimePicker2, tr("Изменить время"), false);
-    p->Place(w.DateTimePicker2, 88, 64, 82, 21, Fit::FitText);
-    w.StaticText1 = Named<QLabel>("StaticText1", tr("Текст:"));
-    p->Place(w.StaticText1, 8, 88, 37, 17, Fit::FitText);
-    w.Edit1 = Named<QLineEdit>("Edit1");
-    SetHint(w.Edit1, tr("Сюда можете ввести свой текст"), true);
+    p->Place(w.dateSourceList, 62, 24, 107, 21, Fit::FitText);
+    w.dateLabel = Named<QLabel>("Label1");
+    w.dateLabel->setFont(BoldFont());
+    p->Place(w.dateLabel, 8, 48, 161, 16, Fit::FitText);
+    w.datePicker = Named<QDateEdit>("DateTimePicker1", QDate(2007, 8, 15));
+    w.datePicker->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    w.datePicker->setMinimumDate(QDate(100, 1, 1));
+    w.datePicker->setCalendarPopup(true);
+    w.datePicker->setFont(WindowFont(10));
+    SetHint(w.datePicker, tr("Изменить дату "), false);
+    p->Place(w.datePicker, 8, 64, 81, 21, Fit::FitText);
+    w.timePicker = Named<QTimeEdit>("DateTimePicker2", QTime(12, 0, 0));
+    w.timePicker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    w.timePicker->setFont(WindowFont(10));
+    SetHint(w.timePicker, tr("Изменить время"), false);
+    p->Place(w.timePicker, 88, 64, 82, 21, Fit::FitText);
+    w.ownTextCaption = Named<QLabel>("StaticText1", tr("Текст:"));
+    p->Place(w.ownTextCaption, 8, 88, 37, 17, Fit::FitText);
+    w.ownTextEdit = Named<QLineEdit>("Edit1");
+    SetHint(w.ownTextEdit, tr("Сюда можете ввести свой текст"), true);
     // The fields the own text may name, listed in its hint and inserted from its menu.
     QStringList fields;
     for (std::string_view field : CaptionFieldNames)
         fields << QStringLiteral("{%1}").arg(U(std::string(field)));
-    w.Edit1->setToolTip(w.Edit1->toolTip() + tr("\nПоля снимка: ") + fields.join(QStringLiteral(" ")) +
-                        tr("\n\\n — новая строка"));
-    w.Edit1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(w.Edit1, &QLineEdit::customContextMenuRequested, this, [this, fields](const QPoint& at) {
-        std::unique_ptr<QMenu> menu(w.Edit1->createStandardContextMenu());
+    w.ownTextEdit->setToolTip(w.ownTextEdit->toolTip() + tr("\nПоля снимка: ") + fields.join(QStringLiteral(" ")) +
+                              tr("\n\\n — новая строка"));
+    w.ownTextEdit->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(w.ownTextEdit, &QLineEdit::customContextMenuRequested, this, [this, fields](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(w.ownTextEdit->createStandardContextMenu());
         QMenu* insert = menu->addMenu(tr("Вставить поле"));
         for (const QString& field : fields)
-            insert->addAction(field, this, [this, field] { w.Edit1->insert(field); });
-        insert->addAction(QStringLiteral("\\n"), this, [this] { w.Edit1->insert(QStringLiteral("\\n")); });
-        menu->exec(w.Edit1->mapToGlobal(at));
+            insert->addAction(field, this, [this, field] { w.ownTextEdit->insert(field); });
+        insert->addAction(QStringLiteral("\\n"), this, [this] { w.ownTextEdit->insert(QStringLiteral("\\n")); });
+        menu->exec(w.ownTextEdit->mapToGlobal(at));
     });
-    p->Place(w.Edit1, 8, 105, 161, 21);
-    w.DateFormatLabel = Named<QLabel>("DateFormatLabel", tr("Формат даты:"));
-    p->Place(w.DateFormatLabel, 8, 129, 100, 17, Fit::FitText);
-    w.DateFormatEdit = Named<QLineEdit>("DateFormatEdit", U(controls_.DateFormat));
-    SetHint(w.DateFormatEdit, tr("Как записывать дату: dd.mm.yyyy hh:nn:ss, d mmmm yyyy, \"'\"yy mm dd"), false);
-    p->Place(w.DateFormatEdit, 8, 146, 161, 21);
-    w.Button2 = PlaceButton(p, "Button2", tr("Ввести текст"), tr("Совершить добавление текста"),
-                            QRect(8, 172, 160, 25));
-    w.Button2->setFont(BoldFont());
+    p->Place(w.ownTextEdit, 8, 105, 161, 21);
+    w.dateFormatCaption = Named<QLabel>("DateFormatLabel", tr("Формат даты:"));
+    p->Place(w.dateFormatCaption, 8, 129, 100, 17, Fit::FitText);
+    w.dateFormatEdit = Named<QLineEdit>("DateFormatEdit", U(controls_.DateFormat));
+    SetHint(w.dateFormatEdit, tr("Как записывать дату: dd.mm.yyyy hh:nn:ss, d mmmm yyyy, \"'\"yy mm dd"), false);
+    p->Place(w.dateFormatEdit, 8, 146, 161, 21);
+    w.stampButton =
+        PlaceButton(p, "Button2", tr("Ввести текст"), tr("Совершить добавление текста"), QRect(8, 172, 160, 25));
+    w.stampButton->setFont(BoldFont());
 }
 
 void TForm1::BuildCorrectionPanel()
 {
-    RollUpPanel* p = w.ExPanel5 = Named<RollUpPanel>("ExPanel5", tr("Погрешность"), 84);
-    w.cbPogr = Named<QCheckBox>("cbPogr", tr("Есть погрешность"));
-    w.cbPogr->setChecked(controls_.CorrectionOn);
-    p->Place(w.cbPogr, 8, 24, 137, 17, Fit::FitText);
-    w.cbDirect = MakeList("cbDirect", {QStringLiteral("+"), QStringLiteral("-")}, controls_.CorrectionDirection);
-    p->Place(w.cbDirect, 8, 40, 38, 21);
-    w.StaticText5 = Named<QLabel>("StaticText5", tr("Часы"));
-    p->Place(w.StaticText5, 48, 44, 32, 17, Fit::FitText);
-    w.TimeEdit1 = Named<TimeEdit>("TimeEdit1");
-    w.TimeEdit1->setText(U(controls_.CorrectionText));
-    p->Place(w.TimeEdit1, 84, 42, 82, 20);
-    w.Panel4 = Named<QLabel>("Panel4");
-    w.Panel4->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    w.Panel4->setAlignment(Qt::AlignCenter);
-    p->Place(w.Panel4, 8, 64, 159, 17);
+    RollUpPanel* p = w.correctionPanel = Named<RollUpPanel>("ExPanel5", tr("Погрешность"), 84);
+    w.correctionEnabled = Named<QCheckBox>("cbPogr", tr("Есть погрешность"));
+    w.correctionEnabled->setChecked(controls_.CorrectionOn);
+    p->Place(w.correctionEnabled, 8, 24, 137, 17, Fit::FitText);
+    w.correctionDirectionList =
+        MakeList("cbDirect", {QStringLiteral("+"), QStringLiteral("-")}, controls_.CorrectionDirection);
+    p->Place(w.correctionDirectionList, 8, 40, 38, 21);
+    w.hoursCaption = Named<QLabel>("StaticText5", tr("Часы"));
+    p->Place(w.hoursCaption, 48, 44, 32, 17, Fit::FitText);
+    w.correctionEdit = Named<TimeEdit>("TimeEdit1");
+    w.correctionEdit->setText(U(controls_.CorrectionText));
+    p->Place(w.correctionEdit, 84, 42, 82, 20);
+    w.correctedDateLabel = Named<QLabel>("Panel4");
+    w.correctedDateLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    w.correctedDateLabel->setAlignment(Qt::AlignCenter);
+    p->Place(w.correctedDateLabel, 8, 64, 159, 17);
 }
 
 void TForm1::BuildPositionPanel()
 {
-    RollUpPanel* p = w.ExPanel6 = Named<RollUpPanel>("ExPanel6", tr("Координаты:"), 224);
+    RollUpPanel* p = w.positionPanel = Named<RollUpPanel>("ExPanel6", tr("Координаты:"), 224);
     auto spin = [](const char* name, int value, const QString& hint) {
         auto* s = Named<SpinEdit>(name);
         s->setRange(INT_MIN, INT_MAX);
@@ -468,31 +489,34 @@ void TForm1::BuildPositionPanel()
         SetHint(s, hint, false);
         return s;
     };
-    w.StaticText2 = Named<QLabel>("StaticText2", tr("X:"));
-    p->Place(w.StaticText2, 8, 27, 14, 17, Fit::FitText);
-    w.SpinEdit1 = spin("SpinEdit1", controls_.Look.X, tr("Координата по горизонтали появления текста"));
-    p->Place(w.SpinEdit1, 24, 22, 41, 22, Fit::FitText);
-    w.StaticText3 = Named<QLabel>("StaticText3", tr("Y:"));
-    p->Place(w.StaticText3, 72, 27, 14, 17, Fit::FitText);
-    w.SpinEdit2 = spin("SpinEdit2", controls_.Look.Y, tr("Координата по вертикали появления текста"));
-    p->Place(w.SpinEdit2, 88, 22, 41, 22, Fit::FitText);
-    w.BitBtn3 = PlaceButton(p, "BitBtn3", tr("Цвет Фона"), tr("Изменить цвет фона"), QRect(8, 48, 73, 25));
-    w.BitBtn2 = PlaceButton(p, "BitBtn2", tr("Шрифт"), tr("Изменить шрифт и размеры"), QRect(80, 48, 73, 25));
-    w.BitBtn1 = PlaceButton(p, "BitBtn1", tr("Цвет Текста"), tr("Изменить цвет текста"), QRect(8, 76, 73, 25));
-    w.CheckBox2 = Named<QCheckBox>("CheckBox2", tr("Прозрачный"));
-    w.CheckBox2->setChecked(settings_.Transparent);
-    SetHint(w.CheckBox2, tr("Выводить на прозрачном фоне или нет"), false);
-    p->Place(w.CheckBox2, 82, 80, 81, 17, Fit::FitText);
+    w.xCaption = Named<QLabel>("StaticText2", tr("X:"));
+    p->Place(w.xCaption, 8, 27, 14, 17, Fit::FitText);
+    w.xOffsetEdit = spin("SpinEdit1", controls_.Look.X, tr("Координата по горизонтали появления текста"));
+    p->Place(w.xOffsetEdit, 24, 22, 41, 22, Fit::FitText);
+    w.yCaption = Named<QLabel>("StaticText3", tr("Y:"));
+    p->Place(w.yCaption, 72, 27, 14, 17, Fit::FitText);
+    w.yOffsetEdit = spin("SpinEdit2", controls_.Look.Y, tr("Координата по вертикали появления текста"));
+    p->Place(w.yOffsetEdit, 88, 22, 41, 22, Fit::FitText);
+    // The right-hand controls of these two rows stand a few pixels clear of the buttons to
+    // their left, which grow with their captions.
+    w.backgroundColorButton =
+        PlaceButton(p, "BitBtn3", tr("Цвет Фона"), tr("Изменить цвет фона"), QRect(8, 48, 73, 25));
+    w.fontButton = PlaceButton(p, "BitBtn2", tr("Шрифт"), tr("Изменить шрифт и размеры"), QRect(85, 48, 73, 25));
+    w.textColorButton = PlaceButton(p, "BitBtn1", tr("Цвет Текста"), tr("Изменить цвет текста"), QRect(8, 76, 73, 25));
+    w.transparentCheck = Named<QCheckBox>("CheckBox2", tr("Прозрачный"));
+    w.transparentCheck->setChecked(settings_.Transparent);
+    SetHint(w.transparentCheck, tr("Выводить на прозрачном фоне или нет"), false);
+    p->Place(w.transparentCheck, 85, 80, 81, 17, Fit::FitText);
 
     // Below the design's controls: the corner the offset counts from, the size and the
     // margin relative to the photo, the outline.
-    w.StaticText6 = Named<QLabel>("StaticText6", tr("Угол:"));
-    p->Place(w.StaticText6, 8, 109, 30, 17, Fit::FitText);
-    w.cbAnchor = Named<QComboBox>("cbAnchor");
+    w.anchorCaption = Named<QLabel>("StaticText6", tr("Угол:"));
+    p->Place(w.anchorCaption, 8, 109, 30, 17, Fit::FitText);
+    w.anchorList = Named<QComboBox>("cbAnchor");
     for (const StampAnchorName& anchor : StampAnchorNames)
-        w.cbAnchor->addItem(tr(std::string(anchor.Label).c_str()));
-    SetHint(w.cbAnchor, tr("Угол снимка, от которого отсчитываются X и Y"), false);
-    p->Place(w.cbAnchor, 42, 104, 127, 21, Fit::FitText);
+        w.anchorList->addItem(tr(std::string(anchor.Label).c_str()));
+    SetHint(w.anchorList, tr("Угол снимка, от которого отсчитываются X и Y"), false);
+    p->Place(w.anchorList, 42, 104, 127, 21, Fit::FitText);
     auto percent = [](const char* name, double maximum, const QString& hint) {
         auto* edit = Named<QDoubleSpinBox>(name);
         edit->setRange(0.1, maximum);
@@ -501,103 +525,103 @@ void TForm1::BuildPositionPanel()
         SetHint(edit, hint, false);
         return edit;
     };
-    w.cbRelSize = Named<QCheckBox>("cbRelSize", tr("Размер, %:"));
-    SetHint(w.cbRelSize, tr("Высота надписи в процентах от меньшей стороны снимка"), false);
-    p->Place(w.cbRelSize, 8, 131, 90, 17, Fit::FitText);
-    w.SizeEdit = percent("SizeEdit", 50, tr("Высота надписи, % меньшей стороны"));
-    p->Place(w.SizeEdit, 104, 128, 57, 22, Fit::FitText);
-    w.cbRelMargin = Named<QCheckBox>("cbRelMargin", tr("Отступ, %:"));
-    SetHint(w.cbRelMargin, tr("Отступ от краёв в процентах от меньшей стороны снимка вместо X и Y"), false);
-    p->Place(w.cbRelMargin, 8, 155, 90, 17, Fit::FitText);
-    w.MarginEdit = percent("MarginEdit", 50, tr("Отступ от краёв, % меньшей стороны"));
-    p->Place(w.MarginEdit, 104, 152, 57, 22, Fit::FitText);
-    w.cbOutline = Named<QCheckBox>("cbOutline", tr("Контур"));
-    SetHint(w.cbOutline, tr("Обвести буквы контрастным цветом"), false);
-    p->Place(w.cbOutline, 8, 178, 90, 17, Fit::FitText);
-    w.cbShadow = Named<QCheckBox>("cbShadow", tr("Тень"));
-    SetHint(w.cbShadow, tr("Мягкая тень под буквами, чтобы надпись читалась на любом фоне"), false);
-    p->Place(w.cbShadow, 100, 178, 68, 17, Fit::FitText);
-    w.cbAutoColor = Named<QCheckBox>("cbAutoColor", tr("Цвет: Авто"));
-    SetHint(w.cbAutoColor, tr("Белый или чёрный текст по яркости снимка под надписью"), false);
-    p->Place(w.cbAutoColor, 8, 202, 120, 17, Fit::FitText);
+    w.relativeSizeCheck = Named<QCheckBox>("cbRelSize", tr("Размер, %:"));
+    SetHint(w.relativeSizeCheck, tr("Высота надписи в процентах от меньшей стороны снимка"), false);
+    p->Place(w.relativeSizeCheck, 8, 131, 90, 17, Fit::FitText);
+    w.sizePercentEdit = percent("SizeEdit", 50, tr("Высота надписи, % меньшей стороны"));
+    p->Place(w.sizePercentEdit, 104, 128, 57, 22, Fit::FitText);
+    w.relativeMarginCheck = Named<QCheckBox>("cbRelMargin", tr("Отступ, %:"));
+    SetHint(w.relativeMarginCheck, tr("Отступ от краёв в процентах от меньшей стороны снимка вместо X и Y"), false);
+    p->Place(w.relativeMarginCheck, 8, 155, 90, 17, Fit::FitText);
+    w.marginPercentEdit = percent("MarginEdit", 50, tr("Отступ от краёв, % меньшей стороны"));
+    p->Place(w.marginPercentEdit, 104, 152, 57, 22, Fit::FitText);
+    w.outlineCheck = Named<QCheckBox>("cbOutline", tr("Контур"));
+    SetHint(w.outlineCheck, tr("Обвести буквы контрастным цветом"), false);
+    p->Place(w.outlineCheck, 8, 178, 90, 17, Fit::FitText);
+    w.shadowCheck = Named<QCheckBox>("cbShadow", tr("Тень"));
+    SetHint(w.shadowCheck, tr("Мягкая тень под буквами, чтобы надпись читалась на любом фоне"), false);
+    p->Place(w.shadowCheck, 100, 178, 68, 17, Fit::FitText);
+    w.autoColorCheck = Named<QCheckBox>("cbAutoColor", tr("Цвет: Авто"));
+    SetHint(w.autoColorCheck, tr("Белый или чёрный текст по яркости снимка под надписью"), false);
+    p->Place(w.autoColorCheck, 8, 202, 120, 17, Fit::FitText);
     ShowPlacement();
 }
 
 void TForm1::ShowPlacement()
 {
     const StampLook& look = controls_.Look;
-    const QSignalBlocker b1(w.cbAnchor), b2(w.cbRelSize), b3(w.SizeEdit), b4(w.cbRelMargin), b5(w.MarginEdit),
-        b6(w.cbOutline), b7(w.cbShadow), b8(w.cbAutoColor), b9(w.DateFormatEdit);
+    const QSignalBlocker b1(w.anchorList), b2(w.relativeSizeCheck), b3(w.sizePercentEdit), b4(w.relativeMarginCheck),
+        b5(w.marginPercentEdit), b6(w.outlineCheck), b7(w.shadowCheck), b8(w.autoColorCheck), b9(w.dateFormatEdit);
     for (size_t i = 0; i < StampAnchorNames.size(); ++i)
         if (StampAnchorNames[i].Anchor == look.Anchor)
-            w.cbAnchor->setCurrentIndex(int(i));
-    w.cbRelSize->setChecked(look.RelativeSize);
-    w.SizeEdit->setValue(look.SizePercent);
-    w.cbRelMargin->setChecked(look.RelativeMargin);
-    w.MarginEdit->setValue(look.MarginPercent);
-    w.cbOutline->setChecked(look.Outline);
-    w.cbShadow->setChecked(look.Shadow.has_value());
-    w.cbAutoColor->setChecked(look.AutoColor);
-    w.BitBtn1->setEnabled(!look.AutoColor);
-    if (w.DateFormatEdit->text() != U(controls_.DateFormat))
-        w.DateFormatEdit->setText(U(controls_.DateFormat));
+            w.anchorList->setCurrentIndex(int(i));
+    w.relativeSizeCheck->setChecked(look.RelativeSize);
+    w.sizePercentEdit->setValue(look.SizePercent);
+    w.relativeMarginCheck->setChecked(look.RelativeMargin);
+    w.marginPercentEdit->setValue(look.MarginPercent);
+    w.outlineCheck->setChecked(look.Outline);
+    w.shadowCheck->setChecked(look.Shadow.has_value());
+    w.autoColorCheck->setChecked(look.AutoColor);
+    w.textColorButton->setEnabled(!look.AutoColor);
+    if (w.dateFormatEdit->text() != U(controls_.DateFormat))
+        w.dateFormatEdit->setText(U(controls_.DateFormat));
 }
 
 void TForm1::BuildFolderPanel()
 {
-    RollUpPanel* p = w.ExPanel1 = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 266);
-    w.Button4 = PlaceButton(p, "Button4", tr("Автоматически"),
-                            tr("Сделать добавление текста ко всем файлам в папке автоматически"),
-                            QRect(8, 27, 113, 25));
-    w.SpeedButton1 = Named<QToolButton>("SpeedButton1");
-    w.SpeedButton1->setIcon(StopIcon(29));
-    w.SpeedButton1->setIconSize(QSize(29, 29));
-    w.SpeedButton1->setAutoRaise(true);
-    p->Place(w.SpeedButton1, 134, 22, 33, 33);
-    w.CheckBox3 = Named<QCheckBox>("CheckBox3", tr("Имя = Дате по маске:"));
-    w.CheckBox3->setChecked(controls_.RenameTicked);
-    p->Place(w.CheckBox3, 8, 56, 145, 17, Fit::FitText);
-    w.Edit2 = Named<QLineEdit>("Edit2", U(controls_.NamingMask));
-    p->Place(w.Edit2, 8, 73, 157, 21);
-    w.Memo1 = Named<QPlainTextEdit>("Memo1");
-    w.Memo1->setReadOnly(true);
+    RollUpPanel* p = w.batchPanel = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 266);
+    w.batchButton =
+        PlaceButton(p, "Button4", tr("Автоматически"),
+                    tr("Сделать добавление текста ко всем файлам в папке автоматически"), QRect(8, 27, 113, 25));
+    w.stopButton = Named<QToolButton>("SpeedButton1");
+    w.stopButton->setIcon(StopIcon(29));
+    w.stopButton->setIconSize(QSize(29, 29));
+    w.stopButton->setAutoRaise(true);
+    p->Place(w.stopButton, 134, 22, 33, 33);
+    w.renameCheck = Named<QCheckBox>("CheckBox3", tr("Имя = Дате по маске:"));
+    w.renameCheck->setChecked(controls_.RenameTicked);
+    p->Place(w.renameCheck, 8, 56, 145, 17, Fit::FitText);
+    w.namingMaskEdit = Named<QLineEdit>("Edit2", U(controls_.NamingMask));
+    p->Place(w.namingMaskEdit, 8, 73, 157, 21);
+    w.fileLog = Named<QPlainTextEdit>("Memo1");
+    w.fileLog->setReadOnly(true);
     // A file's line (its name, its way and what dated it) wraps, so that it reads whole
     // in the panel's width.
-    w.Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    w.Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    w.Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    SetHint(w.Memo1, tr("Список файлов"), false);
-    p->Place(w.Memo1, 8, 96, 161, 73);
-    w.Label4 = Named<QLabel>("Label4", tr("Всего файлов:"));
-    p->Place(w.Label4, 8, 176, 74, 13, Fit::FitText);
-    w.cbEXIF = Named<QCheckBox>("cbEXIF", tr("EXIF"));
-    w.cbEXIF->setChecked(controls_.ExifCarryOver);
-    p->Place(w.cbEXIF, 112, 176, 57, 17, Fit::FitText);
-    w.Label5 = Named<QLabel>("Label5");
-    p->Place(w.Label5, 8, 192, 69, 13, Fit::FitText);
+    w.fileLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    w.fileLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    w.fileLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    SetHint(w.fileLog, tr("Список файлов"), false);
+    p->Place(w.fileLog, 8, 96, 161, 73);
+    w.fileCountLabel = Named<QLabel>("Label4", tr("Всего файлов:"));
+    p->Place(w.fileCountLabel, 8, 176, 74, 13, Fit::FitText);
+    w.exifCheck = Named<QCheckBox>("cbEXIF", tr("EXIF"));
+    w.exifCheck->setChecked(controls_.ExifCarryOver);
+    p->Place(w.exifCheck, 112, 176, 57, 17, Fit::FitText);
+    w.progressLabel = Named<QLabel>("Label5");
+    p->Place(w.progressLabel, 8, 192, 69, 13, Fit::FitText);
     // The lossless action's state, below the panel's own controls.
-    w.cbLossless = Named<QCheckBox>("cbLossless", tr("Без перекодирования"));
-    w.cbLossless->setChecked(controls_.Lossless);
-    p->Place(w.cbLossless, 8, 208, 161, 17, Fit::FitText);
-    // Off at start: a photo that fails ends the run. On, it is told in Memo1 and passed over.
-    w.cbKeepGoing = Named<QCheckBox>("cbKeepGoing", tr("Продолжать после ошибки"));
-    p->Place(w.cbKeepGoing, 8, 226, 161, 17, Fit::FitText);
-    w.cbSkipExisting = Named<QCheckBox>("cbSkipExisting", tr("Пропускать уже сделанные"));
-    SetHint(w.cbSkipExisting, tr("Не делать заново фотографии, которые уже есть в Dated от прошлого запуска"), true);
-    p->Place(w.cbSkipExisting, 8, 244, 161, 17, Fit::FitText);
+    w.losslessCheck = Named<QCheckBox>("cbLossless", tr("Без перекодирования"));
+    w.losslessCheck->setChecked(controls_.Lossless);
+    p->Place(w.losslessCheck, 8, 208, 161, 17, Fit::FitText);
+    // Off at start: a photo that fails ends the run. On, it is told in the file log and passed over.
+    w.keepGoingCheck = Named<QCheckBox>("cbKeepGoing", tr("Продолжать после ошибки"));
+    p->Place(w.keepGoingCheck, 8, 226, 161, 17, Fit::FitText);
+    w.skipExistingCheck = Named<QCheckBox>("cbSkipExisting", tr("Пропускать уже сделанные"));
+    SetHint(w.skipExistingCheck, tr("Не делать заново фотографии, которые уже есть в Dated от прошлого запуска"), true);
+    p->Place(w.skipExistingCheck, 8, 244, 161, 17, Fit::FitText);
 }
 
 void TForm1::FitPanelColumn()
 {
-    const int scrollBar = w.ScrollBox2->verticalScrollBar()->sizeHint().width();
-    w.ScrollBox2->setMinimumWidth(w.PanelColumn->minimumSizeHint().width() + scrollBar +
-                                  2 * w.ScrollBox2->frameWidth());
+    const int scrollBar = w.panelScroller->verticalScrollBar()->sizeHint().width();
+    w.panelScroller->setMinimumWidth(w.panelColumn->minimumSizeHint().width() + scrollBar +
+                                     2 * w.panelScroller->frameWidth());
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     // A control of the column grew (a longer text): the column widens to show it whole.
-    if (watched == w.PanelColumn && event->type() == QEvent::LayoutRequest)
+    if (watched == w.panelColumn && event->type() == QEvent::LayoutRequest)
         FitPanelColumn();
     return QMainWindow::eventFilter(watched, event);
 }
@@ -606,66 +630,66 @@ void TForm1::BuildMenu()
 {
     menuBar()->setObjectName("MainMenu1");
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    file->addAction(w.N3);
-    file->addAction(w.N4);
+    file->addAction(w.actLoad);
+    file->addAction(w.actSave);
     file->addSeparator();
-    file->addAction(w.Close1);
+    file->addAction(w.actClose);
     QMenu* actions = menuBar()->addMenu(tr("&Действия"));
-    actions->addAction(w.N9);
+    actions->addAction(w.actStretch);
     actions->addSeparator();
-    actions->addAction(w.N7);
-    actions->addAction(w.N8);
+    actions->addAction(w.actStamp);
+    actions->addAction(w.actAutomatic);
     actions->addAction(w.actLossless);
     QMenu* mosaic = menuBar()->addMenu(tr("&Мозаика"));
-    mosaic->addAction(w.N2);
+    mosaic->addAction(w.actMosaic);
     mosaic->addSeparator();
-    mosaic->addAction(w.N11);
+    mosaic->addAction(w.actShowMosaic);
     QMenu* help = menuBar()->addMenu(tr("&Help"));
-    help->addAction(w.About1);
+    help->addAction(w.actAbout);
 }
 
 QToolButton* TForm1::AddToolButton(QAction* action, const QString& name)
 {
-    w.ToolBar1->addAction(action);
-    auto* button = qobject_cast<QToolButton*>(w.ToolBar1->widgetForAction(action));
+    w.toolBar->addAction(action);
+    auto* button = qobject_cast<QToolButton*>(w.toolBar->widgetForAction(action));
     button->setObjectName(name);
     return button;
 }
 
 void TForm1::BuildToolbar()
 {
-    w.ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
-    w.ToolBar1->setObjectName("ToolBar1");
-    w.ToolBar1->setMovable(false);
-    w.ToolBar1->setFloatable(false);
-    w.ToolBar1->setIconSize(QSize(16, 16));
-    w.ToolBar1->setFixedHeight(29);
-    w.ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    w.toolBar = addToolBar(QStringLiteral("ToolBar1"));
+    w.toolBar->setObjectName("ToolBar1");
+    w.toolBar->setMovable(false);
+    w.toolBar->setFloatable(false);
+    w.toolBar->setIconSize(QSize(16, 16));
+    w.toolBar->setFixedHeight(29);
+    w.toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     auto gap = [this](int width) {
         auto* spacer = new QWidget;
         spacer->setFixedWidth(width);
-        w.ToolBar1->addWidget(spacer);
+        w.toolBar->addWidget(spacer);
     };
     gap(8);
-    w.ToolButton7 = AddToolButton(w.actLoad, "ToolButton7");
-    w.ToolButton8 = AddToolButton(w.actSave, "ToolButton8");
+    w.loadToolButton = AddToolButton(w.actLoad, "ToolButton7");
+    w.saveToolButton = AddToolButton(w.actSave, "ToolButton8");
     gap(8);
-    w.ToolButton9 = AddToolButton(w.actStamp, "ToolButton9");
-    w.ToolButton13 = AddToolButton(w.actFrame, "ToolButton13");
+    w.stampToolButton = AddToolButton(w.actStamp, "ToolButton9");
+    w.frameToolButton = AddToolButton(w.actFrame, "ToolButton13");
     gap(8);
-    w.ToolButton11 = AddToolButton(w.actAutomatic, "ToolButton11");
+    w.automaticToolButton = AddToolButton(w.actAutomatic, "ToolButton11");
     gap(19);
-    w.ToolButton1 = AddToolButton(w.actStretch, "ToolButton1");
+    w.stretchToolButton = AddToolButton(w.actStretch, "ToolButton1");
     gap(18);
-    w.ToolButton4 = AddToolButton(w.actMosaic, "ToolButton4");
-    w.ToolButton5 = AddToolButton(w.actShowMosaic, "ToolButton5");
-    w.ToolButton14 = AddToolButton(w.actCount, "ToolButton14");
-    w.Label3 = Named<QLabel>("Label3");
-    w.Label3->setFixedWidth(3);
-    w.ToolBar1->addWidget(w.Label3);
-    w.Gauge1 = Named<BarGauge>("Gauge1");
-    w.Gauge1->setFixedSize(394, 22);
-    w.Gauge1Action = w.ToolBar1->addWidget(w.Gauge1);
+    w.mosaicToolButton = AddToolButton(w.actMosaic, "ToolButton4");
+    w.showMosaicToolButton = AddToolButton(w.actShowMosaic, "ToolButton5");
+    w.countToolButton = AddToolButton(w.actCount, "ToolButton14");
+    w.gaugeSpacer = Named<QLabel>("Label3");
+    w.gaugeSpacer->setFixedWidth(3);
+    w.toolBar->addWidget(w.gaugeSpacer);
+    w.progressGauge = Named<BarGauge>("Gauge1");
+    w.progressGauge->setFixedSize(394, 22);
+    w.progressGaugeAction = w.toolBar->addWidget(w.progressGauge);
 }
 
 void TForm1::Wire()
@@ -674,47 +698,47 @@ void TForm1::Wire()
     auto on = [this](QAction* a, void (TForm1::*handler)()) {
         connect(a, &QAction::triggered, this, [this, handler] { Guard([&] { (this->*handler)(); }); });
     };
-    on(w.actLoad, &TForm1::Button1Click);
-    on(w.actSave, &TForm1::Button3Click);
-    on(w.actStamp, &TForm1::Button2Click);
-    on(w.actFrame, &TForm1::ToolButton13Click);
-    on(w.actAutomatic, &TForm1::Button4Click);
-    on(w.actStretch, &TForm1::ToolButton1Click);
-    on(w.actMosaic, &TForm1::ToolButton4Click);
-    on(w.actShowMosaic, &TForm1::ToolButton5Click);
-    on(w.actCount, &TForm1::ToolButton14Click);
-    on(w.actClose, &TForm1::Close1Click);
-    on(w.actAbout, &TForm1::About1Click);
-    connect(w.Button1, &QPushButton::clicked, w.actLoad, &QAction::trigger);
-    connect(w.Button3, &QPushButton::clicked, w.actSave, &QAction::trigger);
-    connect(w.Button2, &QPushButton::clicked, w.actStamp, &QAction::trigger);
-    connect(w.Button4, &QPushButton::clicked, w.actAutomatic, &QAction::trigger);
+    on(w.actLoad, &TForm1::ChoosePicture);
+    on(w.actSave, &TForm1::SavePicture);
+    on(w.actStamp, &TForm1::StampPicture);
+    on(w.actFrame, &TForm1::FramePicture);
+    on(w.actAutomatic, &TForm1::StampFolder);
+    on(w.actStretch, &TForm1::ToggleStretch);
+    on(w.actMosaic, &TForm1::OpenMosaicModal);
+    on(w.actShowMosaic, &TForm1::ShowMosaicBeside);
+    on(w.actCount, &TForm1::CountFolderPictures);
+    on(w.actClose, &TForm1::CloseWindow);
+    on(w.actAbout, &TForm1::ShowAbout);
+    connect(w.loadButton, &QPushButton::clicked, w.actLoad, &QAction::trigger);
+    connect(w.saveButton, &QPushButton::clicked, w.actSave, &QAction::trigger);
+    connect(w.stampButton, &QPushButton::clicked, w.actStamp, &QAction::trigger);
+    connect(w.batchButton, &QPushButton::clicked, w.actAutomatic, &QAction::trigger);
     // The batch panel's check box shows the lossless action's state and switches it.
     w.actLossless->setChecked(controls_.Lossless);
-    connect(w.actLossless, &QAction::toggled, w.cbLossless, &QCheckBox::setChecked);
-    connect(w.cbLossless, &QCheckBox::toggled, w.actLossless, &QAction::setChecked);
+    connect(w.actLossless, &QAction::toggled, w.losslessCheck, &QCheckBox::setChecked);
+    connect(w.losslessCheck, &QCheckBox::toggled, w.actLossless, &QAction::setChecked);
 
     WireControlsToRecord();
     auto handle = [this](void (TForm1::*handler)()) {
         return [this, handler] { Guard([&] { (this->*handler)(); }); };
     };
-    connect(w.SpeedButton1, &QToolButton::clicked, this, handle(&TForm1::SpeedButton1Click));
-    connect(w.BitBtn1, &QPushButton::clicked, this, handle(&TForm1::BitBtn1Click));
-    connect(w.BitBtn2, &QPushButton::clicked, this, handle(&TForm1::BitBtn2Click));
-    connect(w.BitBtn3, &QPushButton::clicked, this, handle(&TForm1::BitBtn3Click));
-    connect(w.cbConf, &QComboBox::currentIndexChanged, this, handle(&TForm1::cbConfChange));
-    connect(w.ComboBox1, &QComboBox::currentIndexChanged, this, handle(&TForm1::ComboBox1Change));
-    connect(w.ComboBox1, &QComboBox::editTextChanged, this, handle(&TForm1::ComboBox1Change));
-    connect(w.CheckBox1, &QCheckBox::toggled, this, handle(&TForm1::CheckBox1Click));
-    connect(w.CheckBox2, &QCheckBox::toggled, this, handle(&TForm1::CheckBox2Click));
-    connect(w.CheckBox3, &QCheckBox::toggled, this, handle(&TForm1::CheckBox3Click));
-    connect(w.cbPogr, &QCheckBox::toggled, this, handle(&TForm1::cbPogrClick));
+    connect(w.stopButton, &QToolButton::clicked, this, handle(&TForm1::StopBatch));
+    connect(w.textColorButton, &QPushButton::clicked, this, handle(&TForm1::ChooseTextColor));
+    connect(w.fontButton, &QPushButton::clicked, this, handle(&TForm1::ChooseStampFont));
+    connect(w.backgroundColorButton, &QPushButton::clicked, this, handle(&TForm1::ChooseBackgroundColor));
+    connect(w.presetList, &QComboBox::currentIndexChanged, this, handle(&TForm1::PresetChosen));
+    connect(w.dateSourceList, &QComboBox::currentIndexChanged, this, handle(&TForm1::DateSourceChosen));
+    connect(w.dateSourceList, &QComboBox::editTextChanged, this, handle(&TForm1::DateSourceChosen));
+    connect(w.dateModeCheck, &QCheckBox::toggled, this, handle(&TForm1::DateModeSwitched));
+    connect(w.transparentCheck, &QCheckBox::toggled, this, handle(&TForm1::TransparentSwitched));
+    connect(w.renameCheck, &QCheckBox::toggled, this, handle(&TForm1::RenameSwitched));
+    connect(w.correctionEnabled, &QCheckBox::toggled, this, handle(&TForm1::CorrectionSwitched));
     // The relative size and margin switch their percent edits (and the margin the X and Y edits).
-    connect(w.cbRelSize, &QCheckBox::toggled, this, [this] { ApplyControlStates(); });
-    connect(w.cbRelMargin, &QCheckBox::toggled, this, [this] { ApplyControlStates(); });
-    connect(w.TrackBar1, &QSlider::valueChanged, this, handle(&TForm1::TrackBar1Change));
-    connect(w.DateTimePicker1, &QDateEdit::dateChanged, this, handle(&TForm1::DateTimePicker1Change));
-    connect(w.DateTimePicker2, &QTimeEdit::timeChanged, this, handle(&TForm1::DateTimePicker1Change));
+    connect(w.relativeSizeCheck, &QCheckBox::toggled, this, [this] { ApplyControlStates(); });
+    connect(w.relativeMarginCheck, &QCheckBox::toggled, this, [this] { ApplyControlStates(); });
+    connect(w.qualitySlider, &QSlider::valueChanged, this, handle(&TForm1::QualityChanged));
+    connect(w.datePicker, &QDateEdit::dateChanged, this, handle(&TForm1::PickedDateChanged));
+    connect(w.timePicker, &QTimeEdit::timeChanged, this, handle(&TForm1::PickedDateChanged));
 }
 
 void TForm1::WireControlsToRecord()
@@ -722,60 +746,61 @@ void TForm1::WireControlsToRecord()
     // Every control that holds a value of the record writes it there as it changes, before
     // the control's own handler runs; the handlers and the batch read the record.
     StampControls& c = controls_;
-    connect(w.SpinEdit1, &QSpinBox::textChanged, this, [&c](const QString& t) { c.Look.X = PositionFromText(S(t)); });
-    connect(w.SpinEdit2, &QSpinBox::textChanged, this, [&c](const QString& t) { c.Look.Y = PositionFromText(S(t)); });
-    connect(w.Edit1, &QLineEdit::textChanged, this, [&c](const QString& t) { c.OwnText = S(t); });
-    connect(w.TrackBar1, &QSlider::valueChanged, this, [&c](int v) { c.Quality = v; });
-    connect(w.Edit2, &QLineEdit::textChanged, this, [&c](const QString& t) { c.NamingMask = S(t); });
-    connect(w.CheckBox3, &QCheckBox::toggled, this, [&c](bool on) { c.RenameTicked = on; });
-    connect(w.cbEXIF, &QCheckBox::toggled, this, [&c](bool on) { c.ExifCarryOver = on; });
+    connect(w.xOffsetEdit, &QSpinBox::textChanged, this, [&c](const QString& t) { c.Look.X = PositionFromText(S(t)); });
+    connect(w.yOffsetEdit, &QSpinBox::textChanged, this, [&c](const QString& t) { c.Look.Y = PositionFromText(S(t)); });
+    connect(w.ownTextEdit, &QLineEdit::textChanged, this, [&c](const QString& t) { c.OwnText = S(t); });
+    connect(w.qualitySlider, &QSlider::valueChanged, this, [&c](int v) { c.Quality = v; });
+    connect(w.namingMaskEdit, &QLineEdit::textChanged, this, [&c](const QString& t) { c.NamingMask = S(t); });
+    connect(w.renameCheck, &QCheckBox::toggled, this, [&c](bool on) { c.RenameTicked = on; });
+    connect(w.exifCheck, &QCheckBox::toggled, this, [&c](bool on) { c.ExifCarryOver = on; });
     connect(w.actLossless, &QAction::toggled, this, [&c](bool on) { c.Lossless = on; });
-    connect(w.cbPogr, &QCheckBox::toggled, this, [&c](bool on) { c.CorrectionOn = on; });
-    auto direction = [this, &c] { c.CorrectionDirection = SelectedIndex(w.cbDirect); };
-    connect(w.cbDirect, &QComboBox::currentIndexChanged, this, direction);
-    connect(w.cbDirect, &QComboBox::editTextChanged, this, direction);
-    connect(w.TimeEdit1, &QLineEdit::textChanged, this, [&c](const QString& t) { c.CorrectionText = S(t); });
-    connect(w.cbAnchor, &QComboBox::currentIndexChanged, this, [&c](int i) {
+    connect(w.correctionEnabled, &QCheckBox::toggled, this, [&c](bool on) { c.CorrectionOn = on; });
+    auto direction = [this, &c] { c.CorrectionDirection = SelectedIndex(w.correctionDirectionList); };
+    connect(w.correctionDirectionList, &QComboBox::currentIndexChanged, this, direction);
+    connect(w.correctionDirectionList, &QComboBox::editTextChanged, this, direction);
+    connect(w.correctionEdit, &QLineEdit::textChanged, this, [&c](const QString& t) { c.CorrectionText = S(t); });
+    connect(w.anchorList, &QComboBox::currentIndexChanged, this, [&c](int i) {
         if (i >= 0 && i < int(StampAnchorNames.size()))
             c.Look.Anchor = StampAnchorNames[size_t(i)].Anchor;
     });
-    connect(w.cbRelSize, &QCheckBox::toggled, this, [&c](bool on) { c.Look.RelativeSize = on; });
-    connect(w.SizeEdit, &QDoubleSpinBox::valueChanged, this, [&c](double v) { c.Look.SizePercent = v; });
-    connect(w.cbRelMargin, &QCheckBox::toggled, this, [&c](bool on) { c.Look.RelativeMargin = on; });
-    connect(w.MarginEdit, &QDoubleSpinBox::valueChanged, this, [&c](double v) { c.Look.MarginPercent = v; });
-    connect(w.cbOutline, &QCheckBox::toggled, this, [&c](bool on) { c.Look.Outline = on; });
-    connect(w.cbShadow, &QCheckBox::toggled, this, [&c](bool on) {
-        c.Look.Shadow = on ? std::optional<StampShadow>(StampShadow{}) : std::nullopt;
-    });
-    connect(w.cbAutoColor, &QCheckBox::toggled, this, [this, &c](bool on) {
+    connect(w.relativeSizeCheck, &QCheckBox::toggled, this, [&c](bool on) { c.Look.RelativeSize = on; });
+    connect(w.sizePercentEdit, &QDoubleSpinBox::valueChanged, this, [&c](double v) { c.Look.SizePercent = v; });
+    connect(w.relativeMarginCheck, &QCheckBox::toggled, this, [&c](bool on) { c.Look.RelativeMargin = on; });
+    connect(w.marginPercentEdit, &QDoubleSpinBox::valueChanged, this, [&c](double v) { c.Look.MarginPercent = v; });
+    connect(w.outlineCheck, &QCheckBox::toggled, this, [&c](bool on) { c.Look.Outline = on; });
+    connect(w.shadowCheck, &QCheckBox::toggled, this,
+            [&c](bool on) { c.Look.Shadow = on ? std::optional<StampShadow>(StampShadow{}) : std::nullopt; });
+    connect(w.autoColorCheck, &QCheckBox::toggled, this, [this, &c](bool on) {
         c.Look.AutoColor = on;
-        w.BitBtn1->setEnabled(!on);
+        w.textColorButton->setEnabled(!on);
     });
-    connect(w.DateFormatEdit, &QLineEdit::textChanged, this, [&c](const QString& t) { c.DateFormat = S(t); });
+    connect(w.dateFormatEdit, &QLineEdit::textChanged, this, [&c](const QString& t) { c.DateFormat = S(t); });
     // An edited preset text applies nothing; the record only notes that no entry is chosen.
-    connect(w.cbConf, &QComboBox::editTextChanged, this, [this, &c] { c.PresetIndex = SelectedIndex(w.cbConf); });
+    connect(w.presetList, &QComboBox::editTextChanged, this,
+            [this, &c] { c.PresetIndex = SelectedIndex(w.presetList); });
 }
 
 // ---- Start-up ----
 
-void TForm1::FormCreate()
+void TForm1::ApplyInitialSettings()
 {
     settings_ = InitialStampSettings();
     ApplyControlStates();
 }
 
-void TForm1::FormShow()
+void TForm1::RollUpStartPanels()
 {
-    w.ExPanel2->SetRolled(true);
-    w.ExPanel5->SetRolled(true);
-    w.ExPanel6->SetRolled(true);
+    w.picturePanel->SetRolled(true);
+    w.correctionPanel->SetRolled(true);
+    w.positionPanel->SetRolled(true);
 }
 
 void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    FitToAvailableArea(*this, ScreenFit::MovesIn);
     if (!event->spontaneous())
-        Guard([this] { FormShow(); });
+        Guard([this] { RollUpStartPanels(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -786,7 +811,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     if (batchRunning_ || building) {
         settings_.StopRequested = true;
         if (building)
-            Form2->SpeedButton1Click();
+            Form2->StopBuild();
         closePending_ = true;
         event->ignore();
         return;
@@ -802,28 +827,28 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::ApplyControlStates()
 {
     const StampControlStates states = ControlStates(settings_, controls_);
-    w.Edit1->setEnabled(states.OwnTextEnabled);
-    w.DateTimePicker1->setEnabled(states.DatePickersEnabled && !batchRunning_);
-    w.DateTimePicker2->setEnabled(states.DatePickersEnabled && !batchRunning_);
-    w.BitBtn3->setEnabled(states.BackgroundColorEnabled);
-    w.Edit2->setEnabled(states.NamingMaskEnabled);
-    w.cbDirect->setEnabled(states.CorrectionEnabled);
-    w.TimeEdit1->setEnabled(states.CorrectionEnabled || !correctionSwitched_);
-    w.SpinEdit1->setEnabled(states.PositionEnabled);
-    w.SpinEdit2->setEnabled(states.PositionEnabled);
-    w.SizeEdit->setEnabled(states.SizePercentEnabled);
-    w.MarginEdit->setEnabled(states.MarginPercentEnabled);
+    w.ownTextEdit->setEnabled(states.OwnTextEnabled);
+    w.datePicker->setEnabled(states.DatePickersEnabled && !batchRunning_);
+    w.timePicker->setEnabled(states.DatePickersEnabled && !batchRunning_);
+    w.backgroundColorButton->setEnabled(states.BackgroundColorEnabled);
+    w.namingMaskEdit->setEnabled(states.NamingMaskEnabled);
+    w.correctionDirectionList->setEnabled(states.CorrectionEnabled);
+    w.correctionEdit->setEnabled(states.CorrectionEnabled || !correctionSwitched_);
+    w.xOffsetEdit->setEnabled(states.PositionEnabled);
+    w.yOffsetEdit->setEnabled(states.PositionEnabled);
+    w.sizePercentEdit->setEnabled(states.SizePercentEnabled);
+    w.marginPercentEdit->setEnabled(states.MarginPercentEnabled);
     // While a folder batch runs, its start button and the stamp panel are off, and its
     // stop button and gauge on.
-    w.Button4->setEnabled(!batchRunning_);
-    w.ExPanel3->setEnabled(!batchRunning_);
-    w.SpeedButton1->setEnabled(batchRunning_);
-    w.Gauge1Action->setVisible(batchRunning_);
+    w.batchButton->setEnabled(!batchRunning_);
+    w.stampTextPanel->setEnabled(!batchRunning_);
+    w.stopButton->setEnabled(batchRunning_);
+    w.progressGaugeAction->setVisible(batchRunning_);
 }
 
 // ---- Single picture ----
 
-void TForm1::Button1Click()
+void TForm1::ChoosePicture()
 {
     if (std::optional<QString> chosen = dialogs_.OpenPicture(this, U(settings_.StartFolder)))
         LoadPicture(*chosen);
@@ -838,33 +863,33 @@ void TForm1::LoadPicture(const QString& path)
 {
     QImage picture = LoadJpeg(S(path));
     loadedPath_ = S(path);
-    w.Image1->resize(picture.size());
+    w.pictureView->resize(picture.size());
     settings_.PictureWidth = picture.width();
     settings_.PictureHeight = picture.height();
-    w.StatusPanel0->setText(QString::number(picture.width()) + tr(" на ") + QString::number(picture.height()));
-    w.Image1->SetPicture(picture);
+    w.sizeStatus->setText(QString::number(picture.width()) + tr(" на ") + QString::number(picture.height()));
+    w.pictureView->SetPicture(picture);
     const QFileInfo info(path);
     PictureInformation(S(info.absolutePath() + '/'), S(info.fileName()));
 }
 
 void TForm1::PictureInformation(const std::string& folder, const std::string& name)
 {
-    w.StatusPanel1->setText(U(folder));
+    w.infoStatus->setText(U(folder));
     const std::optional<FileFacts> facts = GetFileFacts(folder + name);
     if (!facts || name.empty() || name[0] == '.')
         return;
     QApplication::processEvents();
     const PhotoFacts photo = ReadPhoto(folder + name, facts->Created, settings_.DateSource);
     caption_ = photo.Caption;
-    w.Memo1->appendPlainText(U(photo.Report));
+    w.fileLog->appendPlainText(U(photo.Report));
     if (photo.Origin != DateOrigin::ExifTag)
-        w.Memo1->appendPlainText(U(name) + OriginText(photo.Origin));
+        w.fileLog->appendPlainText(U(name) + OriginText(photo.Origin));
     SetDateText(U(StampDateText(photo.Date)));
     {
         const DateTimeFields f = DecodeDateTime(photo.Date);
-        const QSignalBlocker b1(w.DateTimePicker1), b2(w.DateTimePicker2);
-        w.DateTimePicker1->setDate(QDate(f.Year, f.Month, f.Day));
-        w.DateTimePicker2->setTime(QTime(f.Hour, f.Minute, f.Second));
+        const QSignalBlocker b1(w.datePicker), b2(w.timePicker);
+        w.datePicker->setDate(QDate(f.Year, f.Month, f.Day));
+        w.timePicker->setTime(QTime(f.Hour, f.Minute, f.Second));
     }
     if (controls_.CorrectionOn)
         ShowCorrectedDate(CorrectedDate(photo.Date, controls_));
@@ -872,56 +897,60 @@ void TForm1::PictureInformation(const std::string& folder, const std::string& na
 
 void TForm1::SetDateText(const QString& text)
 {
-    w.Label1->setText(text);
+    w.dateLabel->setText(text);
     controls_.StampDateText = S(text);
 }
 
-void TForm1::ShowCorrectedDate(TDateTime date) { w.Panel4->setText(U(StampDateText(date))); }
-
-void TForm1::DateTimePicker1Change()
+void TForm1::ShowCorrectedDate(TDateTime date)
 {
-    const std::string date = FormatDateTime("dd.mm.yyyy ", PickerDate(w.DateTimePicker1->date()));
-    const std::string time = FormatDateTime("hh:nn:ss", PickerTime(w.DateTimePicker2->time()));
+    w.correctedDateLabel->setText(U(StampDateText(date)));
+}
+
+void TForm1::PickedDateChanged()
+{
+    const std::string date = FormatDateTime("dd.mm.yyyy ", PickerDate(w.datePicker->date()));
+    const std::string time = FormatDateTime("hh:nn:ss", PickerTime(w.timePicker->time()));
     SetDateText(U(date + time));
 }
 
-void TForm1::Button2Click()
+void TForm1::StampPicture()
 {
     // The date as the pickers set it, written with the date format; the label's text as it
     // stands with the fixed one.
     StampControls controls = controls_;
     CaptionFacts facts = caption_;
-    facts.Date = PickerDate(w.DateTimePicker1->date()) + PickerTime(w.DateTimePicker2->time());
+    facts.Date = PickerDate(w.datePicker->date()) + PickerTime(w.timePicker->time());
     if (controls.DateFormat != StampDateMask)
         controls.StampDateText = FormatDateTime(controls.DateFormat, facts.Date);
     DrawStamp(CurrentPicture(), CaptionText(settings_, controls, facts), controls.Look);
-    w.Image1->update();
+    w.pictureView->update();
 }
 
-void TForm1::ToolButton13Click()
+void TForm1::FramePicture()
 {
     AddFrame(CurrentPicture(), settings_.PictureWidth, settings_.PictureHeight);
-    w.Image1->update();
+    w.pictureView->update();
 }
 
-void TForm1::ToolButton1Click()
+void TForm1::ToggleStretch()
 {
     if (!settings_.Stretched) {
-        settings_.PictureWidth = w.Image1->width();
-        settings_.PictureHeight = w.Image1->height();
-        w.Image1->resize(std::max(1, w.ScrollBox1->width() - 6), std::max(1, w.ScrollBox1->height() - 6));
-        w.Image1->SetStretch(true);
-        w.Image1->repaint();
+        settings_.PictureWidth = w.pictureView->width();
+        settings_.PictureHeight = w.pictureView->height();
+        w.pictureView->resize(std::max(1, w.pictureScroller->width() - 6),
+                              std::max(1, w.pictureScroller->height() - 6));
+        w.pictureView->SetStretch(true);
+        w.pictureView->repaint();
         settings_.Stretched = true;
     } else {
-        w.Image1->resize(settings_.PictureWidth, settings_.PictureHeight);
-        w.Image1->SetStretch(false);
-        w.Image1->repaint();
+        w.pictureView->resize(settings_.PictureWidth, settings_.PictureHeight);
+        w.pictureView->SetStretch(false);
+        w.pictureView->repaint();
         settings_.Stretched = false;
     }
 }
 
-void TForm1::Button3Click()
+void TForm1::SavePicture()
 {
     std::optional<QString> chosen = dialogs_.SavePicture(this, QStringLiteral("jpg"));
     if (!chosen)
@@ -931,9 +960,9 @@ void TForm1::Button3Click()
         SaveJpeg(CurrentPicture(), path, controls_.Quality);
         return;
     }
-    // The lossless mode: the file's line in Memo1 tells how the picture went in.
-    const std::string way = SaveJpegLosslessly(CurrentPicture(), loadedPath_, path, controls_.Quality);
-    w.Memo1->appendPlainText(QFileInfo(U(path)).fileName() + WayText(way));
+    // The lossless mode: the file's line in the log tells how the picture went in.
+    const std::optional<BatchWay> way = SaveJpegLosslessly(CurrentPicture(), loadedPath_, path, controls_.Quality);
+    w.fileLog->appendPlainText(QFileInfo(U(path)).fileName() + WayText(way));
 }
 
 // ---- Mosaic ----
@@ -947,20 +976,20 @@ bool TForm1::MosaicAllowed()
     return Form2 != nullptr;
 }
 
-void TForm1::ToolButton4Click()
+void TForm1::OpenMosaicModal()
 {
     if (!MosaicAllowed())
         return;
-    w.Image1->resize(settings_.PictureWidth, settings_.PictureHeight);
-    w.Image1->SetStretch(false);
+    w.pictureView->resize(settings_.PictureWidth, settings_.PictureHeight);
+    w.pictureView->SetStretch(false);
     settings_.Stretched = false;
-    w.Image1->repaint();
+    w.pictureView->repaint();
     if (Form2->isVisible())
         Form2->hide();  // a modeless mosaic window becomes the modal one
     dialogs_.ShowModal(*Form2);
 }
 
-void TForm1::ToolButton5Click()
+void TForm1::ShowMosaicBeside()
 {
     if (!MosaicAllowed())
         return;
@@ -969,17 +998,20 @@ void TForm1::ToolButton5Click()
 
 // ---- Folder batch ----
 
-void TForm1::ToolButton14Click()
+void TForm1::CountFolderPictures()
 {
     // The chooser's answer is not looked at: cancelling counts the start folder.
     std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle(), U(settings_.StartFolder));
     settings_.FileCount = CountPictures(chosen ? S(*chosen) : settings_.StartFolder);
-    w.StatusPanel1->setText(QString::number(settings_.FileCount));
+    w.infoStatus->setText(QString::number(settings_.FileCount));
 }
 
-void TForm1::SpeedButton1Click() { settings_.StopRequested = true; }
+void TForm1::StopBatch()
+{
+    settings_.StopRequested = true;
+}
 
-void TForm1::Button4Click()
+void TForm1::StampFolder()
 {
     if (batchRunning_)
         return;  // the entries that forward here stay live during a run: one run at a time
@@ -1011,10 +1043,10 @@ void TForm1::RunBatch(const std::string& folder)
     TBatchOptions options;
     options.RenameByMask = controls_.RenameTicked;
     options.Jobs = 1;  // on the window's thread, letting events run between files
-    options.KeepGoing = w.cbKeepGoing->isChecked();
-    options.SkipExisting = w.cbSkipExisting->isChecked();
+    options.KeepGoing = w.keepGoingCheck->isChecked();
+    options.SkipExisting = w.skipExistingCheck->isChecked();
     const TBatchResult result = RunFolderBatch(folder, options, observer);
-    w.StatusPanel1->setText(U(FormatDateTime(S(tr("Заняло hh:nn:ss")), Now() - start)));
+    w.infoStatus->setText(DurationText(Now() - start));
     QString finished = tr("Закончил добавление текста или даты в картинки");
     if (result.Damaged > 0)
         finished += tr("\nПовреждённых фотографий: %1 (сделаны, насколько хватило их данных)").arg(result.Damaged);
@@ -1034,42 +1066,42 @@ int TForm1::SelectedIndex(const QComboBox* box)
     return index;
 }
 
-void TForm1::cbConfChange()
+void TForm1::PresetChosen()
 {
-    const PresetFollowUps done = ApplyPreset(SelectedIndex(w.cbConf), controls_, settings_);
+    const PresetFollowUps done = ApplyPreset(SelectedIndex(w.presetList), controls_, settings_);
     if (!done.Applied)
         return;
     // The engine has made every follow-up in the records; the widgets only show the new
     // values, without running their handlers a second time.
     if (done.QualityChanged) {
-        const QSignalBlocker block(w.TrackBar1);
-        w.TrackBar1->setValue(controls_.Quality);
-        TrackBar1Change();
+        const QSignalBlocker block(w.qualitySlider);
+        w.qualitySlider->setValue(controls_.Quality);
+        QualityChanged();
     }
     if (done.DateSourceChanged) {
-        const QSignalBlocker block(w.ComboBox1);
-        w.ComboBox1->setCurrentIndex(int(settings_.DateSource));
-        w.ComboBox1->setEditText(w.ComboBox1->itemText(int(settings_.DateSource)));
+        const QSignalBlocker block(w.dateSourceList);
+        w.dateSourceList->setCurrentIndex(int(settings_.DateSource));
+        w.dateSourceList->setEditText(w.dateSourceList->itemText(int(settings_.DateSource)));
     }
     if (done.DateModeChanged) {
-        const QSignalBlocker block(w.CheckBox1);
-        w.CheckBox1->setChecked(settings_.DateMode);
+        const QSignalBlocker block(w.dateModeCheck);
+        w.dateModeCheck->setChecked(settings_.DateMode);
     }
     if (done.OwnTextCleared) {
-        const QSignalBlocker block(w.Edit1);
-        w.Edit1->clear();
+        const QSignalBlocker block(w.ownTextEdit);
+        w.ownTextEdit->clear();
     }
     if (done.RenameChanged) {
-        const QSignalBlocker block(w.CheckBox3);
-        w.CheckBox3->setChecked(controls_.RenameTicked);
+        const QSignalBlocker block(w.renameCheck);
+        w.renameCheck->setChecked(controls_.RenameTicked);
     }
     if (done.ExifChanged) {
-        const QSignalBlocker block(w.cbEXIF);
-        w.cbEXIF->setChecked(controls_.ExifCarryOver);
+        const QSignalBlocker block(w.exifCheck);
+        w.exifCheck->setChecked(controls_.ExifCarryOver);
     }
     if (done.NamingMaskChanged) {
-        const QSignalBlocker block(w.Edit2);
-        w.Edit2->setText(U(controls_.NamingMask));
+        const QSignalBlocker block(w.namingMaskEdit);
+        w.namingMaskEdit->setText(U(controls_.NamingMask));
     }
     if (done.LookChanged || done.DateFormatChanged)
         ShowPlacement();
@@ -1077,43 +1109,49 @@ void TForm1::cbConfChange()
         dialogs_.Message(this, tr("Шрифт \"%1\" не установлен (пакет fonts-dseg); используется шрифт по умолчанию.")
                                    .arg(U(std::string(FilmFontName))));
     if (done.TransparentChanged) {
-        const QSignalBlocker block(w.CheckBox2);
-        w.CheckBox2->setChecked(settings_.Transparent);
+        const QSignalBlocker block(w.transparentCheck);
+        w.transparentCheck->setChecked(settings_.Transparent);
     }
     ApplyControlStates();
 }
 
-void TForm1::CheckBox1Click()
+void TForm1::DateModeSwitched()
 {
     SwitchDateMode(settings_);
     ApplyControlStates();
 }
 
-void TForm1::ComboBox1Change() { settings_.DateSource = PhotoDateSource(SelectedIndex(w.ComboBox1)); }
+void TForm1::DateSourceChosen() { settings_.DateSource = PhotoDateSource(SelectedIndex(w.dateSourceList)); }
 
-void TForm1::CheckBox2Click()
+void TForm1::TransparentSwitched()
 {
     SwitchTransparent(settings_, controls_.Look);
     ApplyControlStates();
 }
 
-void TForm1::CheckBox3Click() { ApplyControlStates(); }
+void TForm1::RenameSwitched()
+{
+    ApplyControlStates();
+}
 
-void TForm1::cbPogrClick()
+void TForm1::CorrectionSwitched()
 {
     correctionSwitched_ = true;
     ApplyControlStates();
 }
 
-void TForm1::TrackBar1Change() { w.Label2->setText(U(QualityLabelText(controls_.Quality))); }
+void TForm1::QualityChanged()
+{
+    w.qualityLabel->setText(U(QualityLabelText(controls_.Quality)));
+}
 
-void TForm1::BitBtn1Click()
+void TForm1::ChooseTextColor()
 {
     if (auto c = dialogs_.ChooseColor(this, ToQColor(controls_.Look.TextColor), tr("Цвет текста")))
         controls_.Look.TextColor = FromQColor(*c);
 }
 
-void TForm1::BitBtn2Click()
+void TForm1::ChooseStampFont()
 {
     // The dialog opens on the face the stamp is drawn in; confirmed without a change, the
     // stamp keeps its font as it was (also the name of a face that stands in for another).
@@ -1125,15 +1163,18 @@ void TForm1::BitBtn2Click()
     }
 }
 
-void TForm1::BitBtn3Click()
+void TForm1::ChooseBackgroundColor()
 {
     if (auto c = dialogs_.ChooseColor(this, ToQColor(controls_.Look.BackgroundColor), tr("Цвет фона")))
         controls_.Look.BackgroundColor = FromQColor(*c);
 }
 
-void TForm1::Close1Click() { close(); }
+void TForm1::CloseWindow()
+{
+    close();
+}
 
-void TForm1::About1Click()
+void TForm1::ShowAbout()
 {
     if (AboutBox)
         dialogs_.ShowModal(*AboutBox);

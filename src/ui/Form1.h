@@ -63,31 +63,31 @@ public:
     void OpenNamedPicture(const QString& path);
 
     // Operations, one handler each.
-    void FormCreate();
-    void FormShow();
-    void Button1Click();       // load picture
-    void Button3Click();       // save picture
-    void Button2Click();       // stamp picture
-    void ToolButton1Click();   // toggle stretch
-    void ToolButton13Click();  // add frame
-    void DateTimePicker1Change();
-    void ToolButton4Click();   // open mosaic, modal
-    void ToolButton5Click();   // show mosaic, modeless
-    void Button4Click();       // folder batch
-    void ToolButton14Click();  // count pictures
-    void SpeedButton1Click();  // stop batch
-    void cbConfChange();
-    void CheckBox1Click();
-    void ComboBox1Change();
-    void CheckBox2Click();
-    void CheckBox3Click();
-    void cbPogrClick();
-    void TrackBar1Change();
-    void BitBtn1Click();  // text colour
-    void BitBtn2Click();  // font
-    void BitBtn3Click();  // background colour
-    void Close1Click();
-    void About1Click();
+    void ApplyInitialSettings();
+    void RollUpStartPanels();  // the panels rolled up when the window first shows
+    void ChoosePicture();      // the open dialog, then the picture chosen is loaded
+    void SavePicture();
+    void StampPicture();
+    void ToggleStretch();
+    void FramePicture();
+    void PickedDateChanged();  // the date or the time picker
+    void OpenMosaicModal();
+    void ShowMosaicBeside();  // the mosaic window, modeless
+    void StampFolder();       // the folder chooser, then the folder batch
+    void CountFolderPictures();
+    void StopBatch();
+    void PresetChosen();
+    void DateModeSwitched();
+    void DateSourceChosen();
+    void TransparentSwitched();
+    void RenameSwitched();
+    void CorrectionSwitched();
+    void QualityChanged();
+    void ChooseTextColor();
+    void ChooseStampFont();
+    void ChooseBackgroundColor();
+    void CloseWindow();
+    void ShowAbout();
 
     // Picture information for a loaded file (folder with its trailing separator).
     void PictureInformation(const std::string& folder, const std::string& name);
@@ -104,55 +104,55 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The controls, by their layout names.
+    // The controls; each keeps its name in the design as its objectName().
     struct Widgets {
-        QToolBar* ToolBar1;
-        QFrame* Panel1;
-        QFrame* Panel2;
-        QScrollArea* ScrollBox1;
-        PictureView* Image1;
-        QSplitter* Splitter1;
-        QFrame* Panel3;
-        QScrollArea* ScrollBox2;
-        QWidget* PanelColumn;
-        RollUpPanel *ExPanel1, *ExPanel2, *ExPanel3, *ExPanel4, *ExPanel5, *ExPanel6;
-        QPushButton *Button1, *Button2, *Button3, *Button4;
-        QLabel *StaticText1, *StaticText2, *StaticText3, *StaticText4, *StaticText5;
-        QSlider* TrackBar1;
-        QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
-        QComboBox *cbConf, *ComboBox1, *cbDirect;
-        QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *cbPogr, *cbEXIF, *cbLossless, *cbKeepGoing;
-        QCheckBox* cbSkipExisting;  // "Пропускать уже сделанные": a rerun passes over what is made
-        QDateEdit* DateTimePicker1;
-        QTimeEdit* DateTimePicker2;
-        QLineEdit *Edit1, *Edit2;
-        TimeEdit* TimeEdit1;
-        QLabel* Panel4;
-        SpinEdit *SpinEdit1, *SpinEdit2;
+        QToolBar* toolBar;
+        QFrame* workArea;
+        QFrame* pictureArea;
+        QScrollArea* pictureScroller;
+        PictureView* pictureView;
+        QSplitter* splitter;
+        QFrame* panelArea;
+        QScrollArea* panelScroller;
+        QWidget* panelColumn;
+        RollUpPanel *batchPanel, *picturePanel, *stampTextPanel, *presetPanel, *correctionPanel, *positionPanel;
+        QPushButton *loadButton, *stampButton, *saveButton, *batchButton;
+        QLabel *ownTextCaption, *xCaption, *yCaption, *qualityCaption, *hoursCaption;
+        QSlider* qualitySlider;
+        QLabel *dateLabel, *qualityLabel, *gaugeSpacer, *fileCountLabel, *progressLabel;
+        QComboBox *presetList, *dateSourceList, *correctionDirectionList;
+        QCheckBox *dateModeCheck, *transparentCheck, *renameCheck, *correctionEnabled, *exifCheck, *losslessCheck,
+            *keepGoingCheck;
+        QCheckBox* skipExistingCheck;  // "Пропускать уже сделанные": a rerun passes over what is made
+        QDateEdit* datePicker;
+        QTimeEdit* timePicker;
+        QLineEdit *ownTextEdit, *namingMaskEdit;
+        TimeEdit* correctionEdit;
+        QLabel* correctedDateLabel;
+        SpinEdit *xOffsetEdit, *yOffsetEdit;
         // Where the stamp lies on the photo as displayed and how large it is.
-        QLabel* StaticText6;
-        QComboBox* cbAnchor;
-        QCheckBox *cbRelSize, *cbRelMargin, *cbOutline;
+        QLabel* anchorCaption;
+        QComboBox* anchorList;
+        QCheckBox *relativeSizeCheck, *relativeMarginCheck, *outlineCheck;
         // The caption: the date's format, a shadow, the text colour by the photo.
-        QLabel* DateFormatLabel;
-        QLineEdit* DateFormatEdit;
-        QCheckBox *cbShadow, *cbAutoColor;
-        QDoubleSpinBox *SizeEdit, *MarginEdit;
-        QPushButton *BitBtn1, *BitBtn2, *BitBtn3;
-        QToolButton* SpeedButton1;
-        QPlainTextEdit* Memo1;
-        BarGauge* Gauge1;
-        QAction* Gauge1Action;
-        QLabel *StatusPanel0, *StatusPanel1;
+        QLabel* dateFormatCaption;
+        QLineEdit* dateFormatEdit;
+        QCheckBox *shadowCheck, *autoColorCheck;
+        QDoubleSpinBox *sizePercentEdit, *marginPercentEdit;
+        QPushButton *textColorButton, *fontButton, *backgroundColorButton;
+        QToolButton* stopButton;
+        QPlainTextEdit* fileLog;
+        BarGauge* progressGauge;
+        QAction* progressGaugeAction;
+        QLabel *sizeStatus, *infoStatus;
         // One action per operation, shared by menu item, toolbar button and control.
         QAction *actLoad, *actSave, *actStamp, *actFrame, *actAutomatic, *actStretch, *actMosaic,
             *actShowMosaic, *actCount, *actClose, *actAbout;
         // The folder batch's lossless mode, a checkable action with its state in the record.
         QAction* actLossless;
-        // Menu items and toolbar buttons by their layout names.
-        QAction *N3, *N4, *Close1, *N9, *N7, *N8, *N2, *N11, *About1;
-        QToolButton *ToolButton7, *ToolButton8, *ToolButton9, *ToolButton13, *ToolButton11, *ToolButton1,
-            *ToolButton4, *ToolButton5, *ToolButton14;
+        // Toolbar buttons.
+        QToolButton *loadToolButton, *saveToolButton, *stampToolButton, *frameToolButton, *automaticToolButton,
+            *stretchToolButton, *mosaicToolButton, *showMosaicToolButton, *countToolButton;
     };
 
     void BuildActions();

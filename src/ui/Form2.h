@@ -41,25 +41,25 @@ public:
     // Show mosaic, modeless: beside the main window, never over its menu bar.
     void ShowBeside(const QWidget& mainMenuBar);
 
-    void FormShow();
-    void BitBtn1Click();      // build the chart
-    void SpeedButton1Click(); // stop
-    void BitBtn2Click();      // clear
-    void BitBtn3Click();      // save
-    void Button1Click();      // close
-    void PatternClick();      // the cross-stitch pattern dialog
+    void ShowSourceSize();  // on showing: the size of the main window's picture
+    void BuildChart();
+    void StopBuild();
+    void ClearChart();
+    void SaveChart();
+    void CloseWindow();
+    void OpenPattern();  // the cross-stitch pattern dialog
 
-    QFrame *Panel1, *Panel2;
-    QScrollArea* ScrollBox1;
-    PictureView* Image1;
-    QPushButton *BitBtn1, *BitBtn2, *BitBtn3, *Button1;
+    QFrame *ChartArea, *ControlsArea;
+    QScrollArea* ChartScroller;
+    PictureView* ChartView;
+    QPushButton *BuildButton, *ClearButton, *SaveButton, *CloseButton;
     QPushButton* PatternButton;
-    QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
-    SpinEdit* SpinEdit1;
-    BarGauge* Gauge1;
-    QToolButton* SpeedButton1;
-    QSlider* TrackBar1;
-    QGroupBox* GroupBox1;
+    QLabel *CellSizeCaption, *QualityCaption, *PictureSizeLabel, *DurationLabel, *ChartSizeLabel;
+    SpinEdit* CellSizeEdit;
+    BarGauge* ProgressGauge;
+    QToolButton* StopButton;
+    QSlider* QualitySlider;
+    QGroupBox* SizesBox;
 
 signals:
     // A build has ended (finished, stopped or failed).

@@ -40,8 +40,9 @@ TEST(Color, ParsesAndWritesRrggbb)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ParseRgbColor(c.text), c.color) << c.text;
-        if (c.color)
+        if (c.color) {
             EXPECT_EQ(ParseRgbColor(RgbColorText(*c.color)), c.color) << c.text;
+        }
     }
     EXPECT_EQ(RgbColorText(RgbColor(0xFF, 0x8C, 0x00)), "FF8C00");
 }

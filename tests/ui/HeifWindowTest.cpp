@@ -27,13 +27,13 @@ TEST(MainWindow, LoadsAHeifUprightWithItsExifDate)
     WriteFile(dir / "broken.heic", "no picture");
     App app;
     app.Dialogs.OpenAnswers.push_back(Q(dir / "IMG_0001.HEIC"));
-    app.W().Button1->click();
+    app.W().loadButton->click();
     EXPECT_TRUE(app.Dialogs.Messages.isEmpty()) << app.Dialogs.Messages.join('|').toStdString();
-    EXPECT_EQ(app.W().StatusPanel0->text(), QStringLiteral("48 на 64"));
-    EXPECT_EQ(app.W().Label1->text(), QStringLiteral("01.06.2021 18:04:33"));
+    EXPECT_EQ(app.W().sizeStatus->text(), QStringLiteral("48 на 64"));
+    EXPECT_EQ(app.W().dateLabel->text(), QStringLiteral("01.06.2021 18:04:33"));
 
     app.Dialogs.OpenAnswers.push_back(Q(dir / "broken.heic"));
-    app.W().Button1->click();
+    app.W().loadButton->click();
     ASSERT_EQ(app.Dialogs.Messages.size(), 1);
     EXPECT_TRUE(app.Dialogs.Messages[0].startsWith(QStringLiteral("Cannot read HEIF file \"")))
         << app.Dialogs.Messages[0].toStdString();

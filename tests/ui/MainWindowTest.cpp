@@ -43,15 +43,15 @@ const QString BatchDone = QStringLiteral("Закончил добавление 
 
 TDateTime PickerValue(App& app)
 {
-    const QDate d = app.W().DateTimePicker1->date();
-    const QTime t = app.W().DateTimePicker2->time();
+    const QDate d = app.W().datePicker->date();
+    const QTime t = app.W().timePicker->time();
     return *TryEncodeDateTime(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
 }
 
 QString LoadInto(App& app, const QString& path)
 {
     app.Dialogs.OpenAnswers.push_back(path);
-    app.W().Button1->click();
+    app.W().loadButton->click();
     return path;
 }
 
@@ -75,9 +75,9 @@ TEST(MainWindow, StartsWithItsPanelsControlsAndSettings)
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Дата в JPG картинках и фотографиях"));
 
     // Three panels rolled up at show, the others expanded, stacked without gaps.
-    const std::vector<std::pair<RollUpPanel*, bool>> column = {
-        {w.ExPanel2, true}, {w.ExPanel4, false}, {w.ExPanel3, false},
-        {w.ExPanel5, true}, {w.ExPanel6, true},  {w.ExPanel1, false}};
+    const std::vector<std::pair<RollUpPanel*, bool>> column = {{w.picturePanel, true},    {w.presetPanel, false},
+                                                               {w.stampTextPanel, false}, {w.correctionPanel, true},
+                                                               {w.positionPanel, true},   {w.batchPanel, false}};
     int top = 0;
     for (auto [panel, rolled] : column) {
         SCOPED_TRACE(panel->Caption().toStdString());
@@ -96,31 +96,31 @@ TEST(MainWindow, StartsWithItsPanelsControlsAndSettings)
     EXPECT_EQ(f.Settings().DateSource, start.DateSource);
     EXPECT_EQ(f.Settings().StartFolder, start.StartFolder);
     EXPECT_EQ(f.Controls().Look, controls.Look);
-    EXPECT_EQ(w.ComboBox1->currentText(), text(DateSourceLabels[static_cast<size_t>(start.DateSource)]));
-    EXPECT_EQ(w.cbConf->currentText(), text(StampPresets[static_cast<size_t>(controls.PresetIndex)].Name));
+    EXPECT_EQ(w.dateSourceList->currentText(), text(DateSourceLabels[static_cast<size_t>(start.DateSource)]));
+    EXPECT_EQ(w.presetList->currentText(), text(StampPresets[static_cast<size_t>(controls.PresetIndex)].Name));
     const StampControlStates states = ControlStates(start, controls);
-    EXPECT_EQ(w.Edit1->isEnabled(), states.OwnTextEnabled);
-    EXPECT_EQ(w.DateTimePicker1->isEnabled(), states.DatePickersEnabled);
-    EXPECT_EQ(w.DateTimePicker2->isEnabled(), states.DatePickersEnabled);
-    EXPECT_EQ(w.cbDirect->isEnabled(), states.CorrectionEnabled);
-    EXPECT_TRUE(w.TimeEdit1->isEnabled());
-    EXPECT_EQ(w.TimeEdit1->text(), text(controls.CorrectionText));
-    EXPECT_FALSE(w.SpeedButton1->isEnabled());
-    EXPECT_FALSE(w.Gauge1Action->isVisible());
-    EXPECT_EQ(w.TrackBar1->value(), controls.Quality);
-    EXPECT_EQ(w.Label2->text(), text(QualityLabelText(controls.Quality)));
-    EXPECT_EQ(w.Edit2->text(), text(controls.NamingMask));
-    EXPECT_EQ(w.CheckBox3->isChecked(), controls.RenameTicked);
-    EXPECT_EQ(w.cbEXIF->isChecked(), controls.ExifCarryOver);
-    EXPECT_EQ(w.Label4->text(), QStringLiteral("Всего файлов:"));
-    EXPECT_TRUE(w.StatusPanel0->text().isEmpty());
-    EXPECT_EQ(w.Image1->size(), QSize(105, 105));
+    EXPECT_EQ(w.ownTextEdit->isEnabled(), states.OwnTextEnabled);
+    EXPECT_EQ(w.datePicker->isEnabled(), states.DatePickersEnabled);
+    EXPECT_EQ(w.timePicker->isEnabled(), states.DatePickersEnabled);
+    EXPECT_EQ(w.correctionDirectionList->isEnabled(), states.CorrectionEnabled);
+    EXPECT_TRUE(w.correctionEdit->isEnabled());
+    EXPECT_EQ(w.correctionEdit->text(), text(controls.CorrectionText));
+    EXPECT_FALSE(w.stopButton->isEnabled());
+    EXPECT_FALSE(w.progressGaugeAction->isVisible());
+    EXPECT_EQ(w.qualitySlider->value(), controls.Quality);
+    EXPECT_EQ(w.qualityLabel->text(), text(QualityLabelText(controls.Quality)));
+    EXPECT_EQ(w.namingMaskEdit->text(), text(controls.NamingMask));
+    EXPECT_EQ(w.renameCheck->isChecked(), controls.RenameTicked);
+    EXPECT_EQ(w.exifCheck->isChecked(), controls.ExifCarryOver);
+    EXPECT_EQ(w.fileCountLabel->text(), QStringLiteral("Всего файлов:"));
+    EXPECT_TRUE(w.sizeStatus->text().isEmpty());
+    EXPECT_EQ(w.pictureView->size(), QSize(105, 105));
 
     // The mosaic entries refuse without a picture, all four alike.
-    w.N2->trigger();
-    w.N11->trigger();
-    w.ToolButton4->click();
-    w.ToolButton5->click();
+    w.actMosaic->trigger();
+    w.actShowMosaic->trigger();
+    w.mosaicToolButton->click();
+    w.showMosaicToolButton->click();
     EXPECT_EQ(app.Dialogs.Messages, QStringList(4, NoPicture));
     EXPECT_FALSE(app.Form2().isVisible());
     EXPECT_EQ(app.Dialogs.ModalShown, 0);
@@ -144,42 +144,42 @@ TEST(MainWindow, PresetsSetTheirControls)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Entry);
         // Leave the date tick, own text and rename tick off the preset's values.
-        w.CheckBox1->setChecked(false);
-        w.Edit1->setText(QStringLiteral("мой текст"));
-        w.CheckBox3->setChecked(false);
-        w.ComboBox1->setEditText(QStringLiteral("что-то"));
+        w.dateModeCheck->setChecked(false);
+        w.ownTextEdit->setText(QStringLiteral("мой текст"));
+        w.renameCheck->setChecked(false);
+        w.dateSourceList->setEditText(QStringLiteral("что-то"));
         EXPECT_EQ(f.Settings().DateSource, PhotoDateSource::Fallback);
 
-        w.cbConf->setCurrentIndex(c.Entry);
-        EXPECT_EQ(w.TrackBar1->value(), c.Quality);
-        EXPECT_EQ(w.Label2->text(), QString::number(c.Quality) + QStringLiteral(" %"));
-        EXPECT_EQ(w.ComboBox1->currentIndex(), c.Source);
+        w.presetList->setCurrentIndex(c.Entry);
+        EXPECT_EQ(w.qualitySlider->value(), c.Quality);
+        EXPECT_EQ(w.qualityLabel->text(), QString::number(c.Quality) + QStringLiteral(" %"));
+        EXPECT_EQ(w.dateSourceList->currentIndex(), c.Source);
         EXPECT_EQ(f.Settings().DateSource, PhotoDateSource(c.Source));
-        EXPECT_TRUE(w.CheckBox1->isChecked());
+        EXPECT_TRUE(w.dateModeCheck->isChecked());
         EXPECT_TRUE(f.Settings().DateMode);
-        EXPECT_FALSE(w.Edit1->isEnabled());
-        EXPECT_TRUE(w.Edit1->text().isEmpty());
-        EXPECT_TRUE(w.CheckBox3->isChecked());
-        EXPECT_TRUE(w.Edit2->isEnabled());
-        EXPECT_EQ(w.cbEXIF->isChecked(), c.Exif);
-        EXPECT_EQ(w.Edit2->text(), QString::fromUtf8(c.Mask));
+        EXPECT_FALSE(w.ownTextEdit->isEnabled());
+        EXPECT_TRUE(w.ownTextEdit->text().isEmpty());
+        EXPECT_TRUE(w.renameCheck->isChecked());
+        EXPECT_TRUE(w.namingMaskEdit->isEnabled());
+        EXPECT_EQ(w.exifCheck->isChecked(), c.Exif);
+        EXPECT_EQ(w.namingMaskEdit->text(), QString::fromUtf8(c.Mask));
     }
     // The album preset, applied last, shows its look: bottom-right, sizes in percent,
     // outlined, transparent.
-    EXPECT_EQ(w.cbConf->currentText(), QStringLiteral("Для фотоальбома"));
-    EXPECT_EQ(w.cbAnchor->currentText(), QStringLiteral("Справа снизу"));
-    EXPECT_TRUE(w.cbRelSize->isChecked() && w.cbRelMargin->isChecked() && w.cbOutline->isChecked());
-    EXPECT_EQ(w.SizeEdit->value(), 3);
-    EXPECT_EQ(w.MarginEdit->value(), 2);
-    EXPECT_TRUE(w.CheckBox2->isChecked());
-    EXPECT_FALSE(w.BitBtn3->isEnabled() || w.SpinEdit1->isEnabled());
-    EXPECT_TRUE(w.SizeEdit->isEnabled());
-    EXPECT_FALSE(w.cbShadow->isChecked());  // the film preset's glow went with it, and its date format
-    EXPECT_EQ(w.DateFormatEdit->text(), QStringLiteral("dd.mm.yyyy hh:nn:ss"));
+    EXPECT_EQ(w.presetList->currentText(), QStringLiteral("Для фотоальбома"));
+    EXPECT_EQ(w.anchorList->currentText(), QStringLiteral("Справа снизу"));
+    EXPECT_TRUE(w.relativeSizeCheck->isChecked() && w.relativeMarginCheck->isChecked() && w.outlineCheck->isChecked());
+    EXPECT_EQ(w.sizePercentEdit->value(), 3);
+    EXPECT_EQ(w.marginPercentEdit->value(), 2);
+    EXPECT_TRUE(w.transparentCheck->isChecked());
+    EXPECT_FALSE(w.backgroundColorButton->isEnabled() || w.xOffsetEdit->isEnabled());
+    EXPECT_TRUE(w.sizePercentEdit->isEnabled());
+    EXPECT_FALSE(w.shadowCheck->isChecked());  // the film preset's glow went with it, and its date format
+    EXPECT_EQ(w.dateFormatEdit->text(), QStringLiteral("dd.mm.yyyy hh:nn:ss"));
     // An edited preset text changes nothing.
-    w.TrackBar1->setValue(33);
-    w.cbConf->setEditText(QStringLiteral("Другое"));
-    EXPECT_EQ(w.TrackBar1->value(), 33);
+    w.qualitySlider->setValue(33);
+    w.presetList->setEditText(QStringLiteral("Другое"));
+    EXPECT_EQ(w.qualitySlider->value(), 33);
 }
 
 TEST(MainWindow, SwitchesKeepTheirEnabledStates)
@@ -187,30 +187,30 @@ TEST(MainWindow, SwitchesKeepTheirEnabledStates)
     App app;
     auto& f = app.Form1();
     auto& w = app.W();
-    w.CheckBox1->click();
+    w.dateModeCheck->click();
     EXPECT_FALSE(f.Settings().DateMode);
-    EXPECT_TRUE(w.Edit1->isEnabled());
-    EXPECT_FALSE(w.DateTimePicker1->isEnabled());
-    EXPECT_FALSE(w.DateTimePicker2->isEnabled());
+    EXPECT_TRUE(w.ownTextEdit->isEnabled());
+    EXPECT_FALSE(w.datePicker->isEnabled());
+    EXPECT_FALSE(w.timePicker->isEnabled());
 
-    w.CheckBox2->setChecked(true);
+    w.transparentCheck->setChecked(true);
     EXPECT_TRUE(f.Settings().Transparent);
     EXPECT_EQ(f.Controls().Look.BackgroundStyle, TBrushStyle::Cross);
-    EXPECT_FALSE(w.BitBtn3->isEnabled());
-    w.CheckBox2->setChecked(false);
+    EXPECT_FALSE(w.backgroundColorButton->isEnabled());
+    w.transparentCheck->setChecked(false);
     EXPECT_EQ(f.Controls().Look.BackgroundStyle, TBrushStyle::Solid);
-    EXPECT_TRUE(w.BitBtn3->isEnabled());
+    EXPECT_TRUE(w.backgroundColorButton->isEnabled());
 
-    w.CheckBox3->setChecked(false);
-    EXPECT_FALSE(w.Edit2->isEnabled());
-    w.cbPogr->setChecked(true);
-    EXPECT_TRUE(w.cbDirect->isEnabled());
-    EXPECT_TRUE(w.TimeEdit1->isEnabled());
-    w.cbPogr->setChecked(false);
-    EXPECT_FALSE(w.cbDirect->isEnabled());
-    EXPECT_FALSE(w.TimeEdit1->isEnabled());
+    w.renameCheck->setChecked(false);
+    EXPECT_FALSE(w.namingMaskEdit->isEnabled());
+    w.correctionEnabled->setChecked(true);
+    EXPECT_TRUE(w.correctionDirectionList->isEnabled());
+    EXPECT_TRUE(w.correctionEdit->isEnabled());
+    w.correctionEnabled->setChecked(false);
+    EXPECT_FALSE(w.correctionDirectionList->isEnabled());
+    EXPECT_FALSE(w.correctionEdit->isEnabled());
 
-    w.ComboBox1->setCurrentIndex(2);
+    w.dateSourceList->setCurrentIndex(2);
     EXPECT_EQ(f.Settings().DateSource, PhotoDateSource::DateTimeDigitized);
 }
 
@@ -220,19 +220,19 @@ TEST(MainWindow, MenuAndToolbarEntriesRunTheControlsHandlers)
     auto& f = app.Form1();
     auto& w = app.W();
     const QString start = QString::fromStdString(f.Settings().StartFolder);
-    w.Button1->click();
-    w.N3->trigger();
-    w.ToolButton7->click();
+    w.loadButton->click();
+    w.actLoad->trigger();
+    w.loadToolButton->click();
     EXPECT_EQ(app.Dialogs.OpenStarts, QStringList(3, start));
 
-    w.Button3->click();
-    w.N4->trigger();
-    w.ToolButton8->click();
+    w.saveButton->click();
+    w.actSave->trigger();
+    w.saveToolButton->click();
     EXPECT_EQ(app.Dialogs.SaveExtensions, QStringList(3, QStringLiteral("jpg")));
 
-    w.Button4->click();
-    w.N8->trigger();
-    w.ToolButton11->click();
+    w.batchButton->click();
+    w.actAutomatic->trigger();
+    w.automaticToolButton->click();
     EXPECT_EQ(app.Dialogs.FolderTitles, QStringList(3, QStringLiteral("Select folder")));
     EXPECT_EQ(app.Dialogs.FolderStarts, QStringList(3, start));
     EXPECT_TRUE(app.Dialogs.Messages.isEmpty());  // every dialog was cancelled
@@ -240,9 +240,9 @@ TEST(MainWindow, MenuAndToolbarEntriesRunTheControlsHandlers)
     // The colour and font buttons keep what the user confirms; each colour dialog says
     // which colour it chooses.
     app.Dialogs.ColorAnswers = {QColor(1, 2, 3), std::nullopt, QColor(9, 8, 7)};
-    w.BitBtn1->click();
-    w.BitBtn3->click();
-    w.BitBtn3->click();
+    w.textColorButton->click();
+    w.backgroundColorButton->click();
+    w.backgroundColorButton->click();
     EXPECT_EQ(app.Dialogs.ColorTitles, (QStringList{QStringLiteral("Цвет текста"), QStringLiteral("Цвет фона"),
                                                     QStringLiteral("Цвет фона")}));
     EXPECT_EQ(f.Controls().Look.TextColor, RgbColor(1, 2, 3));
@@ -250,7 +250,7 @@ TEST(MainWindow, MenuAndToolbarEntriesRunTheControlsHandlers)
     QFont chosen(QStringLiteral("DejaVu Serif"));
     chosen.setPixelSize(20);
     app.Dialogs.FontAnswers = {chosen};
-    w.BitBtn2->click();
+    w.fontButton->click();
     EXPECT_EQ(f.Controls().Look.Font.Name, "DejaVu Serif");
     EXPECT_EQ(f.Controls().Look.Font.Height, 20);
 }
@@ -261,27 +261,27 @@ TEST(MainWindow, LoadShowsSizeFolderDateAndCorrection)
     App app;
     auto& f = app.Form1();
     auto& w = app.W();
-    w.cbPogr->setChecked(true);
-    w.TimeEdit1->setText(QStringLiteral("01:00:00"));
+    w.correctionEnabled->setChecked(true);
+    w.correctionEdit->setText(QStringLiteral("01:00:00"));
     LoadInto(app, MakeJpeg(dir / "photo.jpg", 40, 30));
 
     EXPECT_TRUE(app.Dialogs.Messages.isEmpty()) << app.Dialogs.Messages.join('|').toStdString();
-    EXPECT_EQ(w.StatusPanel0->text(), QStringLiteral("40 на 30"));
-    EXPECT_EQ(w.StatusPanel1->text(), Q(dir.path()) + '/');
-    EXPECT_EQ(w.Image1->size(), QSize(40, 30));
+    EXPECT_EQ(w.sizeStatus->text(), QStringLiteral("40 на 30"));
+    EXPECT_EQ(w.infoStatus->text(), Q(dir.path()) + '/');
+    EXPECT_EQ(w.pictureView->size(), QSize(40, 30));
     EXPECT_EQ(f.Settings().PictureWidth, 40);
     EXPECT_EQ(f.Settings().PictureHeight, 30);
     // No EXIF: no report, and a line of what dated the photo.
-    EXPECT_EQ(w.Memo1->toPlainText(), QStringLiteral("photo.jpg  (время файла)"));
+    EXPECT_EQ(w.fileLog->toPlainText(), QStringLiteral("photo.jpg  (время файла)"));
 
     // Label1 and the pickers hold the uncorrected date, Panel4 the corrected one.
     const TDateTime date = PickerValue(app);
-    EXPECT_EQ(w.Label1->text().toStdString(), FormatDateTime("dd.mm.yyyy hh:nn:ss", date));
-    EXPECT_EQ(w.Panel4->text().toStdString(), FormatDateTime("dd.mm.yyyy hh:nn:ss", date + 1.0 / 24));
+    EXPECT_EQ(w.dateLabel->text().toStdString(), FormatDateTime("dd.mm.yyyy hh:nn:ss", date));
+    EXPECT_EQ(w.correctedDateLabel->text().toStdString(), FormatDateTime("dd.mm.yyyy hh:nn:ss", date + 1.0 / 24));
 
     // Editing the time picker rewrites the stamp text.
-    w.DateTimePicker2->setTime(QTime(8, 15, 0));
-    EXPECT_EQ(w.Label1->text(), w.DateTimePicker1->date().toString("dd.MM.yyyy") + QStringLiteral(" 08:15:00"));
+    w.timePicker->setTime(QTime(8, 15, 0));
+    EXPECT_EQ(w.dateLabel->text(), w.datePicker->date().toString("dd.MM.yyyy") + QStringLiteral(" 08:15:00"));
 }
 
 TEST(MainWindow, LoadsACameraSampleWithItsExifDate)
@@ -289,8 +289,8 @@ TEST(MainWindow, LoadsACameraSampleWithItsExifDate)
     MORVIK_REQUIRE_CAMERA_SAMPLES();
     App app;
     LoadInto(app, Q(CameraSamplesDir() / "Canon_40D.jpg"));
-    EXPECT_EQ(app.W().Label1->text(), QStringLiteral("30.05.2008 15:56:01"));
-    EXPECT_FALSE(app.W().Memo1->toPlainText().trimmed().isEmpty());
+    EXPECT_EQ(app.W().dateLabel->text(), QStringLiteral("30.05.2008 15:56:01"));
+    EXPECT_FALSE(app.W().fileLog->toPlainText().trimmed().isEmpty());
 }
 
 TEST(MainWindow, FailuresAreShownAndTheWindowCarriesOn)
@@ -304,17 +304,17 @@ TEST(MainWindow, FailuresAreShownAndTheWindowCarriesOn)
     ASSERT_EQ(app.Dialogs.Messages.size(), 2);
     EXPECT_TRUE(app.Dialogs.Messages[0].startsWith(QStringLiteral("Cannot open file \""))) << app.Dialogs.Messages[0].toStdString();
     EXPECT_TRUE(app.Dialogs.Messages[1].startsWith(QStringLiteral("JPEG error #"))) << app.Dialogs.Messages[1].toStdString();
-    EXPECT_TRUE(w.StatusPanel0->text().isEmpty());
+    EXPECT_TRUE(w.sizeStatus->text().isEmpty());
 
     // A correction text that does not convert stops picture information at Panel4.
-    w.cbPogr->setChecked(true);
-    w.TimeEdit1->setText(QStringLiteral("24:00:00"));
-    w.Panel4->setText(QStringLiteral("earlier"));
+    w.correctionEnabled->setChecked(true);
+    w.correctionEdit->setText(QStringLiteral("24:00:00"));
+    w.correctedDateLabel->setText(QStringLiteral("earlier"));
     LoadInto(app, MakeJpeg(dir / "ok.jpg", 8, 8));
     ASSERT_EQ(app.Dialogs.Messages.size(), 3);
     EXPECT_EQ(app.Dialogs.Messages[2], QStringLiteral("'24:00:00' is not a valid date and time"));
-    EXPECT_EQ(w.Panel4->text(), QStringLiteral("earlier"));
-    EXPECT_FALSE(w.Label1->text().isEmpty());
+    EXPECT_EQ(w.correctedDateLabel->text(), QStringLiteral("earlier"));
+    EXPECT_FALSE(w.dateLabel->text().isEmpty());
 }
 
 TEST(MainWindow, StampIsOpaqueOrTransparent)
@@ -323,30 +323,30 @@ TEST(MainWindow, StampIsOpaqueOrTransparent)
     App app;
     auto& w = app.W();
     LoadInto(app, MakeJpeg(dir / "red.jpg", 120, 40, Qt::red));
-    const QImage before = w.Image1->Picture().copy();
+    const QImage before = w.pictureView->Picture().copy();
     app.Dialogs.ColorAnswers = {QColor(0, 255, 0)};
-    w.BitBtn3->click();  // green background
-    w.SpinEdit1->setValue(5);
-    w.SpinEdit2->setValue(6);
+    w.backgroundColorButton->click();  // green background
+    w.xOffsetEdit->setValue(5);
+    w.yOffsetEdit->setValue(6);
 
-    w.N7->trigger();
-    const QImage opaque = w.Image1->Picture().copy();
+    w.actStamp->trigger();
+    const QImage opaque = w.pictureView->Picture().copy();
     EXPECT_GT(CountColour(opaque, qRgb(0, 255, 0), opaque.rect()), 20);
     EXPECT_EQ(CountColour(opaque, qRgb(0, 255, 0), QRect(0, 0, 5, 40)), 0);  // left of X
     EXPECT_EQ(opaque.copy(0, 0, 120, 6), before.copy(0, 0, 120, 6));         // above Y
 
-    w.Image1->SetPicture(before);
-    w.CheckBox2->setChecked(true);
-    w.ToolButton9->click();
-    const QImage transparent = w.Image1->Picture();
+    w.pictureView->SetPicture(before);
+    w.transparentCheck->setChecked(true);
+    w.stampToolButton->click();
+    const QImage transparent = w.pictureView->Picture();
     EXPECT_EQ(CountColour(transparent, qRgb(0, 255, 0), transparent.rect()), 0);
     EXPECT_NE(transparent, before);  // the glyphs are there
 
     // Own text mode with an empty text leaves the picture as it is.
-    w.Image1->SetPicture(before);
-    w.CheckBox1->setChecked(false);
-    w.Button2->click();
-    EXPECT_EQ(w.Image1->Picture(), before);
+    w.pictureView->SetPicture(before);
+    w.dateModeCheck->setChecked(false);
+    w.stampButton->click();
+    EXPECT_EQ(w.pictureView->Picture(), before);
 }
 
 TEST(MainWindow, StampGoesToTheChosenCornerAtTheChosenSize)
@@ -357,16 +357,16 @@ TEST(MainWindow, StampGoesToTheChosenCornerAtTheChosenSize)
     App app;
     auto& w = app.W();
     app.Dialogs.ColorAnswers = {QColor(0, 255, 0)};
-    w.BitBtn3->click();
-    w.cbAnchor->setCurrentIndex(3);
-    EXPECT_EQ(w.cbAnchor->currentText(), QStringLiteral("Справа снизу"));
-    w.cbRelSize->setChecked(true);
-    w.SizeEdit->setValue(10);
-    w.cbRelMargin->setChecked(true);
-    w.MarginEdit->setValue(5);
-    EXPECT_FALSE(w.SpinEdit1->isEnabled());  // the margin takes the place of X and Y
+    w.backgroundColorButton->click();
+    w.anchorList->setCurrentIndex(3);
+    EXPECT_EQ(w.anchorList->currentText(), QStringLiteral("Справа снизу"));
+    w.relativeSizeCheck->setChecked(true);
+    w.sizePercentEdit->setValue(10);
+    w.relativeMarginCheck->setChecked(true);
+    w.marginPercentEdit->setValue(5);
+    EXPECT_FALSE(w.xOffsetEdit->isEnabled());  // the margin takes the place of X and Y
     auto greenBox = [&] {
-        const QImage picture = w.Image1->Picture();
+        const QImage picture = w.pictureView->Picture();
         QRect box;
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < picture.width(); ++x)
@@ -376,7 +376,7 @@ TEST(MainWindow, StampGoesToTheChosenCornerAtTheChosenSize)
     };
 
     LoadInto(app, MakeJpeg(dir / "plain.jpg", 400, 300));
-    w.Button2->click();
+    w.stampButton->click();
     QRect box = greenBox();
     EXPECT_NEAR(box.right() + 1, 400 - 15, 1);
     EXPECT_NEAR(box.bottom() + 1, 300 - 15, 1);
@@ -399,10 +399,10 @@ TEST(MainWindow, TurnedPhotosLoadUprightAndSaveAsAViewerShowsThem)
         MakeJpeg(path, swapped ? 80 : 120, swapped ? 120 : 80, QColor(128, 128, 128));
         WriteFile(path, WithOrientation(ReadFile(path), o));
         LoadInto(app, Q(path));
-        EXPECT_EQ(w.StatusPanel0->text(), QStringLiteral("120 на 80"));
-        w.Button2->click();
+        EXPECT_EQ(w.sizeStatus->text(), QStringLiteral("120 на 80"));
+        w.stampButton->click();
         app.Dialogs.SaveAnswers = {Q(dir / ("saved" + std::to_string(o) + ".jpg"))};
-        w.Button3->click();
+        w.saveButton->click();
         const ShownPhoto shown = AutoOriented(dir / ("saved" + std::to_string(o) + ".jpg"));
         ASSERT_EQ(shown.Width, 120);
         ASSERT_EQ(shown.Height, 80);
@@ -415,12 +415,12 @@ TEST(MainWindow, TurnedPhotosLoadUprightAndSaveAsAViewerShowsThem)
         // Saved in the lossless mode after a frame too: the file keeps its Orientation, so a
         // viewer shows the same, and the stored grey away from the edges and the stamp stays.
         w.actLossless->setChecked(true);
-        w.ToolButton13->click();
+        w.frameToolButton->click();
         const std::string name = "lossless" + std::to_string(o) + ".jpg";
         app.Dialogs.SaveAnswers = {Q(dir / name)};
-        w.Button3->click();
+        w.saveButton->click();
         w.actLossless->setChecked(false);
-        EXPECT_TRUE(w.Memo1->toPlainText().endsWith(QString::fromStdString(name) + QStringLiteral("  (без перекодирования)")));
+        EXPECT_TRUE(w.fileLog->toPlainText().endsWith(QString::fromStdString(name) + QStringLiteral("  (без перекодирования)")));
         const ShownPhoto framed = AutoOriented(dir / name);
         ASSERT_EQ(framed.Width, 120);
         ASSERT_EQ(framed.Height, 80);
@@ -437,9 +437,9 @@ TEST(MainWindow, FrameDrawsThreeRings)
     App app;
     auto& w = app.W();
     LoadInto(app, MakeJpeg(dir / "white.jpg", 20, 10));
-    const QImage before = w.Image1->Picture().copy();
-    w.ToolButton13->click();
-    const QImage& p = w.Image1->Picture();
+    const QImage before = w.pictureView->Picture().copy();
+    w.frameToolButton->click();
+    const QImage& p = w.pictureView->Picture();
     const struct { int X, Y; QRgb Colour; } rings[] = {
         {0, 0, qRgb(241, 234, 224)}, {19, 9, qRgb(241, 234, 224)}, {10, 0, qRgb(241, 234, 224)},
         {1, 1, qRgb(188, 187, 192)}, {18, 8, qRgb(188, 187, 192)},
@@ -456,22 +456,22 @@ TEST(MainWindow, StretchTwiceReturnsToThePictureSize)
     auto& f = app.Form1();
     auto& w = app.W();
     LoadInto(app, MakeJpeg(dir / "small.jpg", 30, 20));
-    const QImage before = w.Image1->Picture().copy();
-    w.ToolButton1->click();
+    const QImage before = w.pictureView->Picture().copy();
+    w.stretchToolButton->click();
     EXPECT_TRUE(f.Settings().Stretched);
-    EXPECT_EQ(w.Image1->size(), w.ScrollBox1->size() - QSize(6, 6));
-    EXPECT_EQ(w.Image1->Picture(), before);  // only the view changes
+    EXPECT_EQ(w.pictureView->size(), w.pictureScroller->size() - QSize(6, 6));
+    EXPECT_EQ(w.pictureView->Picture(), before);  // only the view changes
 
     // Stamping while stretched lands on the same picture pixels.
-    w.SpinEdit1->setValue(2);
-    w.Button2->click();
-    const QImage stretchedStamp = w.Image1->Picture().copy();
-    w.N9->trigger();
+    w.xOffsetEdit->setValue(2);
+    w.stampButton->click();
+    const QImage stretchedStamp = w.pictureView->Picture().copy();
+    w.actStretch->trigger();
     EXPECT_FALSE(f.Settings().Stretched);
-    EXPECT_EQ(w.Image1->size(), QSize(30, 20));
-    w.Image1->SetPicture(before);
-    w.Button2->click();
-    EXPECT_EQ(w.Image1->Picture(), stretchedStamp);
+    EXPECT_EQ(w.pictureView->size(), QSize(30, 20));
+    w.pictureView->SetPicture(before);
+    w.stampButton->click();
+    EXPECT_EQ(w.pictureView->Picture(), stretchedStamp);
 }
 
 TEST(MainWindow, TheOwnTextsFieldsAreFilledFromTheLoadedPicture)
@@ -485,11 +485,11 @@ TEST(MainWindow, TheOwnTextsFieldsAreFilledFromTheLoadedPicture)
     int k = 0;
     for (const char* text : {"{name}\\n{lens}", "Пляж"}) {
         LoadInto(app, path);
-        const QImage before = w.Image1->Picture();
-        w.CheckBox1->setChecked(false);
-        w.Edit1->setText(QString::fromUtf8(text));
-        w.Button2->click();
-        stamped[k] = w.Image1->Picture();
+        const QImage before = w.pictureView->Picture();
+        w.dateModeCheck->setChecked(false);
+        w.ownTextEdit->setText(QString::fromUtf8(text));
+        w.stampButton->click();
+        stamped[k] = w.pictureView->Picture();
         EXPECT_NE(stamped[k++], before) << text;
     }
     EXPECT_EQ(stamped[0], stamped[1]);
@@ -502,9 +502,9 @@ TEST(MainWindow, SaveWritesAPlainJpegWithTheDefaultExtension)
     auto& w = app.W();
     LoadInto(app, MakeJpeg(dir / "in.jpg", 64, 48, QColor(10, 120, 200)));
     app.Dialogs.SaveAnswers = {Q(dir / "out"), Q(dir / "low.jpg")};
-    w.Button3->click();
-    w.TrackBar1->setValue(0);
-    w.ToolButton8->click();
+    w.saveButton->click();
+    w.qualitySlider->setValue(0);
+    w.saveToolButton->click();
     ASSERT_TRUE(std::filesystem::exists(dir / "out.jpg"));
     const std::string bytes = ReadFile(dir / "out.jpg");
     ASSERT_GT(bytes.size(), 4u);
@@ -515,7 +515,7 @@ TEST(MainWindow, SaveWritesAPlainJpegWithTheDefaultExtension)
 
     // A path that cannot be created is reported.
     app.Dialogs.SaveAnswers = {Q(dir / "no-such-folder" / "x.jpg")};
-    w.N4->trigger();
+    w.actSave->trigger();
     ASSERT_EQ(app.Dialogs.Messages.size(), 1);
     EXPECT_TRUE(app.Dialogs.Messages[0].startsWith(QStringLiteral("Cannot create file \"")));
 }
@@ -531,13 +531,13 @@ TEST(MainWindow, BatchStoppedAfterTheFirstFile)
     struct Seen {
         bool Button4 = true, Panel3 = true, Pickers = true, Stop = false, Gauge = false;
     } seen;
-    QObject::connect(w.Memo1, &QPlainTextEdit::textChanged, [&] {
-        seen = {w.Button4->isEnabled(), w.ExPanel3->isEnabled(), w.DateTimePicker1->isEnabled(),
-                w.SpeedButton1->isEnabled(), w.Gauge1Action->isVisible()};
-        if (w.SpeedButton1->isEnabled())
-            w.SpeedButton1->click();
+    QObject::connect(w.fileLog, &QPlainTextEdit::textChanged, [&] {
+        seen = {w.batchButton->isEnabled(), w.stampTextPanel->isEnabled(), w.datePicker->isEnabled(),
+                w.stopButton->isEnabled(), w.progressGaugeAction->isVisible()};
+        if (w.stopButton->isEnabled())
+            w.stopButton->click();
     });
-    w.Button4->click();
+    w.batchButton->click();
 
     EXPECT_FALSE(seen.Button4);
     EXPECT_FALSE(seen.Panel3);
@@ -545,10 +545,10 @@ TEST(MainWindow, BatchStoppedAfterTheFirstFile)
     EXPECT_TRUE(seen.Stop);
     EXPECT_TRUE(seen.Gauge);
     EXPECT_EQ(app.Dialogs.Messages, QStringList{BatchDone});
-    EXPECT_EQ(w.Label4->text(), QStringLiteral("Всего файлов:3"));
-    EXPECT_EQ(w.Label5->text(), QStringLiteral("Обрабатывается:1"));
-    EXPECT_TRUE(w.StatusPanel1->text().startsWith(QStringLiteral("Заняло 00:00:0")));
-    EXPECT_EQ(w.Memo1->blockCount(), 1);
+    EXPECT_EQ(w.fileCountLabel->text(), QStringLiteral("Всего файлов:3"));
+    EXPECT_EQ(w.progressLabel->text(), QStringLiteral("Обрабатывается:1"));
+    EXPECT_TRUE(w.infoStatus->text().startsWith(QStringLiteral("Заняло 00:00:0")));
+    EXPECT_EQ(w.fileLog->blockCount(), 1);
     int written = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir / "Dated")) {
         if (e.path().filename() == kMadeRecordName)
@@ -558,11 +558,11 @@ TEST(MainWindow, BatchStoppedAfterTheFirstFile)
     }
     EXPECT_EQ(written, 1);
     // Everything is back as before the run.
-    EXPECT_TRUE(w.Button4->isEnabled());
-    EXPECT_TRUE(w.ExPanel3->isEnabled());
-    EXPECT_TRUE(w.DateTimePicker1->isEnabled());
-    EXPECT_FALSE(w.SpeedButton1->isEnabled());
-    EXPECT_FALSE(w.Gauge1Action->isVisible());
+    EXPECT_TRUE(w.batchButton->isEnabled());
+    EXPECT_TRUE(w.stampTextPanel->isEnabled());
+    EXPECT_TRUE(w.datePicker->isEnabled());
+    EXPECT_FALSE(w.stopButton->isEnabled());
+    EXPECT_FALSE(w.progressGaugeAction->isVisible());
 }
 
 TEST(MainWindow, TheBatchGoesOnPastABrokenPhotoWhenAsked)
@@ -573,16 +573,21 @@ TEST(MainWindow, TheBatchGoesOnPastABrokenPhotoWhenAsked)
     MakeJpeg(dir / "c.jpg", 16, 16);
     App app;
     auto& w = app.W();
-    w.CheckBox3->setChecked(false);
-    EXPECT_FALSE(w.cbKeepGoing->isChecked());  // the run stops at a failure, as it always did
+    w.renameCheck->setChecked(false);
+    EXPECT_FALSE(w.keepGoingCheck->isChecked());  // the run stops at a failure, as it always did
     app.Dialogs.FolderAnswers = {Q(dir.path())};
-    w.Button4->click();
+    w.batchButton->click();
     EXPECT_FALSE(std::filesystem::exists(dir / "Dated" / "c.jpg"));
-    w.cbKeepGoing->setChecked(true);
+    // The run ended at the broken photo: the progress shows the one file made.
+    EXPECT_EQ(w.infoStatus->text(), QStringLiteral("Обрабатывается:1 из 3"));
+    w.keepGoingCheck->setChecked(true);
     app.Dialogs.FolderAnswers = {Q(dir.path())};
-    w.Button4->click();
+    w.batchButton->click();
     EXPECT_TRUE(std::filesystem::exists(dir / "Dated" / "c.jpg"));
-    EXPECT_TRUE(w.Memo1->toPlainText().contains(QStringLiteral("Ошибка: ")));
+    EXPECT_TRUE(w.fileLog->toPlainText().contains(QStringLiteral("Ошибка: ")));
+    // Gone past it, the run counts the broken photo among the files it went through.
+    EXPECT_EQ(w.progressLabel->text(), QStringLiteral("Обрабатывается:3"));
+    EXPECT_EQ(w.progressGauge->Progress(), 3);
 }
 
 TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)
@@ -597,26 +602,27 @@ TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)
     App app;
     auto& w = app.W();
     w.actLossless->trigger();  // the menu item; the batch panel's check box follows
-    EXPECT_TRUE(w.cbLossless->isChecked());
+    EXPECT_TRUE(w.losslessCheck->isChecked());
     EXPECT_TRUE(app.Form1().Controls().Lossless);
-    w.CheckBox3->setChecked(false);
+    w.renameCheck->setChecked(false);
     app.Dialogs.FolderAnswers = {Q(dir.path())};
-    w.Button4->click();
+    w.batchButton->click();
     // Each line in the window's words: the way it went, and what dated the photo (no EXIF).
-    EXPECT_EQ(w.Memo1->toPlainText(), QStringLiteral("a.jpg  (без перекодирования)  (время файла)\n"
-                                                     "b.jpg  (без перекодирования)  (время файла)"));
+    EXPECT_EQ(w.fileLog->toPlainText(), QStringLiteral("a.jpg  (без перекодирования)  (время файла)\n"
+                                                       "b.jpg  (без перекодирования)  (время файла)"));
     // Below the stamp's MCUs the picture decodes as its source does, which a second
     // encode at the slider's quality would not give.
     const QImage source(Q(dir / "a.jpg")), stamped(Q(dir / "Dated" / "a.jpg"));
     EXPECT_NE(stamped.copy(0, 0, 64, 16), source.copy(0, 0, 64, 16));
     EXPECT_EQ(stamped.copy(0, 32, 64, 32), source.copy(0, 32, 64, 32));
     // A rerun with "Пропускать уже сделанные" passes over what the first one made.
-    w.cbSkipExisting->setChecked(true);
+    w.skipExistingCheck->setChecked(true);
     app.Dialogs.FolderAnswers = {Q(dir.path())};
-    w.Button4->click();
-    EXPECT_TRUE(w.Memo1->toPlainText().contains("b.jpg  (уже сделан: " + Q(dir / "Dated" / "b.jpg") + ")"))
-        << w.Memo1->toPlainText().toStdString();
-    w.cbLossless->click();
+    w.batchButton->click();
+    EXPECT_TRUE(w.fileLog->toPlainText().contains("b.jpg  (уже сделан: " + Q(dir / "Dated" / "b.jpg") + ")"))
+        << w.fileLog->toPlainText().toStdString();
+    EXPECT_EQ(w.progressGauge->Progress(), 2);  // the files passed over count
+    w.losslessCheck->click();
     EXPECT_FALSE(w.actLossless->isChecked());
     EXPECT_FALSE(app.Form1().Controls().Lossless);
 }
@@ -628,9 +634,9 @@ TEST(MainWindow, BatchOverAnEmptyFolderAndCounting)
     auto& f = app.Form1();
     auto& w = app.W();
     app.Dialogs.FolderAnswers = {Q(dir.path())};
-    w.ToolButton11->click();
-    EXPECT_EQ(w.Label4->text(), QStringLiteral("Всего файлов:0"));
-    EXPECT_EQ(w.StatusPanel1->text(), QStringLiteral("Заняло 00:00:00"));
+    w.automaticToolButton->click();
+    EXPECT_EQ(w.fileCountLabel->text(), QStringLiteral("Всего файлов:0"));
+    EXPECT_EQ(w.infoStatus->text(), QStringLiteral("Заняло 00:00:00"));
     EXPECT_EQ(app.Dialogs.Messages, QStringList{BatchDone});
     EXPECT_TRUE(std::filesystem::is_directory(dir / "Dated"));
 
@@ -638,8 +644,8 @@ TEST(MainWindow, BatchOverAnEmptyFolderAndCounting)
     MakeJpeg(dir / "two.JPG", 4, 4);
     WriteFile(dir / "three.png", "x");
     app.Dialogs.FolderAnswers = {Q(dir.path())};
-    w.ToolButton14->click();
-    EXPECT_EQ(w.StatusPanel1->text(), QStringLiteral("2"));
+    w.countToolButton->click();
+    EXPECT_EQ(w.infoStatus->text(), QStringLiteral("2"));
     EXPECT_EQ(f.Settings().FileCount, 2);
 }
 
@@ -650,17 +656,17 @@ TEST(MainWindow, OpeningTheMosaicModallyUnstretchesTheView)
     auto& f = app.Form1();
     auto& w = app.W();
     LoadInto(app, MakeJpeg(dir / "p.jpg", 50, 40));
-    w.ToolButton1->click();
-    w.N2->trigger();
+    w.stretchToolButton->click();
+    w.actMosaic->trigger();
     EXPECT_EQ(app.Dialogs.ModalShown, 1);
     EXPECT_FALSE(f.Settings().Stretched);
-    EXPECT_EQ(w.Image1->size(), QSize(50, 40));
-    EXPECT_EQ(app.Form2().Label3->text(), QStringLiteral("50 на 40"));
+    EXPECT_EQ(w.pictureView->size(), QSize(50, 40));
+    EXPECT_EQ(app.Form2().PictureSizeLabel->text(), QStringLiteral("50 на 40"));
     app.Form2().hide();
 
     // The modeless entry leaves the view as it is.
-    w.ToolButton1->click();
-    w.N11->trigger();
+    w.stretchToolButton->click();
+    w.actShowMosaic->trigger();
     EXPECT_TRUE(app.Form2().isVisible());
     EXPECT_TRUE(f.Settings().Stretched);
 }
@@ -669,11 +675,11 @@ TEST(AboutBox, ShowsNameVersionAndMemoryFigures)
 {
     App app;
     auto& about = *app.Windows->AboutBox;
-    EXPECT_EQ(about.Label1->text(), QStringLiteral("Morvik"));
-    EXPECT_EQ(about.Label2->text(), QStringLiteral("Ver. 2.0"));
-    EXPECT_TRUE(about.PhysMem->text().endsWith(QStringLiteral(" KB")));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3} %$")).match(about.FreeRes->text()).hasMatch())
-        << about.FreeRes->text().toStdString();
+    EXPECT_EQ(about.NameLabel->text(), QStringLiteral("Morvik"));
+    EXPECT_EQ(about.VersionLabel->text(), QStringLiteral("Ver. 2.0"));
+    EXPECT_TRUE(about.PhysicalMemoryLabel->text().endsWith(QStringLiteral(" KB")));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3} %$")).match(about.FreeMemoryLabel->text()).hasMatch())
+        << about.FreeMemoryLabel->text().toStdString();
     EXPECT_EQ(ui::TAboutBox::PhysicalMemoryText(uint64_t(523760) * 1024), QStringLiteral("523,760 KB"));
     EXPECT_EQ(ui::TAboutBox::PhysicalMemoryText(uint64_t(16) << 30), QStringLiteral("16,777,216 KB"));
     // "Free memory:" shows the share that is free, close to what the kernel counts as available.
@@ -682,14 +688,14 @@ TEST(AboutBox, ShowsNameVersionAndMemoryFigures)
         return QRegularExpression(QString::fromLatin1(key) + QStringLiteral(":\\s+(\\d+)")).match(meminfo).captured(1).toDouble();
     };
     const double freeShare = 100.0 * kilobytes("MemAvailable") / kilobytes("MemTotal");
-    EXPECT_NEAR(about.FreeRes->text().chopped(2).toInt(), freeShare, 10.0) << about.FreeRes->text().toStdString();
+    EXPECT_NEAR(about.FreeMemoryLabel->text().chopped(2).toInt(), freeShare, 10.0) << about.FreeMemoryLabel->text().toStdString();
 
-    const QString first = about.PhysMem->text();
-    app.W().About1->trigger();
-    about.BitBtn1->click();
-    app.W().About1->trigger();
+    const QString first = about.PhysicalMemoryLabel->text();
+    app.W().actAbout->trigger();
+    about.OkButton->click();
+    app.W().actAbout->trigger();
     EXPECT_EQ(app.Dialogs.ModalShown, 2);
-    EXPECT_EQ(about.PhysMem->text(), first);
+    EXPECT_EQ(about.PhysicalMemoryLabel->text(), first);
     // No buttons in the title bar: OK (or Escape) closes the box.
     EXPECT_FALSE(about.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint));
 }
@@ -701,10 +707,10 @@ TEST(MainWindow, ExitClosesEverythingEvenWithTheMosaicOpen)
     auto& f = app.Form1();
     auto& w = app.W();
     LoadInto(app, MakeJpeg(dir / "p.jpg", 8, 8));
-    w.ToolButton5->click();
+    w.showMosaicToolButton->click();
     ASSERT_TRUE(app.Form2().isVisible());
     QSignalSpy closed(&f, &ui::TForm1::Closed);
-    w.Close1->trigger();
+    w.actClose->trigger();
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(f.isVisible());
     EXPECT_FALSE(app.Form2().isVisible());
@@ -719,15 +725,15 @@ TEST(MainWindow, ASecondBatchIsRefusedWhileOneRuns)
     auto& w = app.W();
     app.Dialogs.FolderAnswers = {Q(dir.path()), Q(dir.path())};
     bool asked = false;
-    QObject::connect(w.Memo1, &QPlainTextEdit::textChanged, [&] {
+    QObject::connect(w.fileLog, &QPlainTextEdit::textChanged, [&] {
         if (!asked) {
             asked = true;
-            w.N8->trigger();  // the menu entry stays live during the run
+            w.actAutomatic->trigger();  // the menu entry stays live during the run
         }
     });
-    w.Button4->click();
+    w.batchButton->click();
     EXPECT_EQ(app.Dialogs.FolderTitles.size(), 1);  // the second run never opened its chooser
-    EXPECT_EQ(w.Memo1->blockCount(), 2);
+    EXPECT_EQ(w.fileLog->blockCount(), 2);
     EXPECT_EQ(app.Dialogs.Messages, QStringList{BatchDone});
 }
 
@@ -739,13 +745,13 @@ TEST(MainWindow, ABatchThatFailsShowsTheErrorAndGivesTheControlsBack)
     auto& f = app.Form1();
     auto& w = app.W();
     app.Dialogs.FolderAnswers = {Q(dir.path())};
-    w.Button4->click();
+    w.batchButton->click();
     ASSERT_EQ(app.Dialogs.Messages.size(), 1);
     EXPECT_TRUE(app.Dialogs.Messages[0].startsWith(QStringLiteral("JPEG error #")))
         << app.Dialogs.Messages[0].toStdString();
-    EXPECT_TRUE(w.Button4->isEnabled());
-    EXPECT_TRUE(w.ExPanel3->isEnabled());
-    EXPECT_FALSE(w.SpeedButton1->isEnabled());
-    EXPECT_FALSE(w.Gauge1Action->isVisible());
+    EXPECT_TRUE(w.batchButton->isEnabled());
+    EXPECT_TRUE(w.stampTextPanel->isEnabled());
+    EXPECT_FALSE(w.stopButton->isEnabled());
+    EXPECT_FALSE(w.progressGaugeAction->isVisible());
     EXPECT_FALSE(f.BatchRunning());
 }

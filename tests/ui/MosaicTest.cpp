@@ -24,8 +24,8 @@ namespace {
 // Gives the main window a picture of known pixels, as a load would.
 void SetSource(App& app, const QImage& picture)
 {
-    app.W().Image1->SetPicture(picture);
-    app.W().Image1->resize(picture.size());
+    app.W().pictureView->SetPicture(picture);
+    app.W().pictureView->resize(picture.size());
     Form1Access::Settings(app.Form1()).PictureWidth = picture.width();
     Form1Access::Settings(app.Form1()).PictureHeight = picture.height();
 }
@@ -39,7 +39,7 @@ QImage Colours(int w, int h)
     return image;
 }
 
-QRgb At(const ui::TForm2& f, int x, int y) { return f.Image1->Picture().pixel(x, y) & 0xFFFFFF; }
+QRgb At(const ui::TForm2& f, int x, int y) { return f.ChartView->Picture().pixel(x, y) & 0xFFFFFF; }
 
 }  // namespace
 
@@ -48,15 +48,15 @@ TEST(Mosaic, TwoByTwoAtThreeGivesCellsAndAGrid)
     App app;
     SetSource(app, Colours(2, 2));
     auto& m = app.Form2();
-    app.W().ToolButton5->click();
-    EXPECT_EQ(m.Label3->text(), QStringLiteral("2 на 2"));
-    m.BitBtn1->click();
-    const QImage& chart = m.Image1->Picture();
+    app.W().showMosaicToolButton->click();
+    EXPECT_EQ(m.PictureSizeLabel->text(), QStringLiteral("2 на 2"));
+    m.BuildButton->click();
+    const QImage& chart = m.ChartView->Picture();
     ASSERT_EQ(chart.size(), QSize(6, 6));
-    EXPECT_EQ(m.Image1->size(), QSize(6, 6));
-    EXPECT_EQ(m.Label5->text(), QStringLiteral("6 на 6"));
-    EXPECT_TRUE(m.Label4->text().startsWith(QStringLiteral("Заняло 00:00:0")));
-    EXPECT_EQ(m.Gauge1->Progress(), 0);
+    EXPECT_EQ(m.ChartView->size(), QSize(6, 6));
+    EXPECT_EQ(m.ChartSizeLabel->text(), QStringLiteral("6 на 6"));
+    EXPECT_TRUE(m.DurationLabel->text().startsWith(QStringLiteral("Заняло 00:00:0")));
+    EXPECT_EQ(m.ProgressGauge->Progress(), 0);
     const QImage source = Colours(2, 2);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 6; ++x) {
@@ -71,21 +71,21 @@ TEST(Mosaic, CellSizeOneGivesAWhiteChartAndZeroIsRefused)
     App app;
     SetSource(app, Colours(5, 4));
     auto& m = app.Form2();
-    m.SpinEdit1->setValue(1);
-    m.BitBtn1->click();
-    ASSERT_EQ(m.Image1->Picture().size(), QSize(5, 4));
+    m.CellSizeEdit->setValue(1);
+    m.BuildButton->click();
+    ASSERT_EQ(m.ChartView->Picture().size(), QSize(5, 4));
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 5; ++x)
             EXPECT_EQ(At(m, x, y), 0xFFFFFFu);
 
-    const QImage kept = m.Image1->Picture();
+    const QImage kept = m.ChartView->Picture();
     for (int bad : {0, -3}) {
-        m.SpinEdit1->setValue(bad);
-        m.BitBtn1->click();
-        m.BitBtn2->click();
+        m.CellSizeEdit->setValue(bad);
+        m.BuildButton->click();
+        m.ClearButton->click();
     }
     EXPECT_EQ(app.Dialogs.Messages.size(), 4);
-    EXPECT_EQ(m.Image1->Picture(), kept);
+    EXPECT_EQ(m.ChartView->Picture(), kept);
     EXPECT_FALSE(m.Building());
 }
 
@@ -94,30 +94,30 @@ TEST(Mosaic, StopEndsAfterTheColumnInHandAndOtherRequestsWait)
     App app;
     SetSource(app, Colours(10, 4));
     auto& m = app.Form2();
-    m.SpinEdit1->setValue(2);
+    m.CellSizeEdit->setValue(2);
     m.show();
     // Pressed while the first column's events run: a second build and a clear are
     // refused, a close waits for the build to end.
     QTimer::singleShot(0, &m, [&] {
         EXPECT_TRUE(m.Building());
-        m.SpinEdit1->setValue(7);
-        m.BitBtn1->click();
-        m.BitBtn2->click();
-        m.SpeedButton1->click();
-        m.Button1->click();
+        m.CellSizeEdit->setValue(7);
+        m.BuildButton->click();
+        m.ClearButton->click();
+        m.StopButton->click();
+        m.CloseButton->click();
         EXPECT_TRUE(m.isVisible());
     });
-    m.BitBtn1->click();
+    m.BuildButton->click();
     EXPECT_FALSE(m.Building());
     EXPECT_EQ(m.CellSize(), 2);
-    const QImage& chart = m.Image1->Picture();
+    const QImage& chart = m.ChartView->Picture();
     ASSERT_EQ(chart.size(), QSize(20, 8));
     EXPECT_EQ(At(m, 0, 0), Colours(10, 4).pixel(0, 0) & 0xFFFFFF);  // first column painted
     EXPECT_EQ(At(m, 1, 0), 0u);                                      // its grid line
     for (int x = 2; x < 20; ++x)
         EXPECT_EQ(At(m, x, 0), 0xFFFFFFu) << x;  // the rest white
-    EXPECT_TRUE(m.Label4->text().startsWith(QStringLiteral("Заняло ")));
-    EXPECT_EQ(m.Gauge1->Progress(), 0);
+    EXPECT_TRUE(m.DurationLabel->text().startsWith(QStringLiteral("Заняло ")));
+    EXPECT_EQ(m.ProgressGauge->Progress(), 0);
     QApplication::processEvents();
     EXPECT_FALSE(m.isVisible());  // the close asked for during the build
 }
@@ -128,21 +128,21 @@ TEST(Mosaic, ClearAndSave)
     App app;
     SetSource(app, Colours(3, 2));
     auto& m = app.Form2();
-    m.BitBtn1->click();
-    m.SpinEdit1->setValue(4);
-    m.BitBtn2->click();
-    EXPECT_EQ(m.Label5->text(), QStringLiteral("12 на 8"));
-    ASSERT_EQ(m.Image1->Picture().size(), QSize(12, 8));
+    m.BuildButton->click();
+    m.CellSizeEdit->setValue(4);
+    m.ClearButton->click();
+    EXPECT_EQ(m.ChartSizeLabel->text(), QStringLiteral("12 на 8"));
+    ASSERT_EQ(m.ChartView->Picture().size(), QSize(12, 8));
     EXPECT_EQ(At(m, 0, 0), 0xFFFFFFu);
     EXPECT_EQ(At(m, 11, 7), 0xFFFFFFu);
 
-    m.BitBtn1->click();
+    m.BuildButton->click();
     app.Dialogs.SaveAnswers = {Q(dir / "chart")};
-    m.BitBtn3->click();
+    m.SaveButton->click();
     ASSERT_TRUE(std::filesystem::exists(dir / "chart.jpg"));
     EXPECT_EQ(QImage(Q(dir / "chart.jpg")).size(), QSize(12, 8));
     app.Dialogs.SaveAnswers = {std::nullopt};
-    m.BitBtn3->click();  // cancelled: nothing written
+    m.SaveButton->click();  // cancelled: nothing written
     EXPECT_TRUE(app.Dialogs.Messages.isEmpty());
 }
 
@@ -150,7 +150,7 @@ TEST(Mosaic, PatternDialogBuildsOffTheWindowThreadAndSavesAPdf)
 {
     App app;
     SetSource(app, Colours(40, 30));
-    app.W().ToolButton5->click();
+    app.W().showMosaicToolButton->click();
     TempDir dir;
     const QString pdf = QString::fromStdString((dir / "pattern").string());
     app.Dialogs.SaveAnswers.push_back(pdf);

@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSlider>
 #include <QTest>
@@ -63,44 +64,60 @@ TEST(WindowFinish, TextsAndNumbersShowWholeForALargePicture)
     TempDir dir;
     App app;
     auto& w = app.W();
-    for (ui::RollUpPanel* p : {w.ExPanel1, w.ExPanel2, w.ExPanel3, w.ExPanel4, w.ExPanel5, w.ExPanel6})
+    for (ui::RollUpPanel* p :
+         {w.batchPanel, w.picturePanel, w.stampTextPanel, w.presetPanel, w.correctionPanel, w.positionPanel})
         p->SetRolled(false);
     app.Dialogs.OpenAnswers = {MakeJpeg(dir / "big.jpg", 2048, 1536)};
-    w.Button1->click();
-    w.ComboBox1->setCurrentIndex(2);  // "Date Time Digitized", the longest entry
-    w.TrackBar1->setValue(100);
-    w.SpinEdit1->setValue(12345);
-    w.SpinEdit2->setValue(-1500);
-    w.Label5->setText(QStringLiteral("Обрабатывается:12345"));
+    w.loadButton->click();
+    w.dateSourceList->setCurrentIndex(2);  // "Date Time Digitized", the longest entry
+    w.qualitySlider->setValue(100);
+    w.xOffsetEdit->setValue(12345);
+    w.yOffsetEdit->setValue(-1500);
+    w.progressLabel->setText(QStringLiteral("Обрабатывается:12345"));
     QApplication::processEvents();
 
     EXPECT_EQ(app.Form1().Controls().Look.X, 12345);
     EXPECT_EQ(app.Form1().Controls().Look.Y, -1500);
-    const QWidget* column = w.ScrollBox2->viewport();
+    const QWidget* column = w.panelScroller->viewport();
     for (const QWidget* c : std::initializer_list<const QWidget*>{
-             w.Label1, w.Label2, w.Label4, w.Label5, w.StaticText4, w.CheckBox1, w.CheckBox2, w.CheckBox3,
-             w.cbPogr, w.cbEXIF, w.ComboBox1, w.DateTimePicker1, w.DateTimePicker2, w.SpinEdit1, w.SpinEdit2,
-             w.StaticText3})
+             w.dateLabel, w.qualityLabel, w.fileCountLabel, w.progressLabel, w.qualityCaption, w.dateModeCheck,
+             w.transparentCheck, w.renameCheck, w.correctionEnabled, w.exifCheck, w.dateSourceList, w.datePicker,
+             w.timePicker, w.xOffsetEdit, w.yOffsetEdit, w.yCaption})
         ExpectWhole(c, column);
-    EXPECT_LE(w.SpinEdit1->geometry().right(), w.StaticText3->geometry().left());
+    EXPECT_LE(w.xOffsetEdit->geometry().right(), w.yCaption->geometry().left());
     const QFontMetrics captionFont(ui::RollUpPanel::CaptionFont());
-    for (ui::RollUpPanel* p : {w.ExPanel1, w.ExPanel2, w.ExPanel3, w.ExPanel4, w.ExPanel5, w.ExPanel6})
+    for (ui::RollUpPanel* p :
+         {w.batchPanel, w.picturePanel, w.stampTextPanel, w.presetPanel, w.correctionPanel, w.positionPanel})
         EXPECT_LE(6 + captionFont.horizontalAdvance(p->Caption()) + ui::RollUpPanel::CaptionHeight, p->width())
             << p->Caption().toStdString();
-    ExpectWhole(w.StatusPanel0, w.StatusPanel0->parentWidget());
+    ExpectWhole(w.sizeStatus, w.sizeStatus->parentWidget());
+    // In every panel each button shows its text whole, and no two buttons or check boxes
+    // touch: a few pixels lie between them.
+    for (ui::RollUpPanel* p :
+         {w.batchPanel, w.picturePanel, w.stampTextPanel, w.presetPanel, w.correctionPanel, w.positionPanel}) {
+        const QList<QAbstractButton*> buttons = p->Client()->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
+        for (qsizetype i = 0; i < buttons.size(); ++i) {
+            const QAbstractButton* b = buttons[i];
+            if (qobject_cast<const QPushButton*>(b))
+                ExpectWhole(b, column);
+            for (qsizetype j = i + 1; j < buttons.size(); ++j)
+                EXPECT_FALSE(b->geometry().adjusted(-2, 0, 2, 0).intersects(buttons[j]->geometry()))
+                    << buttons[i]->objectName().toStdString() << " and " << buttons[j]->objectName().toStdString();
+        }
+    }
 
     // The mosaic window's sizes for the picture and for its chart.
     auto& m = app.Form2();
-    w.ToolButton5->click();
-    m.SpinEdit1->setValue(1);
-    m.BitBtn2->click();  // "Clear" sizes the chart area and its label
+    w.showMosaicToolButton->click();
+    m.CellSizeEdit->setValue(1);
+    m.ClearButton->click();  // "Clear" sizes the chart area and its label
     QApplication::processEvents();
-    EXPECT_EQ(m.Label3->text(), QStringLiteral("2048 на 1536"));
-    EXPECT_EQ(m.Label5->text(), QStringLiteral("2048 на 1536"));
-    ExpectWhole(m.Label3, m.GroupBox1);
-    ExpectWhole(m.Label5, m.GroupBox1);
-    EXPECT_FALSE(m.GroupBox1->geometry().intersects(m.BitBtn2->geometry()));
-    EXPECT_FALSE(m.GroupBox1->geometry().intersects(m.Button1->geometry()));
+    EXPECT_EQ(m.PictureSizeLabel->text(), QStringLiteral("2048 на 1536"));
+    EXPECT_EQ(m.ChartSizeLabel->text(), QStringLiteral("2048 на 1536"));
+    ExpectWhole(m.PictureSizeLabel, m.SizesBox);
+    ExpectWhole(m.ChartSizeLabel, m.SizesBox);
+    EXPECT_FALSE(m.SizesBox->geometry().intersects(m.ClearButton->geometry()));
+    EXPECT_FALSE(m.SizesBox->geometry().intersects(m.CloseButton->geometry()));
 }
 
 TEST(WindowFinish, FontDialogOpensOnTheStampFontAndKeepsIt)
@@ -109,7 +126,7 @@ TEST(WindowFinish, FontDialogOpensOnTheStampFontAndKeepsIt)
     auto& f = app.Form1();
     const TFont start = f.Controls().Look.Font;
     app.Dialogs.FontAnswers = {QFont(ScriptedDialogs::AsOffered)};
-    app.W().BitBtn2->click();
+    app.W().fontButton->click();
     ASSERT_EQ(app.Dialogs.FontsOffered.size(), 1);
     const QFont offered = app.Dialogs.FontsOffered[0];
     // The face the stamp is drawn in, bold italic, 8 points.
@@ -125,17 +142,17 @@ TEST(WindowFinish, FontDialogOpensOnTheStampFontAndKeepsIt)
         QFontDialog dialog(ui::ToQFont(f.Controls().Look.Font));
         EXPECT_EQ(ui::FromQFont(dialog.currentFont()), ui::FromQFont(offered));
         app.Dialogs.FontAnswers = {dialog.currentFont()};
-        app.W().BitBtn2->click();
+        app.W().fontButton->click();
         EXPECT_EQ(f.Controls().Look.Font, start) << round;
     }
     // A family listed with its foundry is stamped in that family, and reopens on it.
     QFont withFoundry(QStringLiteral("DejaVu Serif [misc]"));
     withFoundry.setPointSize(12);
     app.Dialogs.FontAnswers = {withFoundry};
-    app.W().BitBtn2->click();
+    app.W().fontButton->click();
     EXPECT_EQ(ResolvedFontFamily(f.Controls().Look.Font), "DejaVu Serif");
     app.Dialogs.FontAnswers = {QFont(ScriptedDialogs::AsOffered)};
-    app.W().BitBtn2->click();
+    app.W().fontButton->click();
     EXPECT_EQ(app.Dialogs.FontsOffered.back().family(), QStringLiteral("DejaVu Serif"));
 }
 
@@ -146,16 +163,34 @@ TEST(WindowFinish, ModelessMosaicLeavesTheMenuBarFree)
     Form1Access::Settings(app.Form1()).PictureHeight = 8;
     auto& m = app.Form2();
     const QWidget* bar = app.Form1().menuBar();
-    app.W().ToolButton5->click();
+    app.W().showMosaicToolButton->click();
     EXPECT_FALSE(m.frameGeometry().intersects(QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size())));
 
-    // Where the main window is elsewhere the mosaic window keeps its design place.
+    // Where the main window is elsewhere the mosaic window keeps its design place, as far
+    // as the screen allows.
     App moved;
     Form1Access::Settings(moved.Form1()).PictureWidth = 8;
     Form1Access::Settings(moved.Form1()).PictureHeight = 8;
     moved.Form1().move(1000, 700);
-    moved.W().ToolButton5->click();
-    EXPECT_EQ(moved.Form2().pos(), QPoint(234, 131));
+    moved.W().showMosaicToolButton->click();
+    const QRect area = moved.Form2().screen()->availableGeometry();
+    EXPECT_EQ(moved.Form2().pos(), QPoint(std::min(234, area.right() + 1 - moved.Form2().frameGeometry().width()), 131));
+}
+
+TEST(WindowFinish, WindowsOpenInsideTheScreensAvailableArea)
+{
+    // The tests' screen (800 by 500) is smaller than both windows' design sizes, as a 1600
+    // by 1000 screen is at 200 % scaling.
+    App app;
+    Form1Access::Settings(app.Form1()).PictureWidth = 8;
+    Form1Access::Settings(app.Form1()).PictureHeight = 8;
+    app.W().showMosaicToolButton->click();
+    for (const QWidget* window : std::initializer_list<const QWidget*>{&app.Form1(), &app.Form2()}) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        const QRect area = window->screen()->availableGeometry();
+        ASSERT_LT(area.height(), 630);
+        EXPECT_TRUE(area.contains(window->frameGeometry())) << window->frameGeometry().x() << "," << window->frameGeometry().y() << " " << window->frameGeometry().width() << "x" << window->frameGeometry().height() << " in " << area.width() << "x" << area.height();
+    }
 }
 
 TEST(WindowFinish, QtDialogsSpeakRussianUnderRussianLocale)
@@ -166,6 +201,21 @@ TEST(WindowFinish, QtDialogsSpeakRussianUnderRussianLocale)
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Отмена"));
     QCoreApplication::removeTranslator(translator);
     delete translator;
+}
+
+TEST(WindowFinish, ATranslationOfTheDurationNeverReachesTheDateMask)
+{
+    // "Elapsed" holds letters of the date mask ("d", "a", "p"); only the time is formatted.
+    struct English : QTranslator {
+        QString translate(const char*, const char* source, const char*, int) const override
+        {
+            return QString::fromUtf8(source) == QStringLiteral("Заняло %1") ? QStringLiteral("Elapsed %1") : QString();
+        }
+    } english;
+    EXPECT_EQ(ui::DurationText(2.0 / 24 + 15.0 / 86400), QStringLiteral("Заняло 02:00:15"));
+    QCoreApplication::installTranslator(&english);
+    EXPECT_EQ(ui::DurationText(2.0 / 24 + 15.0 / 86400), QStringLiteral("Elapsed 02:00:15"));
+    QCoreApplication::removeTranslator(&english);
 }
 
 TEST(WindowFinish, ShortcutsAndMenuAccelerators)
@@ -205,9 +255,9 @@ TEST(WindowFinish, APictureNamedOnTheCommandLineIsLoadedAtStart)
     App app({picture});
     EXPECT_TRUE(app.Dialogs.Messages.isEmpty()) << app.Dialogs.Messages.join('|').toStdString();
     EXPECT_TRUE(app.Dialogs.OpenStarts.isEmpty());  // no dialog was opened
-    EXPECT_EQ(app.W().StatusPanel0->text(), QStringLiteral("40 на 30"));
-    EXPECT_EQ(app.W().StatusPanel1->text(), Q(dir.path()) + '/');
-    EXPECT_FALSE(app.W().Label1->text().isEmpty());
+    EXPECT_EQ(app.W().sizeStatus->text(), QStringLiteral("40 на 30"));
+    EXPECT_EQ(app.W().infoStatus->text(), Q(dir.path()) + '/');
+    EXPECT_FALSE(app.W().dateLabel->text().isEmpty());
 
     App missing({Q(dir / "gone.jpg")});
     ASSERT_EQ(missing.Dialogs.Messages.size(), 1);
