@@ -191,8 +191,8 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
     }
     if (o.BackgroundColor)
         look.BackgroundColor = ColorOption("--background", *o.BackgroundColor);
-    if (o.Transparent && !b.Settings.Transparent)
-        SwitchTransparent(b.Settings, look);
+    if (o.Transparent && !IsTransparent(look))
+        SwitchTransparent(look);
     ApplyPlacementOptions(o, look);
     if (o.Quality)
         b.Controls.Quality = *o.Quality;

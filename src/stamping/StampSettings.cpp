@@ -1,7 +1,6 @@
 #include "stamping/StampSettings.h"
 
 #include "platform/Convert.h"
-#include "platform/FileSystem.h"
 #include "stamping/TextDraw.h"  // ResolvedFontFamily
 
 namespace morvik {
@@ -11,7 +10,6 @@ StampSettings InitialStampSettings()
     StampSettings settings;
     settings.DateMode = true;
     settings.DateSource = PhotoDateSource::DateTimeOriginal;
-    settings.StartFolder = ExecutableFolder();
     return settings;
 }
 
@@ -26,10 +24,11 @@ std::string EffectiveNamingMask(const StampControls& controls)
 
 void SwitchDateMode(StampSettings& settings) { settings.DateMode = !settings.DateMode; }
 
-void SwitchTransparent(StampSettings& settings, StampLook& look)
+bool IsTransparent(const StampLook& look) { return look.BackgroundStyle != TBrushStyle::Solid; }
+
+void SwitchTransparent(StampLook& look)
 {
-    settings.Transparent = !settings.Transparent;
-    look.BackgroundStyle = settings.Transparent ? TBrushStyle::Cross : TBrushStyle::Solid;
+    look.BackgroundStyle = IsTransparent(look) ? TBrushStyle::Solid : TBrushStyle::Cross;
 }
 
 TColor OutlineColorOf(const StampLook& look)
@@ -46,7 +45,7 @@ StampControlStates ControlStates(const StampSettings& settings, const StampContr
     StampControlStates states;
     states.OwnTextEnabled = !settings.DateMode;
     states.DatePickersEnabled = settings.DateMode;
-    states.BackgroundColorEnabled = !settings.Transparent;
+    states.BackgroundColorEnabled = !IsTransparent(controls.Look);
     states.NamingMaskEnabled = controls.RenameTicked;
     states.CorrectionEnabled = controls.CorrectionOn;
     states.PositionEnabled = !controls.Look.RelativeMargin;
@@ -127,8 +126,8 @@ PresetFollowUps ApplyPreset(int index, StampControls& controls, StampSettings& s
             done.DateFormatChanged = true;
         }
         // The transparency tick: changing it is the user's click.
-        if (settings.Transparent != given.Transparent) {
-            SwitchTransparent(settings, look);
+        if (IsTransparent(look) != given.Transparent) {
+            SwitchTransparent(look);
             done.TransparentChanged = true;
         }
     }

@@ -9,6 +9,7 @@
 // The window (or the command line) owns one of each for the length of a run; nothing is
 // kept between runs. The operations below change the records and report what the window
 // has to mirror; they touch no widget themselves.
+#include "platform/Translatable.h"
 #include "stamping/Picture.h"  // TColor, TFont, TBrushStyle
 
 #include <array>
@@ -29,22 +30,16 @@ enum class PhotoDateSource : int {
 };
 // Labels of the date-source list, by index.
 inline constexpr std::array<std::string_view, 5> DateSourceLabels = {
-    "Изменения", "Date Time Original", "Date Time Digitized", "Имя файла", "Авто"};
+    QT_TRANSLATE_NOOP("StampLabels", "Изменения"), QT_TRANSLATE_NOOP("StampLabels", "Date Time Original"),
+    QT_TRANSLATE_NOOP("StampLabels", "Date Time Digitized"), QT_TRANSLATE_NOOP("StampLabels", "Имя файла"),
+    QT_TRANSLATE_NOOP("StampLabels", "Авто")};
 
 struct StampSettings {
     bool DateMode = true;          // stamp the date (true) or the own text (false): the date tick
-    bool Transparent = false;      // the transparency tick; the look's fill style follows it
     PhotoDateSource DateSource = PhotoDateSource::DateTimeOriginal;  // the entry chosen in the date-source list
-    bool StopRequested = false;
-    int FileCount = 0;
-    std::string StartFolder;       // the program's folder with its trailing separator
-    int PictureWidth = 0;
-    int PictureHeight = 0;
-    bool Stretched = false;
 };
 
-// The settings a run starts from: date mode, not transparent, date source 1, and the
-// start folder set to the program's own folder (with its trailing separator).
+// The settings a run starts from: date mode, date source 1.
 StampSettings InitialStampSettings();
 
 inline constexpr std::string_view DefaultNamingMask = "yy.mm.dd  hh_nn_ss";  // two blanks
@@ -60,11 +55,11 @@ struct StampAnchorName {
     std::string_view Label;  // the window's list
 };
 inline constexpr std::array<StampAnchorName, 5> StampAnchorNames = {{
-    {StampAnchor::TopLeft, "top-left", "Слева сверху"},
-    {StampAnchor::TopRight, "top-right", "Справа сверху"},
-    {StampAnchor::BottomLeft, "bottom-left", "Слева снизу"},
-    {StampAnchor::BottomRight, "bottom-right", "Справа снизу"},
-    {StampAnchor::BottomCentre, "bottom-centre", "Снизу по центру"},
+    {StampAnchor::TopLeft, "top-left", QT_TRANSLATE_NOOP("StampLabels", "Слева сверху")},
+    {StampAnchor::TopRight, "top-right", QT_TRANSLATE_NOOP("StampLabels", "Справа сверху")},
+    {StampAnchor::BottomLeft, "bottom-left", QT_TRANSLATE_NOOP("StampLabels", "Слева снизу")},
+    {StampAnchor::BottomRight, "bottom-right", QT_TRANSLATE_NOOP("StampLabels", "Справа снизу")},
+    {StampAnchor::BottomCentre, "bottom-centre", QT_TRANSLATE_NOOP("StampLabels", "Снизу по центру")},
 }};
 
 // A shadow under the glyphs: offset down and right by a sixteenth of the line height, or
@@ -87,7 +82,7 @@ struct StampLook {
     TFont Font;                                        // the face, style and height chosen
     TColor TextColor = RgbColor(128, 128, 255);        // the text's colour
     TColor BackgroundColor = clWhite;                  // the colour behind the text
-    TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // solid exactly when not Transparent
+    TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // Cross: transparent, no fill behind the glyphs
     // The offset of the cells from the anchor's sides, inwards, in picture pixels; may be
     // < 0. For the top-left anchor the cells' left and top. Bottom-centre centres the
     // cells, the free width halved and rounded down (towards minus infinity when the text
@@ -152,9 +147,11 @@ std::string EffectiveNamingMask(const StampControls& controls);
 
 // switch date / own text: inverts DateMode.
 void SwitchDateMode(StampSettings& settings);
-// switch transparent background: inverts Transparent; the look's background is
-// cross-hatched (no fill behind the glyphs) while transparent, solid otherwise.
-void SwitchTransparent(StampSettings& settings, StampLook& look);
+// A transparent stamp: no fill behind the glyphs (the look's background cross-hatched).
+bool IsTransparent(const StampLook& look);
+// switch transparent background: the look's background turns cross-hatched while it was
+// solid, solid otherwise.
+void SwitchTransparent(StampLook& look);
 
 // Which controls are enabled, as the settings decide outside a folder batch.
 struct StampControlStates {
@@ -198,14 +195,15 @@ struct StampPreset {
 // The film camera's seven-segment face (Debian's fonts-dseg).
 inline constexpr std::string_view FilmFontName = "DSEG7 Classic";
 inline constexpr std::array<StampPreset, 5> StampPresets = {{
-    {"Стандартные", 75, PhotoDateSource::DateTime, true, true, true, DefaultNamingMask, std::nullopt},
-    {"Для Хранения", 80, PhotoDateSource::DateTimeOriginal, true, true, true, DefaultNamingMask,
+    {QT_TRANSLATE_NOOP("StampLabels", "Стандартные"), 75, PhotoDateSource::DateTime, true, true, true,
+     DefaultNamingMask, std::nullopt},
+    {QT_TRANSLATE_NOOP("StampLabels", "Для Хранения"), 80, PhotoDateSource::DateTimeOriginal, true, true, true, DefaultNamingMask,
      std::nullopt},
-    {"Для Интернета", 65, PhotoDateSource::DateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss",
+    {QT_TRANSLATE_NOOP("StampLabels", "Для Интернета"), 65, PhotoDateSource::DateTimeOriginal, true, true, false, "yymmdd_hh_nn_ss",
      std::nullopt},
-    {"Для фотоальбома", 92, PhotoDateSource::Auto, true, true, true, DefaultNamingMask,
+    {QT_TRANSLATE_NOOP("StampLabels", "Для фотоальбома"), 92, PhotoDateSource::Auto, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3, 2, RgbColor(0xFF, 0x8C, 0x00), RgbColor(0x20, 0x20, 0x20), true}},
-    {"Плёночный", 92, PhotoDateSource::Auto, true, true, true, DefaultNamingMask,
+    {QT_TRANSLATE_NOOP("StampLabels", "Плёночный"), 92, PhotoDateSource::Auto, true, true, true, DefaultNamingMask,
      StampPresetLook{StampAnchor::BottomRight, 3.5, 3, RgbColor(0xFF, 0x6A, 0x1E), std::nullopt, true, FilmFontName,
                      "\"'\"yy mm dd", StampShadow{RgbColor(0xFF, 0x6A, 0x1E), true}}},
 }};

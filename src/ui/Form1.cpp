@@ -54,6 +54,9 @@ namespace {
 using Fit = DesignLayout::Sizing;
 
 QString U(const std::string& text) { return QString::fromUtf8(text); }
+// A label of the engine's tables (presets, date sources, corners), as the window's
+// translation gives it.
+QString Label(std::string_view text) { return QCoreApplication::translate(kLabelScope, std::string(text).c_str()); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
 
 template <typename W, typename... Args>
@@ -159,7 +162,7 @@ public:
     TBatchControls CurrentControls() override { return {f.settings_, f.controls_}; }
     void BatchStarted(int fileCount) override
     {
-        f.settings_.FileCount = fileCount;
+        f.window_.FileCount = fileCount;
         f.w.fileCountLabel->setText(TForm1::tr("Всего файлов:") + QString::number(fileCount));
         f.w.progressGauge->SetMaxValue(fileCount);
         f.w.progressGauge->SetProgress(0);
@@ -201,7 +204,7 @@ public:
         ++passedOver_;
         ShowProgress();
     }
-    bool StopRequested() override { return f.settings_.StopRequested; }
+    bool StopRequested() override { return f.window_.StopRequested; }
 
 private:
     // The gauge, the progress label and the status panel count every file the run has
@@ -214,7 +217,7 @@ private:
         f.w.progressGauge->SetProgress(done);
         f.w.progressLabel->setText(TForm1::tr("Обрабатывается:") + QString::number(done));
         f.w.infoStatus->setText(TForm1::tr("Обрабатывается:") + QString::number(done) + TForm1::tr(" из ") +
-                                QString::number(f.settings_.FileCount));
+                                QString::number(f.window_.FileCount));
     }
 
     TForm1& f;
@@ -396,7 +399,7 @@ void TForm1::BuildPresetPanel()
     RollUpPanel* p = w.presetPanel = Named<RollUpPanel>("ExPanel4", tr("Предустановки"), 48);
     QStringList names;
     for (const StampPreset& preset : StampPresets)
-        names << tr(std::string(preset.Name).c_str());
+        names << Label(preset.Name);
     w.presetList = MakeList("cbConf", names, controls_.PresetIndex);
     p->Place(w.presetList, 8, 24, 161, 21, Fit::FitText);
 }
@@ -410,7 +413,7 @@ void TForm1::BuildStampTextPanel()
     p->Place(w.dateModeCheck, 8, 24, 48, 17, Fit::FitText);
     QStringList sources;
     for (std::string_view label : DateSourceLabels)
-        sources << tr(std::string(label).c_str());
+        sources << Label(label);
     w.dateSourceList = MakeList("ComboBox1", sources, int(settings_.DateSource));
     // A little right of its design place, so the wider desktop font leaves "Дату" whole.
     p->Place(w.dateSourceList, 62, 24, 107, 21, Fit::FitText);
@@ -504,7 +507,7 @@ void TForm1::BuildPositionPanel()
     w.fontButton = PlaceButton(p, "BitBtn2", tr("Шрифт"), tr("Изменить шрифт и размеры"), QRect(85, 48, 73, 25));
     w.textColorButton = PlaceButton(p, "BitBtn1", tr("Цвет Текста"), tr("Изменить цвет текста"), QRect(8, 76, 73, 25));
     w.transparentCheck = Named<QCheckBox>("CheckBox2", tr("Прозрачный"));
-    w.transparentCheck->setChecked(settings_.Transparent);
+    w.transparentCheck->setChecked(IsTransparent(controls_.Look));
     SetHint(w.transparentCheck, tr("Выводить на прозрачном фоне или нет"), false);
     p->Place(w.transparentCheck, 85, 80, 81, 17, Fit::FitText);
 
@@ -514,7 +517,7 @@ void TForm1::BuildPositionPanel()
     p->Place(w.anchorCaption, 8, 109, 30, 17, Fit::FitText);
     w.anchorList = Named<QComboBox>("cbAnchor");
     for (const StampAnchorName& anchor : StampAnchorNames)
-        w.anchorList->addItem(tr(std::string(anchor.Label).c_str()));
+        w.anchorList->addItem(Label(anchor.Label));
     SetHint(w.anchorList, tr("Угол снимка, от которого отсчитываются X и Y"), false);
     p->Place(w.anchorList, 42, 104, 127, 21, Fit::FitText);
     auto percent = [](const char* name, double maximum, const QString& hint) {
@@ -785,6 +788,7 @@ void TForm1::WireControlsToRecord()
 void TForm1::ApplyInitialSettings()
 {
     settings_ = InitialStampSettings();
+    window_ = InitialWindowState();
     ApplyControlStates();
 }
 
@@ -809,7 +813,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     // closes when it has ended.
     const bool building = Form2 && Form2->Building();
     if (batchRunning_ || building) {
-        settings_.StopRequested = true;
+        window_.StopRequested = true;
         if (building)
             Form2->StopBuild();
         closePending_ = true;
@@ -850,7 +854,7 @@ void TForm1::ApplyControlStates()
 
 void TForm1::ChoosePicture()
 {
-    if (std::optional<QString> chosen = dialogs_.OpenPicture(this, U(settings_.StartFolder)))
+    if (std::optional<QString> chosen = dialogs_.OpenPicture(this, U(window_.StartFolder)))
         LoadPicture(*chosen);
 }
 
@@ -864,8 +868,8 @@ void TForm1::LoadPicture(const QString& path)
     QImage picture = LoadJpeg(S(path));
     loadedPath_ = S(path);
     w.pictureView->resize(picture.size());
-    settings_.PictureWidth = picture.width();
-    settings_.PictureHeight = picture.height();
+    window_.PictureWidth = picture.width();
+    window_.PictureHeight = picture.height();
     w.sizeStatus->setText(QString::number(picture.width()) + tr(" на ") + QString::number(picture.height()));
     w.pictureView->SetPicture(picture);
     const QFileInfo info(path);
@@ -928,25 +932,25 @@ void TForm1::StampPicture()
 
 void TForm1::FramePicture()
 {
-    AddFrame(CurrentPicture(), settings_.PictureWidth, settings_.PictureHeight);
+    AddFrame(CurrentPicture(), window_.PictureWidth, window_.PictureHeight);
     w.pictureView->update();
 }
 
 void TForm1::ToggleStretch()
 {
-    if (!settings_.Stretched) {
-        settings_.PictureWidth = w.pictureView->width();
-        settings_.PictureHeight = w.pictureView->height();
+    if (!window_.Stretched) {
+        window_.PictureWidth = w.pictureView->width();
+        window_.PictureHeight = w.pictureView->height();
         w.pictureView->resize(std::max(1, w.pictureScroller->width() - 6),
                               std::max(1, w.pictureScroller->height() - 6));
         w.pictureView->SetStretch(true);
         w.pictureView->repaint();
-        settings_.Stretched = true;
+        window_.Stretched = true;
     } else {
-        w.pictureView->resize(settings_.PictureWidth, settings_.PictureHeight);
+        w.pictureView->resize(window_.PictureWidth, window_.PictureHeight);
         w.pictureView->SetStretch(false);
         w.pictureView->repaint();
-        settings_.Stretched = false;
+        window_.Stretched = false;
     }
 }
 
@@ -969,7 +973,7 @@ void TForm1::SavePicture()
 
 bool TForm1::MosaicAllowed()
 {
-    if (settings_.PictureWidth < 2 || settings_.PictureHeight < 2) {
+    if (window_.PictureWidth < 2 || window_.PictureHeight < 2) {
         dialogs_.Message(this, tr("Загрузите картинку сначала"));
         return false;
     }
@@ -980,9 +984,9 @@ void TForm1::OpenMosaicModal()
 {
     if (!MosaicAllowed())
         return;
-    w.pictureView->resize(settings_.PictureWidth, settings_.PictureHeight);
+    w.pictureView->resize(window_.PictureWidth, window_.PictureHeight);
     w.pictureView->SetStretch(false);
-    settings_.Stretched = false;
+    window_.Stretched = false;
     w.pictureView->repaint();
     if (Form2->isVisible())
         Form2->hide();  // a modeless mosaic window becomes the modal one
@@ -1001,21 +1005,21 @@ void TForm1::ShowMosaicBeside()
 void TForm1::CountFolderPictures()
 {
     // The chooser's answer is not looked at: cancelling counts the start folder.
-    std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle(), U(settings_.StartFolder));
-    settings_.FileCount = CountPictures(chosen ? S(*chosen) : settings_.StartFolder);
-    w.infoStatus->setText(QString::number(settings_.FileCount));
+    std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle(), U(window_.StartFolder));
+    window_.FileCount = CountPictures(chosen ? S(*chosen) : window_.StartFolder);
+    w.infoStatus->setText(QString::number(window_.FileCount));
 }
 
 void TForm1::StopBatch()
 {
-    settings_.StopRequested = true;
+    window_.StopRequested = true;
 }
 
 void TForm1::StampFolder()
 {
     if (batchRunning_)
         return;  // the entries that forward here stay live during a run: one run at a time
-    std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle(), U(settings_.StartFolder));
+    std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle(), U(window_.StartFolder));
     if (!chosen)
         return;
     QString folder = *chosen;
@@ -1036,7 +1040,7 @@ void TForm1::RunBatch(const std::string& folder)
             QTimer::singleShot(0, this, &QWidget::close);
     });
     const TDateTime start = Now();
-    settings_.StopRequested = false;
+    window_.StopRequested = false;
     // The engine counts the entries, makes the subfolder, lets events run before the loop
     // and twice per file, and reads the stop flag after each file.
     BatchAdapter observer(*this);
@@ -1110,7 +1114,7 @@ void TForm1::PresetChosen()
                                    .arg(U(std::string(FilmFontName))));
     if (done.TransparentChanged) {
         const QSignalBlocker block(w.transparentCheck);
-        w.transparentCheck->setChecked(settings_.Transparent);
+        w.transparentCheck->setChecked(IsTransparent(controls_.Look));
     }
     ApplyControlStates();
 }
@@ -1125,7 +1129,7 @@ void TForm1::DateSourceChosen() { settings_.DateSource = PhotoDateSource(Selecte
 
 void TForm1::TransparentSwitched()
 {
-    SwitchTransparent(settings_, controls_.Look);
+    SwitchTransparent(controls_.Look);
     ApplyControlStates();
 }
 

@@ -8,6 +8,7 @@
 #include "stamping/Caption.h"
 #include "stamping/StampSettings.h"
 #include "ui/Dialogs.h"
+#include "ui/WindowState.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -53,6 +54,7 @@ public:
     void SetAboutBox(TAboutBox* box) { AboutBox = box; }
 
     const StampSettings& Settings() const { return settings_; }
+    const WindowState& Window() const { return window_; }
     const StampControls& Controls() const { return controls_; }
     // A shared copy of the current picture (null before the first load or drawing).
     QImage PictureCopy() const;
@@ -189,6 +191,7 @@ private:
 
     Widgets w;
     StampSettings settings_;
+    WindowState window_;
     StampControls controls_;
     CaptionFacts caption_;  // the loaded picture's facts for the own text's fields
     std::string loadedPath_;  // the file the picture was loaded from; empty before one is

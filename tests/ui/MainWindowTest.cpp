@@ -94,7 +94,12 @@ TEST(MainWindow, StartsWithItsPanelsControlsAndSettings)
     const auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
     EXPECT_EQ(f.Settings().DateMode, start.DateMode);
     EXPECT_EQ(f.Settings().DateSource, start.DateSource);
-    EXPECT_EQ(f.Settings().StartFolder, start.StartFolder);
+    // The dialogs start at the program's own folder; nothing is counted or stopped yet.
+    EXPECT_EQ(f.Window().StartFolder, ui::InitialWindowState().StartFolder);
+    ASSERT_FALSE(f.Window().StartFolder.empty());
+    EXPECT_EQ(f.Window().StartFolder.back(), '/');
+    EXPECT_FALSE(f.Window().StopRequested);
+    EXPECT_EQ(f.Window().FileCount, 0);
     EXPECT_EQ(f.Controls().Look, controls.Look);
     EXPECT_EQ(w.dateSourceList->currentText(), text(DateSourceLabels[static_cast<size_t>(start.DateSource)]));
     EXPECT_EQ(w.presetList->currentText(), text(StampPresets[static_cast<size_t>(controls.PresetIndex)].Name));
@@ -194,7 +199,6 @@ TEST(MainWindow, SwitchesKeepTheirEnabledStates)
     EXPECT_FALSE(w.timePicker->isEnabled());
 
     w.transparentCheck->setChecked(true);
-    EXPECT_TRUE(f.Settings().Transparent);
     EXPECT_EQ(f.Controls().Look.BackgroundStyle, TBrushStyle::Cross);
     EXPECT_FALSE(w.backgroundColorButton->isEnabled());
     w.transparentCheck->setChecked(false);
@@ -219,7 +223,7 @@ TEST(MainWindow, MenuAndToolbarEntriesRunTheControlsHandlers)
     App app;
     auto& f = app.Form1();
     auto& w = app.W();
-    const QString start = QString::fromStdString(f.Settings().StartFolder);
+    const QString start = QString::fromStdString(f.Window().StartFolder);
     w.loadButton->click();
     w.actLoad->trigger();
     w.loadToolButton->click();
@@ -269,8 +273,8 @@ TEST(MainWindow, LoadShowsSizeFolderDateAndCorrection)
     EXPECT_EQ(w.sizeStatus->text(), QStringLiteral("40 на 30"));
     EXPECT_EQ(w.infoStatus->text(), Q(dir.path()) + '/');
     EXPECT_EQ(w.pictureView->size(), QSize(40, 30));
-    EXPECT_EQ(f.Settings().PictureWidth, 40);
-    EXPECT_EQ(f.Settings().PictureHeight, 30);
+    EXPECT_EQ(f.Window().PictureWidth, 40);
+    EXPECT_EQ(f.Window().PictureHeight, 30);
     // No EXIF: no report, and a line of what dated the photo.
     EXPECT_EQ(w.fileLog->toPlainText(), QStringLiteral("photo.jpg  (время файла)"));
 
@@ -458,7 +462,7 @@ TEST(MainWindow, StretchTwiceReturnsToThePictureSize)
     LoadInto(app, MakeJpeg(dir / "small.jpg", 30, 20));
     const QImage before = w.pictureView->Picture().copy();
     w.stretchToolButton->click();
-    EXPECT_TRUE(f.Settings().Stretched);
+    EXPECT_TRUE(f.Window().Stretched);
     EXPECT_EQ(w.pictureView->size(), w.pictureScroller->size() - QSize(6, 6));
     EXPECT_EQ(w.pictureView->Picture(), before);  // only the view changes
 
@@ -467,7 +471,7 @@ TEST(MainWindow, StretchTwiceReturnsToThePictureSize)
     w.stampButton->click();
     const QImage stretchedStamp = w.pictureView->Picture().copy();
     w.actStretch->trigger();
-    EXPECT_FALSE(f.Settings().Stretched);
+    EXPECT_FALSE(f.Window().Stretched);
     EXPECT_EQ(w.pictureView->size(), QSize(30, 20));
     w.pictureView->SetPicture(before);
     w.stampButton->click();
@@ -646,7 +650,7 @@ TEST(MainWindow, BatchOverAnEmptyFolderAndCounting)
     app.Dialogs.FolderAnswers = {Q(dir.path())};
     w.countToolButton->click();
     EXPECT_EQ(w.infoStatus->text(), QStringLiteral("2"));
-    EXPECT_EQ(f.Settings().FileCount, 2);
+    EXPECT_EQ(f.Window().FileCount, 2);
 }
 
 TEST(MainWindow, OpeningTheMosaicModallyUnstretchesTheView)
@@ -659,7 +663,7 @@ TEST(MainWindow, OpeningTheMosaicModallyUnstretchesTheView)
     w.stretchToolButton->click();
     w.actMosaic->trigger();
     EXPECT_EQ(app.Dialogs.ModalShown, 1);
-    EXPECT_FALSE(f.Settings().Stretched);
+    EXPECT_FALSE(f.Window().Stretched);
     EXPECT_EQ(w.pictureView->size(), QSize(50, 40));
     EXPECT_EQ(app.Form2().PictureSizeLabel->text(), QStringLiteral("50 на 40"));
     app.Form2().hide();
@@ -668,7 +672,7 @@ TEST(MainWindow, OpeningTheMosaicModallyUnstretchesTheView)
     w.stretchToolButton->click();
     w.actShowMosaic->trigger();
     EXPECT_TRUE(app.Form2().isVisible());
-    EXPECT_TRUE(f.Settings().Stretched);
+    EXPECT_TRUE(f.Window().Stretched);
 }
 
 TEST(AboutBox, ShowsNameVersionAndMemoryFigures)

@@ -26,8 +26,8 @@ void SetSource(App& app, const QImage& picture)
 {
     app.W().pictureView->SetPicture(picture);
     app.W().pictureView->resize(picture.size());
-    Form1Access::Settings(app.Form1()).PictureWidth = picture.width();
-    Form1Access::Settings(app.Form1()).PictureHeight = picture.height();
+    Form1Access::Window(app.Form1()).PictureWidth = picture.width();
+    Form1Access::Window(app.Form1()).PictureHeight = picture.height();
 }
 
 QImage Colours(int w, int h)

@@ -84,6 +84,7 @@ private:
 struct Form1Access {
     static auto& Widgets(ui::TForm1& form) { return form.w; }
     static StampSettings& Settings(ui::TForm1& form) { return form.settings_; }
+    static ui::WindowState& Window(ui::TForm1& form) { return form.window_; }
 };
 
 // The three windows made as start-up makes them, the main one shown with `arguments`.

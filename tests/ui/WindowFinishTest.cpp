@@ -159,8 +159,8 @@ TEST(WindowFinish, FontDialogOpensOnTheStampFontAndKeepsIt)
 TEST(WindowFinish, ModelessMosaicLeavesTheMenuBarFree)
 {
     App app;
-    Form1Access::Settings(app.Form1()).PictureWidth = 8;
-    Form1Access::Settings(app.Form1()).PictureHeight = 8;
+    Form1Access::Window(app.Form1()).PictureWidth = 8;
+    Form1Access::Window(app.Form1()).PictureHeight = 8;
     auto& m = app.Form2();
     const QWidget* bar = app.Form1().menuBar();
     app.W().showMosaicToolButton->click();
@@ -169,8 +169,8 @@ TEST(WindowFinish, ModelessMosaicLeavesTheMenuBarFree)
     // Where the main window is elsewhere the mosaic window keeps its design place, as far
     // as the screen allows.
     App moved;
-    Form1Access::Settings(moved.Form1()).PictureWidth = 8;
-    Form1Access::Settings(moved.Form1()).PictureHeight = 8;
+    Form1Access::Window(moved.Form1()).PictureWidth = 8;
+    Form1Access::Window(moved.Form1()).PictureHeight = 8;
     moved.Form1().move(1000, 700);
     moved.W().showMosaicToolButton->click();
     const QRect area = moved.Form2().screen()->availableGeometry();
@@ -182,8 +182,8 @@ TEST(WindowFinish, WindowsOpenInsideTheScreensAvailableArea)
     // The tests' screen (800 by 500) is smaller than both windows' design sizes, as a 1600
     // by 1000 screen is at 200 % scaling.
     App app;
-    Form1Access::Settings(app.Form1()).PictureWidth = 8;
-    Form1Access::Settings(app.Form1()).PictureHeight = 8;
+    Form1Access::Window(app.Form1()).PictureWidth = 8;
+    Form1Access::Window(app.Form1()).PictureHeight = 8;
     app.W().showMosaicToolButton->click();
     for (const QWidget* window : std::initializer_list<const QWidget*>{&app.Form1(), &app.Form2()}) {
         SCOPED_TRACE(window->objectName().toStdString());
