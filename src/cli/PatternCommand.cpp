@@ -4,14 +4,17 @@
 
 #include "pattern/Pattern.h"
 #include "pattern/PatternPdf.h"
+#include "platform/FileSystem.h"
 #include "stamping/Heif.h"
 #include "stamping/Jpeg.h"
 #include "stamping/Orientation.h"
 #include "stamping/PhotoDate.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace morvik::cli {
 
@@ -47,6 +50,46 @@ bool ParseSizeCm(const std::string& text, double& width, double& height)
     return std::sscanf(t.c_str(), "%lfx%lf%c", &width, &height, &tail) == 2 && width > 0 && height > 0;
 }
 
+// True when two names lead to one file: the same entry, or an existing file by another
+// name (a link, "./", "../here").
+bool SameFile(const std::string& a, const std::string& b)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::equivalent(a, b, error))
+        return true;
+    const fs::path x = fs::weakly_canonical(fs::absolute(a, error), error);
+    const fs::path y = fs::weakly_canonical(fs::absolute(b, error), error);
+    return !error && x == y;
+}
+
+// The outputs may replace files of their names, never the picture they are made of, nor
+// each other.
+void CheckOutputNames(const PatternOptions& options)
+{
+    for (const std::string* out : {&options.Output, &options.Preview})
+        if (!out->empty() && SameFile(*out, options.Input))
+            throw EInOutError("\"" + *out + "\" — это сама картинка: схема пишется в другой файл");
+    if (!options.Preview.empty() && SameFile(options.Output, options.Preview))
+        throw EInOutError("Схема и картинка вышивки в одном файле \"" + options.Output + "\": нужны два имени");
+}
+
+// The PDF and the preview are published together: both are written whole under hidden
+// names first, so that a preview that cannot be written leaves no PDF behind either.
+void WriteOutputs(const PatternOptions& options, const std::string& pdf, const std::string& png)
+{
+    ReplacingFile pdfFile(options.Output);
+    std::optional<ReplacingFile> pngFile;
+    if (!options.Preview.empty())
+        pngFile.emplace(options.Preview);
+    pdfFile.Write(pdf);
+    if (pngFile)
+        pngFile->Write(png);
+    pdfFile.Replace();
+    if (pngFile)
+        pngFile->Replace();
+}
+
 int RunPattern(PatternOptions options)
 {
     try {
@@ -54,14 +97,16 @@ int RunPattern(PatternOptions options)
             std::cerr << "Размер \"" << options.Size << "\" не в виде ШИРИНАxВЫСОТА в сантиметрах (30x20)\n";
             return 2;
         }
+        CheckOutputNames(options);
         options.Settings.Maker = *ThreadMakerFromKey(options.Scheme);
         const ThreadScheme scheme = LoadThreadScheme(options.Settings.Maker);
         const Picture picture = ReadPicture(options.Input);
         const Pattern pattern = BuildPattern(picture, options.Settings, scheme);
         const PaperSize paper = options.Paper == "letter" ? PaperSize::Letter : PaperSize::A4;
-        WritePatternPdf(pattern, paper, "Схема для вышивки", options.Output);
-        if (!options.Preview.empty())
-            WritePng(PatternPreview(pattern, PreviewStitchPixels(pattern)), options.Preview);
+        const std::string pdf = RenderPatternPdf(pattern, paper, "Схема для вышивки");
+        const std::string png =
+            options.Preview.empty() ? std::string() : EncodePng(PatternPreview(pattern, PreviewStitchPixels(pattern)));
+        WriteOutputs(options, pdf, png);
         char size[80];
         std::snprintf(size, sizeof size, "%.1f x %.1f", FinishedCm(pattern.Width, pattern.Fabric),
                       FinishedCm(pattern.Height, pattern.Fabric));

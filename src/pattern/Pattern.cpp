@@ -35,6 +35,36 @@ static_assert(std::size(kSymbols) >= kMaxPatternThreads);
 
 [[noreturn]] void Refuse(const std::string& text) { throw EPatternSettings(text); }
 
+// One step of the build, a share [from, to] of the gauge. Every long loop calls it once a
+// row (or a round), so that a stop is seen within a row's work, and the gauge moves
+// through each step instead of jumping over it.
+class BuildPhase {
+public:
+    BuildPhase(const PatternCallbacks& callbacks, int from, int to) : callbacks_(callbacks), from_(from), to_(to) {}
+
+    // Ends the build with EPatternStopped when a stop has been asked.
+    void CheckStop() const
+    {
+        if (callbacks_.StopRequested && callbacks_.StopRequested())
+            throw EPatternStopped("Остановлено");
+    }
+
+    // Checks for a stop, then shows `done` of `total` on the gauge when that moves it.
+    void At(int64_t done, int64_t total)
+    {
+        CheckStop();
+        const int percent = from_ + int(int64_t(to_ - from_) * done / std::max<int64_t>(total, 1));
+        if (callbacks_.Progress && percent != shown_)
+            callbacks_.Progress(percent);
+        shown_ = percent;
+    }
+
+private:
+    const PatternCallbacks& callbacks_;
+    int from_, to_;
+    int shown_ = -1;
+};
+
 void CheckSide(int stitches, const char* side)
 {
     if (stitches < 1 || stitches > kMaxPatternSide)
@@ -44,8 +74,7 @@ void CheckSide(int stitches, const char* side)
 
 // The picture scaled to the size in stitches, each stitch the mean of the pixels it
 // covers (the nearest pixel where the picture is smaller than the pattern).
-std::vector<std::array<uint8_t, 3>> ScaleToStitches(const Picture& picture, StitchSize size,
-                                                    const PatternCallbacks& callbacks)
+std::vector<std::array<uint8_t, 3>> ScaleToStitches(const Picture& picture, StitchSize size, BuildPhase phase)
 {
     std::vector<std::array<uint8_t, 3>> out(size_t(size.Width) * size_t(size.Height));
     const int64_t pw = picture.Width(), ph = picture.Height();
@@ -54,10 +83,7 @@ std::vector<std::array<uint8_t, 3>> ScaleToStitches(const Picture& picture, Stit
         left[x] = int(int64_t(x) * pw / size.Width);
     std::vector<uint64_t> sums(size_t(size.Width) * 3);
     for (int y = 0; y < size.Height; ++y) {
-        if (callbacks.StopRequested && callbacks.StopRequested())
-            throw EPatternStopped("Остановлено");
-        if (callbacks.Progress)
-            callbacks.Progress(int(40 * int64_t(y) / size.Height));
+        phase.At(y, size.Height);
         const int top = int(int64_t(y) * ph / size.Height);
         const int bottom = std::max(top + 1, int(int64_t(y + 1) * ph / size.Height));
         std::fill(sums.begin(), sums.end(), 0);
@@ -128,12 +154,15 @@ private:
 uint32_t Key(const std::array<uint8_t, 3>& c) { return uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2]; }
 
 // Each stitch's nearest colour of `nearest`, looked up once per distinct colour.
-std::vector<uint16_t> MapStitches(const std::vector<std::array<uint8_t, 3>>& stitches, const NearestColour& nearest)
+std::vector<uint16_t> MapStitches(const std::vector<std::array<uint8_t, 3>>& stitches, StitchSize size,
+                                  const NearestColour& nearest, BuildPhase phase)
 {
     std::unordered_map<uint32_t, uint16_t> cache;
     cache.reserve(stitches.size());
     std::vector<uint16_t> out(stitches.size());
     for (size_t i = 0; i < stitches.size(); ++i) {
+        if (i % size_t(size.Width) == 0)
+            phase.At(int64_t(i / size_t(size.Width)), size.Height);
         const auto [it, fresh] = cache.try_emplace(Key(stitches[i]), 0);
         if (fresh)
             it->second = uint16_t(nearest(LabFromRgb(stitches[i][0], stitches[i][1], stitches[i][2])));
@@ -146,7 +175,8 @@ std::vector<uint16_t> MapStitches(const std::vector<std::array<uint8_t, 3>>& sti
 // stitches map to, seeded with the most used thread and then, each time, the thread
 // whose weight times squared distance to the seeds is largest; each centre is then taken
 // by the nearest scheme thread not yet taken, the heaviest clusters choosing first.
-std::vector<int> ChooseThreads(const std::vector<int64_t>& used, const NearestColour& scheme, int k)
+std::vector<int> ChooseThreads(const std::vector<int64_t>& used, const NearestColour& scheme, int k,
+                               BuildPhase phase)
 {
     const auto& labs = scheme.Colours();
     std::vector<int> points;
@@ -161,6 +191,7 @@ std::vector<int> ChooseThreads(const std::vector<int64_t>& used, const NearestCo
     int first = *std::max_element(points.begin(), points.end(), [&](int a, int b) { return used[a] < used[b]; });
     centres.push_back(labs[first]);
     while (int(centres.size()) < k) {
+        phase.CheckStop();
         double bestScore = -1;
         size_t bestPoint = 0;
         for (size_t p = 0; p < points.size(); ++p) {
@@ -175,7 +206,9 @@ std::vector<int> ChooseThreads(const std::vector<int64_t>& used, const NearestCo
     }
     std::vector<int> owner(points.size(), 0);
     std::vector<int64_t> weight(k);
-    for (int round = 0; round < 24; ++round) {
+    constexpr int kRounds = 24;
+    for (int round = 0; round < kRounds; ++round) {
+        phase.At(round, kRounds);
         bool moved = false;
         for (size_t p = 0; p < points.size(); ++p) {
             int best = 0;
@@ -235,7 +268,7 @@ std::vector<int> ChooseThreads(const std::vector<int64_t>& used, const NearestCo
 // Floyd–Steinberg in Lab, rows in alternating directions so that the error does not
 // drift to one side.
 std::vector<uint16_t> Dither(const std::vector<std::array<uint8_t, 3>>& stitches, StitchSize size,
-                             const NearestColour& palette)
+                             const NearestColour& palette, BuildPhase phase)
 {
     const int w = size.Width;
     std::vector<uint16_t> out(stitches.size());
@@ -246,6 +279,7 @@ std::vector<uint16_t> Dither(const std::vector<std::array<uint8_t, 3>>& stitches
         e.B += d.B * f;
     };
     for (int y = 0; y < size.Height; ++y) {
+        phase.At(y, size.Height);
         std::fill(errorNext.begin(), errorNext.end(), Lab{});
         const bool forward = y % 2 == 0;
         const int step = forward ? 1 : -1;
@@ -273,14 +307,16 @@ std::vector<uint16_t> Dither(const std::vector<std::array<uint8_t, 3>>& stitches
 // Gives every isolated stitch the thread most of its neighbours have (the nearest colour
 // among the equally common), pass after pass until none is left: a stitch changed in one
 // pass can leave a neighbour isolated that was not before.
-void MergeIsolated(std::vector<uint16_t>& stitches, StitchSize size, const std::vector<Lab>& colours)
+void MergeIsolated(std::vector<uint16_t>& stitches, StitchSize size, const std::vector<Lab>& colours,
+                   const BuildPhase& phase)
 {
     const int w = size.Width, h = size.Height;
     if (w * h < 2)
         return;
     for (bool changed = true; changed;) {
         changed = false;
-        for (int y = 0; y < h; ++y)
+        for (int y = 0; y < h; ++y) {
+            phase.CheckStop();  // the passes are not known in advance: the gauge waits
             for (int x = 0; x < w; ++x) {
                 const uint16_t own = stitches[size_t(y) * w + x];
                 std::array<std::pair<uint16_t, int>, 8> counts{};
@@ -317,6 +353,7 @@ void MergeIsolated(std::vector<uint16_t>& stitches, StitchSize size, const std::
                 stitches[size_t(y) * w + x] = counts[best].first;
                 changed = true;
             }
+        }
     }
 }
 
@@ -352,36 +389,30 @@ Pattern BuildPattern(const Picture& picture, const PatternSettings& settings, co
     const StitchSize size = PatternStitchSize(settings, picture.Width(), picture.Height());
     if (scheme.Threads.empty())
         Refuse("В схеме ниток нет ни одной нитки");
-    const auto stitches = ScaleToStitches(picture, size, callbacks);
-    auto checkStop = [&](int percent) {
-        if (callbacks.StopRequested && callbacks.StopRequested())
-            throw EPatternStopped("Остановлено");
-        if (callbacks.Progress)
-            callbacks.Progress(percent);
-    };
-    checkStop(40);
+    const auto stitches = ScaleToStitches(picture, size, BuildPhase(callbacks, 0, 40));
 
     std::vector<Lab> schemeLabs;
     for (const Thread& t : scheme.Threads)
         schemeLabs.push_back(LabFromRgb(t.Red, t.Green, t.Blue));
     const NearestColour nearestThread(schemeLabs);
-    const std::vector<uint16_t> first = MapStitches(stitches, nearestThread);
-    checkStop(60);
+    const std::vector<uint16_t> first = MapStitches(stitches, size, nearestThread, BuildPhase(callbacks, 40, 60));
     std::vector<int64_t> used(scheme.Threads.size(), 0);
     for (uint16_t t : first)
         ++used[t];
-    const std::vector<int> chosen = ChooseThreads(used, nearestThread, settings.Threads);
-    checkStop(70);
+    const std::vector<int> chosen = ChooseThreads(used, nearestThread, settings.Threads, BuildPhase(callbacks, 60, 70));
 
     std::vector<Lab> paletteLabs;
     for (int t : chosen)
         paletteLabs.push_back(schemeLabs[t]);
     const NearestColour palette(paletteLabs);
-    std::vector<uint16_t> cells = settings.Dither ? Dither(stitches, size, palette) : MapStitches(stitches, palette);
-    checkStop(90);
+    BuildPhase matching(callbacks, 70, 90);
+    std::vector<uint16_t> cells =
+        settings.Dither ? Dither(stitches, size, palette, matching) : MapStitches(stitches, size, palette, matching);
+    BuildPhase cleaning(callbacks, 90, 95);
+    cleaning.At(0, 1);
     if (settings.Clean)
-        MergeIsolated(cells, size, paletteLabs);
-    checkStop(95);
+        MergeIsolated(cells, size, paletteLabs, cleaning);
+    cleaning.At(1, 1);
 
     // The threads still used, the most stitched first (scheme order among equals).
     std::vector<int64_t> counts(chosen.size(), 0);

@@ -353,6 +353,4 @@ std::string EncodePng(const Picture& picture)
     return bytes;
 }
 
-void WritePng(const Picture& picture, const std::string& path) { WriteFileReplacing(path, EncodePng(picture)); }
-
 }  // namespace morvik

@@ -28,8 +28,7 @@ std::vector<int> ChartPageStarts(int stitches, int perPage);
 std::string RenderPatternPdf(const Pattern& pattern, PaperSize paper, const std::string& title);
 void WritePatternPdf(const Pattern& pattern, PaperSize paper, const std::string& title, const std::string& path);
 
-// A picture as PNG bytes, and written to a file.
+// A picture as PNG bytes.
 std::string EncodePng(const Picture& picture);
-void WritePng(const Picture& picture, const std::string& path);
 
 }  // namespace morvik

@@ -1,6 +1,5 @@
 #include "ui/PatternDialog.h"
 
-#include "pattern/PatternPdf.h"
 #include "ui/EngineBridge.h"
 #include "ui/Icons.h"
 #include "ui/widgets/BarGauge.h"
@@ -12,6 +11,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -65,6 +65,13 @@ PatternDialog::PatternDialog(IDialogs& dialogs, QImage picture, QWidget* parent)
     Scheme->addItem(QStringLiteral("Anchor"), int(ThreadMaker::Anchor));
     Scheme->addItem(QStringLiteral("Madeira"), int(ThreadMaker::Madeira));
     form->addRow(tr("Мулине"), Scheme);
+    // The chart pages print true to size on the sheet the user's printer holds: Letter
+    // where the locale measures in inches, A4 elsewhere.
+    PaperChoice = new QComboBox;
+    PaperChoice->addItem(QStringLiteral("A4"), int(PaperSize::A4));
+    PaperChoice->addItem(QStringLiteral("Letter"), int(PaperSize::Letter));
+    PaperChoice->setCurrentIndex(QLocale().measurementSystem() == QLocale::ImperialUSSystem ? 1 : 0);
+    form->addRow(tr("Бумага"), PaperChoice);
     Dither = new QCheckBox(tr("Смешивать цвета (дизеринг)"));
     Clean = new QCheckBox(tr("Убрать одиночные крестики"));
     form->addRow(Dither);
@@ -144,6 +151,8 @@ PatternSettings PatternDialog::Settings() const
     s.Clean = Clean->isChecked();
     return s;
 }
+
+PaperSize PatternDialog::Paper() const { return PaperSize(PaperChoice->currentData().toInt()); }
 
 void PatternDialog::Stop()
 {
@@ -234,7 +243,7 @@ void PatternDialog::SavePdf()
         return;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-    WritePatternPdf(*pattern_, PaperSize::A4, tr("Схема для вышивки").toStdString(),
+    WritePatternPdf(*pattern_, Paper(), tr("Схема для вышивки").toStdString(),
                     WithDefaultExtension(*chosen, QStringLiteral("pdf")).toUtf8().toStdString());
 }
 

@@ -4,6 +4,7 @@
 // off the window's thread whenever a setting changes, with a gauge and a stop button; the
 // preview shows the stitched result, and "Сохранить PDF" writes the printable pattern.
 #include "pattern/Pattern.h"
+#include "pattern/PatternPdf.h"
 #include "ui/Dialogs.h"
 
 #include <QDialog>
@@ -35,6 +36,8 @@ public:
 
     // The settings as the controls give them.
     PatternSettings Settings() const;
+    // The sheet the PDF is laid out on.
+    PaperSize Paper() const;
     // The last pattern built for the current settings, if any.
     const std::optional<Pattern>& Current() const { return pattern_; }
     bool Building() const { return worker_ != nullptr; }
@@ -47,7 +50,7 @@ public:
     QRadioButton *ByStitches, *BySize;
     QSpinBox *StitchWidth, *Threads;
     QDoubleSpinBox *WidthCm, *HeightCm;
-    QComboBox *Fabric, *Scheme;
+    QComboBox *Fabric, *Scheme, *PaperChoice;
     QCheckBox *Dither, *Clean;
     QLabel *Preview, *Facts;
     BarGauge* Gauge;

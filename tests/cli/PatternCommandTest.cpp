@@ -45,6 +45,9 @@ TEST(PatternCommand, WritesAPdfAndPreviewOrRefusesWithoutWriting)
         {"pattern pic.jpg --scheme coats -o bad.pdf", 2, "coats"},
         {"pattern notjpeg.jpg -o bad.pdf", 1, "JPEG"},
         {"pattern pic.jpg -o missing/bad.pdf", 1, "missing/bad.pdf"},
+        {"pattern pic.jpg -o bad.pdf --preview missing/bad.png", 1, "missing/bad.png"},
+        {"pattern pic.jpg -o bad.pdf --preview ./bad.pdf", 1, "два имени"},
+        {"pattern pic.jpg -o ./pic.jpg", 1, "сама картинка"},
     };
     for (const auto& c : refusals) {
         run = test::RunCli(c.args, dir.path(), test::Stderr::Joined);
@@ -52,6 +55,7 @@ TEST(PatternCommand, WritesAPdfAndPreviewOrRefusesWithoutWriting)
         EXPECT_NE(run.Out.find(c.says), std::string::npos) << c.args << ": " << run.Out;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.pdf"));
+    EXPECT_EQ(test::ReadFile(dir / "pic.jpg").substr(0, 2), "\xFF\xD8");  // the picture itself untouched
 }
 
 }  // namespace

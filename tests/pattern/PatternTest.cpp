@@ -177,6 +177,38 @@ TEST(Pattern, CleanUpLeavesNoIsolatedStitch)
     EXPECT_EQ(isolated, 0);
 }
 
+TEST(Pattern, StopIsWatchedThroughEveryStepOfTheBuild)
+{
+    // Each look at the stop, with the gauge as it stood: no step may run long unwatched,
+    // so no two looks lie more than a tenth of the gauge apart, and the gauge never goes back.
+    int shown = 0;
+    std::vector<int> looks;
+    PatternCallbacks callbacks;
+    callbacks.Progress = [&](int percent) {
+        EXPECT_GE(percent, shown);
+        shown = percent;
+    };
+    callbacks.StopRequested = [&] {
+        looks.push_back(shown);
+        return false;
+    };
+    PatternSettings settings;
+    settings.Width = 60;
+    settings.Threads = 20;
+    settings.Dither = true;
+    settings.Clean = true;
+    const Picture picture = Noisy(120, 80, 2);
+    BuildPattern(picture, settings, Dmc(), callbacks);
+    EXPECT_EQ(shown, 100);
+    for (size_t i = 1; i < looks.size(); ++i)
+        EXPECT_LE(looks[i] - looks[i - 1], 10) << "unwatched from " << looks[i - 1] << "%";
+    // A stop asked while the stitches are matched ends the build there.
+    shown = 0;
+    callbacks.StopRequested = [&] { return shown >= 75; };
+    EXPECT_THROW(BuildPattern(picture, settings, Dmc(), callbacks), EPatternStopped);
+    EXPECT_LT(shown, 90);
+}
+
 TEST(Pattern, SizesAndRefusals)
 {
     PatternSettings cm;

@@ -7,6 +7,7 @@
 #include "ui/widgets/SpinEdit.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -164,10 +165,13 @@ TEST(Mosaic, PatternDialogBuildsOffTheWindowThreadAndSavesAPdf)
         EXPECT_EQ(p.Current()->Height, 15);
         EXPECT_LE(p.Current()->Threads.size(), 5u);
         EXPECT_FALSE(p.Preview->pixmap().isNull());
+        p.PaperChoice->setCurrentIndex(p.PaperChoice->findText("Letter"));
         p.SaveButton->click();
     };
     app.Form2().PatternButton->click();
     EXPECT_EQ(app.Dialogs.ModalShown, 1);
     EXPECT_TRUE(app.Dialogs.Messages.isEmpty()) << app.Dialogs.Messages.join("; ").toStdString();
-    EXPECT_EQ(ReadFile(dir / "pattern.pdf").substr(0, 5), "%PDF-");
+    const std::string saved = ReadFile(dir / "pattern.pdf");
+    EXPECT_EQ(saved.substr(0, 5), "%PDF-");
+    EXPECT_NE(saved.find("/MediaBox [ 0 0 612 792 ]"), std::string::npos) << "not on Letter sheets";
 }
