@@ -5,6 +5,7 @@
 #include "platform/DateMask.h"
 #include "platform/DateTime.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "stamping/Jpeg.h"
 #include "stamping/Mosaic.h"
 
@@ -37,6 +38,10 @@ int RunMosaic(const MosaicOptions& options)
 {
     try {
         const TDateTime started = Now();
+        // The chart may replace a file of its name, never the picture it is made of.
+        const std::string output = options.Output.empty() ? DefaultOutput(options.Input) : options.Output;
+        if (SameFile(output, options.Input))
+            throw EInOutError("\"" + output + "\" — это сама картинка: схема пишется в другой файл");
         // The chart's size is known from the header: a chart that cannot be made is refused
         // before the picture is decoded, and so is a chart that would not fit beside it.
         JpegDecoder decoder = JpegDecoder::FromFile(options.Input);
@@ -46,7 +51,6 @@ int RunMosaic(const MosaicOptions& options)
         std::cout << source.Width() << " x " << source.Height() << " -> " << size.Width << " x " << size.Height
                   << "\n";
         const MosaicResult result = BuildMosaicChart(source, options.CellSize);
-        const std::string output = options.Output.empty() ? DefaultOutput(options.Input) : options.Output;
         SaveJpegFile(result.Chart, options.Quality, output);
         std::cout << output << "\n" << FormatDateTime("Заняло hh:nn:ss", Now() - started) << "\n";
         return 0;

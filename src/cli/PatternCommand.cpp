@@ -11,7 +11,6 @@
 #include "stamping/PhotoDate.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -48,19 +47,6 @@ bool ParseSizeCm(const std::string& text, double& width, double& height)
             t.replace(at, cross.size(), "x");
     char tail = 0;
     return std::sscanf(t.c_str(), "%lfx%lf%c", &width, &height, &tail) == 2 && width > 0 && height > 0;
-}
-
-// True when two names lead to one file: the same entry, or an existing file by another
-// name (a link, "./", "../here").
-bool SameFile(const std::string& a, const std::string& b)
-{
-    namespace fs = std::filesystem;
-    std::error_code error;
-    if (fs::equivalent(a, b, error))
-        return true;
-    const fs::path x = fs::weakly_canonical(fs::absolute(a, error), error);
-    const fs::path y = fs::weakly_canonical(fs::absolute(b, error), error);
-    return !error && x == y;
 }
 
 // The outputs may replace files of their names, never the picture they are made of, nor

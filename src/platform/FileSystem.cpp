@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <cerrno>
 #include <cstdio>  // renameat2
 #include <climits>
@@ -409,6 +410,17 @@ std::string ExecutableFolder()
     std::string path(buf, static_cast<size_t>(n));
     auto pos = path.find_last_of('/');
     return pos == std::string::npos ? "./" : path.substr(0, pos + 1);
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::equivalent(a, b, error))
+        return true;
+    const fs::path x = fs::weakly_canonical(fs::absolute(a, error), error);
+    const fs::path y = fs::weakly_canonical(fs::absolute(b, error), error);
+    return !error && x == y;
 }
 
 }  // namespace morvik

@@ -152,4 +152,8 @@ std::string CannotCreateFolderMessage(const std::string& name, int error);
 // Folder of the running program with a trailing '/'.
 std::string ExecutableFolder();
 
+// True when two names lead to one file: the same entry, or an existing file by another
+// name (a link, "./", "../here"). An output that is its own input is refused by this.
+bool SameFile(const std::string& a, const std::string& b);
+
 }  // namespace morvik

@@ -28,6 +28,7 @@ TEST(MosaicCommand, WritesAChartOrRefusesWithoutWriting)
         {"mosaic pic.jpg -n 20000 -o big.jpg", 1, "65500"},
         {"mosaic missing.jpg", 2, "missing.jpg"},
         {"mosaic pic.jpg -q 101", 2, "101"},
+        {"mosaic pic.jpg -o ./pic.jpg", 1, "сама картинка"},
     };
     for (const auto& c : refusals) {
         run = test::RunCli(c.args, dir.path(), test::Stderr::Joined);
@@ -36,6 +37,7 @@ TEST(MosaicCommand, WritesAChartOrRefusesWithoutWriting)
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "zero.jpg"));
     EXPECT_FALSE(std::filesystem::exists(dir / "big.jpg"));
+    EXPECT_EQ(DecodeJpegFile((dir / "pic.jpg").string()).Width(), 5);  // the picture is left as it was
 }
 
 }  // namespace
