@@ -66,6 +66,7 @@ TEST(Caption, TheDateFormatWritesTheStampedDateAndTheDateField)
         {"yyyy-mm-dd hh:nn", "2023-05-14 09:07"},
         {"\"'\"yy mm dd", "'23 05 14"},
         {"d.m.yy", "14.5.23"},
+        {"", "14.05.2023 09:07:03"},  // a cleared format: the start mask
     };
     StampSettings settings = InitialStampSettings();
     settings.DateMode = false;
