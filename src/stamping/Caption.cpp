@@ -77,7 +77,7 @@ std::string CaptionText(const StampSettings& settings, const StampControls& cont
 {
     if (settings.DateMode)
         return controls.StampDateText;
-    return FillCaption(controls.OwnText, facts, controls.DateFormat);
+    return FillCaption(controls.OwnText, facts, EffectiveDateFormat(controls));
 }
 
 }  // namespace morvik

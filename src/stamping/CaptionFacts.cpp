@@ -15,7 +15,7 @@ namespace {
 
 // Tag numbers of the EXIF directory (the same in every file).
 constexpr uint16_t kExposureTime = 0x829A, kFNumber = 0x829D, kIso = 0x8827, kFocalLength = 0x920A,
-                   kFocalLength35 = 0xA405, kLensModel = 0xA434;
+                   kFocalLength35 = 0xA405;
 
 // An entry of the EXIF or GPS directories by its name, or by its number outside the GPS
 // directory (whose numbers repeat those of other directories).
@@ -75,10 +75,13 @@ std::string ExposureText(double seconds)
     return Short(seconds) + " s";
 }
 
-// Degrees, minutes and seconds as three rationals; nothing without all three.
+// Degrees, minutes and seconds as three rationals; nothing without all three, nor when
+// the degrees divide by zero: a receiver without a fix writes 0/0, which is no place.
 std::optional<double> Degrees(const ExifDirectory& info, const TagEntry* e)
 {
     if (!e || e->RawBytes.size() < 24 || (e->FieldType != FieldTypeRational && e->FieldType != FieldTypeSRational))
+        return std::nullopt;
+    if (info.NumericValue(e->RawBytes.substr(4, 4), FieldTypeLong) == 0)
         return std::nullopt;
     double parts[3];
     for (int k = 0; k < 3; ++k)
@@ -115,8 +118,7 @@ CaptionFacts ReadCaptionFacts(const PhotoMetadata* reader, bool read, const std:
         return facts;
     facts.Make = CleanText(info->CameraMake);
     facts.Model = CleanText(info->CameraModel);
-    if (const TagEntry* lens = Entry(*info, "LensModel", kLensModel))
-        facts.Lens = CleanText(lens->RawBytes.empty() ? lens->ValueText : lens->RawBytes);
+    facts.Lens = CleanText(info->LensModel);
     facts.Exposure = ExposureText(ValueOf(*info, Entry(*info, "ExposureTime", kExposureTime)));
     if (const double f = ValueOf(*info, Entry(*info, "FNumber", kFNumber)); f > 0)
         facts.FNumber = "f/" + Short(f);

@@ -152,8 +152,9 @@ private:
         StampControls& controls = item.Controls.Controls;
         const std::string shownDate = steps_.FormatDate(StampDateMask, item.Dated.Date);
         observer_.FileDated(shownDate);
+        const std::string_view dateFormat = EffectiveDateFormat(controls);
         controls.StampDateText =
-            controls.DateFormat == StampDateMask ? shownDate : steps_.FormatDate(controls.DateFormat, item.Dated.Date);
+            dateFormat == StampDateMask ? shownDate : steps_.FormatDate(dateFormat, item.Dated.Date);
         if (item.Controls.Settings.DateMode)
             item.Text = controls.StampDateText;
         else

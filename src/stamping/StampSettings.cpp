@@ -22,6 +22,11 @@ std::string EffectiveNamingMask(const StampControls& controls)
     return controls.NamingMask.empty() ? std::string(DefaultNamingMask) : controls.NamingMask;
 }
 
+std::string_view EffectiveDateFormat(const StampControls& controls)
+{
+    return controls.DateFormat.empty() ? StampDateMask : std::string_view(controls.DateFormat);
+}
+
 void SwitchDateMode(StampSettings& settings) { settings.DateMode = !settings.DateMode; }
 
 bool IsTransparent(const StampLook& look) { return look.BackgroundStyle != TBrushStyle::Solid; }

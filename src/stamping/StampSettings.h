@@ -145,6 +145,10 @@ std::string QualityLabelText(int quality);
 // The naming mask in use: an empty mask stands for the default one.
 std::string EffectiveNamingMask(const StampControls& controls);
 
+// The date format in use: an empty one stands for the start mask, so that a cleared
+// "Формат даты:" still stamps the date instead of nothing.
+std::string_view EffectiveDateFormat(const StampControls& controls);
+
 // switch date / own text: inverts DateMode.
 void SwitchDateMode(StampSettings& settings);
 // A transparent stamp: no fill behind the glyphs (the look's background cross-hatched).

@@ -924,8 +924,8 @@ void TForm1::StampPicture()
     StampControls controls = controls_;
     CaptionFacts facts = caption_;
     facts.Date = PickerDate(w.datePicker->date()) + PickerTime(w.timePicker->time());
-    if (controls.DateFormat != StampDateMask)
-        controls.StampDateText = FormatDateTime(controls.DateFormat, facts.Date);
+    if (const std::string_view format = EffectiveDateFormat(controls); format != StampDateMask)
+        controls.StampDateText = FormatDateTime(format, facts.Date);
     DrawStamp(CurrentPicture(), CaptionText(settings_, controls, facts), controls.Look);
     w.pictureView->update();
 }

@@ -215,6 +215,7 @@ TEST(StampCommandTest, StartValuesStampAsBeforeByteForByte)
                                "--background 000000 -q 95"},
         // The date format at its start value, and a text without fields under another one.
         {"beach.default.jpg", "--date-format 'dd.mm.yyyy hh:nn:ss'"},
+        {"beach.default.jpg", "--date-format ''"},  // a cleared format stands for the start mask
         {"beach.own_text.jpg", "--no-exif --text 'Морвик 2007' -x -5 -y 100 --font 'DejaVu Serif' --font-size 30 "
                                "--background 000000 -q 95 --date-format yyyy"},
     };

@@ -5,6 +5,7 @@
 #include "metadata/directory/ExifDirectory.h"
 #include "metadata/file/PhotoMetadata.h"
 #include "stamping/PhotoDate.h"
+#include "support/ExifBuilder.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +67,7 @@ TEST(Caption, TheDateFormatWritesTheStampedDateAndTheDateField)
         {"yyyy-mm-dd hh:nn", "2023-05-14 09:07"},
         {"\"'\"yy mm dd", "'23 05 14"},
         {"d.m.yy", "14.5.23"},
+        {"", "14.05.2023 09:07:03"},  // a cleared format: the start mask
     };
     StampSettings settings = InitialStampSettings();
     settings.DateMode = false;
@@ -122,6 +124,52 @@ TEST(Caption, CameraSamplesGiveWhatTheReaderReads)
     EXPECT_EQ(bare.Name, "IMG_1");
     EXPECT_EQ(bare.Folder, "2023");
     EXPECT_TRUE(bare.Make.empty() && bare.Exposure.empty() && bare.Gps.empty());
+}
+
+TEST(Caption, ValuesAsWrittenAndValuesThatSayNothing)
+{
+    // A lens, long and odd exposures, places on each side of the globe, and rationals that
+    // divide by zero (what a camera without a position fix writes), which are no value.
+    using Rationals = std::vector<std::pair<uint32_t, uint32_t>>;
+    const struct {
+        std::string_view Lens;
+        Rationals Exposure, FNumber, Latitude, Longitude;
+        std::string_view LatitudeRef, LongitudeRef;
+        std::string_view Facts;  // lens | exposure | f-number | position
+    } photos[] = {
+        {"EF50mm f/1.8 II", {{2, 1}}, {{18, 10}}, {{55, 1}, {45, 1}, {2088, 100}}, {{37, 1}, {37, 1}, {230, 100}}, "N",
+         "E", "EF50mm f/1.8 II|2 s|f/1.8|55.7558° N, 37.6173° E"},
+        {"", {{10, 32}}, {{8, 1}}, {{33, 1}, {51, 1}, {54, 1}}, {{151, 1}, {12, 1}, {36, 1}}, "S", "W",
+         "|0.31 s|f/8|33.8650° S, 151.2100° W"},
+        {"", {{1, 0}}, {{0, 0}}, {{0, 0}, {0, 0}, {0, 0}}, {{0, 0}, {0, 0}, {0, 0}}, "N", "E", "|||"},
+        {"", {{1, 8000}}, {{28, 10}}, {{0, 1}, {22, 1}, {17, 1}}, {{36, 1}, {3, 1}, {23, 1}}, "S", "E",
+         "|1/8000 s|f/2.8|0.3714° S, 36.0564° E"},
+    };
+    test::TempDir dir;
+    for (const auto& photo : photos) {
+        SCOPED_TRACE(std::string(photo.Facts));
+        test::ExifBuilder b;
+        auto rationals = [&](const Rationals& values) {
+            std::string bytes;
+            for (const auto& [num, den] : values)
+                bytes += b.U32(num) + b.U32(den);
+            return bytes;
+        };
+        const int exif = b.AddIfd(), gps = b.AddIfd();
+        b.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps);
+        b.Entry(exif, 0x829A, 5, uint32_t(photo.Exposure.size()), rationals(photo.Exposure));
+        b.Entry(exif, 0x829D, 5, uint32_t(photo.FNumber.size()), rationals(photo.FNumber));
+        if (!photo.Lens.empty())
+            b.Ascii(exif, 0xA434, std::string(photo.Lens));
+        b.Ascii(gps, 0x0001, std::string(photo.LatitudeRef)).Entry(gps, 0x0002, 5, 3, rationals(photo.Latitude));
+        b.Ascii(gps, 0x0003, std::string(photo.LongitudeRef)).Entry(gps, 0x0004, 5, 3, rationals(photo.Longitude));
+        const std::string path = (dir / "photo.jpg").string();
+        test::WriteFile(path, test::MakeJpeg({b.App1()}));
+        PhotoMetadata reader(ParseModeFull);
+        const bool read = ReadForDating(reader, path);
+        const CaptionFacts f = ReadCaptionFacts(&reader, read, path, 0);
+        EXPECT_EQ(f.Lens + "|" + f.Exposure + "|" + f.FNumber + "|" + f.Gps, photo.Facts);
+    }
 }
 
 }  // namespace

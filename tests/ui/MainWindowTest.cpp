@@ -480,23 +480,39 @@ TEST(MainWindow, StretchTwiceReturnsToThePictureSize)
 
 TEST(MainWindow, TheOwnTextsFieldsAreFilledFromTheLoadedPicture)
 {
-    // "{name}" and a line of a field the picture lacks stamp what typing its name does.
+    // "{name}" and a line of a field the picture lacks stamp what typing its name does; the
+    // date written with "Формат даты:" (a cleared one standing for the start mask) stamps
+    // what the date field with that mask does.
+    struct Stamp {
+        bool DateMode;
+        const char* Format;
+        const char* Text;
+    };
+    const std::pair<Stamp, Stamp> same[] = {
+        {{false, "", "{name}\\n{lens}"}, {false, "", "Пляж"}},
+        {{true, "yyyy", ""}, {false, "", "{date:yyyy}"}},
+        {{true, "", ""}, {false, "", "{date:dd.mm.yyyy hh:nn:ss}"}},
+    };
     TempDir dir;
     App app;
     auto& w = app.W();
     const QString path = MakeJpeg(dir / "Пляж.jpg", 160, 60, QColor(10, 120, 200));
-    QImage stamped[2];
-    int k = 0;
-    for (const char* text : {"{name}\\n{lens}", "Пляж"}) {
-        LoadInto(app, path);
-        const QImage before = w.pictureView->Picture();
-        w.dateModeCheck->setChecked(false);
-        w.ownTextEdit->setText(QString::fromUtf8(text));
-        w.stampButton->click();
-        stamped[k] = w.pictureView->Picture();
-        EXPECT_NE(stamped[k++], before) << text;
+    for (const auto& [a, b] : same) {
+        QImage stamped[2];
+        int k = 0;
+        for (const Stamp& stamp : {a, b}) {
+            SCOPED_TRACE(std::string(stamp.Format) + stamp.Text);
+            LoadInto(app, path);
+            const QImage before = w.pictureView->Picture();
+            w.dateFormatEdit->setText(QString::fromUtf8(stamp.Format));
+            w.dateModeCheck->setChecked(stamp.DateMode);
+            w.ownTextEdit->setText(QString::fromUtf8(stamp.Text));
+            w.stampButton->click();
+            stamped[k] = w.pictureView->Picture();
+            EXPECT_NE(stamped[k++], before);
+        }
+        EXPECT_EQ(stamped[0], stamped[1]) << a.Format << a.Text;
     }
-    EXPECT_EQ(stamped[0], stamped[1]);
 }
 
 TEST(MainWindow, SaveWritesAPlainJpegWithTheDefaultExtension)

@@ -6,6 +6,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -136,6 +137,10 @@ void ExifDirectory::WalkDirectory(const WalkCursor& at, int64_t pos, DirectoryKi
             break;
         case tag::Model:
             CameraModel = text.substr(0, 40);
+            break;
+        case tag::LensModel:
+            if (kind == DirectoryMain && entry.FieldType == FieldTypeAscii)
+                LensModel = entry.RawBytes.substr(0, std::min<size_t>(entry.RawBytes.find('\0'), 128));
             break;
         case tag::DateTime:
             DateTimePos = entry.ValuePos;

@@ -34,6 +34,7 @@ inline constexpr uint16_t UserComment = 0x9286;
 inline constexpr uint16_t PixelXDimension = 0xA002;
 inline constexpr uint16_t PixelYDimension = 0xA003;
 inline constexpr uint16_t InteroperabilityIfd = 0xA005;
+inline constexpr uint16_t LensModel = 0xA434;
 }  // namespace tag
 
 // The position of the TIFF header in a JPEG file's EXIF block, after its length field and
@@ -85,6 +86,9 @@ public:
     std::string ExifVersionText;     // up to 6 characters
     std::string CameraMake;          // up to 32
     std::string CameraModel;         // up to 40
+    // The lens as the camera names it (EXIF LensModel), up to its first NUL and at most
+    // 128 bytes. The tag table has no row for it, so the tag list does not hold it.
+    std::string LensModel;
     std::string DateTimeText;        // up to 20
     int32_t Height = 0;
     int32_t Width = 0;
