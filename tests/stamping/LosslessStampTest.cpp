@@ -9,6 +9,7 @@
 #include "stamping/Orientation.h"
 #include "stamping/StampDrawing.h"
 #include "stamping/lossless/ChangedMcus.h"
+#include "stamping/lossless/TableFit.h"
 #include "support/TestJpeg.h"
 #include "support/TestSupport.h"
 
@@ -489,6 +490,46 @@ TEST(LosslessStamp, OptimisedTablesCodeTheStampMovedToTheirNearestCodes)
                 EXPECT_GT(psnr, 25.0);  // noise moved to the nearest codes, not to flat grey
             }
     EXPECT_GT(fitted, 8);
+
+    // The tables of a smooth photo code next to no AC values: sharp stripes moved to them
+    // would turn to blocks, so the scan takes new tables and the stripes go in as drawn.
+    const std::string smooth = EncodeWithLibjpeg(
+        75, 53, 3, JCS_RGB, 90, false, [](int x, int y, int c) { return uint8_t(40 + x / 4 + y / 4 + c * 20); },
+        [](jpeg_compress_struct& info) { info.optimize_coding = TRUE; });
+    const PixelBox box{20, 10, 50, 30};
+    const RegionPainter stripes = [box](Picture& region, int originX, int originY) {
+        for (int y = 0; y < region.Height(); ++y)
+            for (int x = 0; x < region.Width(); ++x)
+                if (x + originX >= box.Left && x + originX < box.Right && y + originY >= box.Top &&
+                    y + originY < box.Bottom)
+                    region.SetPixel(x, y, (x + originX) % 3 == 0 ? clWhite : clBlack);
+    };
+    double psnr = 0;
+    EXPECT_EQ(ExpectStampedExactly(smooth, box, stripes, &psnr).Report(), "lossless, new Huffman tables");
+    EXPECT_EQ(psnr, INFINITY);
+}
+
+// Of the sequences a table codes, a block takes the one nearest to it, even where that
+// means a value where a zero was wanted.
+TEST(LosslessStamp, TableFitTakesTheNearestCodableBlock)
+{
+    lossless::HuffmanEncoder ac;
+    ac.Length[0x00] = ac.Length[0x01] = ac.Length[0x03] = 2;  // end of block; run 0, categories 1 and 3
+    std::array<uint16_t, 64> quant;
+    quant.fill(1);
+    const auto at = [](int zigzag) { return lossless::kZigzagToNatural[size_t(zigzag)]; };
+    lossless::Coef block[64] = {};
+    block[at(2)] = 7;  // after a zero: run 1, category 3, which has no code
+    EXPECT_EQ(lossless::FitAcToTable(block, ac, quant), 1.0);  // a 1 before it: run 0 for the 7
+    EXPECT_EQ(block[at(1)], 1);
+    EXPECT_EQ(block[at(2)], 7);
+    lossless::Coef coded[64] = {};
+    coded[at(1)] = -5;
+    EXPECT_EQ(lossless::FitAcToTable(coded, ac, quant), 0.0);  // codable as it is
+    EXPECT_EQ(coded[at(1)], -5);
+    coded[at(1)] = 3;  // category 2 has no code: 1 (two away) or 4 (one away, category 3)
+    EXPECT_EQ(lossless::FitAcToTable(coded, ac, quant), 1.0);
+    EXPECT_EQ(coded[at(1)], 4);
 }
 
 TEST(LosslessStamp, WhatCannotBeDoneLosslesslyIsReportedWithTheReason)

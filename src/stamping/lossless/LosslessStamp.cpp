@@ -10,6 +10,7 @@
 #include "stamping/lossless/TableFit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -20,6 +21,15 @@ namespace morvik {
 using namespace lossless;
 
 namespace {
+
+// The PSNR of a fitting's change: the squared pixel differences summed over the blocks'
+// samples, against the full 8-bit range.
+double FitPsnr(double change, size_t blocks)
+{
+    return change <= 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 * kBlockSize * double(blocks) / change);
+}
+// Below this the fitted stamp shows its blocks; above it the glyphs read as drawn.
+constexpr double kLeastFitPsnr = 30;
 
 constexpr uint8_t kDHT = 0xC4, kSOS = 0xDA, kAPP0 = 0xE0, kAPP2 = 0xE2,
                   kAPP15 = 0xEF, kCOM = 0xFE, kRST0 = 0xD0;
@@ -259,15 +269,28 @@ public:
 
     // Moves the new coefficients of the MCUs under the stamp to the nearest ones the file's
     // own tables code (TableFit.h), counting the DC difference of the kept MCU after each
-    // run, whose coefficients stay. False when a table has no end-of-block code or no DC
-    // value fits: the scan then needs new tables.
+    // run, whose coefficients stay. False when a table has no end-of-block code, no DC
+    // value fits, or the nearest codable stamp is too far from the stamp as drawn (tables
+    // fitted to a smooth photo may have no codes for any large value: sharp glyphs turn to
+    // blocks): the scan then needs new tables, and the stamp goes into it as drawn.
     bool FitToOwnTables()
+    {
+        McuStore drawn = fresh_;
+        if (FitInPlace() && OwnTablesCover())
+            return true;
+        fresh_ = std::move(drawn);
+        return false;
+    }
+
+    bool FitInPlace()
     {
         const BlockCoder own(s_, s_.DcTables, s_.AcTables);
         for (size_t c = 0; c < s_.Components.size(); ++c)
             if (own.Ac(int(c)).Length[0] == 0)
                 return false;
         std::array<int, 4> pred{};
+        double change = 0;  // the squared pixel differences the fitting made, over all samples
+        size_t fitted = 0;      // blocks
         for (size_t i = 0; i < plan_.Recode.size(); ++i) {
             const int64_t mcu = plan_.Recode[i];
             if (auto mark = marks_.find(mcu); mark != marks_.end())
@@ -296,12 +319,15 @@ public:
                 const std::optional<int> dc = NearestCodableDc(block[0], pred[size_t(c)], next, own.Dc(c));
                 if (!dc)
                     return false;
+                const auto& quant = s_.Quant[size_t(s_.Components[size_t(c)].QuantSlot)];
+                const double dcChange = double(quant[0]) * (*dc - block[0]);
                 block[0] = Coef(*dc);
                 pred[size_t(c)] = *dc;
-                FitAcToTable(block, own.Ac(c));
+                change += dcChange * dcChange + FitAcToTable(block, own.Ac(c), quant);
+                ++fitted;
             }
         }
-        return OwnTablesCover();
+        return FitPsnr(change, fitted) >= kLeastFitPsnr;
     }
 
     // The file with the recoded MCUs spliced into the scan.

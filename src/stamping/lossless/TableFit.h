@@ -6,6 +6,8 @@
 // a little, and only inside the stamp's MCUs, which are new pixels anyway.
 #include "stamping/lossless/EntropyCoding.h"
 
+#include <array>
+#include <cstdint>
 #include <optional>
 
 namespace morvik::lossless {
@@ -15,11 +17,13 @@ namespace morvik::lossless {
 // None when no value does (a table without codes).
 std::optional<int> NearestCodableDc(int wanted, int pred, std::optional<int> next, const HuffmanEncoder& dc);
 
-// Moves the block's AC coefficients to ones the table codes: a value whose run and
-// magnitude category has no code takes the largest magnitude of the nearest smaller
-// category that has one with the same run, or becomes zero when none does (and the run
-// goes on into the next value, which is checked again). The table must have an
-// end-of-block code.
-void FitAcToTable(Coef* block, const HuffmanEncoder& ac);
+// Moves the block's AC coefficients to the codable ones nearest to them: of all the
+// sequences whose every run and magnitude category (and every run of sixteen zeros) has a
+// code in the table, the one whose pixels differ least from the block's, the change of each
+// coefficient weighted by its quantizer step (`quant`, natural order). A value may keep its
+// place in a smaller or larger category, become zero, or a wanted zero become ±1 where that
+// breaks a run no code covers. Returns that change as the sum of squared pixel differences
+// (0 for a block the table codes as it is). The table must have an end-of-block code.
+double FitAcToTable(Coef* block, const HuffmanEncoder& ac, const std::array<uint16_t, 64>& quant);
 
 }  // namespace morvik::lossless
