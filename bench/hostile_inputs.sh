@@ -48,7 +48,7 @@ printf '%-45s %-6s %4d ms (no metadata: %d ms)  %s\n' "8732-distinct-keywords" t
 # the files that must not be read whole or at all (a 3 GiB sparse file, a link to
 # /dev/zero, a FIFO) against 2 s each; a run that hangs is ended after 60 s and is over.
 command -v cjpeg >/dev/null && command -v jpegtran >/dev/null && command -v python3 >/dev/null ||
-    { echo "needs cjpeg, jpegtran and python3 (scripts/install-deps.sh)" >&2; exit 1; }
+    { echo "needs cjpeg, jpegtran and python3 (scripts/install-deps.sh bench)" >&2; exit 1; }
 python3 - "$work" <<'PY'
 import subprocess, sys
 work = sys.argv[1]
@@ -102,6 +102,9 @@ truncate -s 3G "$work/odd/sparse.jpg"
 measure "stamp: 3 GiB sparse file" 200 2000 "$cli" stamp -k "$work/odd"
 ln -s /dev/zero "$work/zero.jpg"
 measure "mosaic: link to /dev/zero" 200 2000 "$cli" mosaic "$work/zero.jpg" -o "$work/chart.jpg"
+mkdir -p "$work/endless" && ln -s /dev/zero "$work/endless/zero.jpg"
+measure "stamp: link to /dev/zero" 200 2000 "$cli" stamp -k "$work/endless"
 mkfifo "$work/fifo.jpg"
 measure "info: FIFO" 200 2000 "$cli" info "$work/fifo.jpg"
+measure "mosaic: FIFO" 200 2000 "$cli" mosaic "$work/fifo.jpg" -o "$work/chart.jpg"
 exit $over
