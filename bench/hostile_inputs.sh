@@ -44,11 +44,11 @@ verdict=ok; [ "$keywords" -lt 50 ] || { verdict=OVER; over=1; }
 printf '%-45s %-6s %4d ms (no metadata: %d ms)  %s\n' "8732-distinct-keywords" text "$keywords" "$plain" "$verdict"
 
 # Pictures that claim more than their bytes hold, and streams of endless scans: peak memory
-# of stamp (one job and four) and mosaic against 200 MB, processor time against 2 s, and
+# of stamp (one job and four, ordinary and lossless) and mosaic against 200 MB, processor time against 2 s, and
 # the files that must not be read whole or at all (a 3 GiB sparse file, a link to
 # /dev/zero, a FIFO) against 2 s each; a run that hangs is ended after 60 s and is over.
 command -v cjpeg >/dev/null && command -v jpegtran >/dev/null && command -v python3 >/dev/null ||
-    { echo "needs cjpeg, jpegtran and python3 (scripts/install-deps.sh)" >&2; exit 1; }
+    { echo "needs cjpeg, jpegtran and python3 (scripts/install-deps.sh bench)" >&2; exit 1; }
 python3 - "$work" <<'PY'
 import subprocess, sys
 work = sys.argv[1]
@@ -94,14 +94,19 @@ cp "$work/many-scans.jpg" "$work/scans/"
 mkdir -p "$work/cut" && cp "$work/cut-scans.jpg" "$work/cut/"
 measure "stamp: bomb" 200 2000 "$cli" stamp -k "$work/one"
 measure "stamp -j 4: four bombs" 200 2000 "$cli" stamp -k -j 4 "$work/four"
+measure "stamp --lossless -j 4: four bombs" 200 2000 "$cli" stamp -k --lossless -j 4 "$work/four"
 measure "mosaic: bomb" 200 2000 "$cli" mosaic "$work/bomb.jpg" -o "$work/chart.jpg"
 measure "stamp: 20,000 scans of 64 x 64" 200 2000 "$cli" stamp -k "$work/scans"
+measure "stamp --lossless: 20,000 scans of 64 x 64" 200 2000 "$cli" stamp -k --lossless "$work/scans"
 # Its data is enough for the picture it claims, so it may take that picture's memory.
 measure "stamp: 5,000 scans cut short of 8192 x 8192" 800 2000 "$cli" stamp -k "$work/cut"
 truncate -s 3G "$work/odd/sparse.jpg"
 measure "stamp: 3 GiB sparse file" 200 2000 "$cli" stamp -k "$work/odd"
 ln -s /dev/zero "$work/zero.jpg"
 measure "mosaic: link to /dev/zero" 200 2000 "$cli" mosaic "$work/zero.jpg" -o "$work/chart.jpg"
+mkdir -p "$work/endless" && ln -s /dev/zero "$work/endless/zero.jpg"
+measure "stamp: link to /dev/zero" 200 2000 "$cli" stamp -k "$work/endless"
 mkfifo "$work/fifo.jpg"
 measure "info: FIFO" 200 2000 "$cli" info "$work/fifo.jpg"
+measure "mosaic: FIFO" 200 2000 "$cli" mosaic "$work/fifo.jpg" -o "$work/chart.jpg"
 exit $over

@@ -167,6 +167,17 @@ bool ScanEndsAtItsMarker(std::string_view jpeg)
     }
 }
 
+// Whether a frame of `pixels` is far larger than the JPEG's data could hold. Huffman data
+// holds a bit for each block of the first scan at least; a component may be sampled down
+// to a sixteenth. Arithmetic coding (SOF9, SOF10, DAC) may hold less and is left out.
+bool FarLargerThanItsData(std::string_view jpeg, uint64_t pixels)
+{
+    const bool arithmetic = jpeg.find("\xFF\xC9") != std::string_view::npos ||
+                            jpeg.find("\xFF\xCA") != std::string_view::npos ||
+                            jpeg.find("\xFF\xCC") != std::string_view::npos;
+    return !arithmetic && pixels > uint64_t(64 * 16 * 8) * jpeg.size() + 65536;
+}
+
 }  // namespace
 
 const char* LosslessSplice(std::string_view input)
@@ -197,8 +208,11 @@ const char* LosslessSplice(std::string_view input)
     // output it reads without one (no extraneous bytes before the end marker, no damage
     // the splice made). Larger pictures only cost time.
     try {
-        const JpegDecoder header = JpegDecoder::FromMemory(jpeg);
-        if (int64_t(header.Width()) * header.Height() > 4 << 20)
+        const JpegDecoder header = JpegDecoder::InPlace(jpeg);
+        const uint64_t pixels = uint64_t(header.Width()) * uint64_t(header.Height());
+        if (FarLargerThanItsData(jpeg, pixels))
+            return "a frame far larger than its data was stamped without loss";
+        if (pixels > 4 << 20)
             return nullptr;
     } catch (const Exception&) {
         return nullptr;
@@ -226,13 +240,7 @@ const char* PictureDecode(std::string_view input)
         JpegDecoder decoder = JpegDecoder::InPlace(input);
         const uint64_t pixels = uint64_t(decoder.Width()) * uint64_t(decoder.Height());
         decoder.Decode();
-        // Huffman data holds a bit for each block of the first scan at least; a component
-        // may be sampled down to a sixteenth. Arithmetic coding (SOF9, SOF10, DAC) may
-        // hold less and is left out.
-        const bool arithmetic = input.find("\xFF\xC9") != std::string_view::npos ||
-                                input.find("\xFF\xCA") != std::string_view::npos ||
-                                input.find("\xFF\xCC") != std::string_view::npos;
-        if (!arithmetic && pixels > uint64_t(64 * 16 * 8) * input.size() + 65536)
+        if (FarLargerThanItsData(input, pixels))
             return "a picture far larger than its data was decoded";
     } catch (const Exception&) {
         return nullptr;  // refused with its message

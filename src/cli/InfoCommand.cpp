@@ -90,13 +90,19 @@ void AppendText(std::string& out, const std::string& fileName, bool read, const 
     out += "\n  read: ";
     out += read ? "yes" : "no";
     out += "\n  error: ";
-    AppendCp1251ToUtf8(out, data.Outcome.Text);
+    AppendCp1251ToUtf8(out, EscapeControlCharacters(data.Outcome.Text));  // may name the file
     out += '\n';
     const ExifDirectory* info = data.ExifInfo.get();
     if (info)
         AppendListing(out, info->ListingText, "  ");
     if (info) {
-        const std::string summary = data.SummaryText();
+        // The report's first line is the file's name, which may hold any byte but "/":
+        // its control characters are shown escaped, as in the file's heading.
+        std::string summary;
+        ForEachCrLfLine(data.SummaryText(), [&summary](std::string_view line) {
+            summary += EscapeControlCharacters(line);
+            summary += "\r\n";
+        });
         const size_t heading = out.size();
         out += "  report:\n";
         if (!AppendListing(out, summary, "    "))

@@ -36,9 +36,9 @@ uint64_t StatValue(const std::string& path, const std::string& key)
 
 // The process's group path under one hierarchy of /proc/self/cgroup: "0::/a/b" for the
 // unified one (controller ""), "4:memory:/a/b" for the memory one.
-std::string GroupPath(const std::string& controller)
+std::string GroupPath(const std::string& root, const std::string& controller)
 {
-    std::ifstream in("/proc/self/cgroup");
+    std::ifstream in(root + "/proc/self/cgroup");
     std::string line;
     while (std::getline(in, line)) {
         const size_t a = line.find(':'), b = a == std::string::npos ? a : line.find(':', a + 1);
@@ -62,25 +62,6 @@ std::optional<uint64_t> LeftInGroup(const std::string& dir, const char* limitFil
     const uint64_t cache = StatValue(dir + "/memory.stat", cacheKey);
     const uint64_t used = *usage > cache ? *usage - cache : 0;
     return *limit > used ? *limit - used : 0;
-}
-
-// The least that the groups the process lies in have left, under either hierarchy; the
-// group is looked for at its own path and, in a namespace that shows it as the root, at
-// the mount point itself.
-std::optional<uint64_t> LeftInControlGroups()
-{
-    std::optional<uint64_t> left;
-    auto consider = [&left](std::optional<uint64_t> value) {
-        if (value)
-            left = std::min(left.value_or(*value), *value);
-    };
-    const std::string unified = GroupPath("");
-    for (const std::string& dir : {"/sys/fs/cgroup" + unified, std::string("/sys/fs/cgroup")})
-        consider(LeftInGroup(dir, "/memory.max", "/memory.current", "inactive_file"));
-    const std::string memory = GroupPath("memory");
-    for (const std::string& dir : {"/sys/fs/cgroup/memory" + memory, std::string("/sys/fs/cgroup/memory")})
-        consider(LeftInGroup(dir, "/memory.limit_in_bytes", "/memory.usage_in_bytes", "total_inactive_file"));
-    return left;
 }
 
 std::mutex reservationsLock;
@@ -114,11 +95,30 @@ MemoryStatus ReadMemoryStatus()
     return status;
 }
 
+std::optional<uint64_t> MemoryLeftInControlGroups(const std::string& root)
+{
+    // The group is looked for at its own path and, in a namespace that shows it as the
+    // root, at the mount point itself.
+    std::optional<uint64_t> left;
+    auto consider = [&left](std::optional<uint64_t> value) {
+        if (value)
+            left = std::min(left.value_or(*value), *value);
+    };
+    const std::string mount = root + "/sys/fs/cgroup";
+    const std::string unified = GroupPath(root, "");
+    for (const std::string& dir : {mount + unified, mount})
+        consider(LeftInGroup(dir, "/memory.max", "/memory.current", "inactive_file"));
+    const std::string memory = GroupPath(root, "memory");
+    for (const std::string& dir : {mount + "/memory" + memory, mount + "/memory"})
+        consider(LeftInGroup(dir, "/memory.limit_in_bytes", "/memory.usage_in_bytes", "total_inactive_file"));
+    return left;
+}
+
 uint64_t AvailableMemoryBytes()
 {
     const MemoryStatus status = ReadMemoryStatus();
     uint64_t available = status.TotalPhysBytes / 100 * uint64_t(100 - status.MemoryLoadPercent);
-    if (const auto left = LeftInControlGroups())
+    if (const auto left = MemoryLeftInControlGroups())
         available = available == 0 ? *left : std::min(available, *left);
     return available;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace morvik {
 
@@ -17,6 +18,12 @@ MemoryStatus ReadMemoryStatus();
 // what that group has left of its limit, whichever is less. Memory the group holds only
 // as file cache that may be dropped counts as left. 0 when nothing can be read.
 uint64_t AvailableMemoryBytes();
+
+// The least that the control groups of this process have left of their memory limits,
+// under either hierarchy (cgroup v2's memory.max, v1's memory.limit_in_bytes), file cache
+// that may be dropped counted as left; nullopt when no group has a limit. The files are
+// read under `root` ("" for the system's own: /proc/self/cgroup and /sys/fs/cgroup).
+std::optional<uint64_t> MemoryLeftInControlGroups(const std::string& root = "");
 
 // Memory for pictures in flight, shared by every thread of the process. A reservation is
 // granted while the reservations held, its own included, fit in the memory available; it

@@ -99,20 +99,12 @@ Picture JpegDecoder::Decode()
     const int width = Width(), height = Height();
     const uint64_t pictureBytes = uint64_t(std::max(width, 0)) * uint64_t(std::max(height, 0)) * 3;
     CheckPictureFits(width, height, DecodeBytes() - pictureBytes);
-    // Huffman codes take at least one bit for every 8×8 block of a scan, even of a flat
-    // grey picture: data after the header shorter than an eighth of the first scan's
-    // blocks cannot be the picture the header claims, and is refused before anything is
-    // made for it. (Arithmetic coding may take less; its streams pass.) Data above that
-    // floor that still ends early is a damaged photo, decoded as far as it goes.
-    if (!d.Info.arith_code) {
-        uint64_t blocks = 0;
-        for (int i = 0; i < d.Info.comps_in_scan; ++i)
-            blocks += uint64_t(d.Info.cur_comp_info[i]->width_in_blocks) * d.Info.cur_comp_info[i]->height_in_blocks;
-        if (d.DataAfterHeader < blocks / 8)
-            throw EJPEG(JERR_INPUT_EMPTY, "Corrupt JPEG data: " + std::to_string(d.DataAfterHeader) +
-                                              " bytes of picture data cannot hold a picture of " +
-                                              std::to_string(width) + " x " + std::to_string(height));
-    }
+    // Data far too small for the frame is no photo: refused before anything is made for
+    // it. Data above that floor that still ends early is decoded as far as it goes.
+    if (DataTooShortForFrame(d.Info, d.DataAfterHeader))
+        throw EJPEG(JERR_INPUT_EMPTY, "Corrupt JPEG data: " + std::to_string(d.DataAfterHeader) +
+                                          " bytes of picture data cannot hold a picture of " +
+                                          std::to_string(width) + " x " + std::to_string(height));
 
     d.Info.out_color_space = JCS_RGB;  // grey becomes RGB; CMYK and YCCK are refused
     Picture picture = Picture::Uninitialized(width, height);  // the decoder writes every row

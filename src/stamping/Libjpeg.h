@@ -103,6 +103,21 @@ extern "C" inline void LibjpegLimitScans(j_common_ptr cinfo)
     }
 }
 
+// Huffman codes take at least one bit for every 8×8 block of a scan, even of a flat grey
+// picture: data after the header shorter than an eighth of the first scan's blocks cannot
+// be the picture the header claims. (Arithmetic coding may take less; its streams pass.)
+// `info` has just read its header; `dataAfterHeader` counts the bytes from the first
+// scan's data to the end. Data above that floor that still ends early is a damaged photo.
+inline bool DataTooShortForFrame(const jpeg_decompress_struct& info, size_t dataAfterHeader)
+{
+    if (info.arith_code)
+        return false;
+    uint64_t blocks = 0;
+    for (int i = 0; i < info.comps_in_scan; ++i)
+        blocks += uint64_t(info.cur_comp_info[i]->width_in_blocks) * info.cur_comp_info[i]->height_in_blocks;
+    return dataAfterHeader < blocks / 8;
+}
+
 inline void InitLibjpegErrors(LibjpegErrors& err)
 {
     jpeg_std_error(&err.Pub);

@@ -174,6 +174,7 @@ TEST(BatchFaultTest, FileSizeLimitEndsTheRunWithAClearMessage)
     TempDir logDir;
     const int status = Wait(StartStamp(dir.path(), "1", 4096, logDir / "log"));
     CheckFullDiskRun(dir.path(), status, logDir / "log", sources);
+    EXPECT_NE(ReadFile(logDir / "log").find("File too large"), std::string::npos);
     EXPECT_TRUE(Look(dir.path()).Pictures.empty());
 }
 

@@ -52,15 +52,17 @@ TEST_F(InfoCommand, OddEntriesSayWhyTheyWereNotRead)
     std::filesystem::create_directory(dir / "folder.jpg");
     std::filesystem::create_symlink("loop.jpg", dir / "loop.jpg");
     std::filesystem::create_symlink("nowhere", dir / "dangling.jpg");
-    test::WriteFile(dir / "new\nline\x1b[2J.jpg", "");
+    test::WriteFile(dir / "new\nline\x1b[2J.jpg", test::ReadFile(dir / "good.jpg"));
     const CliRun run = test::RunCli("info -j 2 good.jpg fifo.jpg folder.jpg loop.jpg dangling.jpg new*", dir.path(),
                                     test::Stderr::Joined, "C", "ulimit -t 10");
     EXPECT_EQ(run.Status, 1);
     for (const char* expected :
          {"good.jpg\n  read: yes\n", "fifo.jpg\n  read: no\n  error: Cannot open file \"fifo.jpg\". Not a regular file",
           "folder.jpg\n  read: no\n  error: Is a directory", "loop.jpg\n  read: no\n  error: Too many levels of symbolic links",
-          "dangling.jpg\n  read: no\n  error: A link to nothing: No such file or directory", "new\\x0Aline\\x1B[2J.jpg\n"})
+          "dangling.jpg\n  read: no\n  error: A link to nothing: No such file or directory", "new\\x0Aline\\x1B[2J.jpg\n",
+          "    File Name: new\\x0Aline\\x1B[2J.jpg\n"})
         EXPECT_NE(run.Out.find(expected), std::string::npos) << expected << "\n" << run.Out;
+    EXPECT_EQ(run.Out.find('\x1b'), std::string::npos) << run.Out;  // nothing reaches the terminal raw
 }
 
 // A file the reader runs out of memory on is that file's failure: info says so and goes on

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace morvik {
 namespace {
 
@@ -22,10 +24,17 @@ TEST(MosaicCommand, WritesAChartOrRefusesWithoutWriting)
     EXPECT_EQ(chart.Width(), 20);
     EXPECT_EQ(chart.Height(), 16);
 
+    // A header that claims far more than its data holds, and a pipe no one writes to.
+    std::filesystem::copy_file(test::TestDataDir() / "regressions" / "fuzz_picture_decode" /
+                                   "progressive-16383x16383-claimed-over-few-bytes.jpg",
+                               dir / "bomb.jpg");
+    ASSERT_EQ(::mkfifo((dir / "fifo.jpg").c_str(), 0644), 0);
     struct Case { const char* args; int status; const char* says; };
     const Case refusals[] = {
         {"mosaic pic.jpg -n 0 -o zero.jpg", 1, "больше нуля"},
         {"mosaic pic.jpg -n 20000 -o big.jpg", 1, "65500"},
+        {"mosaic bomb.jpg -n 1 -o bomb_chart.jpg", 1, "cannot hold a picture of 16383 x 16383"},
+        {"mosaic fifo.jpg -o fifo_chart.jpg", 1, "Not a regular file"},
         {"mosaic missing.jpg", 2, "missing.jpg"},
         {"mosaic pic.jpg -q 101", 2, "101"},
         {"mosaic pic.jpg -o ./pic.jpg", 1, "сама картинка"},

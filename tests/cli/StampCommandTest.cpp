@@ -105,6 +105,8 @@ TEST(StampCommandTest, ExitCodes)
         {"stamp -n " + Quoted(blocked.path()), 1, "Cannot create folder"},
         {"stamp " + Quoted(damaged.path()), 3, "(damaged: picture data ends early)\n"},
         {"stamp " + Quoted(damaged.path()), 3, "1 of 1 photos are damaged"},
+        {"stamp --lossless " + Quoted(damaged.path()), 3,
+         "(lossless, damaged data after the stamp kept)  (file time)  (damaged: picture data ends early)\n"},
         {"stamp", 2, "folder is required"},
         {"stamp /no/such/folder", 2, "Directory does not exist"},
         {"stamp " + Quoted(dir.path()) + " --quality 101", 2, "--quality"},

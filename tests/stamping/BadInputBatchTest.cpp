@@ -229,6 +229,20 @@ TEST(BadInputBatch, HostileEntriesEndTheRunWithTheirMessageOrArePassedOver)
     }
 }
 
+// A source larger than any picture file (a sparse giant) fails at once, unread; a link to an
+// endless device is passed over unread, as any entry that is no regular file.
+TEST(BadInputBatch, GiantAndEndlessSourcesAreNotRead)
+{
+    TempDir dir;
+    WriteFile(dir / "a.jpg", Photo("2007:08:15 12:30:45"));
+    fs::create_symlink("/dev/zero", dir / "b.jpg");
+    WriteFile(dir / "c.jpg", "");
+    fs::resize_file(dir / "c.jpg", uintmax_t(3) << 30);
+    const std::string message = RunBatch(dir.path());
+    EXPECT_EQ(message.rfind("Cannot open file \"" + (dir / "c.jpg").string() + "\". File too large", 0), 0u) << message;
+    EXPECT_EQ(CheckedOutputs(dir.path()), std::vector<std::string>{"07.08.15  12_30_45.jpg"});
+}
+
 // Masks that would name a file outside Dated, or no file at all, end the run at the first
 // file with "Cannot create file"; nothing is written anywhere.
 TEST(BadInputBatch, NamingMasksYieldingASlashOrNothing)

@@ -11,12 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <thread>
 
 namespace morvik {
@@ -255,6 +258,43 @@ TEST(FolderBatchTest, FileTimesAtTwoSecondResolution)
     // Before 1980 nothing is set: the file keeps the time of its writing.
     EXPECT_FALSE(r.Outputs[2].TimeSet);
     EXPECT_GT(GetFileFacts(r.Outputs[2].OutputPath)->Modified, At(2020, 1, 1, 0, 0, 0));
+}
+
+// An output is dated while it still has its temporary name, so a kill at any moment never
+// leaves one dated by the moment of writing. Watched from outside the writer: no name of an
+// output is changed once it has appeared, whether it is a new name or one that replaces
+// the earlier output.
+TEST(FolderBatchTest, OutputsAreDatedBeforeTheyGetTheirNames)
+{
+    TempDir dir;
+    WriteFile(dir / "a.jpg", Dated("2010:01:02 03:04:06"));
+    WriteFile(dir / "b.jpg", Dated("2010:01:02 03:04:06"));
+    fs::create_directory(dir / "Dated");
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, (dir / "Dated").c_str(), IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_MODIFY), 0);
+    for (bool rename : {true, false, false}) {
+        RecordingObserver obs;
+        const TBatchResult r = RunBatch(dir, obs, rename);
+        ASSERT_EQ(r.Outputs.size(), 2u);
+        EXPECT_TRUE(r.Outputs[0].TimeSet && r.Outputs[1].TimeSet);
+    }
+    std::set<std::string> named;
+    alignas(inotify_event) char events[16384];
+    long got;
+    while ((got = ::read(watch, events, sizeof events)) > 0)
+        for (long at = 0; at < got;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            const std::string name = e->len ? e->name : "";
+            if ((e->mask & (IN_CREATE | IN_MOVED_TO)) && name[0] != '.')  // temporary files and the record aside
+                named.insert(name);
+            // Setting the modification time alone is told as a change of the content.
+            if ((e->mask & (IN_ATTRIB | IN_MODIFY)) && named.count(name))
+                ADD_FAILURE() << name << " was dated after it got its name";
+            at += long(sizeof(inotify_event) + e->len);
+        }
+    ::close(watch);
+    EXPECT_TRUE(named.count("a.jpg") && named.count("10.01.02  03_04_06photo 2.jpg")) << named.size();
 }
 
 // The message of a run's failure, or empty when the run completes.

@@ -1,4 +1,5 @@
 #include "stamping/Jpeg.h"
+#include "stamping/lossless/LosslessStamp.h"
 
 #include "support/TestSupport.h"
 
@@ -200,6 +201,10 @@ TEST(Jpeg, StreamsOfEndlessScansEndAsFailures)
             info.num_scans = int(script.size());
         });
     EXPECT_EQ(MessageOf([&] { DecodeJpeg(many); }).find("more than 300 scans") != std::string::npos, true);
+    // The lossless mode reads every scan too, with the same limit.
+    EXPECT_NE(MessageOf([&] { StampLossless(many, {{0, 0, 8, 8}, [](Picture&, int, int) {}, true}); })
+                  .find("more than 300 scans"),
+              std::string::npos);
     // A scan sent twice is a progression no encoder makes: a failure, not a warning.
     const std::string progressive = test::EncodeWithLibjpeg(
         32, 32, 3, JCS_RGB, 90, true, [](int x, int y, int c) { return uint8_t(x * 7 + y * 3 + c * 50); });
@@ -229,9 +234,13 @@ TEST(Jpeg, HugeHeaderIsRefusedBeforeAllocating)
     // the picture is made. Huffman data takes a bit a block at least.
     const std::string progressive = test::EncodeWithLibjpeg(16, 16, 3, JCS_RGB, 50, true,
                                                             [](int x, int, int) { return uint8_t(x * 16); });
-    for (const std::string& header : {WithClaimedSize(small, 2000, 1500), WithClaimedSize(progressive, 16383, 16383)})
+    for (const std::string& header : {WithClaimedSize(small, 2000, 1500), WithClaimedSize(progressive, 16383, 16383)}) {
         EXPECT_NE(MessageOf([&] { DecodeJpeg(header); }).find("bytes of picture data cannot hold a picture of"),
                   std::string::npos);
+        // The lossless mode reads none of it either: such a file goes the decoding way.
+        const LosslessOutcome lossless = StampLossless(header, {{0, 0, 8, 8}, [](Picture&, int, int) {}, true});
+        EXPECT_EQ(lossless.Report(), "re-encoded: damaged data: the coded data is too short for the picture's size");
+    }
     // The floor never refuses a real picture, however flat: a grey one at the lowest quality.
     for (bool progressiveFlat : {false, true}) {
         const std::string flat = test::EncodeWithLibjpeg(2048, 1536, 3, JCS_RGB, 1, progressiveFlat,

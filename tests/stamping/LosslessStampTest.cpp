@@ -569,6 +569,9 @@ TEST(LosslessStamp, DamageWhereTheStampReadsReEncodesAndDamageAfterItIsKept)
         EXPECT_EQ(kept.Way, LosslessWay::Lossless);
         EXPECT_EQ(kept.Damage, SourceDamage::AfterStamp);
         EXPECT_EQ(kept.Report(), "lossless, damaged data after the stamp kept");
+        // Past the stamp's MCUs the source's own data is kept byte for byte, up to where it breaks off.
+        const size_t tail = (cut.size() - scan) / 2;
+        EXPECT_EQ(kept.Jpeg.substr(kept.Jpeg.size() - tail), cut.substr(cut.size() - tail));
         for (const std::string& damaged : {cut, corrupt}) {
             if (damaged == corrupt && restart.Rows > 0)
                 continue;  // its intervals before the stamp's are copied unread

@@ -4,6 +4,7 @@
 #include "platform/DateTime.h"
 #include "stamping/MadeRecord.h"
 #include "support/ExifBuilder.h"
+#include "support/TestJpeg.h"
 #include "support/TestSupport.h"
 #include "support/ViewerOracle.h"
 #include "ui/EngineBridge.h"
@@ -608,6 +609,29 @@ TEST(MainWindow, TheBatchGoesOnPastABrokenPhotoWhenAsked)
     // Gone past it, the run counts the broken photo among the files it went through.
     EXPECT_EQ(w.progressLabel->text(), QStringLiteral("Обрабатывается:3"));
     EXPECT_EQ(w.progressGauge->Progress(), 3);
+}
+
+// A photo cut short is stamped as far as its data goes, in either mode, and said to be
+// damaged: on its line and in the message at the end of the run.
+TEST(MainWindow, ADamagedPhotoIsStampedAndSaidToBeDamaged)
+{
+    TempDir dir;
+    const std::string whole = EncodeTestJpeg(256, 192);
+    WriteFile(dir / "cut.jpg", whole.substr(0, whole.size() * 3 / 5));
+    App app;
+    auto& w = app.W();
+    w.renameCheck->setChecked(false);
+    for (bool lossless : {false, true}) {
+        w.losslessCheck->setChecked(lossless);
+        app.Dialogs.Messages.clear();
+        app.Dialogs.FolderAnswers = {Q(dir.path())};
+        w.batchButton->click();
+        EXPECT_TRUE(std::filesystem::exists(dir / "Dated" / "cut.jpg"));
+        EXPECT_TRUE(w.fileLog->toPlainText().endsWith(QStringLiteral("  (повреждён: данные картинки обрываются)")))
+            << w.fileLog->toPlainText().toStdString();
+        const QString counted = QStringLiteral("\nПовреждённых фотографий: 1 (сделаны, насколько хватило их данных)");
+        EXPECT_EQ(app.Dialogs.Messages, QStringList{BatchDone + counted});
+    }
 }
 
 TEST(MainWindow, TheLosslessActionStampsTheBatchWithoutReEncoding)

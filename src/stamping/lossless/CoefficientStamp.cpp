@@ -15,12 +15,14 @@ namespace {
 
 struct Reading {
     LibjpegErrors Err{};
+    jpeg_progress_mgr Progress{};
     jpeg_decompress_struct Info{};
     Reading()
     {
         InitLibjpegErrors(Err);
         Info.err = &Err.Pub;
         jpeg_create_decompress(&Info);
+        LimitJpegScans(Info, Progress);  // every scan is read, as in a decode
     }
     ~Reading() { jpeg_destroy_decompress(&Info); }
 };
@@ -122,6 +124,10 @@ CoefficientStampResult StampCoefficients(std::string_view jpeg, const PixelBox& 
         jpeg_read_header(&in, TRUE);
     });
     ThrowIfLibjpegFailed(source.Err, code);
+    // A frame its data cannot fill is not read: its coefficients alone would take what
+    // the whole frame claims.
+    if (DataTooShortForFrame(in, in.src->bytes_in_buffer))
+        return {kFrameNotFilled};
     if (in.data_precision == 8)  // the coefficients take about what the decoded picture takes
         CheckPictureFits(int(std::min<JDIMENSION>(in.image_width, 65535)), int(std::min<JDIMENSION>(in.image_height, 65535)));
     JpegStructure s;

@@ -26,6 +26,10 @@ struct McuBlock {
     uint8_t Dx = 0, Dy = 0;
 };
 
+// The way of a file whose coded data is too short for the frame it claims: a file cut
+// short or a bomb, for which nothing is allocated or drawn.
+inline constexpr const char* kFrameNotFilled = "damaged data: the coded data is too short for the picture's size";
+
 struct JpegStructure {
     // Why the picture cannot be stamped without re-encoding it ("progressive"); empty for
     // a baseline sequential picture, for which the rest is filled in.

@@ -660,8 +660,6 @@ std::string LosslessOutcome::Report() const
 
 namespace {
 
-constexpr const char* kFrameNotFilled = "damaged data: the coded data is too short for the picture's size";
-
 // Every block takes two bits at least (a DC and an end-of-block code): a frame larger than
 // the coded data could fill is a file cut short or a bomb, and nothing is allocated or
 // drawn for it here.
