@@ -18,6 +18,7 @@
 #include "support/ExifBuilder.h"
 #include "support/TestJpeg.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -178,6 +179,47 @@ bool FarLargerThanItsData(std::string_view jpeg, uint64_t pixels)
     return !arithmetic && pixels > uint64_t(64 * 16 * 8) * jpeg.size() + 65536;
 }
 
+// Whether skipping MCUs (several codes a table entry) and decoding them code by code
+// agree on the source's first restart interval: the same bit and DC predictions after
+// every MCU, or the same MCU found corrupt.
+bool SkipAgreesWithDecode(std::string_view jpeg)
+{
+    lossless::JpegStructure s;
+    std::optional<lossless::McuDecoder> coder;
+    try {
+        s = lossless::ReadJpegStructure(jpeg);
+        if (!s.ReEncodeReason.empty())
+            return true;
+        coder.emplace(s);
+    } catch (const Exception&) {
+        return true;
+    }
+    const lossless::McuDecoder& decoder = *coder;
+    const size_t end = lossless::FindMarker(jpeg, s.ScanStart);
+    lossless::BitReader skipping(jpeg, s.ScanStart, end), decoding(jpeg, s.ScanStart, end);
+    std::array<int, 4> skipPred{}, decodePred{};
+    std::vector<lossless::Coef> blocks(decoder.Blocks() * lossless::kBlockSize);
+    const int64_t count = std::min<int64_t>(s.RestartInterval > 0 ? s.RestartInterval : s.McuCount(), 1 << 14);
+    for (int64_t mcu = 0; mcu < count; ++mcu) {
+        bool skipFailed = false, decodeFailed = false;
+        try {
+            decoder.Skip(skipping, skipPred, 1);
+        } catch (const lossless::ECorruptScan&) {
+            skipFailed = true;
+        }
+        try {
+            decoder.Decode(decoding, decodePred, blocks.data());
+        } catch (const lossless::ECorruptScan&) {
+            decodeFailed = true;
+        }
+        if (skipFailed || decodeFailed)
+            return skipFailed == decodeFailed;
+        if (!(skipping.Here() == decoding.Here()) || skipPred != decodePred)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* LosslessSplice(std::string_view input)
@@ -188,6 +230,8 @@ const char* LosslessSplice(std::string_view input)
     const PixelBox box{int(int8_t(byte(0))) * 4, int(int8_t(byte(1))) * 4, int(int8_t(byte(0))) * 4 + byte(2) % 65,
                        int(int8_t(byte(1))) * 4 + byte(3) % 65};
     const std::string_view jpeg = input.substr(5);
+    if (!SkipAgreesWithDecode(jpeg))
+        return "skipping MCUs and decoding them disagree on where they end";
     const RegionPainter paint = [box](Picture& region, int originX, int originY) {
         region.FillRect(box.Left - originX, box.Top - originY, box.Right - originX, box.Bottom - originY,
                         RgbColor(250, 20, 120));

@@ -146,6 +146,7 @@ bool HuffmanDecoder::Build(const HuffmanTable& table, bool dc)
         return false;
     Fast.fill(0);
     Skip.assign(size_t(1) << kSkipBits, 0);
+    std::vector<uint8_t> codeLength(size_t(1) << kSkipBits, 0);  // of the code the bits begin with
     Symbols.fill(0);
     MaxCode.fill(-1);
     Offset.fill(0);
@@ -166,10 +167,12 @@ bool HuffmanDecoder::Build(const HuffmanTable& table, bool dc)
             const int run = symbol >> 4, size = symbol & 15;
             const uint32_t bits = uint32_t(len + size);
             const uint32_t steps = size == 0 ? (run == 15 ? 16 : kEndOfBlock) : uint32_t(run + 1);
-            const uint32_t skip = bits | steps << 5 | bits << 13 | steps << 18;
+            const uint32_t skip = dc ? bits | uint32_t(size) << 6 | uint32_t(len) << 14 : bits | steps << 6;
             const uint32_t first = uint32_t(codes[i]) << (kSkipBits - len);
-            for (uint32_t k = 0; k < (1u << (kSkipBits - len)); ++k)
+            for (uint32_t k = 0; k < (1u << (kSkipBits - len)); ++k) {
                 Skip[first + k] = skip;
+                codeLength[first + k] = uint8_t(len);
+            }
             if (len > kLookBits)
                 continue;
             const uint32_t fast = uint32_t(codes[i]) << (kLookBits - len);
@@ -177,20 +180,26 @@ bool HuffmanDecoder::Build(const HuffmanTable& table, bool dc)
                 Fast[fast + k] = uint16_t((len << 8) | symbol);
         }
     }
-    // Pairs: a short first code (not an end of block) whose follower lies wholly within
-    // the looked-at bits.
+    // Runs of up to kSkipCodes codes whose codes all lie in the looked-at bits (the last
+    // one's value may lie past them), ended by an end of block.
+    if (dc)
+        return true;
     const std::vector<uint32_t> single = Skip;
     const uint32_t mask = (1u << kSkipBits) - 1;
     for (uint32_t at = 0; at <= mask; ++at) {
-        const uint32_t e = single[at];
-        const uint32_t bits = e & 31, steps = (e >> 5) & 255;
-        if (e == 0 || steps == uint32_t(kEndOfBlock) || bits >= uint32_t(kSkipBits))
-            continue;
-        const uint32_t next = single[(at << bits) & mask];
-        const uint32_t nextBits = next & 31, nextSteps = (next >> 5) & 255;
-        if (next == 0 || bits + nextBits > uint32_t(kSkipBits))
-            continue;
-        Skip[at] = bits | steps << 5 | (bits + nextBits) << 13 | (steps + nextSteps) << 18;
+        uint32_t bits = 0, steps = 0, before = 0;
+        for (int n = 0; n < kSkipCodes && bits < uint32_t(kSkipBits); ++n) {
+            const uint32_t follower = (at << bits) & mask;
+            const uint32_t e = single[follower];
+            if (e == 0 || bits + codeLength[follower] > uint32_t(kSkipBits))
+                break;
+            before = steps;
+            bits += e & 63;
+            steps += (e >> 6) & 255;
+            if (((e >> 6) & 255) == uint32_t(kEndOfBlock))
+                break;
+        }
+        Skip[at] = steps == 0 ? 0 : bits | before << 6 | steps << 14;
     }
     return true;
 }

@@ -62,11 +62,18 @@ public:
 
     // Code length << 8 | symbol for codes of at most kLookBits bits; 0 for longer ones.
     std::array<uint16_t, 1 << kLookBits> Fast{};
-    // For skipping AC coefficients, by the next kSkipBits bits: the bits of the first code
-    // and its value (bits 0..4) and its steps in coding order (bits 5..12, kEndOfBlock for
-    // an end of block); the same for it and the code after it when both lie in those bits
-    // (bits 13..17 and 18..25; else they repeat the first). 0 for codes longer than kSkipBits.
+    // For skipping, by the next kSkipBits bits; 0 for a code longer than those. One entry
+    // takes at most 27 bits, and its low six bits are the bits to drop, so that they serve
+    // as the shift count as they stand.
+    // AC: the codes that lie in those bits, at most kSkipCodes and up to an end of block,
+    // with their values (the last one's value may lie past them): their bits (bits 0..5),
+    // the steps in coding order of all but the last (bits 6..13) and of all (bits 14..21;
+    // an end of block counts kEndOfBlock). They are taken together when the steps of all
+    // but the last keep the block open; else the first code goes alone.
+    // DC: the bits of the code and its value (bits 0..5), the value's size (bits 6..10) and
+    // the code's length (bits 14..18).
     static constexpr int kSkipBits = 12;
+    static constexpr int kSkipCodes = 4;
     std::vector<uint32_t> Skip;
     static constexpr int kEndOfBlock = 128;
     // Codes longer than kLookBits: the largest code of each length (−1 for none) and the
@@ -113,6 +120,26 @@ public:
             }
         }
         *this = Refilled(*this);  // by value: the reader's state stays in registers
+    }
+    // At least 56 bits to look at, without a branch on how many are left in the usual
+    // case: eight bytes without 0xFF are laid under the bits held, and as many of them
+    // counted as whole bytes fit. The part of a byte that does not fit stays below the
+    // counted bits; the next fill lays the same bits there again.
+    [[gnu::always_inline]] void FillQuick()
+    {
+        if (end_ - p_ >= 8 && bits_ < 64) [[likely]] {
+            uint64_t w;
+            std::memcpy(&w, data_ + p_, 8);
+            w = __builtin_bswap64(w);
+            const uint64_t v = ~w;
+            if (((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) == 0) [[likely]] {
+                buf_ |= w >> bits_;
+                p_ += size_t((63 - bits_) >> 3);
+                bits_ |= 56;
+                return;
+            }
+        }
+        *this = Refilled(*this);
     }
     uint32_t Peek(int n) const { return uint32_t(buf_ >> (64 - n)); }
     void Drop(int n)
@@ -220,62 +247,100 @@ inline int Extend(uint32_t bits, int size)
     return bits < (1u << (size - 1)) ? int(bits) - (1 << size) + 1 : int(bits);
 }
 
+// One AC entry of a block being skipped (k: its place in coding order), or one code the
+// long way. At least 27 bits must be there.
+[[gnu::always_inline]] inline void SkipAcStep(BitReader& in, const HuffmanDecoder& ac, int& k)
+{
+    const uint32_t e = ac.Skip.data()[in.Peek(HuffmanDecoder::kSkipBits)];
+    if (e != 0 && k + int((e >> 6) & 255) < 64) [[likely]] {
+        in.Drop(int(e & 63));
+        k += int(e >> 14);
+        return;
+    }
+    in.Fill();
+    const int rs = DecodeSymbol(in, ac);
+    const int r = rs >> 4, size = rs & 15;
+    if (size != 0) {
+        in.Drop(size);
+        k += r + 1;
+    } else if (r == 15) {
+        k += 16;
+    } else {
+        k += HuffmanDecoder::kEndOfBlock;
+    }
+    in.FillQuick();
+}
+
+// Passes over one block's codes, adding its DC difference to pred. Both the reader and
+// pred are the caller's locals, so that a loop over many blocks keeps them in registers.
+// A fill leaves at least 56 bits and a table entry takes at most 27, so the reader is
+// filled once for every two entries.
+[[gnu::always_inline]] inline void SkipBlock(BitReader& in, const HuffmanDecoder& dc, const HuffmanDecoder& ac, int& pred)
+{
+    const uint32_t* dcSkip = dc.Skip.data();
+    in.FillQuick();
+    const uint32_t d = dcSkip[in.Peek(HuffmanDecoder::kSkipBits)];
+    if (d != 0) [[likely]] {
+        // The value's bits are read beside the drop of code and value together.
+        const int size = int((d >> 6) & 31), length = int((d >> 14) & 31);
+        const uint32_t bits = in.Peek(length + size) & ((1u << size) - 1);
+        const uint32_t negative = bits < ((1u << size) >> 1) ? (1u << size) - 1 : 0;  // Extend, size 0 included
+        pred = int(unsigned(pred) + bits - negative);  // wraps like an int16 store
+        in.Drop(int(d & 63));
+    } else {
+        const int s = DecodeSymbol(in, dc);
+        if (s != 0) {
+            in.Fill();
+            pred = int(unsigned(pred) + unsigned(Extend(in.Take(s), s)));
+        }
+        in.FillQuick();
+    }
+    int k = 1;
+    while (k < 64) {
+        SkipAcStep(in, ac, k);
+        if (k >= 64)
+            break;
+        in.FillQuick();
+        SkipAcStep(in, ac, k);
+    }
+    if (k > 64 && k < HuffmanDecoder::kEndOfBlock)
+        throw ECorruptScan("a run of zeros passes the end of a block");
+}
+
 // Decodes one block: the DC difference is added to pred; the coefficients go to block
 // (natural order, zeroed first) or, when block is null, the AC codes are only skipped.
 inline void DecodeBlock(BitReader& reader, const HuffmanDecoder& dc, const HuffmanDecoder& ac, int& pred, Coef* block)
 {
     BitReader in = reader;  // a local copy the compiler keeps in registers
+    if (block == nullptr) {
+        SkipBlock(in, dc, ac, pred);
+        reader = in;
+        return;
+    }
     in.Fill();
     const int s = DecodeSymbol(in, dc);
     if (s != 0) {
         in.Fill();
         pred = int(unsigned(pred) + unsigned(Extend(in.Take(s), s)));  // wraps like an int16 store
     }
+    std::memset(block, 0, sizeof(Coef) * kBlockSize);
+    block[0] = Coef(pred);
     int k = 1;
-    if (block == nullptr) {
-        while (k < 64) {
+    while (k < 64) {
+        in.Fill();
+        const int rs = DecodeSymbol(in, ac);
+        const int r = rs >> 4, size = rs & 15;
+        if (size != 0) {
+            k += r;
+            if (k > 63)
+                throw ECorruptScan("a run of zeros passes the end of a block");
             in.Fill();
-            const uint32_t e = ac.Skip[in.Peek(HuffmanDecoder::kSkipBits)];
-            if (e != 0) [[likely]] {
-                // Both codes when the block goes on after the first.
-                const int k1 = k + int((e >> 5) & 255);
-                const bool both = k1 < 64;
-                in.Drop(both ? int((e >> 13) & 31) : int(e & 31));
-                k = both ? k + int(e >> 18) : k1;
-                continue;
-            }
-            const int rs = DecodeSymbol(in, ac);
-            const int r = rs >> 4, size = rs & 15;
-            if (size != 0) {
-                in.Drop(size);
-                k += r + 1;
-            } else if (r == 15) {
-                k += 16;
-            } else {
-                k += HuffmanDecoder::kEndOfBlock;
-            }
-        }
-        if (k >= HuffmanDecoder::kEndOfBlock)
-            k = 64;
-    } else {
-        std::memset(block, 0, sizeof(Coef) * kBlockSize);
-        block[0] = Coef(pred);
-        while (k < 64) {
-            in.Fill();
-            const int rs = DecodeSymbol(in, ac);
-            const int r = rs >> 4, size = rs & 15;
-            if (size != 0) {
-                k += r;
-                if (k > 63)
-                    throw ECorruptScan("a run of zeros passes the end of a block");
-                in.Fill();
-                block[kZigzagToNatural[size_t(k)]] = Coef(Extend(in.Take(size), size));
-                ++k;
-            } else if (r == 15) {
-                k += 16;
-            } else {
-                break;
-            }
+            block[kZigzagToNatural[size_t(k)]] = Coef(Extend(in.Take(size), size));
+            ++k;
+        } else if (r == 15) {
+            k += 16;
+        } else {
+            break;
         }
     }
     if (k > 64)

@@ -228,8 +228,10 @@ public:
                 const Event& ev = events[e];
                 if (ev.Mcu == seg.EndMcu && (s_.RestartInterval > 0 || !ev.Mark))
                     break;  // it belongs to the next segment
-                for (; mcu < ev.Mcu; ++mcu)
-                    coder_.Decode(in, pred, nullptr);
+                if (mcu < ev.Mcu) {
+                    coder_.Skip(in, pred, ev.Mcu - mcu);
+                    mcu = ev.Mcu;
+                }
                 if (ev.Mark)
                     marks_[ev.Mcu] = {in.Here(), pred};
                 if (ev.Store && mcu == ev.Mcu && mcu < seg.EndMcu) {
@@ -240,8 +242,10 @@ public:
             if (s_.RestartInterval > 0) {
                 // Where the interval's last MCU ends, so that a rewritten interval takes
                 // none of the source's padding bits before its marker.
-                for (; mcu < seg.EndMcu; ++mcu)
-                    coder_.Decode(in, pred, nullptr);
+                if (mcu < seg.EndMcu) {
+                    coder_.Skip(in, pred, seg.EndMcu - mcu);
+                    mcu = seg.EndMcu;
+                }
                 segmentEnds_[segment] = in.Here();
             }
             if (e == first)
@@ -525,8 +529,8 @@ private:
             in.Fill();
             in.Drop(from.Bit);
             std::array<int, 4> pred{};
-            for (; mcu < s_.McuCount(); ++mcu)
-                coder_.Decode(in, pred, nullptr);
+            if (mcu < s_.McuCount())
+                coder_.Skip(in, pred, s_.McuCount() - mcu);
             last = in.Here();
         } catch (const ECorruptScan&) {
             // The data after the stamp is damaged: it goes on as the source has it.

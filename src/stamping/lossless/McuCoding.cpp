@@ -33,6 +33,21 @@ McuDecoder::McuDecoder(const JpegStructure& s)
     }
 }
 
+void McuDecoder::Skip(BitReader& reader, std::array<int, 4>& pred, int64_t count) const
+{
+    BitReader in = reader;
+    std::array<int, 4> p = pred;
+    const size_t blocks = componentOf_.size();
+    for (; count > 0; --count) {
+        for (size_t b = 0; b < blocks; ++b)
+            SkipBlock(in, *dcOf_[b], *acOf_[b], p[componentOf_[b]]);
+        if (in.Overran())
+            throw ECorruptScan("the scan is cut short or corrupt");
+    }
+    reader = in;
+    pred = p;
+}
+
 BlockCoder::BlockCoder(const std::vector<std::pair<const HuffmanTable*, const HuffmanTable*>>& tables)
 {
     for (const auto& [dcTable, acTable] : tables) {

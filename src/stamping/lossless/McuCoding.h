@@ -54,6 +54,10 @@ public:
             throw ECorruptScan("the scan is cut short or corrupt");
     }
 
+    // Passes over `count` MCUs as Decode with a null out does, in one loop that keeps the
+    // reader in registers: the walk to a stamp far in the scan is most of its time.
+    void Skip(BitReader& in, std::array<int, 4>& pred, int64_t count) const;
+
 private:
     std::array<HuffmanDecoder, 8> tables_;  // DC slots, then AC slots
     std::vector<const HuffmanDecoder*> dcOf_, acOf_;
