@@ -8,20 +8,20 @@ namespace morvik::ui {
 
 Windows::Windows(IDialogs& dialogs)
 {
-    Form1 = std::make_unique<TForm1>(dialogs);
-    TForm1* main = Form1.get();
-    Form2 = std::make_unique<TForm2>(dialogs, [main] {
-        return TForm2::Source{main->PictureCopy(), main->Window().PictureWidth, main->Window().PictureHeight};
+    Form1 = std::make_unique<MainWindow>(dialogs);
+    MainWindow* main = Form1.get();
+    Form2 = std::make_unique<MosaicWindow>(dialogs, [main] {
+        return MosaicWindow::Source{main->PictureCopy(), main->Window().PictureWidth, main->Window().PictureHeight};
     });
-    AboutBox = std::make_unique<TAboutBox>();
-    Form1->SetMosaicForm(Form2.get());
-    Form1->SetAboutBox(AboutBox.get());
+    AboutBox = std::make_unique<AboutDialog>();
+    Form1->SetMosaicWindow(Form2.get());
+    Form1->SetAboutDialog(AboutBox.get());
 }
 
 Windows::~Windows()
 {
-    Form1->SetMosaicForm(nullptr);
-    Form1->SetAboutBox(nullptr);
+    Form1->SetMosaicWindow(nullptr);
+    Form1->SetAboutDialog(nullptr);
 }
 
 void Windows::Show(const QStringList& arguments)

@@ -1,10 +1,10 @@
 #pragma once
 // The program's windows, made in start-up order: the main window, the mosaic window
 // (hidden) and the About box (hidden, memory figures taken now).
-#include "ui/AboutBox.h"
+#include "ui/AboutDialog.h"
 #include "ui/Dialogs.h"
-#include "ui/Form1.h"
-#include "ui/Form2.h"
+#include "ui/MainWindow.h"
+#include "ui/MosaicWindow.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -22,9 +22,9 @@ struct Windows {
     // "Load Picture".
     void Show(const QStringList& arguments);
 
-    std::unique_ptr<TForm1> Form1;
-    std::unique_ptr<TForm2> Form2;
-    std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<MainWindow> Form1;
+    std::unique_ptr<MosaicWindow> Form2;
+    std::unique_ptr<AboutDialog> AboutBox;
 };
 
 // Installs Qt's own translations (the buttons of message boxes, the file, colour and

@@ -71,7 +71,7 @@ int main(int argc, char** argv)
 
     morvik::ui::QtDialogs dialogs;
     morvik::ui::Windows windows(dialogs);
-    QObject::connect(windows.Form1.get(), &morvik::ui::TForm1::Closed, &app, &QApplication::quit);
+    QObject::connect(windows.Form1.get(), &morvik::ui::MainWindow::Closed, &app, &QApplication::quit);
     windows.Show(QStringList{QApplication::arguments().front()} + options.Paths);
     return app.exec();
 }

@@ -724,8 +724,8 @@ TEST(AboutBox, ShowsNameVersionAndMemoryFigures)
     EXPECT_TRUE(about.PhysicalMemoryLabel->text().endsWith(QStringLiteral(" KB")));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3} %$")).match(about.FreeMemoryLabel->text()).hasMatch())
         << about.FreeMemoryLabel->text().toStdString();
-    EXPECT_EQ(ui::TAboutBox::PhysicalMemoryText(uint64_t(523760) * 1024), QStringLiteral("523,760 KB"));
-    EXPECT_EQ(ui::TAboutBox::PhysicalMemoryText(uint64_t(16) << 30), QStringLiteral("16,777,216 KB"));
+    EXPECT_EQ(ui::AboutDialog::PhysicalMemoryText(uint64_t(523760) * 1024), QStringLiteral("523,760 KB"));
+    EXPECT_EQ(ui::AboutDialog::PhysicalMemoryText(uint64_t(16) << 30), QStringLiteral("16,777,216 KB"));
     // "Free memory:" shows the share that is free, close to what the kernel counts as available.
     const QString meminfo = QString::fromStdString(ReadFile("/proc/meminfo"));
     auto kilobytes = [&](const char* key) {
@@ -753,7 +753,7 @@ TEST(MainWindow, ExitClosesEverythingEvenWithTheMosaicOpen)
     LoadInto(app, MakeJpeg(dir / "p.jpg", 8, 8));
     w.showMosaicToolButton->click();
     ASSERT_TRUE(app.Form2().isVisible());
-    QSignalSpy closed(&f, &ui::TForm1::Closed);
+    QSignalSpy closed(&f, &ui::MainWindow::Closed);
     w.actClose->trigger();
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(f.isVisible());

@@ -40,7 +40,7 @@ QImage Colours(int w, int h)
     return image;
 }
 
-QRgb At(const ui::TForm2& f, int x, int y) { return f.ChartView->Picture().pixel(x, y) & 0xFFFFFF; }
+QRgb At(const ui::MosaicWindow& f, int x, int y) { return f.ChartView->Picture().pixel(x, y) & 0xFFFFFF; }
 
 }  // namespace
 

@@ -82,9 +82,9 @@ private:
 
 // The main window's widgets and records, for the tests alone.
 struct Form1Access {
-    static auto& Widgets(ui::TForm1& form) { return form.w; }
-    static StampSettings& Settings(ui::TForm1& form) { return form.settings_; }
-    static ui::WindowState& Window(ui::TForm1& form) { return form.window_; }
+    static auto& Widgets(ui::MainWindow& form) { return form.w; }
+    static StampSettings& Settings(ui::MainWindow& form) { return form.settings_; }
+    static ui::WindowState& Window(ui::MainWindow& form) { return form.window_; }
 };
 
 // The three windows made as start-up makes them, the main one shown with `arguments`.
@@ -92,9 +92,9 @@ struct App {
     ScopedFormatSettings English;  // the windows' regional settings, the earlier ones given back at the end
     ScriptedDialogs Dialogs;
     std::unique_ptr<ui::Windows> Windows;
-    ui::TForm1& Form1() { return *Windows->Form1; }
+    ui::MainWindow& Form1() { return *Windows->Form1; }
     auto& W() { return Form1Access::Widgets(Form1()); }
-    ui::TForm2& Form2() { return *Windows->Form2; }
+    ui::MosaicWindow& Form2() { return *Windows->Form2; }
     explicit App(const QStringList& arguments = {});
     ~App();
 };

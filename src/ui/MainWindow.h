@@ -41,17 +41,17 @@ class PictureView;
 class RollUpPanel;
 class SpinEdit;
 class TimeEdit;
-class TForm2;
-class TAboutBox;
+class MosaicWindow;
+class AboutDialog;
 
-class TForm1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(IDialogs& dialogs, QWidget* parent = nullptr);
+    explicit MainWindow(IDialogs& dialogs, QWidget* parent = nullptr);
 
     // The windows made after this one at start-up.
-    void SetMosaicForm(TForm2* form) { Form2 = form; }
-    void SetAboutBox(TAboutBox* box) { AboutBox = box; }
+    void SetMosaicWindow(MosaicWindow* form) { mosaicWindow_ = form; }
+    void SetAboutDialog(AboutDialog* box) { aboutDialog_ = box; }
 
     const StampSettings& Settings() const { return settings_; }
     const WindowState& Window() const { return window_; }
@@ -196,8 +196,8 @@ private:
     CaptionFacts caption_;  // the loaded picture's facts for the own text's fields
     std::string loadedPath_;  // the file the picture was loaded from; empty before one is
     IDialogs& dialogs_;
-    TForm2* Form2 = nullptr;
-    TAboutBox* AboutBox = nullptr;
+    MosaicWindow* mosaicWindow_ = nullptr;
+    AboutDialog* aboutDialog_ = nullptr;
     bool batchRunning_ = false;
     bool closePending_ = false;
     // The time editor starts enabled while the correction is off; once the correction

@@ -1,4 +1,4 @@
-#include "ui/AboutBox.h"
+#include "ui/AboutDialog.h"
 
 #include "platform/Format.h"
 #include "platform/MemoryStatus.h"
@@ -40,7 +40,7 @@ W* Put(QWidget* parent, W* w, const char* name, int left, int top)
 
 }  // namespace
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName("AboutBox");
     setWindowTitle(tr("About"));
@@ -78,15 +78,15 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     ShowMemoryFigures();
 }
 
-QString TAboutBox::PhysicalMemoryText(uint64_t totalBytes)
+QString AboutDialog::PhysicalMemoryText(uint64_t totalBytes)
 {
     const auto kilobytes = static_cast<int64_t>(std::llround(static_cast<double>(totalBytes) / 1024.0));
     return QString::fromUtf8(FormatThousands(kilobytes)) + tr(" KB");
 }
 
-QString TAboutBox::PercentText(int percent) { return QString::fromUtf8(Format("%d %%", percent)); }
+QString AboutDialog::PercentText(int percent) { return QString::fromUtf8(Format("%d %%", percent)); }
 
-void TAboutBox::ShowMemoryFigures()
+void AboutDialog::ShowMemoryFigures()
 {
     const MemoryStatus status = ReadMemoryStatus();
     PhysicalMemoryLabel->setText(PhysicalMemoryText(status.TotalPhysBytes));
@@ -96,9 +96,9 @@ void TAboutBox::ShowMemoryFigures()
     FreeMemoryLabel->adjustSize();
 }
 
-void TAboutBox::Confirm() { accept(); }
+void AboutDialog::Confirm() { accept(); }
 
-void TAboutBox::closeEvent(QCloseEvent* event)
+void AboutDialog::closeEvent(QCloseEvent* event)
 {
     // The window manager's close (Alt+F4) is refused: the box has no close button.
     if (event->spontaneous())

@@ -1,4 +1,4 @@
-#include "ui/Form2.h"
+#include "ui/MosaicWindow.h"
 
 #include "platform/DateTime.h"
 #include "stamping/Mosaic.h"
@@ -48,7 +48,7 @@ void SetHint(QWidget* w, const QString& hint)
 
 }  // namespace
 
-TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
+MosaicWindow::MosaicWindow(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     : QDialog(parent), dialogs_(dialogs), source_(std::move(source))
 {
     setObjectName("Form2");
@@ -133,24 +133,24 @@ TForm2::TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent)
     for (QPushButton* b : {BuildButton, ClearButton, SaveButton, CloseButton, PatternButton})
         b->setAutoDefault(false);
 
-    auto handle = [this](void (TForm2::*handler)()) {
+    auto handle = [this](void (MosaicWindow::*handler)()) {
         return [this, handler] { Guard([&] { (this->*handler)(); }); };
     };
-    connect(BuildButton, &QPushButton::clicked, this, handle(&TForm2::BuildChart));
-    connect(StopButton, &QToolButton::clicked, this, handle(&TForm2::StopBuild));
-    connect(ClearButton, &QPushButton::clicked, this, handle(&TForm2::ClearChart));
-    connect(SaveButton, &QPushButton::clicked, this, handle(&TForm2::SaveChart));
-    connect(CloseButton, &QPushButton::clicked, this, handle(&TForm2::CloseWindow));
-    connect(PatternButton, &QPushButton::clicked, this, handle(&TForm2::OpenPattern));
+    connect(BuildButton, &QPushButton::clicked, this, handle(&MosaicWindow::BuildChart));
+    connect(StopButton, &QToolButton::clicked, this, handle(&MosaicWindow::StopBuild));
+    connect(ClearButton, &QPushButton::clicked, this, handle(&MosaicWindow::ClearChart));
+    connect(SaveButton, &QPushButton::clicked, this, handle(&MosaicWindow::SaveChart));
+    connect(CloseButton, &QPushButton::clicked, this, handle(&MosaicWindow::CloseWindow));
+    connect(PatternButton, &QPushButton::clicked, this, handle(&MosaicWindow::OpenPattern));
     FitToAvailableArea(*this, ScreenFit::KeepsItsTop);
 }
 
-QString TForm2::SizeText(int width, int height) const
+QString MosaicWindow::SizeText(int width, int height) const
 {
     return QString::number(width) + tr(" на ") + QString::number(height);
 }
 
-void TForm2::ShowBeside(const QWidget& mainMenuBar)
+void MosaicWindow::ShowBeside(const QWidget& mainMenuBar)
 {
     // At its design place, or just below the main window's menu bar where it would cover it.
     const QRect bar(mainMenuBar.mapToGlobal(QPoint(0, 0)), mainMenuBar.size());
@@ -162,20 +162,20 @@ void TForm2::ShowBeside(const QWidget& mainMenuBar)
     activateWindow();
 }
 
-void TForm2::showEvent(QShowEvent* event)
+void MosaicWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     FitToAvailableArea(*this, ScreenFit::KeepsItsTop);
     Guard([this] { ShowSourceSize(); });
 }
 
-void TForm2::ShowSourceSize()
+void MosaicWindow::ShowSourceSize()
 {
     const Source s = source_();
     PictureSizeLabel->setText(SizeText(s.Width, s.Height));
 }
 
-void TForm2::BuildChart()
+void MosaicWindow::BuildChart()
 {
     if (building_)
         return;  // one build at a time: the running one keeps its chart and cell size
@@ -211,9 +211,9 @@ void TForm2::BuildChart()
     DurationLabel->setText(DurationText(Now() - start));
 }
 
-void TForm2::StopBuild() { stop_ = true; }
+void MosaicWindow::StopBuild() { stop_ = true; }
 
-void TForm2::ClearChart()
+void MosaicWindow::ClearChart()
 {
     if (building_)
         return;  // the chart being painted is not cleared under the build
@@ -229,7 +229,7 @@ void TForm2::ClearChart()
     ChartView->repaint();
 }
 
-void TForm2::SaveChart()
+void MosaicWindow::SaveChart()
 {
     std::optional<QString> chosen = dialogs_.SavePicture(this, QStringLiteral("jpg"));
     if (!chosen)
@@ -238,9 +238,9 @@ void TForm2::SaveChart()
              QualitySlider->value());
 }
 
-void TForm2::CloseWindow() { close(); }
+void MosaicWindow::CloseWindow() { close(); }
 
-void TForm2::OpenPattern()
+void MosaicWindow::OpenPattern()
 {
     const Source s = source_();
     if (s.Width <= 0 || s.Height <= 0)
@@ -254,7 +254,7 @@ void TForm2::OpenPattern()
     dialogs_.ShowModal(dialog);
 }
 
-void TForm2::closeEvent(QCloseEvent* event)
+void MosaicWindow::closeEvent(QCloseEvent* event)
 {
     if (building_) {
         // The window closes once the build has seen the stop at the end of its column.
@@ -266,7 +266,7 @@ void TForm2::closeEvent(QCloseEvent* event)
     QDialog::closeEvent(event);
 }
 
-void TForm2::reject()
+void MosaicWindow::reject()
 {
     if (building_) {
         stop_ = true;

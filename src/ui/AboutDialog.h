@@ -8,10 +8,10 @@ class QFrame;
 
 namespace morvik::ui {
 
-class TAboutBox : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutBox(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     void ShowMemoryFigures();
     void Confirm();

@@ -1,13 +1,13 @@
-#include "ui/Form1.h"
+#include "ui/MainWindow.h"
 
 #include "platform/DateMask.h"
 #include "platform/FileSystem.h"
 #include "stamping/Caption.h"
 #include "stamping/FolderBatch.h"
 #include "stamping/TimeCorrection.h"
-#include "ui/AboutBox.h"
+#include "ui/AboutDialog.h"
 #include "ui/EngineBridge.h"
-#include "ui/Form2.h"
+#include "ui/MosaicWindow.h"
 #include "ui/Icons.h"
 #include "ui/PictureView.h"
 #include "ui/ScreenFit.h"
@@ -128,14 +128,14 @@ QString WayText(const std::optional<BatchWay>& way)
     if (!way)
         return {};
     if (way->Way == LosslessWay::ReEncode)  // then the reason, as it stands
-        return QStringLiteral("  (") + TForm1::tr("перекодировано: ") + U(way->Reason) + ')';
-    QString said = TForm1::tr("без перекодирования");
+        return QStringLiteral("  (") + MainWindow::tr("перекодировано: ") + U(way->Reason) + ')';
+    QString said = MainWindow::tr("без перекодирования");
     if (way->Way == LosslessWay::LosslessRecoded)
-        return QStringLiteral("  (") + said + TForm1::tr(", данные сжаты заново") + ')';
+        return QStringLiteral("  (") + said + MainWindow::tr(", данные сжаты заново") + ')';
     if (way->Way == LosslessWay::LosslessNewTables)
-        said += TForm1::tr(", новые таблицы Хаффмана");
+        said += MainWindow::tr(", новые таблицы Хаффмана");
     if (way->Damage == SourceDamage::AfterStamp)
-        said += TForm1::tr(", повреждённые данные после даты сохранены");
+        said += MainWindow::tr(", повреждённые данные после даты сохранены");
     return QStringLiteral("  (") + said + ')';
 }
 
@@ -144,9 +144,9 @@ QString OriginText(DateOrigin origin)
 {
     switch (origin) {
     case DateOrigin::FileName:
-        return TForm1::tr("  (имя файла)");
+        return MainWindow::tr("  (имя файла)");
     case DateOrigin::FileTime:
-        return TForm1::tr("  (время файла)");
+        return MainWindow::tr("  (время файла)");
     case DateOrigin::ExifTag:
         break;
     }
@@ -158,12 +158,12 @@ QString OriginText(DateOrigin origin)
 // The window's side of the folder batch: the engine reports, the window shows.
 class BatchAdapter : public TBatchObserver {
 public:
-    explicit BatchAdapter(TForm1& form) : f(form) {}
+    explicit BatchAdapter(MainWindow& form) : f(form) {}
     TBatchControls CurrentControls() override { return {f.settings_, f.controls_}; }
     void BatchStarted(int fileCount) override
     {
         f.window_.FileCount = fileCount;
-        f.w.fileCountLabel->setText(TForm1::tr("Всего файлов:") + QString::number(fileCount));
+        f.w.fileCountLabel->setText(MainWindow::tr("Всего файлов:") + QString::number(fileCount));
         f.w.progressGauge->SetMaxValue(fileCount);
         f.w.progressGauge->SetProgress(0);
     }
@@ -192,7 +192,7 @@ public:
     // Only while "Продолжать после ошибки" is ticked: the failure's message names the file.
     void FileFailed(const std::string&, const std::string& message) override
     {
-        f.w.fileLog->appendPlainText(TForm1::tr("Ошибка: ") + U(message));
+        f.w.fileLog->appendPlainText(MainWindow::tr("Ошибка: ") + U(message));
         if (!fileCounted_)
             ++passedOver_;
         fileCounted_ = false;
@@ -200,7 +200,7 @@ public:
     }
     void FileSkipped(const std::string& name, const std::string& outputPath) override
     {
-        f.w.fileLog->appendPlainText(U(name) + TForm1::tr("  (уже сделан: ") + U(outputPath) + ")");
+        f.w.fileLog->appendPlainText(U(name) + MainWindow::tr("  (уже сделан: ") + U(outputPath) + ")");
         ++passedOver_;
         ShowProgress();
     }
@@ -215,18 +215,18 @@ private:
     {
         const int done = runCounter_ + passedOver_;
         f.w.progressGauge->SetProgress(done);
-        f.w.progressLabel->setText(TForm1::tr("Обрабатывается:") + QString::number(done));
-        f.w.infoStatus->setText(TForm1::tr("Обрабатывается:") + QString::number(done) + TForm1::tr(" из ") +
+        f.w.progressLabel->setText(MainWindow::tr("Обрабатывается:") + QString::number(done));
+        f.w.infoStatus->setText(MainWindow::tr("Обрабатывается:") + QString::number(done) + MainWindow::tr(" из ") +
                                 QString::number(f.window_.FileCount));
     }
 
-    TForm1& f;
+    MainWindow& f;
     int runCounter_ = 0;
     int passedOver_ = 0;
     bool fileCounted_ = false;  // the file in hand is in the run counter
 };
 
-TForm1::TForm1(IDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs)
+MainWindow::MainWindow(IDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs)
 {
     setObjectName("Form1");
     setWindowTitle(tr("Дата в JPG картинках и фотографиях"));
@@ -244,7 +244,7 @@ TForm1::TForm1(IDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialog
     Guard([this] { ApplyInitialSettings(); });
 }
 
-QImage& TForm1::CurrentPicture()
+QImage& MainWindow::CurrentPicture()
 {
     // Before the first load the view holds no picture: drawing goes on an empty one of
     // the view's size.
@@ -257,14 +257,14 @@ QImage& TForm1::CurrentPicture()
     return picture;
 }
 
-QImage TForm1::PictureCopy() const
+QImage MainWindow::PictureCopy() const
 {
     return w.pictureView->Picture();
 }
 
 // ---- Building the window ----
 
-void TForm1::BuildActions()
+void MainWindow::BuildActions()
 {
     auto make = [this](const QString& text, const QString& tip, int icon, const char* name) {
         auto* a = new QAction(text, this);
@@ -296,7 +296,7 @@ void TForm1::BuildActions()
     w.actClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 
-void TForm1::BuildLayout()
+void MainWindow::BuildLayout()
 {
     w.workArea = LoweredPanel("Panel1");
     auto* workLayout = new QHBoxLayout(w.workArea);
@@ -340,7 +340,7 @@ void TForm1::BuildLayout()
     setCentralWidget(w.workArea);
 }
 
-void TForm1::BuildStatusBar()
+void MainWindow::BuildStatusBar()
 {
     // The size panel is 100 pixels wide and grows for a longer size.
     w.sizeStatus = Named<QLabel>("StatusPanel0");
@@ -354,7 +354,7 @@ void TForm1::BuildStatusBar()
     statusBar()->setFixedHeight(19);
 }
 
-void TForm1::BuildPanelColumn()
+void MainWindow::BuildPanelColumn()
 {
     w.panelColumn = Named<QWidget>("PanelColumn");
     auto* stack = new QVBoxLayout(w.panelColumn);
@@ -375,7 +375,7 @@ void TForm1::BuildPanelColumn()
     FitPanelColumn();
 }
 
-void TForm1::BuildPictureMenuPanel()
+void MainWindow::BuildPictureMenuPanel()
 {
     RollUpPanel* p = w.picturePanel = Named<RollUpPanel>("ExPanel2", tr("Меню 1 картинки"), 87);
     w.loadButton = PlaceButton(p, "Button1", tr("Load Picture"), tr("Загрузить картинку"), QRect(16, 24, 73, 25));
@@ -394,7 +394,7 @@ void TForm1::BuildPictureMenuPanel()
     p->Place(w.qualityLabel, 120, 56, 23, 13, Fit::FitText);
 }
 
-void TForm1::BuildPresetPanel()
+void MainWindow::BuildPresetPanel()
 {
     RollUpPanel* p = w.presetPanel = Named<RollUpPanel>("ExPanel4", tr("Предустановки"), 48);
     QStringList names;
@@ -404,7 +404,7 @@ void TForm1::BuildPresetPanel()
     p->Place(w.presetList, 8, 24, 161, 21, Fit::FitText);
 }
 
-void TForm1::BuildStampTextPanel()
+void MainWindow::BuildStampTextPanel()
 {
     RollUpPanel* p = w.stampTextPanel = Named<RollUpPanel>("ExPanel3", tr("Запись текста в JPG"), 205);
     w.dateModeCheck = Named<QCheckBox>("CheckBox1", tr("Дату"));
@@ -462,7 +462,7 @@ void TForm1::BuildStampTextPanel()
     w.stampButton->setFont(BoldFont());
 }
 
-void TForm1::BuildCorrectionPanel()
+void MainWindow::BuildCorrectionPanel()
 {
     RollUpPanel* p = w.correctionPanel = Named<RollUpPanel>("ExPanel5", tr("Погрешность"), 84);
     w.correctionEnabled = Named<QCheckBox>("cbPogr", tr("Есть погрешность"));
@@ -482,7 +482,7 @@ void TForm1::BuildCorrectionPanel()
     p->Place(w.correctedDateLabel, 8, 64, 159, 17);
 }
 
-void TForm1::BuildPositionPanel()
+void MainWindow::BuildPositionPanel()
 {
     RollUpPanel* p = w.positionPanel = Named<RollUpPanel>("ExPanel6", tr("Координаты:"), 224);
     auto spin = [](const char* name, int value, const QString& hint) {
@@ -550,7 +550,7 @@ void TForm1::BuildPositionPanel()
     ShowPlacement();
 }
 
-void TForm1::ShowPlacement()
+void MainWindow::ShowPlacement()
 {
     const StampLook& look = controls_.Look;
     const QSignalBlocker b1(w.anchorList), b2(w.relativeSizeCheck), b3(w.sizePercentEdit), b4(w.relativeMarginCheck),
@@ -570,7 +570,7 @@ void TForm1::ShowPlacement()
         w.dateFormatEdit->setText(U(controls_.DateFormat));
 }
 
-void TForm1::BuildFolderPanel()
+void MainWindow::BuildFolderPanel()
 {
     RollUpPanel* p = w.batchPanel = Named<RollUpPanel>("ExPanel1", tr("Для всей группы в папке"), 266);
     w.batchButton =
@@ -614,14 +614,14 @@ void TForm1::BuildFolderPanel()
     p->Place(w.skipExistingCheck, 8, 244, 161, 17, Fit::FitText);
 }
 
-void TForm1::FitPanelColumn()
+void MainWindow::FitPanelColumn()
 {
     const int scrollBar = w.panelScroller->verticalScrollBar()->sizeHint().width();
     w.panelScroller->setMinimumWidth(w.panelColumn->minimumSizeHint().width() + scrollBar +
                                      2 * w.panelScroller->frameWidth());
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // A control of the column grew (a longer text): the column widens to show it whole.
     if (watched == w.panelColumn && event->type() == QEvent::LayoutRequest)
@@ -629,7 +629,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::BuildMenu()
+void MainWindow::BuildMenu()
 {
     menuBar()->setObjectName("MainMenu1");
     QMenu* file = menuBar()->addMenu(tr("&File"));
@@ -651,7 +651,7 @@ void TForm1::BuildMenu()
     help->addAction(w.actAbout);
 }
 
-QToolButton* TForm1::AddToolButton(QAction* action, const QString& name)
+QToolButton* MainWindow::AddToolButton(QAction* action, const QString& name)
 {
     w.toolBar->addAction(action);
     auto* button = qobject_cast<QToolButton*>(w.toolBar->widgetForAction(action));
@@ -659,7 +659,7 @@ QToolButton* TForm1::AddToolButton(QAction* action, const QString& name)
     return button;
 }
 
-void TForm1::BuildToolbar()
+void MainWindow::BuildToolbar()
 {
     w.toolBar = addToolBar(QStringLiteral("ToolBar1"));
     w.toolBar->setObjectName("ToolBar1");
@@ -695,23 +695,23 @@ void TForm1::BuildToolbar()
     w.progressGaugeAction = w.toolBar->addWidget(w.progressGauge);
 }
 
-void TForm1::Wire()
+void MainWindow::Wire()
 {
     // Actions run the operations; the controls that share an operation trigger its action.
-    auto on = [this](QAction* a, void (TForm1::*handler)()) {
+    auto on = [this](QAction* a, void (MainWindow::*handler)()) {
         connect(a, &QAction::triggered, this, [this, handler] { Guard([&] { (this->*handler)(); }); });
     };
-    on(w.actLoad, &TForm1::ChoosePicture);
-    on(w.actSave, &TForm1::SavePicture);
-    on(w.actStamp, &TForm1::StampPicture);
-    on(w.actFrame, &TForm1::FramePicture);
-    on(w.actAutomatic, &TForm1::StampFolder);
-    on(w.actStretch, &TForm1::ToggleStretch);
-    on(w.actMosaic, &TForm1::OpenMosaicModal);
-    on(w.actShowMosaic, &TForm1::ShowMosaicBeside);
-    on(w.actCount, &TForm1::CountFolderPictures);
-    on(w.actClose, &TForm1::CloseWindow);
-    on(w.actAbout, &TForm1::ShowAbout);
+    on(w.actLoad, &MainWindow::ChoosePicture);
+    on(w.actSave, &MainWindow::SavePicture);
+    on(w.actStamp, &MainWindow::StampPicture);
+    on(w.actFrame, &MainWindow::FramePicture);
+    on(w.actAutomatic, &MainWindow::StampFolder);
+    on(w.actStretch, &MainWindow::ToggleStretch);
+    on(w.actMosaic, &MainWindow::OpenMosaicModal);
+    on(w.actShowMosaic, &MainWindow::ShowMosaicBeside);
+    on(w.actCount, &MainWindow::CountFolderPictures);
+    on(w.actClose, &MainWindow::CloseWindow);
+    on(w.actAbout, &MainWindow::ShowAbout);
     connect(w.loadButton, &QPushButton::clicked, w.actLoad, &QAction::trigger);
     connect(w.saveButton, &QPushButton::clicked, w.actSave, &QAction::trigger);
     connect(w.stampButton, &QPushButton::clicked, w.actStamp, &QAction::trigger);
@@ -722,29 +722,29 @@ void TForm1::Wire()
     connect(w.losslessCheck, &QCheckBox::toggled, w.actLossless, &QAction::setChecked);
 
     WireControlsToRecord();
-    auto handle = [this](void (TForm1::*handler)()) {
+    auto handle = [this](void (MainWindow::*handler)()) {
         return [this, handler] { Guard([&] { (this->*handler)(); }); };
     };
-    connect(w.stopButton, &QToolButton::clicked, this, handle(&TForm1::StopBatch));
-    connect(w.textColorButton, &QPushButton::clicked, this, handle(&TForm1::ChooseTextColor));
-    connect(w.fontButton, &QPushButton::clicked, this, handle(&TForm1::ChooseStampFont));
-    connect(w.backgroundColorButton, &QPushButton::clicked, this, handle(&TForm1::ChooseBackgroundColor));
-    connect(w.presetList, &QComboBox::currentIndexChanged, this, handle(&TForm1::PresetChosen));
-    connect(w.dateSourceList, &QComboBox::currentIndexChanged, this, handle(&TForm1::DateSourceChosen));
-    connect(w.dateSourceList, &QComboBox::editTextChanged, this, handle(&TForm1::DateSourceChosen));
-    connect(w.dateModeCheck, &QCheckBox::toggled, this, handle(&TForm1::DateModeSwitched));
-    connect(w.transparentCheck, &QCheckBox::toggled, this, handle(&TForm1::TransparentSwitched));
-    connect(w.renameCheck, &QCheckBox::toggled, this, handle(&TForm1::RenameSwitched));
-    connect(w.correctionEnabled, &QCheckBox::toggled, this, handle(&TForm1::CorrectionSwitched));
+    connect(w.stopButton, &QToolButton::clicked, this, handle(&MainWindow::StopBatch));
+    connect(w.textColorButton, &QPushButton::clicked, this, handle(&MainWindow::ChooseTextColor));
+    connect(w.fontButton, &QPushButton::clicked, this, handle(&MainWindow::ChooseStampFont));
+    connect(w.backgroundColorButton, &QPushButton::clicked, this, handle(&MainWindow::ChooseBackgroundColor));
+    connect(w.presetList, &QComboBox::currentIndexChanged, this, handle(&MainWindow::PresetChosen));
+    connect(w.dateSourceList, &QComboBox::currentIndexChanged, this, handle(&MainWindow::DateSourceChosen));
+    connect(w.dateSourceList, &QComboBox::editTextChanged, this, handle(&MainWindow::DateSourceChosen));
+    connect(w.dateModeCheck, &QCheckBox::toggled, this, handle(&MainWindow::DateModeSwitched));
+    connect(w.transparentCheck, &QCheckBox::toggled, this, handle(&MainWindow::TransparentSwitched));
+    connect(w.renameCheck, &QCheckBox::toggled, this, handle(&MainWindow::RenameSwitched));
+    connect(w.correctionEnabled, &QCheckBox::toggled, this, handle(&MainWindow::CorrectionSwitched));
     // The relative size and margin switch their percent edits (and the margin the X and Y edits).
     connect(w.relativeSizeCheck, &QCheckBox::toggled, this, [this] { ApplyControlStates(); });
     connect(w.relativeMarginCheck, &QCheckBox::toggled, this, [this] { ApplyControlStates(); });
-    connect(w.qualitySlider, &QSlider::valueChanged, this, handle(&TForm1::QualityChanged));
-    connect(w.datePicker, &QDateEdit::dateChanged, this, handle(&TForm1::PickedDateChanged));
-    connect(w.timePicker, &QTimeEdit::timeChanged, this, handle(&TForm1::PickedDateChanged));
+    connect(w.qualitySlider, &QSlider::valueChanged, this, handle(&MainWindow::QualityChanged));
+    connect(w.datePicker, &QDateEdit::dateChanged, this, handle(&MainWindow::PickedDateChanged));
+    connect(w.timePicker, &QTimeEdit::timeChanged, this, handle(&MainWindow::PickedDateChanged));
 }
 
-void TForm1::WireControlsToRecord()
+void MainWindow::WireControlsToRecord()
 {
     // Every control that holds a value of the record writes it there as it changes, before
     // the control's own handler runs; the handlers and the batch read the record.
@@ -785,21 +785,21 @@ void TForm1::WireControlsToRecord()
 
 // ---- Start-up ----
 
-void TForm1::ApplyInitialSettings()
+void MainWindow::ApplyInitialSettings()
 {
     settings_ = InitialStampSettings();
     window_ = InitialWindowState();
     ApplyControlStates();
 }
 
-void TForm1::RollUpStartPanels()
+void MainWindow::RollUpStartPanels()
 {
     w.picturePanel->SetRolled(true);
     w.correctionPanel->SetRolled(true);
     w.positionPanel->SetRolled(true);
 }
 
-void TForm1::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     FitToAvailableArea(*this, ScreenFit::MovesIn);
@@ -807,28 +807,28 @@ void TForm1::showEvent(QShowEvent* event)
         Guard([this] { RollUpStartPanels(); });
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     // A running batch or mosaic build finishes its file or column first; the window
     // closes when it has ended.
-    const bool building = Form2 && Form2->Building();
+    const bool building = mosaicWindow_ && mosaicWindow_->Building();
     if (batchRunning_ || building) {
         window_.StopRequested = true;
         if (building)
-            Form2->StopBuild();
+            mosaicWindow_->StopBuild();
         closePending_ = true;
         event->ignore();
         return;
     }
-    if (Form2)
-        Form2->close();
-    if (AboutBox)
-        AboutBox->close();
+    if (mosaicWindow_)
+        mosaicWindow_->close();
+    if (aboutDialog_)
+        aboutDialog_->close();
     event->accept();
     emit Closed();
 }
 
-void TForm1::ApplyControlStates()
+void MainWindow::ApplyControlStates()
 {
     const StampControlStates states = ControlStates(settings_, controls_);
     w.ownTextEdit->setEnabled(states.OwnTextEnabled);
@@ -852,18 +852,18 @@ void TForm1::ApplyControlStates()
 
 // ---- Single picture ----
 
-void TForm1::ChoosePicture()
+void MainWindow::ChoosePicture()
 {
     if (std::optional<QString> chosen = dialogs_.OpenPicture(this, U(window_.StartFolder)))
         LoadPicture(*chosen);
 }
 
-void TForm1::OpenNamedPicture(const QString& path)
+void MainWindow::OpenNamedPicture(const QString& path)
 {
     Guard([&] { LoadPicture(QFileInfo(path).absoluteFilePath()); });
 }
 
-void TForm1::LoadPicture(const QString& path)
+void MainWindow::LoadPicture(const QString& path)
 {
     QImage picture = LoadJpeg(S(path));
     loadedPath_ = S(path);
@@ -876,7 +876,7 @@ void TForm1::LoadPicture(const QString& path)
     PictureInformation(S(info.absolutePath() + '/'), S(info.fileName()));
 }
 
-void TForm1::PictureInformation(const std::string& folder, const std::string& name)
+void MainWindow::PictureInformation(const std::string& folder, const std::string& name)
 {
     w.infoStatus->setText(U(folder));
     const std::optional<FileFacts> facts = GetFileFacts(folder + name);
@@ -899,25 +899,25 @@ void TForm1::PictureInformation(const std::string& folder, const std::string& na
         ShowCorrectedDate(CorrectedDate(photo.Date, controls_));
 }
 
-void TForm1::SetDateText(const QString& text)
+void MainWindow::SetDateText(const QString& text)
 {
     w.dateLabel->setText(text);
     controls_.StampDateText = S(text);
 }
 
-void TForm1::ShowCorrectedDate(TDateTime date)
+void MainWindow::ShowCorrectedDate(TDateTime date)
 {
     w.correctedDateLabel->setText(U(StampDateText(date)));
 }
 
-void TForm1::PickedDateChanged()
+void MainWindow::PickedDateChanged()
 {
     const std::string date = FormatDateTime("dd.mm.yyyy ", PickerDate(w.datePicker->date()));
     const std::string time = FormatDateTime("hh:nn:ss", PickerTime(w.timePicker->time()));
     SetDateText(U(date + time));
 }
 
-void TForm1::StampPicture()
+void MainWindow::StampPicture()
 {
     // The date as the pickers set it, written with the date format; the label's text as it
     // stands with the fixed one.
@@ -930,13 +930,13 @@ void TForm1::StampPicture()
     w.pictureView->update();
 }
 
-void TForm1::FramePicture()
+void MainWindow::FramePicture()
 {
     AddFrame(CurrentPicture(), window_.PictureWidth, window_.PictureHeight);
     w.pictureView->update();
 }
 
-void TForm1::ToggleStretch()
+void MainWindow::ToggleStretch()
 {
     if (!window_.Stretched) {
         window_.PictureWidth = w.pictureView->width();
@@ -954,7 +954,7 @@ void TForm1::ToggleStretch()
     }
 }
 
-void TForm1::SavePicture()
+void MainWindow::SavePicture()
 {
     std::optional<QString> chosen = dialogs_.SavePicture(this, QStringLiteral("jpg"));
     if (!chosen)
@@ -971,16 +971,16 @@ void TForm1::SavePicture()
 
 // ---- Mosaic ----
 
-bool TForm1::MosaicAllowed()
+bool MainWindow::MosaicAllowed()
 {
     if (window_.PictureWidth < 2 || window_.PictureHeight < 2) {
         dialogs_.Message(this, tr("Загрузите картинку сначала"));
         return false;
     }
-    return Form2 != nullptr;
+    return mosaicWindow_ != nullptr;
 }
 
-void TForm1::OpenMosaicModal()
+void MainWindow::OpenMosaicModal()
 {
     if (!MosaicAllowed())
         return;
@@ -988,21 +988,21 @@ void TForm1::OpenMosaicModal()
     w.pictureView->SetStretch(false);
     window_.Stretched = false;
     w.pictureView->repaint();
-    if (Form2->isVisible())
-        Form2->hide();  // a modeless mosaic window becomes the modal one
-    dialogs_.ShowModal(*Form2);
+    if (mosaicWindow_->isVisible())
+        mosaicWindow_->hide();  // a modeless mosaic window becomes the modal one
+    dialogs_.ShowModal(*mosaicWindow_);
 }
 
-void TForm1::ShowMosaicBeside()
+void MainWindow::ShowMosaicBeside()
 {
     if (!MosaicAllowed())
         return;
-    Form2->ShowBeside(*menuBar());
+    mosaicWindow_->ShowBeside(*menuBar());
 }
 
 // ---- Folder batch ----
 
-void TForm1::CountFolderPictures()
+void MainWindow::CountFolderPictures()
 {
     // The chooser's answer is not looked at: cancelling counts the start folder.
     std::optional<QString> chosen = dialogs_.ChooseFolder(this, FolderChooserTitle(), U(window_.StartFolder));
@@ -1010,12 +1010,12 @@ void TForm1::CountFolderPictures()
     w.infoStatus->setText(QString::number(window_.FileCount));
 }
 
-void TForm1::StopBatch()
+void MainWindow::StopBatch()
 {
     window_.StopRequested = true;
 }
 
-void TForm1::StampFolder()
+void MainWindow::StampFolder()
 {
     if (batchRunning_)
         return;  // the entries that forward here stay live during a run: one run at a time
@@ -1028,7 +1028,7 @@ void TForm1::StampFolder()
     RunBatch(S(folder));
 }
 
-void TForm1::RunBatch(const std::string& folder)
+void MainWindow::RunBatch(const std::string& folder)
 {
     batchRunning_ = true;
     ApplyControlStates();
@@ -1060,7 +1060,7 @@ void TForm1::RunBatch(const std::string& folder)
 
 // ---- Settings ----
 
-int TForm1::SelectedIndex(const QComboBox* box)
+int MainWindow::SelectedIndex(const QComboBox* box)
 {
     const int index = box->currentIndex();
     if (index < 0)
@@ -1070,7 +1070,7 @@ int TForm1::SelectedIndex(const QComboBox* box)
     return index;
 }
 
-void TForm1::PresetChosen()
+void MainWindow::PresetChosen()
 {
     const PresetFollowUps done = ApplyPreset(SelectedIndex(w.presetList), controls_, settings_);
     if (!done.Applied)
@@ -1119,43 +1119,43 @@ void TForm1::PresetChosen()
     ApplyControlStates();
 }
 
-void TForm1::DateModeSwitched()
+void MainWindow::DateModeSwitched()
 {
     SwitchDateMode(settings_);
     ApplyControlStates();
 }
 
-void TForm1::DateSourceChosen() { settings_.DateSource = PhotoDateSource(SelectedIndex(w.dateSourceList)); }
+void MainWindow::DateSourceChosen() { settings_.DateSource = PhotoDateSource(SelectedIndex(w.dateSourceList)); }
 
-void TForm1::TransparentSwitched()
+void MainWindow::TransparentSwitched()
 {
     SwitchTransparent(controls_.Look);
     ApplyControlStates();
 }
 
-void TForm1::RenameSwitched()
+void MainWindow::RenameSwitched()
 {
     ApplyControlStates();
 }
 
-void TForm1::CorrectionSwitched()
+void MainWindow::CorrectionSwitched()
 {
     correctionSwitched_ = true;
     ApplyControlStates();
 }
 
-void TForm1::QualityChanged()
+void MainWindow::QualityChanged()
 {
     w.qualityLabel->setText(U(QualityLabelText(controls_.Quality)));
 }
 
-void TForm1::ChooseTextColor()
+void MainWindow::ChooseTextColor()
 {
     if (auto c = dialogs_.ChooseColor(this, ToQColor(controls_.Look.TextColor), tr("Цвет текста")))
         controls_.Look.TextColor = FromQColor(*c);
 }
 
-void TForm1::ChooseStampFont()
+void MainWindow::ChooseStampFont()
 {
     // The dialog opens on the face the stamp is drawn in; confirmed without a change, the
     // stamp keeps its font as it was (also the name of a face that stands in for another).
@@ -1167,21 +1167,21 @@ void TForm1::ChooseStampFont()
     }
 }
 
-void TForm1::ChooseBackgroundColor()
+void MainWindow::ChooseBackgroundColor()
 {
     if (auto c = dialogs_.ChooseColor(this, ToQColor(controls_.Look.BackgroundColor), tr("Цвет фона")))
         controls_.Look.BackgroundColor = FromQColor(*c);
 }
 
-void TForm1::CloseWindow()
+void MainWindow::CloseWindow()
 {
     close();
 }
 
-void TForm1::ShowAbout()
+void MainWindow::ShowAbout()
 {
-    if (AboutBox)
-        dialogs_.ShowModal(*AboutBox);
+    if (aboutDialog_)
+        dialogs_.ShowModal(*aboutDialog_);
 }
 
 }  // namespace morvik::ui

@@ -21,7 +21,7 @@ class BarGauge;
 class PictureView;
 class SpinEdit;
 
-class TForm2 : public QDialog {
+class MosaicWindow : public QDialog {
     Q_OBJECT
 public:
     // The main window's current picture with its width and height.
@@ -32,7 +32,7 @@ public:
     };
     using SourceProvider = std::function<Source()>;
 
-    TForm2(IDialogs& dialogs, SourceProvider source, QWidget* parent = nullptr);
+    MosaicWindow(IDialogs& dialogs, SourceProvider source, QWidget* parent = nullptr);
 
     bool Building() const { return building_; }
     int CellSize() const { return cellSize_; }
