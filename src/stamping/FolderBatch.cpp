@@ -216,6 +216,8 @@ private:
                                             std::move(item.Storage));
         else if (item.Controls.Controls.Lossless)
             picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Dated.Orientation, item.Controls);
+        else
+            steps_.CheckPicture(item.Path, item.Bytes);
         Recycle(spareBytes_, std::move(item.Bytes));
         ++counter_;
         result_.Processed = counter_;

@@ -108,6 +108,9 @@ public:
     // is not decoded.
     virtual BatchWay LosslessWay(std::string_view bytes, const std::string& text, int orientation,
                                  const TBatchControls& controls);
+    // For a dry run in the ordinary mode: fails as StampAndEncode would before it decodes a
+    // JPEG (a header that is no JPEG's, a picture too large for memory or for its data).
+    virtual void CheckPicture(const std::string& path, std::string_view bytes);
     // The EXIF-preserving writer: the output file's bytes with the source's metadata sections.
     virtual std::string WithExif(PhotoMetadata* reader, const TEncodedPicture& picture);
 };

@@ -123,6 +123,12 @@ BatchWay TBatchSteps::LosslessWay(std::string_view bytes, const std::string& tex
     return WayOf(Spliced(bytes, text, orientation, controls));
 }
 
+void TBatchSteps::CheckPicture(const std::string& path, std::string_view bytes)
+{
+    if (!IsHeifName(path))
+        JpegDecoder::InPlace(bytes).CheckDecodable();
+}
+
 std::string WayText(const BatchWay& way)
 {
     // The splice's report is the one text of each way.

@@ -87,13 +87,8 @@ JpegDecoder JpegDecoder::InPlace(std::string_view bytes)
 int JpegDecoder::Width() const { return int(impl_->Info.image_width); }
 int JpegDecoder::Height() const { return int(impl_->Info.image_height); }
 
-Picture JpegDecoder::Decode()
+void JpegDecoder::CheckDecodable() const
 {
-    Impl& d = *impl_;
-    if (d.Decoded)
-        throw Exception("The JPEG picture has been decoded already");
-    d.Decoded = true;
-
     // A header may claim any size up to 65535 a side over a few bytes of data: a raster
     // that would not fit is refused before the library or we allocate it.
     const int width = Width(), height = Height();
@@ -101,10 +96,20 @@ Picture JpegDecoder::Decode()
     CheckPictureFits(width, height, DecodeBytes() - pictureBytes);
     // Data far too small for the frame is no photo: refused before anything is made for
     // it. Data above that floor that still ends early is decoded as far as it goes.
-    if (DataTooShortForFrame(d.Info, d.DataAfterHeader))
-        throw EJPEG(JERR_INPUT_EMPTY, "Corrupt JPEG data: " + std::to_string(d.DataAfterHeader) +
+    if (DataTooShortForFrame(impl_->Info, impl_->DataAfterHeader))
+        throw EJPEG(JERR_INPUT_EMPTY, "Corrupt JPEG data: " + std::to_string(impl_->DataAfterHeader) +
                                           " bytes of picture data cannot hold a picture of " +
                                           std::to_string(width) + " x " + std::to_string(height));
+}
+
+Picture JpegDecoder::Decode()
+{
+    Impl& d = *impl_;
+    if (d.Decoded)
+        throw Exception("The JPEG picture has been decoded already");
+    d.Decoded = true;
+    CheckDecodable();
+    const int width = Width(), height = Height();
 
     d.Info.out_color_space = JCS_RGB;  // grey becomes RGB; CMYK and YCCK are refused
     Picture picture = Picture::Uninitialized(width, height);  // the decoder writes every row

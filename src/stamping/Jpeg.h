@@ -69,6 +69,9 @@ public:
     // Decodes the picture data into 24-bit RGB (a grey source gives grey RGB pixels; a
     // CMYK or YCCK source is refused with the library's error). Once per decoder.
     Picture Decode();
+    // What Decode refuses before it decodes: a picture that would not fit in memory, or
+    // whose data is far too small for its frame. A dry run meets these without decoding.
+    void CheckDecodable() const;
     // What the library's warnings told of the picture data during Decode.
     PictureDamage Damage() const;
     // The memory a decode takes beside the stream: the picture and, for a progressive

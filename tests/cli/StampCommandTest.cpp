@@ -113,6 +113,7 @@ TEST(StampCommandTest, ExitCodes)
         {"stamp " + Quoted(dir.path()) + " --correct 24:00:00", 2, "'24:00:00' is not a valid date and time"},
         {"stamp " + Quoted(dir.path()) + " --color red", 2, "not a colour"},
         {"stamp " + Quoted(broken.path()), 1, "JPEG error #"},
+        {"stamp -n " + Quoted(broken.path()), 1, "JPEG error #"},  // known without writing
         // The correction is used only for names made by the mask.
         {"stamp --dry-run --keep-names --correct 24:00:00 " + Quoted(dir.path()), 0, "forest.JPG -> "},
         // A dry run meets the failure a real run would.

@@ -63,6 +63,12 @@ public:
         return picture;
     }
 
+    void CheckPicture(const std::string&, std::string_view bytes) override
+    {
+        if (bytes.substr(0, 3) == "BAD")
+            throw Exception("JPEG error #53");
+    }
+
     std::string WithExif(PhotoMetadata*, const TEncodedPicture& p) override { return "EXIF+" + p.Jpeg; }
 };
 
