@@ -28,8 +28,6 @@ public:
     // How many bytes the data holds in all, where that is known (0: not known). A reader
     // that takes a large run reserves its storage once instead of growing it step by step.
     virtual size_t SizeHint() const { return 0; }
-    // Up to count of the next bytes, left to be read: fewer only at the end of the data.
-    virtual std::string_view Peek(size_t count) = 0;
 };
 
 namespace {
@@ -64,7 +62,6 @@ public:
     }
     int ReadByte() override { return pos_ < bytes_.size() ? static_cast<unsigned char>(bytes_[pos_++]) : -1; }
     size_t SizeHint() const override { return bytes_.size(); }
-    std::string_view Peek(size_t count) override { return bytes_.substr(pos_, count); }
 
 private:
     std::string_view bytes_;
@@ -103,13 +100,6 @@ public:
         if (pos_ == end_ && !Fill())
             return -1;
         return static_cast<unsigned char>(buffer_[pos_++]);
-    }
-    // Only at the file's start, where the buffer is empty or holds what one fill brought.
-    std::string_view Peek(size_t count) override
-    {
-        if (pos_ == end_)
-            Fill();
-        return std::string_view(buffer_ + pos_, std::min(count, end_ - pos_));
     }
 
 private:
@@ -275,24 +265,9 @@ bool ReadGuarded(PhotoMetadata& data, Reading reading)
     return false;
 }
 
-// A picture file's first bytes decide how it is read, whatever its extension says (a
-// TIFF saved as .jpg, a JPEG as .tif); one that starts as neither is read as its name
-// says, and fails as that reading fails. Only files named as pictures are read at all.
-ReaderKind KindOfBytes(std::string_view head, ReaderKind byName)
+bool ReadInput(PhotoMetadata& data, ReaderKind kind, SectionInput& input)
 {
-    if (byName == ReaderKind::None)
-        return byName;
-    if (head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0xFF &&
-        static_cast<unsigned char>(head[1]) == jpeg_marker::Soi)
-        return ReaderKind::Jpeg;
-    if (head.substr(0, 4) == std::string_view("II*\0", 4) || head.substr(0, 4) == std::string_view("MM\0*", 4))
-        return ReaderKind::Tiff;
-    return byName;
-}
-
-bool ReadInput(PhotoMetadata& data, ReaderKind byName, SectionInput& input)
-{
-    switch (KindOfBytes(input.Peek(4), byName)) {
+    switch (kind) {
     case ReaderKind::Jpeg: return data.ReadJpegSections(input);
     case ReaderKind::Tiff: return data.ReadTiffFile(input);
     case ReaderKind::None: break;
