@@ -371,7 +371,10 @@ const char* WriterRoundTrip(std::string_view input)
     PhotoMetadata source(ParseModeFull);
     source.ReadMetadataFromMemory("x.jpg", input);
 
-    const std::optional<std::string> exif = Kept(source.ExifSection);
+    // A block read from a TIFF file is not a JPEG section and is not carried.
+    const std::optional<std::string> exif = Kept(source.CarriedExifSection());
+    if (source.ExifSection && !exif && source.ReadAs != PictureFileKind::Tiff)
+        return "a JPEG's EXIF section is not carried";
     const std::optional<std::string> app0 = Kept(source.App0Section);
     const std::optional<std::string> iptc = Kept(source.IptcSection);
     const std::optional<std::string> comment = Kept(source.CommentSection);

@@ -285,15 +285,20 @@ void ReadFilesInOrder(const std::vector<std::string>& files, bool json, int jobs
 
 namespace {
 
-// The kind of picture file the reader took the name for: "heif", "tiff" (a TIFF block
-// read as a file, or a name the TIFF reader takes) or "jpeg".
-const char* FileFormat(const std::string& fileName, const ExifDirectory* info)
+// The kind of picture file: "heif" by its name; else what the reader read it as, by its
+// first bytes ("tiff" or "jpeg"); a file not read as either is named by its extension.
+const char* FileFormat(const std::string& fileName, const PhotoMetadata& data)
 {
     if (IsHeifName(fileName))
         return "heif";
+    switch (data.ReadAs) {
+    case PictureFileKind::Tiff: return "tiff";
+    case PictureFileKind::Jpeg: return "jpeg";
+    case PictureFileKind::None: break;
+    }
     const size_t dot = fileName.find_last_of("./");
     const std::string ext = dot == std::string::npos || fileName[dot] != '.' ? "" : AsciiLower(fileName.substr(dot));
-    return (info && info->FromTiff) || ext == ".tif" || ext == ".tiff" || ext == ".nef" ? "tiff" : "jpeg";
+    return ext == ".tif" || ext == ".tiff" || ext == ".nef" ? "tiff" : "jpeg";
 }
 
 }  // namespace
@@ -303,7 +308,7 @@ nlohmann::json InfoJson(const std::string& fileName, bool read, const PhotoMetad
     const ExifDirectory* info = data.ExifInfo.get();
     nlohmann::json j;
     j["file"] = fileName;
-    j["format"] = FileFormat(fileName, info);
+    j["format"] = FileFormat(fileName, data);
     j["read"] = read;
     j["error"] = Cp1251ToUtf8(data.Outcome.Text);
     j["has_exif"] = data.HasExif();

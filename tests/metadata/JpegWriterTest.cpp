@@ -69,6 +69,18 @@ TEST(JpegWriter, KeepsTheExifSectionWhenTheSizeIsUnchanged)
     EXPECT_EQ(s.Write(1600, 1200), kSoi + Section(0xE1, app1) + AfterApp0(Encoded()));
 }
 
+// A TIFF named as a JPEG is read as the TIFF it is; its block is no JPEG section, so the
+// writer puts the default JFIF header in its place and the output holds no EXIF.
+TEST(JpegWriter, ATiffNamedAsAJpegIsReadAsATiffAndItsBlockIsNotCarried)
+{
+    TiffBytes t(false);
+    Source s(t.Tiff({t.Ascii(0x010F, "Maker")}, {t.Long(kExifImageWidth, 1600)}));
+    ASSERT_TRUE(s.reader.HasExif());
+    EXPECT_EQ(s.reader.ReadAs, PictureFileKind::Tiff);
+    EXPECT_EQ(s.reader.ExifInfo->CameraMake, "Maker");
+    EXPECT_EQ(s.Write(16, 8), kSoi + kDefaultJfif + AfterApp0(Encoded()));
+}
+
 TEST(JpegWriter, CorrectsDimensionsInPlaceForEachTypeAndByteOrder)
 {
     for (bool big : {false, true}) {

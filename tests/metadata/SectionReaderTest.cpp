@@ -106,6 +106,13 @@ std::string FirstDirectoryFails()
     return b.App1();
 }
 
+std::string CameraTiff()
+{
+    ExifBuilder b;
+    b.Ascii(0, 0x010F, "Canon");
+    return b.Tiff();
+}
+
 const std::string kPlainJpeg = MakeJpeg({Section(0xE0, "JFIF\0\x01\x01")});
 
 INSTANTIATE_TEST_SUITE_P(
@@ -123,7 +130,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"IllegallySized", "a.jpg", MakeJpeg({IllegallySized()}), true, "<none>"},
         FailureCase{"FirstDirectoryFails", "a.jpg", MakeJpeg({FirstDirectoryFails()}), false, "Not an EXIF file"},
         FailureCase{"CaseOfExtension", "PHOTO.JPG", MakeJpeg({CameraApp1()}), true, "<none>"},
-        FailureCase{"Jpe", "a.jpe", MakeJpeg({CameraApp1()}), true, "<none>"}),
+        FailureCase{"Jpe", "a.jpe", MakeJpeg({CameraApp1()}), true, "<none>"},
+        // The bytes decide between JPEG and TIFF; the name only whether it is a picture.
+        FailureCase{"TiffNamedJpg", "a.jpg", CameraTiff(), true, "<none>"},
+        FailureCase{"JpegNamedTif", "a.NEF", MakeJpeg({CameraApp1()}), true, "<none>"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(SectionReader, HeaderProblemsLeaveAnEmptyInfo)
@@ -304,7 +314,7 @@ TEST(TiffReader, WalksTheFirstDirectoryWithBaseMinusSeven)
         EXPECT_EQ(data.Outcome.Text, "<none>");
         EXPECT_EQ(data.ExifSection, &data.Sections[1]);
         EXPECT_EQ(data.SectionCount, 1);
-        EXPECT_FALSE(data.FromTiff);
+        EXPECT_EQ(data.ReadAs, PictureFileKind::Tiff);
         ASSERT_TRUE(data.ExifInfo);
         EXPECT_TRUE(data.ExifInfo->FromTiff);
         EXPECT_EQ(data.ExifInfo->CameraMake, "NIKON CORPORATION");

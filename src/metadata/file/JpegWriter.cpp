@@ -44,9 +44,14 @@ size_t EncoderStreamStart(const std::string& stream)
 
 }  // namespace
 
+const JpegSection* PhotoMetadata::CarriedExifSection() const
+{
+    return ReadAs == PictureFileKind::Jpeg ? ExifSection : nullptr;
+}
+
 void PhotoMetadata::UpdateDimensions(int newHeight, int newWidth)
 {
-    if (ExifInfo && ExifSection != nullptr)
+    if (ExifInfo && CarriedExifSection() != nullptr)
         ExifInfo->UpdateDimensions(ExifSection->Data, newHeight, newWidth);
 }
 
@@ -55,8 +60,8 @@ int64_t PhotoMetadata::WriteHeaderSections(std::string& out)
     out += static_cast<char>(0xFF);
     out += static_cast<char>(0xD8);
     int64_t written = 0;
-    if (ExifSection != nullptr) {
-        written += AppendSection(out, *ExifSection);
+    if (const JpegSection* exif = CarriedExifSection()) {
+        written += AppendSection(out, *exif);
     } else if (App0Section != nullptr) {
         written += AppendSection(out, *App0Section);
     } else {

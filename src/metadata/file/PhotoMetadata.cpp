@@ -28,6 +28,8 @@ public:
     // How many bytes the data holds in all, where that is known (0: not known). A reader
     // that takes a large run reserves its storage once instead of growing it step by step.
     virtual size_t SizeHint() const { return 0; }
+    // Up to count of the next bytes, left to be read: fewer only at the end of the data.
+    virtual std::string_view Peek(size_t count) = 0;
 };
 
 namespace {
@@ -62,6 +64,7 @@ public:
     }
     int ReadByte() override { return pos_ < bytes_.size() ? static_cast<unsigned char>(bytes_[pos_++]) : -1; }
     size_t SizeHint() const override { return bytes_.size(); }
+    std::string_view Peek(size_t count) override { return bytes_.substr(pos_, count); }
 
 private:
     std::string_view bytes_;
@@ -100,6 +103,13 @@ public:
         if (pos_ == end_ && !Fill())
             return -1;
         return static_cast<unsigned char>(buffer_[pos_++]);
+    }
+    // Only at the file's start, where the buffer is empty or holds what one fill brought.
+    std::string_view Peek(size_t count) override
+    {
+        if (pos_ == end_)
+            Fill();
+        return std::string_view(buffer_ + pos_, std::min(count, end_ - pos_));
     }
 
 private:
@@ -146,20 +156,18 @@ private:
     size_t pos_ = 0, end_ = 0;
 };
 
-enum class ReaderKind { None, Jpeg, Tiff };
-
-ReaderKind KindOfName(const std::string& fileName)
+PictureFileKind KindOfName(const std::string& fileName)
 {
     const size_t dot = fileName.find_last_of('.');
     const size_t slash = fileName.find_last_of('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return ReaderKind::None;
+        return PictureFileKind::None;
     const std::string ext = AsciiLower(fileName.substr(dot));
     if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe")
-        return ReaderKind::Jpeg;
+        return PictureFileKind::Jpeg;
     if (ext == ".tif" || ext == ".tiff" || ext == ".nef")
-        return ReaderKind::Tiff;
-    return ReaderKind::None;
+        return PictureFileKind::Tiff;
+    return PictureFileKind::None;
 }
 
 }  // namespace
@@ -189,6 +197,7 @@ void PhotoMetadata::ResetData()
     }
     Outcome = ReadingOutcome{};
     SectionCount = 0;
+    ReadAs = PictureFileKind::None;
     ExifSection = IptcSection = CommentSection = App0Section = nullptr;
     FileName.clear();
     FileDate = 0;
@@ -265,12 +274,28 @@ bool ReadGuarded(PhotoMetadata& data, Reading reading)
     return false;
 }
 
-bool ReadInput(PhotoMetadata& data, ReaderKind kind, SectionInput& input)
+// A picture file's first bytes decide how it is read, whatever its extension says (a
+// TIFF saved as .jpg, a JPEG as .tif); one that starts as neither is read as its name
+// says, and fails as that reading fails. Only files named as pictures are read at all.
+PictureFileKind KindOfBytes(std::string_view head, PictureFileKind byName)
 {
-    switch (kind) {
-    case ReaderKind::Jpeg: return data.ReadJpegSections(input);
-    case ReaderKind::Tiff: return data.ReadTiffFile(input);
-    case ReaderKind::None: break;
+    if (byName == PictureFileKind::None)
+        return byName;
+    if (head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0xFF &&
+        static_cast<unsigned char>(head[1]) == jpeg_marker::Soi)
+        return PictureFileKind::Jpeg;
+    if (head.substr(0, 4) == std::string_view("II*\0", 4) || head.substr(0, 4) == std::string_view("MM\0*", 4))
+        return PictureFileKind::Tiff;
+    return byName;
+}
+
+bool ReadInput(PhotoMetadata& data, PictureFileKind byName, SectionInput& input)
+{
+    data.ReadAs = KindOfBytes(input.Peek(4), byName);
+    switch (data.ReadAs) {
+    case PictureFileKind::Jpeg: return data.ReadJpegSections(input);
+    case PictureFileKind::Tiff: return data.ReadTiffFile(input);
+    case PictureFileKind::None: break;
     }
     return false;
 }
@@ -285,11 +310,11 @@ bool PhotoMetadata::ReadMetadata(const std::string& fileName)
 bool PhotoMetadata::ReadMetadataUnguarded(const std::string& fileName)
 {
     ResetData();
-    const ReaderKind kind = KindOfName(fileName);
+    const PictureFileKind kind = KindOfName(fileName);
     // A picture file is opened first and its facts taken from the open file: one path
     // lookup instead of two. One that cannot be opened is looked at by its name, and its
     // reading then fails as it does for any file it cannot open.
-    FileDescriptor file = kind == ReaderKind::None ? FileDescriptor() : OpenForReading(fileName);
+    FileDescriptor file = kind == PictureFileKind::None ? FileDescriptor() : OpenForReading(fileName);
     const auto facts = file ? GetOpenFileFacts(file.Get(), fileName) : GetFileFacts(fileName);
     std::optional<FileInput> opened;
     if (file)
@@ -300,7 +325,7 @@ bool PhotoMetadata::ReadMetadataUnguarded(const std::string& fileName)
     return ReadWithOutcome(Outcome, [&] {
         if (opened)
             return ReadInput(*this, kind, *opened);
-        if (kind == ReaderKind::None)
+        if (kind == PictureFileKind::None)
             return false;
         FileInput input(fileName);  // raises EInOutError: a failed reading
         return ReadInput(*this, kind, input);
@@ -386,11 +411,6 @@ bool PhotoMetadata::ReadJpegSections(SectionInput& input)
 
 bool PhotoMetadata::ReadTiffFile(SectionInput& input)
 {
-    struct TiffFlag {
-        bool& flag;
-        explicit TiffFlag(bool& f) : flag(f) { flag = true; }
-        ~TiffFlag() { flag = false; }
-    } tiff(FromTiff);
     try {
         std::string header;
         if (input.Read(header, 8) < 8)

@@ -33,6 +33,10 @@ struct ReadingOutcome {
     bool Faulted() const { return End == ReadingEnd::Faulted; }
 };
 
+// What a picture file was read as: its first bytes decide, else its name (none: a name
+// the reader does not take, or nothing read yet).
+enum class PictureFileKind { None, Jpeg, Tiff };
+
 struct JpegSection {
     std::string Data;  // from the two length bytes on
     int32_t Marker = 0;
@@ -47,7 +51,7 @@ public:
     PhotoMetadata& operator=(const PhotoMetadata&) = delete;
 
     std::array<JpegSection, 22> Sections;  // numbered 1..21; index 0 unused
-    bool FromTiff = false;
+    PictureFileKind ReadAs = PictureFileKind::None;
     ParseModes ParseMode = ParseModeFull;
     int32_t SectionCount = 0;
     JpegSection* ExifSection = nullptr;
@@ -68,8 +72,9 @@ public:
     void SetFault(std::string errorText);
     // Never throws: whether the metadata was read, and the Outcome.
     bool ReadMetadata(const std::string& fileName);
-    // The same reading over a file's bytes held in memory; the name decides the reader
-    // by its extension and is kept as FileName. No file-system facts are taken.
+    // The same reading over a file's bytes held in memory; the name decides by its
+    // extension whether it is read at all, and is kept as FileName. No file-system facts
+    // are taken.
     bool ReadMetadataFromMemory(const std::string& fileName, std::string_view bytes);
     bool HasExif() const { return ExifSection != nullptr; }
     bool HasMetadata() const
@@ -90,6 +95,9 @@ public:
     // shows; empty without an EXIF block.
     std::string SummaryText() const;
 
+    // The EXIF section the writer carries over: a JPEG's EXIF section. A block read from a
+    // TIFF file is the TIFF's own directories and data, which no JPEG section holds.
+    const JpegSection* CarriedExifSection() const;
     // Stores new picture dimensions into the EXIF section the writer carries over.
     void UpdateDimensions(int newHeight, int newWidth);
     // EXIF-preserving writer: the new picture is an encoded JPEG stream of the given size.
@@ -97,7 +105,7 @@ public:
                            const std::string& outputFileName, bool adjustDimensions);
     // The same file's bytes, for a caller that writes them itself.
     std::string JpegWithExif(const std::string& jpegStream, int width, int height, bool adjustDimensions);
-    // Writes what comes before the picture: SOI, then the EXIF section (or, without one,
+    // Writes what comes before the picture: SOI, then the carried EXIF section (or, without one,
     // the source's APP0 or a default JFIF header), the IPTC section and the comment
     // section where the source has them. Returns the bytes written after SOI.
     int64_t WriteHeaderSections(std::string& out);
