@@ -99,14 +99,14 @@ struct StampDateRule {
     bool DateMode{};                  // the date (true) or the own text (false)
     PhotoDateSource DateSource{};     // what dates the photo
     DateCorrection Correction;        // names the outputs and sets their time; never stamped
-    std::string Format;               // the mask the stamped date is written with, never empty
+    std::string Format;               // the mask the stamped date is written with (made from the records: never empty)
     std::string OwnText;              // stamped while !DateMode
 };
 
 // How the outputs are named.
 struct StampNaming {
     bool ByMask{};     // named by the mask (else after their sources)
-    std::string Mask;  // a date mask, never empty
+    std::string Mask;  // a date mask (made from the records: never empty)
 };
 
 // How the output is written.
