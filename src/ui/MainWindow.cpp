@@ -924,8 +924,9 @@ void MainWindow::StampPicture()
     const StampRequest request = RequestFromControls(settings_, controls_);
     CaptionFacts facts = caption_;
     facts.Date = PickerDate(w.datePicker->date()) + PickerTime(w.timePicker->time());
+    const std::string& format = request.Date.Format;
     const std::string dateText =
-        request.Date.Format == StampDateMask ? controls_.StampDateText : FormatDateTime(request.Date.Format, facts.Date);
+        format == StampDateMask ? controls_.StampDateText : FormatDateTime(format, facts.Date);
     DrawStamp(CurrentPicture(), CaptionText(request.Date, dateText, facts), request.Look);
     w.pictureView->update();
 }
