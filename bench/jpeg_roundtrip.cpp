@@ -5,6 +5,7 @@
 // Usage: bench_jpeg_roundtrip [rounds] [quality]
 #include "stamping/Jpeg.h"
 #include "stamping/StampDrawing.h"
+#include "stamping/StampSettings.h"
 
 #include <algorithm>
 #include <chrono>

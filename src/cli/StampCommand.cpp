@@ -154,25 +154,25 @@ void ApplyPlacementOptions(const StampOptions& o, StampLook& look)
 }
 
 // The window's start values, then the preset, then each option given.
-TBatchControls ControlsFromOptions(const StampOptions& o)
+StampRequest RequestFromOptions(const StampOptions& o)
 {
-    TBatchControls b;
-    b.Settings = StampSettings{};
+    StampSettings settings;
+    StampControls controls;
     if (!o.Preset.empty()) {
-        const PresetFollowUps done = ApplyPreset(kPresetNames.at(o.Preset), b.Controls, b.Settings);
+        const PresetFollowUps done = ApplyPreset(kPresetNames.at(o.Preset), controls, settings);
         if (done.FontMissing)
             std::cerr << "morvik-cli stamp: the preset's face \"" << FilmFontName
                       << "\" is not installed (Debian package fonts-dseg); the default face is used\n";
     }
     if (o.DateFormat)
-        b.Controls.DateFormat = *o.DateFormat;
+        controls.DateFormat = *o.DateFormat;
     if (!o.DateSource.empty())
-        b.Settings.DateSource = kDateSourceNames.at(o.DateSource);
+        settings.DateSource = kDateSourceNames.at(o.DateSource);
     if (o.OwnText) {
-        b.Settings.DateMode = false;
-        b.Controls.OwnText = *o.OwnText;
+        settings.DateMode = false;
+        controls.OwnText = *o.OwnText;
     }
-    StampLook& look = b.Controls.Look;
+    StampLook& look = controls.Look;
     look.X = o.X;
     look.Y = o.Y;
     if (o.FontName)
@@ -195,28 +195,28 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
         SwitchTransparent(look);
     ApplyPlacementOptions(o, look);
     if (o.Quality)
-        b.Controls.Quality = *o.Quality;
+        controls.Quality = *o.Quality;
     if (o.NamingMask)
-        b.Controls.NamingMask = *o.NamingMask;
+        controls.NamingMask = *o.NamingMask;
     if (o.Exif)
-        b.Controls.ExifCarryOver = *o.Exif;
-    b.Controls.Lossless = o.Lossless;
+        controls.ExifCarryOver = *o.Exif;
+    controls.Lossless = o.Lossless;
     if (o.KeepNames)
-        b.Controls.RenameTicked = false;
+        controls.RenameTicked = false;
     if (o.Correction) {
         std::string text = *o.Correction;
-        b.Controls.CorrectionDirection = 0;
+        controls.CorrectionDirection = 0;
         if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-            b.Controls.CorrectionDirection = text[0] == '+' ? 0 : 1;
+            controls.CorrectionDirection = text[0] == '+' ? 0 : 1;
             text.erase(0, 1);
         }
         if (text.size() == 7)
             text.insert(0, "0");  // "2:00:00" as the time editor holds it
-        b.Controls.CorrectionOn = true;
-        b.Controls.CorrectionText = text;
+        controls.CorrectionOn = true;
+        controls.CorrectionText = text;
         // The batch uses the correction only for the names it makes: with --keep-names it is
         // never computed, so a text that does not convert is no error there.
-        if (b.Controls.RenameTicked) {
+        if (controls.RenameTicked) {
             try {
                 CorrectionFromText(text);
             } catch (const EConvertError& e) {
@@ -224,7 +224,7 @@ TBatchControls ControlsFromOptions(const StampOptions& o)
             }
         }
     }
-    return b;
+    return RequestFromControls(settings, controls);
 }
 
 // What dated a photo when it was not the EXIF date asked for: "  (file name)", "  (file time)".
@@ -244,12 +244,12 @@ std::string OriginNote(DateOrigin origin)
 // Progress on a terminal as one bar redrawn in place; elsewhere one line per file.
 class CliObserver : public TBatchObserver {
 public:
-    CliObserver(TBatchControls controls, bool dryRun)
-        : controls_(std::move(controls)), dryRun_(dryRun), terminal_(::isatty(STDOUT_FILENO) == 1)
+    CliObserver(StampRequest request, bool dryRun)
+        : request_(std::move(request)), dryRun_(dryRun), terminal_(::isatty(STDOUT_FILENO) == 1)
     {
     }
 
-    TBatchControls CurrentControls() override { return controls_; }
+    StampRequest CurrentRequest() override { return request_; }
     void BatchStarted(int fileCount) override
     {
         total_ = fileCount;
@@ -301,7 +301,7 @@ private:
         std::cout << "\r[" << bar << "] " << count_ << "/" << total_ << "  " << shown << way << "\033[K" << std::flush;
     }
 
-    TBatchControls controls_;
+    StampRequest request_;
     bool dryRun_;
     bool terminal_;
     int total_ = 0;
@@ -325,20 +325,20 @@ int ExitStatus(const TBatchResult& result, bool interrupted)
 
 int RunStamp(const StampOptions& o)
 {
-    TBatchControls controls;
+    StampRequest request;
     try {
-        controls = ControlsFromOptions(o);
+        request = RequestFromOptions(o);
     } catch (const UsageError& e) {
         std::cerr << "morvik-cli stamp: " << e.what() << "\n";
         return 2;
     }
     TBatchOptions options;
-    options.RenameByMask = controls.Controls.RenameTicked;
+    options.RenameByMask = request.Naming.ByMask;
     options.Jobs = o.Jobs;
     options.DryRun = o.DryRun;
     options.KeepGoing = o.KeepGoing;
     options.SkipExisting = o.SkipExisting;
-    CliObserver observer(controls, o.DryRun);
+    CliObserver observer(std::move(request), o.DryRun);
     g_interrupted = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
     const TDateTime start = Now();

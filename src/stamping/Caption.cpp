@@ -73,11 +73,11 @@ std::string FillCaption(std::string_view text, const CaptionFacts& facts, std::s
     return filled;
 }
 
-std::string CaptionText(const StampSettings& settings, const StampControls& controls, const CaptionFacts& facts)
+std::string CaptionText(const StampDateRule& rule, const std::string& dateText, const CaptionFacts& facts)
 {
-    if (settings.DateMode)
-        return controls.StampDateText;
-    return FillCaption(controls.OwnText, facts, EffectiveDateFormat(controls));
+    if (rule.DateMode)
+        return dateText;
+    return FillCaption(rule.OwnText, facts, rule.Format);
 }
 
 }  // namespace morvik

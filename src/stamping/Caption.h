@@ -8,7 +8,7 @@
 // no field, and a brace without its partner, stay as typed. The two characters "\n" start
 // a new line; the drawing sets the lines one under the other.
 #include "platform/DateTime.h"
-#include "stamping/StampSettings.h"
+#include "stamping/StampRequest.h"  // StampDateRule
 
 #include <array>
 #include <optional>
@@ -45,9 +45,9 @@ inline constexpr std::array<std::string_view, 13> CaptionFieldNames = {
 // written with dateFormat.
 std::string FillCaption(std::string_view text, const CaptionFacts& facts, std::string_view dateFormat);
 
-// The text a stamp draws for a photo: in date mode its date written with the date format,
-// otherwise the own text filled from the facts.
-std::string CaptionText(const StampSettings& settings, const StampControls& controls, const CaptionFacts& facts);
+// The text a stamp draws for a photo: in date mode dateText (its date as written with the
+// rule's format), otherwise the rule's own text filled from the facts.
+std::string CaptionText(const StampDateRule& rule, const std::string& dateText, const CaptionFacts& facts);
 
 // The photo's facts as the metadata reader read them (`read`: it read the file), with the
 // name and folder taken from its path and the date it is dated by. The one place a caption

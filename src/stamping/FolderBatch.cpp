@@ -69,7 +69,7 @@ struct TBatchItem {
     std::string Name;
     std::string Path;
     bool Processed = false;
-    TBatchControls Controls;
+    StampRequest Request;
     TDatedSource Dated;
     std::string Bytes;
     std::string Storage;  // for the stamped file
@@ -112,7 +112,7 @@ public:
     }
 
 private:
-    // The entry's turn: whether it is processed, its settings, its date and its stamp
+    // The entry's turn: whether it is processed, its request, its date and its stamp
     // text; with more than one job its pixel work starts here, ahead of its commit. The
     // entry's facts are those the listing took: the file system is not asked again.
     void Prepare(TBatchItem& item, const FileFacts& facts)
@@ -130,16 +130,16 @@ private:
             }
         }
         observer_.ProcessPendingEvents();
-        item.Controls = observer_.CurrentControls();
+        item.Request = observer_.CurrentRequest();
         const TDateTime fallback = TwoSecondFloor(facts.Modified);
         try {
             item.Bytes = TakeSpare(spareBytes_, room_);
-            if (item.Controls.Controls.Lossless && !options_.DryRun)
+            if (item.Request.Lossless && !options_.DryRun)
                 item.Storage = TakeSpare(spareOutputs_, LosslessRoom(room_));
             // No more than a picture file may hold: a sparse giant or an endless file fails
             // at that size instead of taking all memory.
             ReadWholeFile(item.Path, kMaxJpegFileBytes, /*noAtime=*/true, item.Bytes);
-            item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Controls.Settings.DateSource);
+            item.Dated = steps_.DatePhoto(item.Path, item.Bytes, fallback, item.Request.Date.DateSource);
         } catch (...) {
             // The failure belongs to this file's turn in file order, which may come after
             // files still ahead of it: it is carried there whatever its type (Commit
@@ -148,21 +148,20 @@ private:
             item.Dated.Date = fallback;
         }
         // The window's label shows the date in the fixed mask; the stamp writes it in the
-        // date format.
-        StampControls& controls = item.Controls.Controls;
+        // date format. The date's text is this file's fact, not the request's.
+        const StampDateRule& rule = item.Request.Date;
         const std::string shownDate = steps_.FormatDate(StampDateMask, item.Dated.Date);
         observer_.FileDated(shownDate);
-        const std::string_view dateFormat = EffectiveDateFormat(controls);
-        controls.StampDateText =
-            dateFormat == StampDateMask ? shownDate : steps_.FormatDate(dateFormat, item.Dated.Date);
-        if (item.Controls.Settings.DateMode)
-            item.Text = controls.StampDateText;
+        const std::string dateText =
+            rule.Format == StampDateMask ? shownDate : steps_.FormatDate(rule.Format, item.Dated.Date);
+        if (rule.DateMode)
+            item.Text = dateText;
         else
-            item.Text = CaptionText(item.Controls.Settings, controls,
+            item.Text = CaptionText(rule, dateText,
                                     ReadCaptionFacts(item.Dated.Reader.get(), true, item.Path, item.Dated.Date));
         if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
             item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
-                return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Dated.Orientation, item.Controls,
+                return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Dated.Orientation, item.Request,
                                             std::move(item.Storage));
             });
             item.WorkStarted = true;
@@ -212,10 +211,10 @@ private:
         if (item.WorkStarted)
             picture = item.Work.get();
         else if (!options_.DryRun)
-            picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Dated.Orientation, item.Controls,
+            picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Dated.Orientation, item.Request,
                                             std::move(item.Storage));
-        else if (item.Controls.Controls.Lossless)
-            picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Dated.Orientation, item.Controls);
+        else if (item.Request.Lossless)
+            picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Dated.Orientation, item.Request);
         else
             steps_.CheckPicture(item.Path, item.Bytes);
         Recycle(spareBytes_, std::move(item.Bytes));
@@ -225,7 +224,7 @@ private:
         Write(item, picture);
         // Made in the storage taken for it (lossless mode only); an encoder's own goes, and
         // so does a HEIF's output made without storage.
-        if (picture.Spliced && item.Controls.Controls.Lossless)
+        if (picture.Spliced && item.Request.Lossless)
             Recycle(spareOutputs_, std::move(picture.Jpeg));
     }
 
@@ -285,11 +284,11 @@ private:
         };
         int k = 0;
         if (options_.RenameByMask) {
-            if (item.Controls.Controls.CorrectionOn) {
-                out.Date = steps_.CorrectDate(out.Date, item.Controls);
+            if (item.Request.Date.Correction.On) {
+                out.Date = steps_.CorrectDate(out.Date, item.Request.Date.Correction);
                 observer_.DateCorrected(out.Date);
             }
-            const std::string mask = EffectiveNamingMask(item.Controls.Controls);
+            const std::string& mask = item.Request.Naming.Mask;
             name = steps_.FormatDate(mask, out.Date);
             CheckMadeName(name, mask);
             while (Taken(candidate(k)))
@@ -311,7 +310,7 @@ private:
                 CannotCreateFolderMessage(outputFolder_, outputFolderError_ != 0 ? outputFolderError_ : ENOENT));
         if (!options_.DryRun) {
             ReplacingFile file(out.OutputPath);
-            if (item.Controls.Controls.ExifCarryOver && !picture.Spliced)
+            if (item.Request.Output.ExifCarryOver && !picture.Spliced)
                 file.Write(steps_.WithExif(item.Dated.Reader.get(), picture));
             else
                 file.Write(picture.Jpeg);

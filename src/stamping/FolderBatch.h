@@ -16,7 +16,7 @@
 #include "platform/DateTime.h"
 #include "stamping/Jpeg.h"       // PictureDamage
 #include "stamping/PhotoDate.h"  // DateOrigin
-#include "stamping/StampSettings.h"
+#include "stamping/StampRequest.h"
 #include "stamping/lossless/LosslessStamp.h"  // LosslessWay, SourceDamage
 
 #include <optional>
@@ -30,14 +30,6 @@
 namespace morvik {
 
 class PhotoMetadata;
-
-// The settings one file of the batch is made with, read afresh at each file's turn (the
-// window's controls, or the command line's options). Of the switches the batch reads
-// DateMode and DateSource; StopRequested comes through the observer.
-struct TBatchControls {
-    StampSettings Settings;
-    StampControls Controls;
-};
 
 constexpr std::string_view kOutputFolderName = "Dated";
 
@@ -92,22 +84,22 @@ public:
                                    PhotoDateSource dateSource);
     virtual std::string FormatDate(std::string_view mask, TDateTime value);
     // The corrected date; throws EConvertError for a correction text that does not convert.
-    virtual TDateTime CorrectDate(TDateTime date, const TBatchControls& controls);
+    virtual TDateTime CorrectDate(TDateTime date, const DateCorrection& correction);
     // Decodes the source, stamps the text as the single-picture stamp does (upright on the
     // photo as displayed by its EXIF Orientation `orientation`), encodes. In the lossless
-    // mode (controls.Controls.Lossless) a source the splice can take is stamped by it
+    // mode (request.Lossless) a source the splice can take is stamped by it
     // instead, with the source's sections when the EXIF carry-over is on; another goes the
     // decode/encode way with its reason.
     // `storage` is a buffer of an earlier file that the result may take over, so that its
     // memory serves again.
     virtual TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes,
                                            const std::string& text, int orientation,
-                                           const TBatchControls& controls, std::string storage);
+                                           const StampRequest& request, std::string storage);
     // The way the lossless mode would stamp the source, for a dry run: the splice is made in
     // memory and dropped (a corrupt scan fails as in a real run); a source it cannot take
     // is not decoded.
     virtual BatchWay LosslessWay(std::string_view bytes, const std::string& text, int orientation,
-                                 const TBatchControls& controls);
+                                 const StampRequest& request);
     // For a dry run in the ordinary mode: fails as StampAndEncode would before it decodes a
     // JPEG (a header that is no JPEG's, a picture too large for memory or for its data).
     virtual void CheckPicture(const std::string& path, std::string_view bytes);
@@ -137,8 +129,9 @@ std::string DamageNote(const TBatchOutput& output);
 class TBatchObserver {
 public:
     virtual ~TBatchObserver() = default;
-    // Settings for the next file; called once per processed file at its turn.
-    virtual TBatchControls CurrentControls() = 0;
+    // What the next file is made by; asked once per processed file at its turn, so a
+    // change in the window takes effect at the next file.
+    virtual StampRequest CurrentRequest() = 0;
     // "Всего файлов:" and the gauge's maximum.
     virtual void BatchStarted(int fileCount) {}
     // Let pending window messages be processed: twice per entry, and once before the loop.
@@ -180,7 +173,9 @@ struct TBatchResult {
 };
 
 struct TBatchOptions {
-    bool RenameByMask = true;  // outputs named by the naming mask, taken once at the start
+    // Outputs named by the naming mask, taken once at the start (the request's
+    // Naming.ByMask when the run begins); each file's mask is that of its request.
+    bool RenameByMask = true;
     int Jobs = 1;              // workers for the pixel work; 1 runs everything on the caller
     // Decide names without decoding or writing anything; in the lossless mode each file's
     // splice is still made in memory, so that its way is told truly.

@@ -38,9 +38,9 @@ std::string TBatchSteps::FormatDate(std::string_view mask, TDateTime value)
     return FormatDateTime(mask, value);
 }
 
-TDateTime TBatchSteps::CorrectDate(TDateTime date, const TBatchControls& controls)
+TDateTime TBatchSteps::CorrectDate(TDateTime date, const DateCorrection& correction)
 {
-    return CorrectedDate(date, controls.Controls);
+    return CorrectedDate(date, correction);
 }
 
 namespace {
@@ -52,10 +52,9 @@ BatchWay WayOf(const LosslessOutcome& outcome) { return {outcome.Way, outcome.Re
 
 // The lossless stamp of the source, with its sections when the EXIF carry-over is on.
 LosslessOutcome Spliced(std::string_view bytes, const std::string& text, int orientation,
-                        const TBatchControls& controls, std::string storage = {})
+                        const StampRequest& request, std::string storage = {})
 {
-    return StampLossless(bytes, text, controls.Controls.Look, orientation,
-                         controls.Controls.ExifCarryOver, std::move(storage));
+    return StampLossless(bytes, text, request.Look, orientation, request.Output.ExifCarryOver, std::move(storage));
 }
 
 // How the damage the splice kept after the stamp shows: a source without its end marker
@@ -72,25 +71,25 @@ PictureDamage KeptDamage(std::string_view bytes)
 
 TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string_view bytes,
                                             const std::string& text, int orientation,
-                                            const TBatchControls& controls, std::string storage)
+                                            const StampRequest& request, std::string storage)
 {
     TEncodedPicture encoded;
     if (IsHeifName(path)) {
         // Decoded upright (its Orientation is 1); the output is made whole here, with the
         // HEIF's metadata.
         HeifPhoto photo = DecodeHeif(bytes, path);
-        DrawStamp(photo.Pixels, text, controls.Controls.Look, orientation);
+        DrawStamp(photo.Pixels, text, request.Look, orientation);
         encoded.Width = photo.Pixels.Width();
         encoded.Height = photo.Pixels.Height();
-        encoded.Jpeg = HeifOutputJpeg(photo, EncodeJpeg(photo.Pixels, controls.Controls.Quality),
-                                      controls.Controls.ExifCarryOver, path, std::move(storage));
+        encoded.Jpeg = HeifOutputJpeg(photo, EncodeJpeg(photo.Pixels, request.Output.Quality),
+                                      request.Output.ExifCarryOver, path, std::move(storage));
         encoded.Spliced = true;
-        if (controls.Controls.Lossless)
+        if (request.Lossless)
             encoded.Way = HeifWay();
         return encoded;
     }
-    if (controls.Controls.Lossless) {
-        LosslessOutcome spliced = Spliced(bytes, text, orientation, controls, std::move(storage));
+    if (request.Lossless) {
+        LosslessOutcome spliced = Spliced(bytes, text, orientation, request, std::move(storage));
         encoded.Way = WayOf(spliced);
         if (spliced.Way != LosslessWay::ReEncode) {
             if (spliced.Damage == SourceDamage::AfterStamp)
@@ -108,19 +107,19 @@ TEncodedPicture TBatchSteps::StampAndEncode(const std::string& path, std::string
     const MemoryReservation reserved = ReservePictureMemory(decoder.Width(), decoder.Height(), need);
     Picture picture = decoder.Decode();
     encoded.Damage = decoder.Damage();
-    DrawStamp(picture, text, controls.Controls.Look, orientation);
+    DrawStamp(picture, text, request.Look, orientation);
     encoded.Width = picture.Width();
     encoded.Height = picture.Height();
-    encoded.Jpeg = EncodeJpeg(picture, controls.Controls.Quality);
+    encoded.Jpeg = EncodeJpeg(picture, request.Output.Quality);
     return encoded;
 }
 
 BatchWay TBatchSteps::LosslessWay(std::string_view bytes, const std::string& text, int orientation,
-                                  const TBatchControls& controls)
+                                  const StampRequest& request)
 {
     if (LooksLikeHeif(bytes))
         return HeifWay();
-    return WayOf(Spliced(bytes, text, orientation, controls));
+    return WayOf(Spliced(bytes, text, orientation, request));
 }
 
 void TBatchSteps::CheckPicture(const std::string& path, std::string_view bytes)

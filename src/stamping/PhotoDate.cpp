@@ -6,7 +6,6 @@
 #include "stamping/Heif.h"
 #include "stamping/NameDate.h"
 #include "stamping/Orientation.h"
-#include "stamping/StampSettings.h"
 
 namespace morvik {
 

@@ -3,7 +3,7 @@
 // or the fallback the caller took from the file system (the batch: the modification time;
 // the single picture: the creation time).
 #include "platform/DateTime.h"
-#include "stamping/StampSettings.h"  // PhotoDateSource
+#include "stamping/StampRequest.h"  // PhotoDateSource
 
 #include <string>
 #include <string_view>

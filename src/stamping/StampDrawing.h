@@ -10,7 +10,7 @@
 // or into any piece of it (a region picture and its origin), each pixel as drawing on the
 // whole photo gives it. DrawStamp does both on a whole picture.
 #include "stamping/Picture.h"
-#include "stamping/StampSettings.h"  // StampLook
+#include "stamping/StampRequest.h"  // StampLook
 
 #include <string_view>
 #include <vector>

@@ -13,6 +13,23 @@ StampSettings InitialStampSettings()
     return settings;
 }
 
+StampRequest RequestFromControls(const StampSettings& settings, const StampControls& controls)
+{
+    StampRequest request;
+    request.Look = controls.Look;
+    request.Date.DateMode = settings.DateMode;
+    request.Date.DateSource = settings.DateSource;
+    request.Date.Correction = {controls.CorrectionOn, controls.CorrectionDirection, controls.CorrectionText};
+    request.Date.Format = std::string(EffectiveDateFormat(controls));
+    request.Date.OwnText = controls.OwnText;
+    request.Naming.ByMask = controls.RenameTicked;
+    request.Naming.Mask = EffectiveNamingMask(controls);
+    request.Output.Quality = controls.Quality;
+    request.Output.ExifCarryOver = controls.ExifCarryOver;
+    request.Lossless = controls.Lossless;
+    return request;
+}
+
 int PositionFromText(std::string_view text) { return TryStrToInt(text).value_or(0); }
 
 std::string QualityLabelText(int quality) { return std::to_string(quality) + " %"; }
@@ -29,20 +46,9 @@ std::string_view EffectiveDateFormat(const StampControls& controls)
 
 void SwitchDateMode(StampSettings& settings) { settings.DateMode = !settings.DateMode; }
 
-bool IsTransparent(const StampLook& look) { return look.BackgroundStyle != TBrushStyle::Solid; }
-
 void SwitchTransparent(StampLook& look)
 {
     look.BackgroundStyle = IsTransparent(look) ? TBrushStyle::Solid : TBrushStyle::Cross;
-}
-
-TColor OutlineColorOf(const StampLook& look)
-{
-    if (look.OutlineColor)
-        return *look.OutlineColor;
-    const TColor text = look.TextColor;
-    const int luma = 299 * ColorRed(text) + 587 * ColorGreen(text) + 114 * ColorBlue(text);
-    return luma >= 128 * 1000 ? clBlack : clWhite;
 }
 
 StampControlStates ControlStates(const StampSettings& settings, const StampControls& controls)

@@ -1,16 +1,18 @@
 #pragma once
-// The stamp settings: the switches and values that stamping one picture and the folder
-// batch read. Two records make them up:
+// The window's records of the stamp: the switches and values the window (or the command
+// line) keeps for stamping one picture and for the folder batch. Two records make them up:
 //  - StampSettings, the switches the window keeps beside its controls;
 //  - StampControls, the values that live in the window's controls and dialogs: the
 //    stamp's look (font, colours, fill style, position), the texts, quality, naming mask,
-//    ticks, correction and preset. They are read at the moment of use, so a change takes
-//    effect at the next use.
+//    ticks, correction and preset.
+// They hold each start value once. The batch never reads them: it takes a StampRequest
+// made from them by RequestFromControls, asked for afresh at each file's turn, so a change
+// takes effect at the next file.
 // The window (or the command line) owns one of each for the length of a run; nothing is
 // kept between runs. The operations below change the records and report what the window
 // has to mirror; they touch no widget themselves.
 #include "platform/Translatable.h"
-#include "stamping/Picture.h"  // TColor, TFont, TBrushStyle
+#include "stamping/StampRequest.h"
 
 #include <array>
 #include <optional>
@@ -19,15 +21,6 @@
 
 namespace morvik {
 
-// What dates a photo: the entry of the date-source list, whose index is the value.
-enum class PhotoDateSource : int {
-    Fallback = -1,          // no entry selected (the list's text edited): the fallback date
-    DateTime = 0,           // "Изменения"
-    DateTimeOriginal = 1,   // "Date Time Original"
-    DateTimeDigitized = 2,  // "Date Time Digitized"
-    FileName = 3,           // "Имя файла": the date in the file's name
-    Auto = 4,               // "Авто": the first valid of the EXIF dates, the name, the file's time
-};
 // Labels of the date-source list, by index.
 inline constexpr std::array<std::string_view, 5> DateSourceLabels = {
     QT_TRANSLATE_NOOP("StampLabels", "Изменения"), QT_TRANSLATE_NOOP("StampLabels", "Date Time Original"),
@@ -43,10 +36,6 @@ struct StampSettings {
 StampSettings InitialStampSettings();
 
 inline constexpr std::string_view DefaultNamingMask = "yy.mm.dd  hh_nn_ss";  // two blanks
-inline constexpr std::string_view StampDateMask = "dd.mm.yyyy hh:nn:ss";
-
-// The corner of the photo, as it is displayed, that the stamp's offset counts from.
-enum class StampAnchor { TopLeft, TopRight, BottomLeft, BottomRight, BottomCentre };
 
 // The anchors in the order the window lists them, with the command line's name of each.
 struct StampAnchorName {
@@ -61,59 +50,6 @@ inline constexpr std::array<StampAnchorName, 5> StampAnchorNames = {{
     {StampAnchor::BottomRight, "bottom-right", QT_TRANSLATE_NOOP("StampLabels", "Справа снизу")},
     {StampAnchor::BottomCentre, "bottom-centre", QT_TRANSLATE_NOOP("StampLabels", "Снизу по центру")},
 }};
-
-// A shadow under the glyphs: offset down and right by a sixteenth of the line height, or
-// as a glow, spread further round the glyphs without an offset.
-struct StampShadow {
-    TColor Color = clBlack;
-    bool Glow = false;
-
-    bool operator==(const StampShadow&) const = default;
-};
-
-// How the stamp looks and where it lies: the one record that the single-picture stamp,
-// the folder batch and the command line draw with. The font's own colour is not part of
-// it: the text colour replaces it at each use.
-//
-// The stamp lies on the photo as a viewer displays it (its EXIF Orientation honoured) and
-// is drawn upright there: at the start values its cells' top-left at (X, Y) of the
-// displayed photo, the font at its own height.
-struct StampLook {
-    TFont Font;                                        // the face, style and height chosen
-    TColor TextColor = RgbColor(128, 128, 255);        // the text's colour
-    TColor BackgroundColor = clWhite;                  // the colour behind the text
-    TBrushStyle BackgroundStyle = TBrushStyle::Solid;  // Cross: transparent, no fill behind the glyphs
-    // The offset of the cells from the anchor's sides, inwards, in picture pixels; may be
-    // < 0. For the top-left anchor the cells' left and top. Bottom-centre centres the
-    // cells, the free width halved and rounded down (towards minus infinity when the text
-    // is wider than the photo), then moves them X pixels to the right; each line of the
-    // block is centred in it by the same rounding.
-    int X = 0;                                         // horizontal offset
-    int Y = 0;                                         // vertical offset
-    StampAnchor Anchor = StampAnchor::TopLeft;
-    // The size: the font's own character height in pixels, or the cells' height in percent
-    // of the photo's shorter side (the font scaled to it, face and style kept).
-    bool RelativeSize = false;
-    double SizePercent = 3;
-    // The offset from the anchor's sides given on both axes in percent of the shorter side,
-    // in place of X and Y (bottom-centre stays centred).
-    bool RelativeMargin = false;
-    double MarginPercent = 2;
-    // A ring round the glyphs, its width growing with the cells' height.
-    bool Outline = false;
-    std::optional<TColor> OutlineColor;                // unset: black or white, against the text colour
-    // A soft shadow under the glyphs (and the ring), so that a transparent stamp reads on
-    // any ground; none when unset.
-    std::optional<StampShadow> Shadow;
-    // The text white or black (the outline the opposite) by the lightness of the photo
-    // under the stamp, measured on each photo before it is stamped; TextColor is not used.
-    bool AutoColor = false;
-
-    bool operator==(const StampLook&) const = default;
-};
-
-// The outline's colour: the one chosen, else black for a light text and white for a dark one.
-TColor OutlineColorOf(const StampLook& look);
 
 // The values held by the window's controls.
 struct StampControls {
@@ -135,6 +71,11 @@ struct StampControls {
     int PresetIndex = 1;                               // index in the preset list, "Для Хранения"
 };
 
+// The request the records make: the look, the date rule (the effective date format), the
+// naming (the effective naming mask), the output and the lossless tick. The window and the
+// command line make their requests here alone, so the two cannot drift apart.
+StampRequest RequestFromControls(const StampSettings& settings, const StampControls& controls);
+
 // A spin edit's text as a position: a whole number, else 0.
 int PositionFromText(std::string_view text);
 
@@ -151,8 +92,6 @@ std::string_view EffectiveDateFormat(const StampControls& controls);
 
 // switch date / own text: inverts DateMode.
 void SwitchDateMode(StampSettings& settings);
-// A transparent stamp: no fill behind the glyphs (the look's background cross-hatched).
-bool IsTransparent(const StampLook& look);
 // switch transparent background: the look's background turns cross-hatched while it was
 // solid, solid otherwise.
 void SwitchTransparent(StampLook& look);

@@ -33,11 +33,11 @@ TDateTime ApplyCorrection(TDateTime date, TDateTime correction, int direction)
     return direction == 0 ? date + correction : date - correction;
 }
 
-TDateTime CorrectedDate(TDateTime date, const StampControls& controls)
+TDateTime CorrectedDate(TDateTime date, const DateCorrection& correction)
 {
-    if (!controls.CorrectionOn)
+    if (!correction.On)
         return date;
-    return ApplyCorrection(date, CorrectionFromText(controls.CorrectionText), controls.CorrectionDirection);
+    return ApplyCorrection(date, CorrectionFromText(correction.Text), correction.Direction);
 }
 
 std::string StampDateText(TDateTime date) { return FormatDateTime(StampDateMask, date); }

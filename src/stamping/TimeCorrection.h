@@ -3,7 +3,7 @@
 // clock was wrong. The corrected date names the batch's output files, sets their time
 // and shows beside the date; the stamped text always shows the uncorrected date.
 #include "platform/DateTime.h"
-#include "stamping/StampSettings.h"
+#include "stamping/StampRequest.h"  // DateCorrection
 
 #include <string>
 #include <string_view>
@@ -21,9 +21,9 @@ TDateTime CorrectionFromText(std::string_view text);
 // ("-", or -1 when none is selected). Midnight is crossed as the arithmetic gives.
 TDateTime ApplyCorrection(TDateTime date, TDateTime correction, int direction);
 
-// The date corrected by the controls' correction while it is on (its tick set), else
-// the date unchanged. Throws EConvertError when the correction text does not convert.
-TDateTime CorrectedDate(TDateTime date, const StampControls& controls);
+// The date corrected by the correction while it is on (its tick set), else the date
+// unchanged. Throws EConvertError when the correction text does not convert.
+TDateTime CorrectedDate(TDateTime date, const DateCorrection& correction);
 
 // A date as the stamp and the corrected-date strip show it: "dd.mm.yyyy hh:nn:ss".
 std::string StampDateText(TDateTime date);

@@ -2,6 +2,7 @@
 
 #include "platform/DateTime.h"
 #include "stamping/FolderBatch.h"
+#include "stamping/StampSettings.h"
 #include "ui/EngineBridge.h"
 #include "ui/WindowFont.h"
 
@@ -53,7 +54,8 @@ class TBatchWindowObserver : public TBatchObserver {
 public:
     explicit TBatchWindowObserver(TBatchWindow& w) : w_(w) {}
 
-    TBatchControls CurrentControls() override { return TBatchControls{}; }
+    // The start values: the list stamps as a fresh window would.
+    StampRequest CurrentRequest() override { return RequestFromControls(InitialStampSettings(), StampControls{}); }
     void BatchStarted(int fileCount) override
     {
         w_.Gauge->setRange(0, std::max(fileCount, 1));
@@ -143,7 +145,7 @@ int TBatchWindow::Run(const QStringList& paths)
                     Log->appendPlainText(tr("Пропущен (не фото): %1").arg(U(name)));
         }
         TBatchOptions options;
-        options.RenameByMask = TBatchControls{}.Controls.RenameTicked;
+        options.RenameByMask = observer.CurrentRequest().Naming.ByMask;
         options.Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         options.KeepGoing = true;
         options.OnlyNames = job.Names;

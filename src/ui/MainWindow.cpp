@@ -159,7 +159,7 @@ QString OriginText(DateOrigin origin)
 class BatchAdapter : public TBatchObserver {
 public:
     explicit BatchAdapter(MainWindow& form) : f(form) {}
-    TBatchControls CurrentControls() override { return {f.settings_, f.controls_}; }
+    StampRequest CurrentRequest() override { return RequestFromControls(f.settings_, f.controls_); }
     void BatchStarted(int fileCount) override
     {
         f.window_.FileCount = fileCount;
@@ -896,7 +896,7 @@ void MainWindow::PictureInformation(const std::string& folder, const std::string
         w.timePicker->setTime(QTime(f.Hour, f.Minute, f.Second));
     }
     if (controls_.CorrectionOn)
-        ShowCorrectedDate(CorrectedDate(photo.Date, controls_));
+        ShowCorrectedDate(CorrectedDate(photo.Date, RequestFromControls(settings_, controls_).Date.Correction));
 }
 
 void MainWindow::SetDateText(const QString& text)
@@ -921,12 +921,13 @@ void MainWindow::StampPicture()
 {
     // The date as the pickers set it, written with the date format; the label's text as it
     // stands with the fixed one.
-    StampControls controls = controls_;
+    const StampRequest request = RequestFromControls(settings_, controls_);
     CaptionFacts facts = caption_;
     facts.Date = PickerDate(w.datePicker->date()) + PickerTime(w.timePicker->time());
-    if (const std::string_view format = EffectiveDateFormat(controls); format != StampDateMask)
-        controls.StampDateText = FormatDateTime(format, facts.Date);
-    DrawStamp(CurrentPicture(), CaptionText(settings_, controls, facts), controls.Look);
+    const std::string& format = request.Date.Format;
+    const std::string dateText =
+        format == StampDateMask ? controls_.StampDateText : FormatDateTime(format, facts.Date);
+    DrawStamp(CurrentPicture(), CaptionText(request.Date, dateText, facts), request.Look);
     w.pictureView->update();
 }
 

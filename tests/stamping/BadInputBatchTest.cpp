@@ -5,6 +5,7 @@
 #include "metadata/file/PhotoMetadata.h"
 #include "platform/Exceptions.h"
 #include "stamping/FolderBatch.h"
+#include "stamping/StampSettings.h"
 #include "stamping/Jpeg.h"
 #include "support/ExifBuilder.h"
 #include "support/HostileJpeg.h"
@@ -112,8 +113,9 @@ TEST(BadInputDecoder, HostileStreamsDecodeOrFailWithTheirMessage)
 }
 
 struct QuietObserver : TBatchObserver {
-    TBatchControls Controls;
-    TBatchControls CurrentControls() override { return Controls; }
+    StampSettings Settings;
+    StampControls Controls;
+    StampRequest CurrentRequest() override { return RequestFromControls(Settings, Controls); }
 };
 
 // Runs the batch; the failure's message, or empty after a complete run.
@@ -121,9 +123,9 @@ std::string RunBatch(const fs::path& folder, TBatchResult* result = nullptr, con
                      int jobs = 1)
 {
     QuietObserver observer;
-    observer.Controls.Controls.Quality = 75;
+    observer.Controls.Quality = 75;
     if (!mask.empty())
-        observer.Controls.Controls.NamingMask = mask;
+        observer.Controls.NamingMask = mask;
     TBatchOptions options;
     options.Jobs = jobs;
     try {
@@ -286,7 +288,7 @@ TEST(BadInputBatch, LongestFileNamesKeepTheirNames)
     TBatchOptions options;
     options.RenameByMask = false;
     for (bool exif : {true, false}) {
-        observer.Controls.Controls.ExifCarryOver = exif;
+        observer.Controls.ExifCarryOver = exif;
         EXPECT_NO_THROW(RunFolderBatch(dir.path().string(), options, observer));
         EXPECT_EQ(CheckedOutputs(dir.path()), std::vector<std::string>{name});
     }

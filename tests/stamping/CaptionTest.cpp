@@ -5,6 +5,7 @@
 #include "metadata/directory/ExifDirectory.h"
 #include "metadata/file/PhotoMetadata.h"
 #include "stamping/PhotoDate.h"
+#include "stamping/StampSettings.h"
 #include "support/ExifBuilder.h"
 #include "support/TestSupport.h"
 
@@ -77,12 +78,11 @@ TEST(Caption, TheDateFormatWritesTheStampedDateAndTheDateField)
     facts.Date = date;
     for (const auto& m : masks) {
         controls.DateFormat = std::string(m.Mask);
-        EXPECT_EQ(CaptionText(settings, controls, facts), m.Text) << m.Mask;
+        EXPECT_EQ(CaptionText(RequestFromControls(settings, controls).Date, "", facts), m.Text) << m.Mask;
     }
     // In date mode the stamp is the date text as it was made.
     settings.DateMode = true;
-    controls.StampDateText = "14.05.2023";
-    EXPECT_EQ(CaptionText(settings, controls, facts), "14.05.2023");
+    EXPECT_EQ(CaptionText(RequestFromControls(settings, controls).Date, "14.05.2023", facts), "14.05.2023");
 }
 
 TEST(Caption, CameraSamplesGiveWhatTheReaderReads)

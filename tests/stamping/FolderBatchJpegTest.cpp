@@ -88,7 +88,7 @@ TEST(FolderBatchJpegTest, WithoutTheExifTickTheOutputIsTheEncodersPlainStream)
     TempDir dir;
     WriteFile(dir / "a.jpg", PhotoWithExif("2007:08:15 12:30:45", 40, 30, 2));
     FixedObserver obs;
-    obs.Controls.Controls.ExifCarryOver = false;
+    obs.Controls.ExifCarryOver = false;
     RunBatch(dir, obs);
     const std::string out = ReadFile(dir / "Dated" / "07.08.15  12_30_45.jpg");
     EXPECT_EQ(out.substr(0, 4), "\xFF\xD8\xFF\xE0");
@@ -114,7 +114,7 @@ TEST(FolderBatchJpegTest, ExifWithoutTheChosenDateIsNamedByTheZeroDate)
     TempDir dir;
     WriteFile(dir / "a.jpg", PhotoWithExif("2007:08:15 12:30:45", 16, 16, 4));
     FixedObserver obs;
-    obs.Controls.Settings.DateSource = PhotoDateSource::DateTimeDigitized;  // which the file lacks
+    obs.Settings.DateSource = PhotoDateSource::DateTimeDigitized;  // which the file lacks
     auto r = RunBatch(dir, obs);
     EXPECT_EQ(obs.Written, (std::vector<std::string>{"99.12.30  00_00_00.jpg"}));
     EXPECT_FALSE(r.Outputs[0].TimeSet);
@@ -155,7 +155,7 @@ TEST(FolderBatchJpegTest, TheLosslessModeSplicesWhatItCanAndTellsEachFilesWay)
                                            "lossless, damaged data after the stamp kept"};
     for (bool dry : {true, false}) {
         FixedObserver obs;
-        obs.Controls.Controls.Lossless = true;
+        obs.Controls.Lossless = true;
         TBatchOptions options;
         options.DryRun = dry;
         options.KeepGoing = true;
@@ -176,8 +176,8 @@ TEST(FolderBatchJpegTest, TheLosslessModeSplicesWhatItCanAndTellsEachFilesWay)
     EXPECT_NE(ReadFile(dir / "Dated" / names[1]).find("Exif"), std::string::npos);
     // Without the EXIF carry-over the splice keeps what a decoder needs.
     FixedObserver bare;
-    bare.Controls.Controls.Lossless = true;
-    bare.Controls.Controls.ExifCarryOver = false;
+    bare.Controls.Lossless = true;
+    bare.Controls.ExifCarryOver = false;
     fs::remove(dir / "c.jpg");
     RunBatch(dir, bare, 1, false);
     EXPECT_EQ(bare.Ways, std::vector<std::string>(ways.begin(), ways.begin() + 2));
@@ -201,9 +201,9 @@ TEST(FolderBatchJpegTest, FourJobsWriteTheBytesAndTimesOfOneJob)
             TempDir dir;
             fill(dir);
             FixedObserver obs;
-            obs.Controls.Controls.Lossless = lossless;
-            obs.Controls.Controls.CorrectionOn = true;
-            obs.Controls.Controls.CorrectionText = "00:00:05";
+            obs.Controls.Lossless = lossless;
+            obs.Controls.CorrectionOn = true;
+            obs.Controls.CorrectionText = "00:00:05";
             RunBatch(dir, obs, k == 0 ? 1 : 4);
             RunBatch(dir, obs, k == 0 ? 1 : 4);
             for (auto& e : fs::directory_iterator(dir / "Dated"))

@@ -2,6 +2,7 @@
 // date reading replaced by small fakes: names, collisions, file times, failures, stop,
 // skipped entries, parallel runs.
 #include "stamping/FolderBatch.h"
+#include "stamping/StampSettings.h"
 
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
@@ -52,14 +53,14 @@ public:
     }
 
     TEncodedPicture StampAndEncode(const std::string& path, std::string_view bytes, const std::string& text, int,
-                                   const TBatchControls& b, std::string) override
+                                   const StampRequest& request, std::string) override
     {
         if (bytes.substr(0, 3) == "BAD")
             throw Exception("JPEG error #53");
         // Uneven work, so that parallel workers finish out of order.
         std::this_thread::sleep_for(std::chrono::milliseconds(bytes.size() % 7));
         TEncodedPicture picture;
-        picture.Jpeg = Tag + "JPEG[" + text + "|q" + std::to_string(b.Controls.Quality) + "|" + std::string(bytes) + "]";
+        picture.Jpeg = Tag + "JPEG[" + text + "|q" + std::to_string(request.Output.Quality) + "|" + std::string(bytes) + "]";
         return picture;
     }
 
@@ -74,7 +75,8 @@ public:
 
 class RecordingObserver : public TBatchObserver {
 public:
-    TBatchControls Controls;
+    StampSettings Settings;
+    StampControls Controls;
     int StopAfter = -1;  // files written before the stop button is pressed
     int Events = 0;
     int Total = -1;
@@ -83,7 +85,7 @@ public:
     std::vector<TDateTime> Corrected;
     std::vector<std::pair<std::string, std::string>> Failed;
 
-    TBatchControls CurrentControls() override { return Controls; }
+    StampRequest CurrentRequest() override { return RequestFromControls(Settings, Controls); }
     void BatchStarted(int n) override { Total = n; }
     void ProcessPendingEvents() override { ++Events; }
     void FileDated(const std::string& t) override { Dated.push_back(t); }
@@ -218,8 +220,8 @@ TEST(FolderBatchTest, KeepNamesReplacesAndIgnoresTheCorrection)
     fs::create_directory(dir / "Dated");
     WriteFile(dir / "Dated" / "IMG_0001.JPG", "old output");
     RecordingObserver obs;
-    obs.Controls.Controls.CorrectionOn = true;
-    obs.Controls.Controls.CorrectionText = "02:00:00";
+    obs.Controls.CorrectionOn = true;
+    obs.Controls.CorrectionText = "02:00:00";
     auto r = RunBatch(dir, obs, /*rename=*/false);
     EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"IMG_0001.JPG"}));
     EXPECT_NE(ReadFile(dir / "Dated" / "IMG_0001.JPG"), "old output");
@@ -235,8 +237,8 @@ TEST(FolderBatchTest, CorrectionMovesNameAndFileTimeButNotTheStampedText)
     TempDir dir;
     WriteFile(dir / "a.jpg", Dated("2007:08:15 23:30:00"));
     RecordingObserver obs;
-    obs.Controls.Controls.CorrectionOn = true;
-    obs.Controls.Controls.CorrectionText = "02:00:00";
+    obs.Controls.CorrectionOn = true;
+    obs.Controls.CorrectionText = "02:00:00";
     RunBatch(dir, obs);
     const fs::path out = dir / "Dated" / "07.08.16  01_30_00.jpg";
     ASSERT_TRUE(fs::exists(out));
@@ -361,15 +363,15 @@ TEST(FolderBatchTest, FailureMessagesNameTheFile)
     WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
     const std::string source = " (file \"" + (dir / "1.jpg").string() + "\")";
     RecordingObserver obs;
-    obs.Controls.Controls.CorrectionOn = true;
-    obs.Controls.Controls.CorrectionText = "24:0 :00";
+    obs.Controls.CorrectionOn = true;
+    obs.Controls.CorrectionText = "24:0 :00";
     EXPECT_EQ(FailureOf([&] { RunBatch(dir, obs); }), "'24:0 :00' is not a valid date and time" + source);
     EXPECT_TRUE(OutputNames(dir).empty());
 
     // A name longer than the file system takes fails alike in a dry run and a real one,
     // before anything is written.
-    obs.Controls.Controls.CorrectionOn = false;
-    obs.Controls.Controls.NamingMask = std::string(252, '_') + "yy";
+    obs.Controls.CorrectionOn = false;
+    obs.Controls.NamingMask = std::string(252, '_') + "yy";
     const std::string tooLong = "Cannot create file \"" + (dir / "Dated").string() + "/" + std::string(252, '_') +
                                 "07.jpg\". File name too long" + source;
     EXPECT_EQ(FailureOf([&] { RunBatch(dir, obs); }), tooLong);
@@ -383,7 +385,7 @@ TEST(FolderBatchTest, FailureMessagesNameTheFile)
     TempDir blocked;
     WriteFile(blocked / "1.jpg", Dated("2007:08:15 12:00:00"));
     WriteFile(blocked / "Dated", "a file where the folder should be");
-    obs.Controls.Controls.NamingMask = "yy.mm.dd  hh_nn_ss";
+    obs.Controls.NamingMask = "yy.mm.dd  hh_nn_ss";
     EXPECT_EQ(FailureOf([&] { RunBatch(blocked, obs); }),
               "Cannot create folder \"" + (blocked / "Dated").string() + "\". File exists (file \"" +
                   (blocked / "1.jpg").string() + "\")");
@@ -396,7 +398,7 @@ TEST(FolderBatchTest, NamingMasksThatWouldLeaveTheOutputFolderAreRefused)
         TempDir dir;
         WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
         RecordingObserver obs;
-        obs.Controls.Controls.NamingMask = c.mask;
+        obs.Controls.NamingMask = c.mask;
         try {
             RunBatch(dir, obs);
             ADD_FAILURE() << c.mask;
@@ -417,7 +419,7 @@ TEST(FolderBatchTest, EmptyNamingMaskMeansTheDefault)
     TempDir dir;
     WriteFile(dir / "1.jpg", Dated("2007:08:15 12:00:00"));
     RecordingObserver obs;
-    obs.Controls.Controls.NamingMask = "";
+    obs.Controls.NamingMask = "";
     RunBatch(dir, obs);
     EXPECT_EQ(OutputNames(dir), (std::vector<std::string>{"07.08.15  12_00_00.jpg"}));
 }
@@ -454,7 +456,7 @@ TEST(FolderBatchTest, SourcesAreOnlyRead)
         before[n] = {std::move(bytes), st};
     }
     RecordingObserver obs;
-    obs.Controls.Controls.ExifCarryOver = false;
+    obs.Controls.ExifCarryOver = false;
     RunBatch(dir, obs, true, 2);
     RunBatch(dir, obs, false, 1);
     for (auto& [n, b] : before) {
@@ -473,10 +475,10 @@ TEST(FolderBatchTest, ExifTickChoosesTheWriter)
     TempDir dir;
     WriteFile(dir / "a.jpg", Dated("2007:08:15 12:00:00"));
     RecordingObserver obs;
-    obs.Controls.Controls.ExifCarryOver = false;
+    obs.Controls.ExifCarryOver = false;
     RunBatch(dir, obs, false);
     EXPECT_EQ(ReadFile(dir / "Dated" / "a.jpg").substr(0, 5), "JPEG[");
-    obs.Controls.Controls.ExifCarryOver = true;
+    obs.Controls.ExifCarryOver = true;
     RunBatch(dir, obs, false);
     EXPECT_EQ(ReadFile(dir / "Dated" / "a.jpg").substr(0, 5), "EXIF+");
 }

@@ -268,7 +268,7 @@ TEST_F(HeifBatchTest, KeptNamesEndInJpgAndTheLosslessModeReencodesHeifs)
     test::WriteFile(dir_ / "b.jpg", test::ReadFile(dir_ / "a.jpg"));
     for (bool dry : {true, false}) {
         Observer observer;
-        observer.Controls.Controls.Lossless = true;
+        observer.Controls.Lossless = true;
         Run(observer, false, dry);
         EXPECT_EQ(observer.Written, (std::vector<std::string>{"a.jpg", "b.jpg", "b (2).jpg", "c.jpg"}));
         EXPECT_EQ(observer.Ways[1], "re-encoded: HEIF");

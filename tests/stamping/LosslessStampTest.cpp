@@ -8,6 +8,7 @@
 #include "stamping/Frame.h"
 #include "stamping/Orientation.h"
 #include "stamping/StampDrawing.h"
+#include "stamping/StampSettings.h"
 #include "stamping/lossless/ChangedMcus.h"
 #include "stamping/lossless/TableFit.h"
 #include "support/TestJpeg.h"

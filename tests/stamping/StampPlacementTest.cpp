@@ -1,6 +1,7 @@
 // Where the stamp lands on photos of today's sizes, upright on turned photos, and drawn
 // piece by piece as on the whole.
 #include "stamping/StampDrawing.h"
+#include "stamping/StampSettings.h"
 #include "stamping/TextDraw.h"
 
 #include <gtest/gtest.h>

@@ -271,39 +271,39 @@ TEST_F(StampSettingsTest, CorrectionTextConversion)
 
 TEST_F(StampSettingsTest, CorrectionShiftsAcrossMidnight)
 {
-    StampControls c;
-    c.CorrectionOn = true;
-    c.CorrectionText = "01:30:00";
+    DateCorrection c;
+    c.On = true;
+    c.Text = "01:30:00";
     const TDateTime evening = At(2006, 5, 10, 23, 0, 0);
 
-    c.CorrectionDirection = 0;
+    c.Direction = 0;
     EXPECT_EQ(StampDateText(CorrectedDate(evening, c)), "11.05.2006 00:30:00");
-    c.CorrectionDirection = 1;
+    c.Direction = 1;
     EXPECT_EQ(StampDateText(CorrectedDate(evening, c)), "10.05.2006 21:30:00");
     // The direction list's text edited away from both entries: subtracts.
-    c.CorrectionDirection = -1;
+    c.Direction = -1;
     EXPECT_EQ(StampDateText(CorrectedDate(evening, c)), "10.05.2006 21:30:00");
 
-    c.CorrectionDirection = 0;
-    c.CorrectionText = "01:00:00";
+    c.Direction = 0;
+    c.Text = "01:00:00";
     EXPECT_EQ(StampDateText(CorrectedDate(At(2006, 12, 31, 23, 30, 0), c)), "01.01.2007 00:30:00");
-    c.CorrectionText = "02:00:00";
+    c.Text = "02:00:00";
     EXPECT_EQ(StampDateText(CorrectedDate(At(2007, 8, 15, 23, 30, 0), c)), "16.08.2007 01:30:00");
-    c.CorrectionDirection = 1;
-    c.CorrectionText = "00:30:00";
+    c.Direction = 1;
+    c.Text = "00:30:00";
     EXPECT_EQ(StampDateText(CorrectedDate(At(2007, 1, 1, 0, 10, 0), c)), "31.12.2006 23:40:00");
     // A missing date (0) corrected backwards runs before 30.12.1899.
-    c.CorrectionText = "01:00:00";
+    c.Text = "01:00:00";
     EXPECT_EQ(StampDateText(CorrectedDate(0, c)), "29.12.1899 23:00:00");
 }
 
 TEST_F(StampSettingsTest, CorrectionOffLeavesTheDateAndIgnoresTheText)
 {
-    StampControls c;
-    c.CorrectionText = "24:00:00";
+    DateCorrection c;
+    c.Text = "24:00:00";
     const TDateTime date = At(2006, 5, 10, 23, 0, 0);
     EXPECT_EQ(CorrectedDate(date, c), date);
-    c.CorrectionOn = true;
+    c.On = true;
     EXPECT_THROW(CorrectedDate(date, c), EConvertError);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// A batch observer that hands every file the same controls and records the name and the
+// A batch observer that hands every file the request of the same window records and records the name and the
 // way of each output, for tests that check what a run wrote.
 #include "stamping/FolderBatch.h"
+#include "stamping/StampSettings.h"
 
 #include <filesystem>
 #include <string>
@@ -11,9 +12,10 @@ namespace morvik::test {
 
 class RecordingObserver : public TBatchObserver {
 public:
-    TBatchControls Controls;
+    StampSettings Settings;
+    StampControls Controls;
     std::vector<std::string> Written, Ways;
-    TBatchControls CurrentControls() override { return Controls; }
+    StampRequest CurrentRequest() override { return RequestFromControls(Settings, Controls); }
     void FileWritten(const TBatchOutput& o) override
     {
         Written.push_back(std::filesystem::path(o.OutputPath).filename().string());
