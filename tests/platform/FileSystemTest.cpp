@@ -119,7 +119,11 @@ TEST(FileSystem, ListFolderSeesFilesAndFolders)
 TEST(FileSystem, ReadWholeFileReadsAllOrSaysWhyNot)
 {
     test::TempDir dir;
-    const std::string big(200000, 'x');  // more than one read's worth
+    // More than one read's worth, in a buffer backed by large pages, each 4 KiB page of it
+    // different from the others so that a page out of place shows.
+    std::string big(3'000'000, 'x');
+    for (size_t i = 0; i < big.size(); i += 4096)
+        big.replace(i, 8, std::to_string(10'000'000 + i / 4096));
     test::WriteFile(dir / "a.jpg", big);
     EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), false), big);
     EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), true), big);
