@@ -283,7 +283,8 @@ size_t LargePageCapacity(size_t size)
     constexpr size_t kBookkeeping = 64;  // glibc's chunk header and alignment, less than this
     if (size < kLargePageFrom || size > SIZE_MAX - 2 * kLargePage)
         return size;
-    return (size + kBookkeeping + kLargePage - 1) / kLargePage * kLargePage - kBookkeeping - 1;
+    const size_t allocation = size + 1 + kBookkeeping;  // the string's terminator too
+    return (allocation + kLargePage - 1) / kLargePage * kLargePage - kBookkeeping - 1;
 }
 
 // Lets the kernel back the buffer's memory with large pages. Touching fresh memory a small

@@ -158,6 +158,23 @@ TEST(FileSystem, ReadWholeFileReadsAllOrSaysWhyNot)
     }
 }
 
+TEST(FileSystem, ReserveForReuseMakesRoomOnceForWhatItWasAsked)
+{
+    // Around the sizes where a buffer is rounded up to whole large pages.
+    for (const size_t size : {size_t(1000), (size_t(1) << 20) - 1, size_t(1) << 20, (size_t(2) << 20) - 65,
+                              (size_t(2) << 20) - 64, size_t(2) << 20, size_t(3'700'000)}) {
+        std::string buffer;
+        ReserveForReuse(buffer, size);
+        EXPECT_GE(buffer.capacity(), size) << size;
+        EXPECT_TRUE(buffer.empty()) << size;
+        const char* const storage = buffer.data();
+        buffer.resize(size, 'x');  // fills the room asked for without growing
+        buffer.clear();
+        ReserveForReuse(buffer, size);
+        EXPECT_EQ(buffer.data(), storage) << size;
+    }
+}
+
 TEST(FileSystem, PublishNewNeverReplacesAndDatesTheFileBeforeItHasItsName)
 {
     test::TempDir dir;
