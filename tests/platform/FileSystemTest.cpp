@@ -119,7 +119,11 @@ TEST(FileSystem, ListFolderSeesFilesAndFolders)
 TEST(FileSystem, ReadWholeFileReadsAllOrSaysWhyNot)
 {
     test::TempDir dir;
-    const std::string big(200000, 'x');  // more than one read's worth
+    // More than one read's worth, in a buffer backed by large pages, each 4 KiB page of it
+    // different from the others so that a page out of place shows.
+    std::string big(3'000'000, 'x');
+    for (size_t i = 0; i < big.size(); i += 4096)
+        big.replace(i, 8, std::to_string(10'000'000 + i / 4096));
     test::WriteFile(dir / "a.jpg", big);
     EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), false), big);
     EXPECT_EQ(ReadWholeFile((dir / "a.jpg").string(), big.size(), true), big);
@@ -151,6 +155,23 @@ TEST(FileSystem, ReadWholeFileReadsAllOrSaysWhyNot)
         } catch (const EInOutError& e) {
             EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + c.path + "\". " + c.reason);
         }
+    }
+}
+
+TEST(FileSystem, ReserveForReuseMakesRoomOnceForWhatItWasAsked)
+{
+    // Around the sizes where a buffer is rounded up to whole large pages.
+    for (const size_t size : {size_t(1000), (size_t(1) << 20) - 1, size_t(1) << 20, (size_t(2) << 20) - 65,
+                              (size_t(2) << 20) - 64, size_t(2) << 20, size_t(3'700'000)}) {
+        std::string buffer;
+        ReserveForReuse(buffer, size);
+        EXPECT_GE(buffer.capacity(), size) << size;
+        EXPECT_TRUE(buffer.empty()) << size;
+        const char* const storage = buffer.data();
+        buffer.resize(size, 'x');  // fills the room asked for without growing
+        buffer.clear();
+        ReserveForReuse(buffer, size);
+        EXPECT_EQ(buffer.data(), storage) << size;
     }
 }
 
