@@ -8,6 +8,7 @@
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "platform/OrderedParallel.h"
 #include "platform/Text1251.h"
 #include "stamping/Heif.h"
 #include "stamping/NameDate.h"
@@ -17,13 +18,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <exception>
 #include <functional>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <new>
 #include <string>
@@ -134,7 +133,6 @@ struct FileResult {
     bool Read = false;
     std::string Text;
     nlohmann::json Json;
-    std::exception_ptr Failure;  // raised while the file was worked on; rethrown in order
 };
 
 // One reader per thread, used for file after file (see PhotoMetadata::ResetData).
@@ -195,90 +193,23 @@ FileResult ReadOneFile(const std::string& file, bool json)
 // Reads the files on `jobs` threads, the calling one among them, and hands each result to
 // emit in the order of the list, so the output is that of one job. Files are taken in runs
 // of some files (a file takes some microseconds: handing each over on its own would cost
-// more than it saves). The thread that finishes the run next in line hands it out, and
-// any finished runs after it, under the lock: emit is never called by two threads at
-// once. A run that finishes early waits for its turn; no thread takes a run more than a
-// window ahead of the next one to be handed out, so few results wait in memory however
-// long the list is. A failure while a file is worked on, or in emit, ends the reading;
-// what came before it has been handed out, and it is rethrown here.
+// more than it saves), at most a window of runs ahead of the next one handed out, so few
+// results wait in memory however long the list is. A failure while a file is worked on,
+// or in emit, ends the reading: what came before it has been handed out, and it is raised.
 void ReadFilesInOrder(const std::vector<std::string>& files, bool json, int jobs,
                       const std::function<void(FileResult&)>& emit)
 {
-    constexpr size_t kRun = 16;
-    const size_t count = files.size();
-    const size_t runs = (count + kRun - 1) / kRun;
-    const size_t window = static_cast<size_t>(jobs) * 4;
-    std::vector<std::vector<FileResult>> finished(runs);  // runs waiting for their turn
-    std::vector<char> ready(runs, 0);
-    std::mutex mutex;
-    std::condition_variable roomy;  // the window has moved on, or the reading stops
-    size_t next = 0;     // the next run to be read
-    size_t emitted = 0;  // runs handed out so far
-    bool stop = false;
-    std::exception_ptr failure;
-
-    // Hands out the runs that are ready, from the next in line on; under the lock.
-    auto handOut = [&] {
-        const size_t before = emitted;
-        try {
-            while (!stop && emitted < runs && ready[emitted]) {
-                std::vector<FileResult> batch = std::move(finished[emitted]);
-                for (FileResult& result : batch) {
-                    if (result.Failure) {
-                        failure = result.Failure;
-                        stop = true;
-                        break;
-                    }
-                    emit(result);
-                }
-                ++emitted;
-            }
-        } catch (...) {
-            // Whatever emit raised ends the reading and is raised again in the calling thread.
-            failure = std::current_exception();
-            stop = true;
-        }
-        if (emitted != before || stop)
-            roomy.notify_all();
-    };
-    auto work = [&] {
-        for (;;) {
-            size_t run;
-            {
-                std::unique_lock lock(mutex);
-                roomy.wait(lock, [&] { return stop || next >= runs || next < emitted + window; });
-                if (stop || next >= runs)
-                    return;
-                run = next++;
-            }
-            std::vector<FileResult> batch;
-            batch.reserve(kRun);
-            for (size_t i = run * kRun; i < std::min(count, (run + 1) * kRun); ++i) {
-                batch.emplace_back();
-                try {
-                    batch.back() = ReadOneFile(files[i], json);
-                } catch (...) {
-                    // Whatever it is, it is carried to the calling thread and raised there.
-                    batch.back().Failure = std::current_exception();
-                    break;  // nothing after a failure is handed out
-                }
-            }
-            std::lock_guard lock(mutex);
-            finished[run] = std::move(batch);
-            ready[run] = 1;
-            handOut();
-        }
-    };
-
-    {
-        std::vector<std::jthread> helpers;
-        const size_t threads = std::min(static_cast<size_t>(jobs), runs);
-        for (size_t t = 1; t < threads; ++t)
-            helpers.emplace_back(work);
-        work();
-    }  // joined here
-    if (failure)
-        std::rethrow_exception(failure);
+    const OrderedParallelPlan plan{.Count = files.size(), .Jobs = jobs, .Run = 16,
+                                   .Ahead = static_cast<size_t>(jobs) * 4, .CallerWorks = true};
+    OrderedParallelFor<FileResult>(
+        plan, [](size_t, FileResult&) {},
+        [&](size_t i, FileResult& result) { result = ReadOneFile(files[i], json); },
+        [&](size_t, FileResult& result, const std::exception_ptr& failure) {
+            if (failure)
+                std::rethrow_exception(failure);
+            emit(result);
+            return true;
+        });
 }
 
 }  // namespace
@@ -409,14 +340,7 @@ CommandRunner AddInfoCommand(CLI::App& app)
             }
         };
         try {
-            if (options->jobs <= 1 || options->files.size() <= 1) {
-                for (const std::string& file : options->files) {
-                    FileResult result = ReadOneFile(file, options->json);
-                    emit(result);
-                }
-            } else {
-                ReadFilesInOrder(options->files, options->json, options->jobs, emit);
-            }
+            ReadFilesInOrder(options->files, options->json, options->jobs, emit);
         } catch (const std::exception& e) {
             std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
             std::cout.flush();
