@@ -3,6 +3,7 @@
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/OrderedParallel.h"
 #include "platform/TemporaryFiles.h"
 #include "stamping/Caption.h"
 #include "stamping/Heif.h"
@@ -15,9 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <deque>
 #include <exception>
-#include <future>
 #include <new>
 #include <optional>
 #include <set>
@@ -64,7 +63,7 @@ std::vector<FileFacts> JpegEntries(const std::string& folder)
 constexpr size_t kRoomAhead = size_t(64) << 20;
 
 // One entry on its way through the loop: what is decided at its turn in file order, and
-// the pixel work, done inline or by a worker.
+// what the pixel work made of it, on the calling thread or a worker.
 struct TBatchItem {
     std::string Name;
     std::string Path;
@@ -77,8 +76,7 @@ struct TBatchItem {
     std::optional<TSourceIdentity> Identity;  // for the record of what is made
     std::string MadeAs;  // the output an earlier run made of it, when it is passed over
     std::exception_ptr Failure;  // a failure met before the pixel work
-    std::future<TEncodedPicture> Work;
-    bool WorkStarted = false;
+    TEncodedPicture Picture;
 };
 
 class TFileLoop {
@@ -95,26 +93,22 @@ public:
     {
         for (const FileFacts& f : entries)
             room_ = std::max(room_, size_t(std::clamp<int64_t>(f.Size, 0, int64_t(kRoomAhead))));
-        const size_t ahead = options_.DryRun ? 1 : static_cast<size_t>(std::max(1, options_.Jobs));
-        std::deque<TBatchItem> window;
-        size_t next = 0;
-        for (;;) {
-            // The deque keeps its items in place, so a worker may hold on to its item.
-            while (next < entries.size() && window.size() < ahead)
-                Prepare(window.emplace_back(), entries[next++]);
-            if (window.empty())
-                break;
-            if (!Commit(window.front()))
-                break;
-            window.pop_front();
-        }
-        // Work started for files after a stop is waited for and dropped with the window.
+        // A dry run works each file on the calling thread at its turn: the steps it takes
+        // are not made for worker threads. As many files are prepared ahead as there are
+        // jobs, so each worker has one.
+        const int jobs = options_.DryRun ? 1 : std::max(1, options_.Jobs);
+        const OrderedParallelPlan plan{.Count = entries.size(), .Jobs = jobs, .Ahead = static_cast<size_t>(jobs)};
+        OrderedParallelFor<TBatchItem>(
+            plan, [&](size_t i, TBatchItem& item) { Prepare(item, entries[i]); },
+            [&](size_t, TBatchItem& item) { Work(item); },
+            [&](size_t, TBatchItem& item, const std::exception_ptr& workFailure) { return Commit(item, workFailure); });
+        // Work on files after a stop is waited for, or not begun, and dropped.
     }
 
 private:
     // The entry's turn: whether it is processed, its request, its date and its stamp
-    // text; with more than one job its pixel work starts here, ahead of its commit. The
-    // entry's facts are those the listing took: the file system is not asked again.
+    // text; its pixel work may start once this is done, ahead of its commit. The entry's
+    // facts are those the listing took: the file system is not asked again.
     void Prepare(TBatchItem& item, const FileFacts& facts)
     {
         item.Name = facts.Name;
@@ -159,26 +153,35 @@ private:
         else
             item.Text = CaptionText(rule, dateText,
                                     ReadCaptionFacts(item.Dated.Reader.get(), true, item.Path, item.Dated.Date));
-        if (!item.Failure && !options_.DryRun && options_.Jobs > 1) {
-            item.Work = std::async(std::launch::async, [&steps = steps_, &item = item] {
-                return steps.StampAndEncode(item.Path, item.Bytes, item.Text, item.Dated.Orientation, item.Request,
-                                            std::move(item.Storage));
-            });
-            item.WorkStarted = true;
-        }
+    }
+
+    // The entry's pixel work, on any thread: decode, stamp, encode (a dry run: what it
+    // checks instead). It reads the item and fills its picture, and touches nothing shared.
+    void Work(TBatchItem& item)
+    {
+        if (!item.Processed || !item.MadeAs.empty() || item.Failure)
+            return;
+        if (!options_.DryRun)
+            item.Picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Dated.Orientation,
+                                                 item.Request, std::move(item.Storage));
+        else if (item.Request.Lossless)
+            item.Picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Dated.Orientation, item.Request);
+        else
+            steps_.CheckPicture(item.Path, item.Bytes);
     }
 
     // The entry in file order: its picture, name and output, then the pending events and
-    // the stop flag. False ends the loop (stop requested). A failure of the file ends the
-    // run, or with KeepGoing is reported and the loop goes on.
-    bool Commit(TBatchItem& item)
+    // the stop flag. False ends the loop (stop requested). A failure of the file, before
+    // or in its pixel work (workFailure), ends the run, or with KeepGoing is reported and
+    // the loop goes on.
+    bool Commit(TBatchItem& item, const std::exception_ptr& workFailure)
     {
         if (!item.MadeAs.empty()) {
             ++result_.Skipped;
             observer_.FileSkipped(item.Name, item.MadeAs);
         } else if (item.Processed) {
             try {
-                Process(item);
+                Process(item, workFailure);
             } catch (Exception& e) {
                 e.NameFile(item.Path);
                 if (!options_.KeepGoing)
@@ -202,21 +205,14 @@ private:
         return true;
     }
 
-    void Process(TBatchItem& item)
+    void Process(TBatchItem& item, const std::exception_ptr& workFailure)
     {
         if (item.Failure)
             std::rethrow_exception(item.Failure);
         observer_.FileStarted(item.Name);
-        TEncodedPicture picture;
-        if (item.WorkStarted)
-            picture = item.Work.get();
-        else if (!options_.DryRun)
-            picture = steps_.StampAndEncode(item.Path, item.Bytes, item.Text, item.Dated.Orientation, item.Request,
-                                            std::move(item.Storage));
-        else if (item.Request.Lossless)
-            picture.Way = steps_.LosslessWay(item.Bytes, item.Text, item.Dated.Orientation, item.Request);
-        else
-            steps_.CheckPicture(item.Path, item.Bytes);
+        if (workFailure)
+            std::rethrow_exception(workFailure);
+        TEncodedPicture& picture = item.Picture;
         Recycle(spareBytes_, std::move(item.Bytes));
         ++counter_;
         result_.Processed = counter_;
