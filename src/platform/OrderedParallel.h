@@ -20,13 +20,15 @@
 // - commit returning false stops: nothing more is prepared, worked or committed; work
 //   under way is waited for. A failure raised by prepare or commit ends the run the same
 //   way and is raised again to the caller.
-// Items live in slots reused along the list; each is reset to Item{} before its prepare.
+// Items live in slots reused along the list: each starts as Item{}, and what its commit
+// leaves of it is freed as soon as the commit returns.
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace morvik {
@@ -135,10 +137,7 @@ void OrderedParallelFor(const OrderedParallelPlan& plan, Prepare&& prepare, Work
     size_t prepared = 0;
     for (size_t current = 0; current < count; ++current) {
         while (prepared < count && prepared / run < current / run + ahead) {
-            Item& item = items[prepared % items.size()];
-            item = Item{};
-            failures[prepared % items.size()] = nullptr;
-            prepare(prepared, item);
+            prepare(prepared, items[prepared % items.size()]);
             if (++prepared % run == 0 || prepared == count) {
                 {
                     std::lock_guard lock(mutex);
@@ -150,7 +149,13 @@ void OrderedParallelFor(const OrderedParallelPlan& plan, Prepare&& prepare, Work
         }
         if (current % run == 0)
             awaitRun(current / run);
-        if (!commit(current, items[current % items.size()], failures[current % items.size()]))
+        Item& item = items[current % items.size()];
+        std::exception_ptr& failure = failures[current % items.size()];
+        const bool goOn = commit(current, item, failure);
+        // Exchanged, not assigned: an assigned string keeps its buffer.
+        std::exchange(item, Item{});
+        failure = nullptr;
+        if (!goOn)
             break;
     }
 }
