@@ -109,8 +109,10 @@ void OrderedParallelFor(const OrderedParallelPlan& plan, Prepare&& prepare, Work
     auto helper = [&] {
         std::unique_lock lock(mutex);
         for (;;) {
-            workReady.wait(lock, [&] { return ending || nextTaken < published; });
-            if (ending)
+            // A thread leaves as soon as every run is taken, so that the last one ends
+            // without waiting to be told.
+            workReady.wait(lock, [&] { return ending || nextTaken < published || nextTaken >= runs; });
+            if (ending || nextTaken >= runs)
                 return;
             takeRun(lock);
             if (callerWaiting)
