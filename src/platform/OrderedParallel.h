@@ -133,9 +133,6 @@ void OrderedParallelFor(const OrderedParallelPlan& plan, Prepare&& prepare, Work
         decltype(endHelpers)& End;
         ~HelpersEnder() { End(); }
     } helpersEnder{endHelpers};
-    for (size_t t = 0; t < threads; ++t)
-        helpers.emplace_back(helper);
-
     size_t prepared = 0;
     for (size_t current = 0; current < count; ++current) {
         while (prepared < count && prepared / run < current / run + ahead) {
@@ -146,7 +143,11 @@ void OrderedParallelFor(const OrderedParallelPlan& plan, Prepare&& prepare, Work
                     states[published % states.size()] = RunState::Waiting;
                     ++published;
                 }
-                workReady.notify_one();
+                // Threads start as runs come, so that the first ones find work at once.
+                if (helpers.size() < threads)
+                    helpers.emplace_back(helper);
+                else
+                    workReady.notify_one();
             }
         }
         if (current % run == 0)
