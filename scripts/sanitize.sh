@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the test suite under AddressSanitizer and UndefinedBehaviorSanitizer
-# (build-asan/), and the folder batch and stamp-command tests, which run the parallel
-# pixel work, and info's parallel reading under ThreadSanitizer (build-tsan/). Any
+# (build-asan/), and the ordered parallel loop's tests, the folder batch and stamp-command
+# tests, which run the parallel pixel work, and info's parallel reading under
+# ThreadSanitizer (build-tsan/). Any
 # finding fails the run. The ASan build includes the Qt program and its window tests
 # (MORVIK_SANITIZE_UI=OFF leaves them out); the TSan build covers only the threaded work.
 # Usage: scripts/sanitize.sh [asan|tsan]...   (default: both)
@@ -30,8 +31,8 @@ for job in "${jobs_to_run[@]}"; do
   tsan)
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DMORVIK_SANITIZE=thread -DMORVIK_BUILD_UI=OFF -DMORVIK_BUILD_BENCH=OFF >/dev/null
-    cmake --build build-tsan -j "$JOBS" --target stamping_tests cli_tests morvik-cli
-    ctest --test-dir build-tsan --output-on-failure -j "$JOBS" -R 'FolderBatch|StampCommand|BadInputBatch|InfoCommand.Jobs'
+    cmake --build build-tsan -j "$JOBS" --target platform_tests stamping_tests cli_tests morvik-cli
+    ctest --test-dir build-tsan --output-on-failure -j "$JOBS" -R 'OrderedParallel|FolderBatch|StampCommand|BadInputBatch|InfoCommand.Jobs'
     ;;
   *)
     echo "unknown job: $job (asan or tsan)" >&2
