@@ -45,11 +45,19 @@ template <class Item, class Prepare, class Work, class Commit>
 void OrderedParallelFor(const OrderedParallelPlan& plan, Prepare&& prepare, Work&& work, Commit&& commit)
 {
     const size_t count = plan.Count;
-    const size_t run = std::max<size_t>(1, plan.Run);
-    const size_t ahead = std::max<size_t>(1, plan.Ahead);
-    const size_t runs = (count + run - 1) / run;
     if (count == 0)
         return;
+    const size_t ahead = std::max<size_t>(1, plan.Ahead);
+    // Threads beside the calling one; none where the calling thread would work alone,
+    // and then nothing is handed over: each index is worked just before its commit,
+    // while what it made is fresh in the cache.
+    const size_t planRun = std::max<size_t>(1, plan.Run);
+    const size_t planRuns = (count + planRun - 1) / planRun;
+    const size_t threads = plan.Jobs <= 1 ? 0
+                           : plan.CallerWorks ? std::min(planRuns, size_t(plan.Jobs)) - 1
+                                              : std::min(planRuns, size_t(plan.Jobs));
+    const size_t run = threads == 0 ? 1 : planRun;
+    const size_t runs = (count + run - 1) / run;
     enum class RunState : char { Waiting, Taken, Done };
 
     std::vector<Item> items(std::min(count, ahead * run));
@@ -87,10 +95,6 @@ void OrderedParallelFor(const OrderedParallelPlan& plan, Prepare&& prepare, Work
         return true;
     };
 
-    // Threads beside the calling one; none for a run the calling thread would work alone.
-    const size_t threads = plan.Jobs <= 1 ? 0
-                           : plan.CallerWorks ? std::min(runs, size_t(plan.Jobs)) - 1
-                                              : std::min(runs, size_t(plan.Jobs));
     const bool callerWorks = threads == 0 || plan.CallerWorks;
 
     // Returns once the run `r`, the next in line, is done. A calling thread that works
