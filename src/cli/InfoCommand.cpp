@@ -217,19 +217,13 @@ void ReadFilesInOrder(const std::vector<std::string>& files, bool json, int jobs
 namespace {
 
 // The kind of picture file: "heif" by its name; else what the reader read it as, by its
-// first bytes ("tiff" or "jpeg"); a file not read as either is named by its extension.
+// first bytes, or for a file not read (missing, a folder) what its name says.
 const char* FileFormat(const std::string& fileName, const PhotoMetadata& data)
 {
     if (IsHeifName(fileName))
         return "heif";
-    switch (data.ReadAs) {
-    case PictureFileKind::Tiff: return "tiff";
-    case PictureFileKind::Jpeg: return "jpeg";
-    case PictureFileKind::None: break;
-    }
-    const size_t dot = fileName.find_last_of("./");
-    const std::string ext = dot == std::string::npos || fileName[dot] != '.' ? "" : AsciiLower(fileName.substr(dot));
-    return ext == ".tif" || ext == ".tiff" || ext == ".nef" ? "tiff" : "jpeg";
+    const PictureFileKind kind = data.ReadAs != PictureFileKind::None ? data.ReadAs : PictureFileKindOfName(fileName);
+    return kind == PictureFileKind::Tiff ? "tiff" : "jpeg";
 }
 
 }  // namespace

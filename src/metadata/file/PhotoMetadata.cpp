@@ -156,7 +156,9 @@ private:
     size_t pos_ = 0, end_ = 0;
 };
 
-PictureFileKind KindOfName(const std::string& fileName)
+}  // namespace
+
+PictureFileKind PictureFileKindOfName(const std::string& fileName)
 {
     const size_t dot = fileName.find_last_of('.');
     const size_t slash = fileName.find_last_of('/');
@@ -169,8 +171,6 @@ PictureFileKind KindOfName(const std::string& fileName)
         return PictureFileKind::Tiff;
     return PictureFileKind::None;
 }
-
-}  // namespace
 
 PhotoMetadata::PhotoMetadata(ParseModes parseMode) : ParseMode(parseMode) { ResetData(); }
 
@@ -310,7 +310,7 @@ bool PhotoMetadata::ReadMetadata(const std::string& fileName)
 bool PhotoMetadata::ReadMetadataUnguarded(const std::string& fileName)
 {
     ResetData();
-    const PictureFileKind kind = KindOfName(fileName);
+    const PictureFileKind kind = PictureFileKindOfName(fileName);
     // A picture file is opened first and its facts taken from the open file: one path
     // lookup instead of two. One that cannot be opened is looked at by its name, and its
     // reading then fails as it does for any file it cannot open.
@@ -340,7 +340,7 @@ bool PhotoMetadata::ReadMetadataFromMemory(const std::string& fileName, std::str
         FileSize = static_cast<int32_t>(std::min<size_t>(bytes.size(), INT32_MAX));
         return ReadWithOutcome(Outcome, [&] {
             MemoryInput input(bytes);
-            return ReadInput(*this, KindOfName(fileName), input);
+            return ReadInput(*this, PictureFileKindOfName(fileName), input);
         });
     });
 }

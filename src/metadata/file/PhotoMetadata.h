@@ -36,6 +36,9 @@ struct ReadingOutcome {
 // What a picture file was read as: its first bytes decide, else its name (none: a name
 // the reader does not take, or nothing read yet).
 enum class PictureFileKind { None, Jpeg, Tiff };
+// What a file's name says it is, by its extension in any case: .jpg, .jpeg and .jpe name a
+// JPEG, .tif, .tiff and .nef a TIFF; any other name is not read.
+PictureFileKind PictureFileKindOfName(const std::string& fileName);
 
 struct JpegSection {
     std::string Data;  // from the two length bytes on
