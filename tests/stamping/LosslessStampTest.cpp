@@ -232,8 +232,10 @@ double ExpectSplicedExactly(const std::string& source, const LosslessOutcome& ou
     }
     EXPECT_EQ(changedOutside, 0) << "blocks outside the stamp changed";
     if (!out.StampFitted) {
-        EXPECT_EQ(wrong, 0) << "blocks under the stamp unlike one encode of the stamped picture";
-        return INFINITY;
+        // Coefficients moved to realign the data after the stamp change one or two blocks.
+        EXPECT_LE(wrong, out.StampAligned ? 2 : 0) << "blocks under the stamp unlike one encode of the stamped picture";
+        if (!out.StampAligned)
+            return INFINITY;
     }
     double psnr = INFINITY;
     for (const PixelBox& box : boxes) {
@@ -429,6 +431,40 @@ TEST(LosslessStamp, AfterTheStampTheSourcesBytesFollowAsTheyWere)
             ExpectStampedExactly(out.Jpeg, wider, NoisePainter(wider));
         }
     }
+}
+
+TEST(LosslessStamp, ALongScanAfterTheStampFollowsByteForByteAlsoWhereZeroRunsCannotRealignIt)
+{
+    // Noise leaves the blocks under the stamp no room for sixteen-zero codes, and tables
+    // fitted to a picture may have none: one or two coefficients under the stamp moved by one step
+    // realigns the thousands of MCUs after it, and the scan after the stamp stays the
+    // source's bytes.
+    int aligned = 0;
+    for (const Sampling& sampling : {kSamplings[2], kSamplings[4]})
+        for (const bool optimize : {false, true}) {
+            const int width = 1024, height = sampling.Components == 1 ? 1040 : 768;  // over 16384 blocks
+            const std::string source = EncodeWithLibjpeg(
+                width, height, sampling.Components, sampling.Components == 1 ? JCS_GRAYSCALE : JCS_RGB, 92, false,
+                [](int x, int y, int c) { return uint8_t(x * 3 + y * 2 + c * 60 + (x * y % 7) * 9); },
+                [&](jpeg_compress_struct& info) {
+                    info.comp_info[0].h_samp_factor = sampling.H;
+                    info.comp_info[0].v_samp_factor = sampling.V;
+                    info.optimize_coding = optimize;
+                });
+            for (int left = 0; left < 48; left += 12) {
+                SCOPED_TRACE(std::string(sampling.Name) + (optimize ? ", optimised" : "") + ", left " +
+                             std::to_string(left));
+                const PixelBox box{left, 3, left + 37, 14};
+                const LosslessOutcome out = ExpectStampedExactly(source, box, NoisePainter(box));
+                EXPECT_EQ(out.Report(), "lossless");
+                aligned += out.StampAligned;
+                size_t same = 0;
+                while (same < source.size() && source[source.size() - 1 - same] == out.Jpeg[out.Jpeg.size() - 1 - same])
+                    ++same;
+                EXPECT_GT(same, source.size() * 9 / 10);
+            }
+        }
+    EXPECT_GT(aligned, 4);
 }
 
 // A grey picture whose every block has all its coefficients non-zero, coded with tables

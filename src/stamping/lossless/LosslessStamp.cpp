@@ -174,6 +174,8 @@ public:
 
     // Whether damage was met after the MCUs the splice needs (and kept as it stands).
     bool DamageKept() const { return damaged_; }
+    // Whether coefficients under the stamp were moved to realign the data after it.
+    bool AlignedByChange() const { return alignedByChange_; }
 
     // Decodes what the splice needs: the margin MCUs' coefficients, the MCUs coded again
     // that are not under the stamp, and where each run of recoded MCUs starts and ends.
@@ -482,15 +484,31 @@ private:
             for (; r < plan_.Recode.size() && plan_.Recode[r] == mcu && SegmentOf(mcu) == segment; ++r)
                 ++mcu;
             std::array<int, 4> pred = MarkOf(first).Pred;
-            const std::vector<uint8_t> zeroRuns =
-                mcu < seg.EndMcu ? AligningZeroRuns(first, mcu, pred, w.Pending(), MarkOf(mcu).Pos.Bit, own)
-                                 : std::vector<uint8_t>();
+            std::vector<uint8_t> zeroRuns;
+            std::vector<AligningChange> aligning;
+            if (mcu < seg.EndMcu) {
+                const int missing = MissingBits(first, mcu, pred, w.Pending(), MarkOf(mcu).Pos.Bit, own);
+                zeroRuns = AligningZeroRuns(first, mcu, missing, own);
+                const bool lastRun = r == plan_.Recode.size() || SegmentOf(plan_.Recode[r]) != segment;
+                if (lastRun && missing != 0 && zeroRuns.empty() && s_.RestartInterval == 0 &&
+                    (s_.McuCount() - mcu) * int64_t(coder_.Blocks()) >= kLongWalkBlocks)
+                    aligning = FindAligningChanges(first, mcu, missing, own);
+            }
             size_t k = 0;
             for (int64_t m = first; m < mcu; ++m) {
                 const Coef* blocks = CoefficientsOf(m);
                 for (size_t b = 0; b < coder_.Blocks(); ++b, ++k) {
                     const int c = coder_.ComponentOf(b);
-                    own.Code(blocks + b * kBlockSize, c, pred[size_t(c)], w, zeroRuns.empty() ? 0 : zeroRuns[k]);
+                    const Coef* block = blocks + b * kBlockSize;
+                    std::array<Coef, kBlockSize> changed;
+                    for (const AligningChange& change : aligning)
+                        if (change.Block == k) {
+                            std::copy(block, block + kBlockSize, changed.begin());
+                            changed[kZigzagToNatural[size_t(change.Position)]] = change.Value;
+                            block = changed.data();
+                            alignedByChange_ = true;
+                        }
+                    own.Code(block, c, pred[size_t(c)], w, zeroRuns.empty() ? 0 : zeroRuns[k]);
                 }
             }
             if (r < plan_.Recode.size() && SegmentOf(plan_.Recode[r]) == segment) {
@@ -549,29 +567,41 @@ private:
         return mark->second;
     }
 
-    // Sixteen-zero codes for the blocks of the recoded MCUs first..end−1, so that the run,
-    // begun `pending` bits into a byte, ends `target` bits into one, where the source's data
-    // after it stands: that data is then copied byte for byte instead of bit by bit. Each
-    // code takes the place of sixteen of a block's trailing zeros, so the blocks keep their
-    // coefficients. Empty when the codes the blocks have room for cannot make up the bits.
-    std::vector<uint8_t> AligningZeroRuns(int64_t first, int64_t end, std::array<int, 4> pred, int pending,
-                                          int target, const BlockCoder& own) const
+    // The bits (0..7) that the recoded MCUs first..end−1, begun `pending` bits into a byte,
+    // lack to end `target` bits into one, where the source's data after them stands.
+    int MissingBits(int64_t first, int64_t end, std::array<int, 4> pred, int pending, int target,
+                    const BlockCoder& own) const
     {
         int64_t bits = pending;
+        for (int64_t m = first; m < end; ++m) {
+            const Coef* blocks = CoefficientsOf(m);
+            for (size_t b = 0; b < coder_.Blocks(); ++b) {
+                const int c = coder_.ComponentOf(b);
+                bits += own.Length(blocks + b * kBlockSize, c, pred[size_t(c)]);
+            }
+        }
+        return int(((target - bits) % 8 + 8) % 8);
+    }
+
+    // Sixteen-zero codes for the blocks of the recoded MCUs first..end−1 that make up the
+    // `missing` bits, so that the source's data after the run is then copied byte for byte
+    // instead of bit by bit. Each code takes the place of sixteen of a block's trailing
+    // zeros, so the blocks keep their coefficients. Empty when nothing is missing or the
+    // codes the blocks have room for cannot make up the bits.
+    std::vector<uint8_t> AligningZeroRuns(int64_t first, int64_t end, int missing, const BlockCoder& own) const
+    {
+        if (missing == 0)
+            return {};
         std::vector<uint8_t> room;  // by block of the run
         std::array<int, 4> componentRoom{};  // more than 7 codes are never needed
         for (int64_t m = first; m < end; ++m) {
             const Coef* blocks = CoefficientsOf(m);
             for (size_t b = 0; b < coder_.Blocks(); ++b) {
                 const int c = coder_.ComponentOf(b);
-                bits += own.Length(blocks + b * kBlockSize, c, pred[size_t(c)]);
                 room.push_back(uint8_t(own.ZeroRunLength(c) > 0 ? ZeroRunRoom(blocks + b * kBlockSize) : 0));
                 componentRoom[size_t(c)] = std::min(7, componentRoom[size_t(c)] + room.back());
             }
         }
-        const int missing = int(((target - bits) % 8 + 8) % 8);
-        if (missing == 0)
-            return {};
         // The counts by component that add the fewest bits, tried all (at most 8 × 8 × 8 × 8).
         const size_t components = s_.Components.size();
         std::array<int, 4> count{}, best{};
@@ -599,6 +629,86 @@ private:
             best[c] -= zeroRuns[k];
         }
         return zeroRuns;
+    }
+
+    // Where no sixteen-zero codes can realign the data after the last run, the walk to the
+    // scan's end would find where it ends. With this many blocks left after the run the
+    // walk costs more than the rest of the stamp, and a coefficient under the stamp moved
+    // by one step (or two of them) realigns the data instead.
+    static constexpr int64_t kLongWalkBlocks = 16384;
+
+    struct AligningChange {
+        size_t Block = 0;  // among the run's blocks, in coding order
+        int Position = 0;  // of the coefficient, in coding order
+        Coef Value = 0;    // its new value
+    };
+
+    // One or two coefficients of blocks under the stamp moved by one step, up or down, so
+    // that the run's codes grow by `missing` bits (mod 8) and stay codable with the file's
+    // own tables: a block's pixels change by one step of one of its frequencies, where the
+    // stamp drew new pixels anyway. Two are taken (in two blocks) only where no single one
+    // does it; of a block's choices for the same bits, the highest frequency. Empty when
+    // none do.
+    std::vector<AligningChange> FindAligningChanges(int64_t first, int64_t end, int missing,
+                                                    const BlockCoder& own) const
+    {
+        // By bits added (mod 8), the change a block under the stamp offers for them.
+        using Choices = std::array<std::optional<AligningChange>, 8>;
+        std::vector<Choices> blocksSoFar;
+        size_t k = 0;
+        for (int64_t m = first; m < end; ++m) {
+            const Coef* blocks = CoefficientsOf(m);
+            for (size_t b = 0; b < coder_.Blocks(); ++b, ++k) {
+                if (!IsTouched(m))
+                    continue;
+                const int c = coder_.ComponentOf(b);
+                const HuffmanEncoder& ac = own.Ac(c);
+                // The AC codes' bits (the DC difference stays as it is); -1 when one has no code.
+                auto acBits = [&](const Coef* block) {
+                    int64_t bits = 0;
+                    int pred = block[0];
+                    CodeBlock(block, pred, [&](bool isAc, int symbol, uint32_t, int count) {
+                        if (!isAc)
+                            return;
+                        if (bits < 0 || ac.Length[size_t(symbol)] == 0)
+                            bits = -1;
+                        else
+                            bits += ac.Length[size_t(symbol)] + count;
+                    });
+                    return bits;
+                };
+                std::array<Coef, kBlockSize> tried;
+                std::copy(blocks + b * kBlockSize, blocks + (b + 1) * kBlockSize, tried.begin());
+                const int64_t before = acBits(tried.data());
+                if (before < 0)
+                    continue;
+                Choices choices;
+                for (int z = 63; z > 0; --z) {
+                    Coef& v = tried[kZigzagToNatural[size_t(z)]];
+                    const Coef was = v;
+                    for (const int step : {1, -1}) {
+                        if (std::abs(was + step) > 1023)
+                            continue;  // past what a baseline scan codes
+                        v = Coef(was + step);
+                        const int64_t after = acBits(tried.data());
+                        v = was;
+                        const size_t added = size_t(((after - before) % 8 + 8) % 8);
+                        if (after >= 0 && added != 0 && !choices[added])
+                            choices[added] = AligningChange{k, z, Coef(was + step)};
+                    }
+                }
+                if (choices[size_t(missing)])
+                    return {*choices[size_t(missing)]};
+                for (const Choices& earlier : blocksSoFar)
+                    for (size_t added = 1; added < 8; ++added) {
+                        const size_t rest = (size_t(missing) + 8 - added) % 8;
+                        if (earlier[added] && choices[rest])
+                            return {*earlier[added], *choices[rest]};
+                    }
+                blocksSoFar.push_back(choices);
+            }
+        }
+        return {};
     }
 
     // Decodes the whole scan and runs visit over its blocks, the MCUs under the stamp
@@ -642,6 +752,7 @@ private:
     std::unordered_map<int64_t, BitPos> segmentEnds_;  // by restart interval
     std::string segmentDamage_;  // what was wrong where the restart markers stop being found
     mutable bool damaged_ = false;
+    mutable bool alignedByChange_ = false;
 };
 
 }  // namespace
@@ -730,6 +841,7 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
         splice.WriteNewTables(out, keepMetadata);
         outcome.Way = LosslessWay::LosslessNewTables;
     }
+    outcome.StampAligned = splice.AlignedByChange();
     if (splice.DamageKept())
         outcome.Damage = SourceDamage::AfterStamp;
     CorrectMultiPictureIndex(jpeg, out);

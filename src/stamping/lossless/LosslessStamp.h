@@ -68,6 +68,10 @@ struct LosslessOutcome {
     // The stamp's new coefficients were moved to the nearest ones the file's own Huffman
     // tables code (tables fitted to the photo lack codes a stamp's edges need).
     bool StampFitted = false;
+    // One or two coefficients under the stamp were moved by one step, so that the long
+    // scan after the stamp follows byte for byte: no sixteen-zero codes could realign it,
+    // and finding where its data ends would have meant reading all of it.
+    bool StampAligned = false;
     // The report line: "lossless", "lossless, new Huffman tables", "lossless, picture data
     // coded again" or "re-encoded: <reason>",
     // with ", damaged data after the stamp kept" for a damaged source.
