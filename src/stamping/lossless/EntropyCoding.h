@@ -132,10 +132,23 @@ public:
             std::memcpy(&w, data_ + p_, 8);
             w = __builtin_bswap64(w);
             const uint64_t v = ~w;
-            if (((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) == 0) [[likely]] {
+            const uint64_t ff = (v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull;  // 0x80 for each 0xFF
+            if (ff == 0) [[likely]] {
                 buf_ |= w >> bits_;
                 p_ += size_t((63 - bits_) >> 3);
                 bits_ |= 56;
+                return;
+            }
+            // The whole bytes before the first 0xFF, when they are enough: the bytes after
+            // it (a stuffed zero or a marker) are for Refilled to read.
+            const int before = __builtin_clzll(ff) >> 3;
+            const int n = std::min(before, (64 - bits_) >> 3);
+            if (bits_ + 8 * n >= 56) {
+                if (n > 0) {
+                    buf_ |= (w >> (64 - 8 * n)) << (64 - bits_ - 8 * n);
+                    p_ += size_t(n);
+                    bits_ += 8 * n;
+                }
                 return;
             }
         }
