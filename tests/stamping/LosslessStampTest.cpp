@@ -135,12 +135,14 @@ struct Restart {
 };
 constexpr Restart kRestarts[] = {{"none", 0, 0}, {"every MCU", 1, 0}, {"every row", 0, 1}, {"every 5 MCUs", 5, 0}};
 
-// A 75 × 53 picture (no side a multiple of an MCU) with smooth colour and some detail.
-std::string SourceJpeg(const Sampling& s, const Restart& r, bool optimize = false, int quality = 85)
+// A picture with smooth colour and some detail (`detail` its strength), in the sampling,
+// restart markers and tables asked for.
+std::string TexturedJpeg(const Sampling& s, int width, int height, int quality, int detail, const Restart& r,
+                         bool optimize = false)
 {
     return EncodeWithLibjpeg(
-        75, 53, s.Components, s.Components == 1 ? JCS_GRAYSCALE : JCS_RGB, quality, false,
-        [](int x, int y, int c) { return uint8_t(x * 3 + y * 2 + c * 60 + (x * y % 7) * 4); },
+        width, height, s.Components, s.Components == 1 ? JCS_GRAYSCALE : JCS_RGB, quality, false,
+        [detail](int x, int y, int c) { return uint8_t(x * 3 + y * 2 + c * 60 + (x * y % 7) * detail); },
         [&](jpeg_compress_struct& info) {
             info.comp_info[0].h_samp_factor = s.H;
             info.comp_info[0].v_samp_factor = s.V;
@@ -148,6 +150,21 @@ std::string SourceJpeg(const Sampling& s, const Restart& r, bool optimize = fals
             info.restart_in_rows = r.Rows;
             info.optimize_coding = optimize;
         });
+}
+
+// A 75 × 53 picture (no side a multiple of an MCU) with smooth colour and some detail.
+std::string SourceJpeg(const Sampling& s, const Restart& r, bool optimize = false, int quality = 85)
+{
+    return TexturedJpeg(s, 75, 53, quality, 4, r, optimize);
+}
+
+// How many bytes at the ends of a and b are the same.
+size_t SameTail(const std::string& a, const std::string& b)
+{
+    size_t same = 0;
+    while (same < a.size() && same < b.size() && a[a.size() - 1 - same] == b[b.size() - 1 - same])
+        ++same;
+    return same;
 }
 
 // Noise over the box, by picture coordinates, so that a piece drawn alone gets the
@@ -349,14 +366,7 @@ TEST(LosslessStamp, APartialLastRestartIntervalIsStampedAtEveryCorner)
         const int mcuH = sampling.Components == 1 ? 8 : 8 * sampling.V;
         const int width = 5 * mcuW - 3, height = 5 * mcuH - 2;
         for (const int interval : {2, 3, 7}) {
-            const std::string source = EncodeWithLibjpeg(
-                width, height, sampling.Components, sampling.Components == 1 ? JCS_GRAYSCALE : JCS_RGB, 85, false,
-                [](int x, int y, int c) { return uint8_t(x * 3 + y * 2 + c * 60 + (x * y % 7) * 4); },
-                [&](jpeg_compress_struct& info) {
-                    info.comp_info[0].h_samp_factor = sampling.H;
-                    info.comp_info[0].v_samp_factor = sampling.V;
-                    info.restart_interval = unsigned(interval);
-                });
+            const std::string source = TexturedJpeg(sampling, width, height, 85, 4, Restart{"", interval, 0});
             for (const PixelBox& box : {PixelBox{0, 0, 6, 6}, PixelBox{width - 6, 0, width, 6},
                                         PixelBox{0, height - 6, 6, height}, PixelBox{width - 6, height - 6, width, height},
                                         PixelBox{0, 0, width, height}}) {
@@ -422,10 +432,7 @@ TEST(LosslessStamp, AfterTheStampTheSourcesBytesFollowAsTheyWere)
             const LosslessOutcome out = ExpectStampedExactly(source, box, [box](Picture& region, int x, int y) {
                 region.FillRect(box.Left - x, box.Top - y, box.Right - x, box.Bottom - y, clWhite);
             });
-            size_t same = 0;
-            while (same < source.size() && source[source.size() - 1 - same] == out.Jpeg[out.Jpeg.size() - 1 - same])
-                ++same;
-            EXPECT_GT(same, (source.size() - source.find("\xFF\xDA")) / 3) << box.Left;
+            EXPECT_GT(SameTail(source, out.Jpeg), (source.size() - source.find("\xFF\xDA")) / 3) << box.Left;
             // The sixteen-zero codes read as the zeros they stand for, also when stamped again.
             const PixelBox wider{box.Left + 20, box.Top, box.Right + 40, box.Bottom + 20};
             ExpectStampedExactly(out.Jpeg, wider, NoisePainter(wider));
@@ -443,14 +450,7 @@ TEST(LosslessStamp, ALongScanAfterTheStampFollowsByteForByteAlsoWhereZeroRunsCan
     for (const Sampling& sampling : {kSamplings[2], kSamplings[4]})
         for (const bool optimize : {false, true}) {
             const int width = 1024, height = sampling.Components == 1 ? 1040 : 768;  // over 16384 blocks
-            const std::string source = EncodeWithLibjpeg(
-                width, height, sampling.Components, sampling.Components == 1 ? JCS_GRAYSCALE : JCS_RGB, 92, false,
-                [](int x, int y, int c) { return uint8_t(x * 3 + y * 2 + c * 60 + (x * y % 7) * 9); },
-                [&](jpeg_compress_struct& info) {
-                    info.comp_info[0].h_samp_factor = sampling.H;
-                    info.comp_info[0].v_samp_factor = sampling.V;
-                    info.optimize_coding = optimize;
-                });
+            const std::string source = TexturedJpeg(sampling, width, height, 92, 9, kRestarts[0], optimize);
             for (int left = 0; left < 48; left += 12) {
                 SCOPED_TRACE(std::string(sampling.Name) + (optimize ? ", optimised" : "") + ", left " +
                              std::to_string(left));
@@ -458,10 +458,7 @@ TEST(LosslessStamp, ALongScanAfterTheStampFollowsByteForByteAlsoWhereZeroRunsCan
                 const LosslessOutcome out = ExpectStampedExactly(source, box, NoisePainter(box));
                 EXPECT_EQ(out.Report(), "lossless");
                 aligned += out.StampAligned;
-                size_t same = 0;
-                while (same < source.size() && source[source.size() - 1 - same] == out.Jpeg[out.Jpeg.size() - 1 - same])
-                    ++same;
-                EXPECT_GT(same, source.size() * 9 / 10);
+                EXPECT_GT(SameTail(source, out.Jpeg), source.size() * 9 / 10);
             }
         }
     EXPECT_GT(aligned, 4);
