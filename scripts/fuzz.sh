@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (build-fuzz/) and runs each on its seed corpus
-# for MORVIK_FUZZ_SECONDS seconds (default 30), two at a time. New inputs go to
+# for MORVIK_FUZZ_SECONDS seconds (default 20), two at a time. New inputs go to
 # fuzz/corpus-run/<target>/ (not kept); a crash, a leak, a timeout or an out-of-memory
 # input is left in build-fuzz/findings/<target>/ and fails the run.
 # Usage: scripts/fuzz.sh [target]...   (default: every target)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-SECONDS_EACH=${MORVIK_FUZZ_SECONDS:-30}
+SECONDS_EACH=${MORVIK_FUZZ_SECONDS:-20}
 PARALLEL=${MORVIK_FUZZ_PARALLEL:-2}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
