@@ -483,13 +483,13 @@ private:
             int64_t mcu = first;
             for (; r < plan_.Recode.size() && plan_.Recode[r] == mcu && SegmentOf(mcu) == segment; ++r)
                 ++mcu;
+            const bool lastRun = r == plan_.Recode.size() || SegmentOf(plan_.Recode[r]) != segment;
             std::array<int, 4> pred = MarkOf(first).Pred;
             std::vector<uint8_t> zeroRuns;
             std::vector<AligningChange> aligning;
             if (mcu < seg.EndMcu) {
                 const int missing = MissingBits(first, mcu, pred, w.Pending(), MarkOf(mcu).Pos.Bit, own);
                 zeroRuns = AligningZeroRuns(first, mcu, missing, own);
-                const bool lastRun = r == plan_.Recode.size() || SegmentOf(plan_.Recode[r]) != segment;
                 if (lastRun && missing != 0 && zeroRuns.empty() && s_.RestartInterval == 0 &&
                     (s_.McuCount() - mcu) * int64_t(coder_.Blocks()) >= kLongWalkBlocks)
                     aligning = FindAligningChanges(first, mcu, missing, own);
@@ -511,7 +511,7 @@ private:
                     own.Code(block, c, pred[size_t(c)], w, zeroRuns.empty() ? 0 : zeroRuns[k]);
                 }
             }
-            if (r < plan_.Recode.size() && SegmentOf(plan_.Recode[r]) == segment) {
+            if (!lastRun) {
                 // The MCUs between two runs.
                 CopyBits(jpeg_, MarkOf(mcu).Pos, MarkOf(plan_.Recode[r]).Pos, w);
             } else if (mcu < seg.EndMcu) {
@@ -657,10 +657,12 @@ private:
         std::vector<Choices> blocksSoFar;
         size_t k = 0;
         for (int64_t m = first; m < end; ++m) {
+            if (!IsTouched(m)) {
+                k += coder_.Blocks();
+                continue;
+            }
             const Coef* blocks = CoefficientsOf(m);
             for (size_t b = 0; b < coder_.Blocks(); ++b, ++k) {
-                if (!IsTouched(m))
-                    continue;
                 const int c = coder_.ComponentOf(b);
                 const HuffmanEncoder& ac = own.Ac(c);
                 // The AC codes' bits (the DC difference stays as it is); -1 when one has no code.
