@@ -6,10 +6,10 @@
 #include "platform/FileSystem.h"
 #include "stamping/Jpeg.h"
 
-#include <libheif/heif.h>
-
 #include <algorithm>
 #include <cstring>
+#include <dlfcn.h>
+#include <libheif/heif.h>
 #include <memory>
 #include <new>
 #include <vector>
@@ -31,28 +31,94 @@ constexpr std::string_view kExifHeader{"Exif\0\0", 6};
 constexpr std::string_view kXmpHeader{"http://ns.adobe.com/xap/1.0/\0", 29};
 constexpr std::string_view kIccHeader{"ICC_PROFILE\0", 12};
 
-// libheif's own start-up (its codec list), once per process; it is reference counted and
-// the library stays initialised until the process ends.
-void InitLibheif()
+// libheif is opened at the first HEIF file, not when the program starts. Loading it loads
+// its codec libraries too (HEVC, AV1, each with its own start-up work), which take most
+// of a short run's time, and a folder of JPEGs never needs them. Each function we call is
+// named once here; its type is the header's own.
+// clang-format off
+#define MORVIK_LIBHEIF_FUNCTIONS(X) \
+    X(heif_init) \
+    X(heif_check_filetype) \
+    X(heif_context_alloc) \
+    X(heif_context_free) \
+    X(heif_context_set_maximum_image_size_limit) \
+    X(heif_context_read_from_memory_without_copy) \
+    X(heif_context_get_primary_image_handle) \
+    X(heif_image_handle_release) \
+    X(heif_image_handle_get_width) \
+    X(heif_image_handle_get_height) \
+    X(heif_image_handle_get_luma_bits_per_pixel) \
+    X(heif_image_handle_get_number_of_metadata_blocks) \
+    X(heif_image_handle_get_list_of_metadata_block_IDs) \
+    X(heif_image_handle_get_metadata_content_type) \
+    X(heif_image_handle_get_metadata_size) \
+    X(heif_image_handle_get_metadata) \
+    X(heif_image_handle_get_color_profile_type) \
+    X(heif_image_handle_get_raw_color_profile_size) \
+    X(heif_image_handle_get_raw_color_profile) \
+    X(heif_decoding_options_alloc) \
+    X(heif_decoding_options_free) \
+    X(heif_decode_image) \
+    X(heif_image_release) \
+    X(heif_image_get_width) \
+    X(heif_image_get_height) \
+    X(heif_image_get_plane_readonly) \
+    X(heif_image_get_bits_per_pixel_range)
+// clang-format on
+
+struct Libheif {
+#define MORVIK_LIBHEIF_POINTER(name) decltype(&::name) name = nullptr;
+    MORVIK_LIBHEIF_FUNCTIONS(MORVIK_LIBHEIF_POINTER)
+#undef MORVIK_LIBHEIF_POINTER
+    std::string Failure;  // why it could not be loaded; empty when it was
+};
+
+// The library, opened and started once per process (libheif's own start-up registers its
+// codecs; it stays initialised until the process ends). Safe from several threads.
+const Libheif& LoadedLibheif()
 {
-    static const bool done = [] {
-        heif_init(nullptr);
-        return true;
+    static const Libheif library = [] {
+        Libheif lib;
+        void* handle = dlopen(MORVIK_LIBHEIF_SONAME, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            const char* why = dlerror();
+            lib.Failure = why != nullptr ? why : MORVIK_LIBHEIF_SONAME " cannot be loaded";
+            return lib;
+        }
+#define MORVIK_LIBHEIF_RESOLVE(name)                                                                                   \
+    lib.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                              \
+    if (lib.name == nullptr && lib.Failure.empty())                                                                    \
+        lib.Failure = MORVIK_LIBHEIF_SONAME " has no " #name;
+        MORVIK_LIBHEIF_FUNCTIONS(MORVIK_LIBHEIF_RESOLVE)
+#undef MORVIK_LIBHEIF_RESOLVE
+        if (lib.Failure.empty())
+            lib.heif_init(nullptr);
+        return lib;
     }();
-    (void)done;
+    return library;
 }
 
+// The loaded library for reading the file at path; EHeif when it cannot be loaded.
+const Libheif& Lib(const std::string& path)
+{
+    const Libheif& lib = LoadedLibheif();
+    if (!lib.Failure.empty())
+        throw EHeif(path, "libheif cannot be loaded (" + lib.Failure + ")");
+    return lib;
+}
+
+// The deleters run only on what the loaded library made.
 struct ContextFree {
-    void operator()(heif_context* c) const { heif_context_free(c); }
+    void operator()(heif_context* c) const { LoadedLibheif().heif_context_free(c); }
 };
 struct HandleFree {
-    void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
+    void operator()(heif_image_handle* h) const { LoadedLibheif().heif_image_handle_release(h); }
 };
 struct ImageFree {
-    void operator()(heif_image* i) const { heif_image_release(i); }
+    void operator()(heif_image* i) const { LoadedLibheif().heif_image_release(i); }
 };
 struct OptionsFree {
-    void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
+    void operator()(heif_decoding_options* o) const { LoadedLibheif().heif_decoding_options_free(o); }
 };
 
 void Check(const heif_error& error, const std::string& path)
@@ -69,23 +135,25 @@ struct OpenHeif {
 
 OpenHeif Open(std::string_view bytes, const std::string& path)
 {
-    InitLibheif();
+    const Libheif& lib = Lib(path);
     OpenHeif heif;
-    heif.Context.reset(heif_context_alloc());
+    heif.Context.reset(lib.heif_context_alloc());
     if (!heif.Context)
         throw std::bad_alloc();
-    heif_context_set_maximum_image_size_limit(heif.Context.get(), kMaxHeifSide);
-    Check(heif_context_read_from_memory_without_copy(heif.Context.get(), bytes.data(), bytes.size(), nullptr), path);
+    lib.heif_context_set_maximum_image_size_limit(heif.Context.get(), kMaxHeifSide);
+    Check(lib.heif_context_read_from_memory_without_copy(heif.Context.get(), bytes.data(), bytes.size(), nullptr),
+          path);
     heif_image_handle* primary = nullptr;
-    Check(heif_context_get_primary_image_handle(heif.Context.get(), &primary), path);
+    Check(lib.heif_context_get_primary_image_handle(heif.Context.get(), &primary), path);
     heif.Primary.reset(primary);
     return heif;
 }
 
 std::string MetadataBlock(heif_image_handle* handle, heif_item_id id, const std::string& path)
 {
-    std::string block(heif_image_handle_get_metadata_size(handle, id), '\0');
-    Check(heif_image_handle_get_metadata(handle, id, block.data()), path);
+    const Libheif& lib = LoadedLibheif();
+    std::string block(lib.heif_image_handle_get_metadata_size(handle, id), '\0');
+    Check(lib.heif_image_handle_get_metadata(handle, id, block.data()), path);
     return block;
 }
 
@@ -93,13 +161,14 @@ std::string MetadataBlock(heif_image_handle* handle, heif_item_id id, const std:
 std::optional<std::string> FirstBlock(heif_image_handle* handle, const char* type, std::string_view contentType,
                                       const std::string& path)
 {
-    const int count = heif_image_handle_get_number_of_metadata_blocks(handle, type);
+    const Libheif& lib = LoadedLibheif();
+    const int count = lib.heif_image_handle_get_number_of_metadata_blocks(handle, type);
     if (count <= 0)
         return std::nullopt;
     std::vector<heif_item_id> ids(static_cast<size_t>(count));
-    const int listed = heif_image_handle_get_list_of_metadata_block_IDs(handle, type, ids.data(), count);
+    const int listed = lib.heif_image_handle_get_list_of_metadata_block_IDs(handle, type, ids.data(), count);
     for (int i = 0; i < listed; ++i) {
-        const char* content = heif_image_handle_get_metadata_content_type(handle, ids[size_t(i)]);
+        const char* content = lib.heif_image_handle_get_metadata_content_type(handle, ids[size_t(i)]);
         if (contentType.empty() || (content != nullptr && contentType == content))
             return MetadataBlock(handle, ids[size_t(i)], path);
     }
@@ -108,9 +177,10 @@ std::optional<std::string> FirstBlock(heif_image_handle* handle, const char* typ
 
 HeifMetadata ReadMetadata(heif_image_handle* handle, const std::string& path)
 {
+    const Libheif& lib = LoadedLibheif();
     HeifMetadata metadata;
-    metadata.Width = heif_image_handle_get_width(handle);
-    metadata.Height = heif_image_handle_get_height(handle);
+    metadata.Width = lib.heif_image_handle_get_width(handle);
+    metadata.Height = lib.heif_image_handle_get_height(handle);
     if (const auto item = FirstBlock(handle, "Exif", {}, path)) {
         const auto tiff = ExifItemTiffBlock(*item);
         if (!tiff)
@@ -119,10 +189,10 @@ HeifMetadata ReadMetadata(heif_image_handle* handle, const std::string& path)
     }
     if (auto xmp = FirstBlock(handle, "mime", "application/rdf+xml", path))
         metadata.Xmp = std::move(*xmp);
-    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle);
+    const heif_color_profile_type profile = lib.heif_image_handle_get_color_profile_type(handle);
     if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
-        metadata.Icc.resize(heif_image_handle_get_raw_color_profile_size(handle));
-        Check(heif_image_handle_get_raw_color_profile(handle, metadata.Icc.data()), path);
+        metadata.Icc.resize(lib.heif_image_handle_get_raw_color_profile_size(handle));
+        Check(lib.heif_image_handle_get_raw_color_profile(handle, metadata.Icc.data()), path);
     }
     return metadata;
 }
@@ -167,8 +237,14 @@ bool IsHeifName(std::string_view name)
 
 bool LooksLikeHeif(std::string_view bytes)
 {
+    // Every HEIF begins with its file-type box: other files are told apart without loading
+    // libheif. A file the library cannot be loaded for is no HEIF that could be read.
+    if (bytes.size() < 12 || bytes.substr(4, 4) != "ftyp")
+        return false;
+    const Libheif& lib = LoadedLibheif();
     const int len = static_cast<int>(std::min<size_t>(bytes.size(), 64));
-    return heif_check_filetype(reinterpret_cast<const uint8_t*>(bytes.data()), len) == heif_filetype_yes_supported;
+    return lib.Failure.empty() &&
+           lib.heif_check_filetype(reinterpret_cast<const uint8_t*>(bytes.data()), len) == heif_filetype_yes_supported;
 }
 
 std::optional<std::string_view> ExifItemTiffBlock(std::string_view item)
@@ -247,29 +323,30 @@ HeifMetadata ReadHeifMetadata(std::string_view bytes, const std::string& path)
 HeifPhoto DecodeHeif(std::string_view bytes, const std::string& path)
 {
     const OpenHeif heif = Open(bytes, path);
+    const Libheif& lib = LoadedLibheif();
     HeifPhoto photo;
     photo.Metadata = ReadMetadata(heif.Primary.get(), path);
     const int width = photo.Metadata.Width, height = photo.Metadata.Height;
     const uint64_t need =
-        HeifDecodeBytes(width, height, heif_image_handle_get_luma_bits_per_pixel(heif.Primary.get()));
+        HeifDecodeBytes(width, height, lib.heif_image_handle_get_luma_bits_per_pixel(heif.Primary.get()));
     CheckPictureFits(width, height, need - uint64_t(std::max(width, 0)) * uint64_t(std::max(height, 0)) * 3);
     const MemoryReservation reserved = ReservePictureMemory(width, height, need);
 
-    std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+    std::unique_ptr<heif_decoding_options, OptionsFree> options(lib.heif_decoding_options_alloc());
     if (!options)
         throw std::bad_alloc();
     options->convert_hdr_to_8bit = 1;  // 10- and 12-bit samples are brought to 8
     heif_image* decoded = nullptr;
-    Check(heif_decode_image(heif.Primary.get(), &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGB,
-                            options.get()),
+    Check(lib.heif_decode_image(heif.Primary.get(), &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGB,
+                                options.get()),
           path);
     const std::unique_ptr<heif_image, ImageFree> image(decoded);
-    const int decodedWidth = heif_image_get_width(image.get(), heif_channel_interleaved);
-    const int decodedHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
+    const int decodedWidth = lib.heif_image_get_width(image.get(), heif_channel_interleaved);
+    const int decodedHeight = lib.heif_image_get_height(image.get(), heif_channel_interleaved);
     int stride = 0;
-    const uint8_t* rows = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const uint8_t* rows = lib.heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     if (rows == nullptr || decodedWidth <= 0 || decodedHeight <= 0 || stride < decodedWidth * 3 ||
-        heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8)
+        lib.heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8)
         throw EHeif(path, "its image did not decode to 8-bit RGB");
     photo.Pixels = Picture::Uninitialized(decodedWidth, decodedHeight);
     for (int y = 0; y < decodedHeight; ++y)
@@ -279,7 +356,10 @@ HeifPhoto DecodeHeif(std::string_view bytes, const std::string& path)
     return photo;
 }
 
-std::string ReadHeifFile(const std::string& path) { return ReadWholeFile(path, kMaxHeifFileBytes, false); }
+std::string ReadHeifFile(const std::string& path)
+{
+    return ReadWholeFile(path, kMaxHeifFileBytes, false);
+}
 
 bool LoadHeifExif(PhotoMetadata& reader, const std::string& path, const HeifMetadata& metadata, bool upright)
 {

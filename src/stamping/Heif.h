@@ -9,8 +9,10 @@
 // 1: a viewer must not turn them a second time. Only the report of a file (`info`) shows
 // the Orientation the camera wrote.
 //
-// Every failure is an EHeif: "Cannot read HEIF file \"<path>\": <libheif's reason>" (or
-// ours, for an EXIF item that is malformed). Memory stays bounded: the image's size is
+// libheif is opened at the first HEIF file, so that a run over JPEGs never loads it and
+// its codecs. Every failure is an EHeif: "Cannot read HEIF file \"<path>\": <libheif's
+// reason>" (or ours, for an EXIF item that is malformed, or for a libheif that cannot be
+// loaded). Memory stays bounded: the image's size is
 // checked against the picture limit before anything is decoded, and the decode's memory
 // is reserved as a batch job's picture is. Everything here is safe
 // to use from several threads on different files.

@@ -140,6 +140,19 @@ TEST_F(InfoCommand, HeifFilesReportTheirExifItem)
     EXPECT_EQ(j[2]["format"], "heif");
     EXPECT_EQ(j[2]["read"], false);
     EXPECT_EQ(j[2]["error"].get<std::string>().rfind("Cannot read HEIF file \"bad.heif\": ", 0), 0u) << j[2]["error"];
+
+    // libheif, and the codec libraries it brings, are loaded at a HEIF file only: the runs
+    // over JPEGs start without them.
+    std::filesystem::create_directory(dir / "jpegs");
+    std::filesystem::copy_file(dir / "good.jpg", dir / "jpegs" / "good.jpg");
+    const auto loadsLibheif = [&](const std::string& args) {
+        const CliRun traced = test::RunCli(args, dir.path(), test::Stderr::Joined, "C", "export LD_DEBUG=files");
+        return traced.Out.find("file=libheif") != std::string::npos;
+    };
+    EXPECT_FALSE(loadsLibheif("info good.jpg"));
+    EXPECT_FALSE(loadsLibheif("stamp --lossless jpegs"));
+    EXPECT_FALSE(loadsLibheif("stamp jpegs"));
+    EXPECT_TRUE(loadsLibheif("info IMG_1.HEIC"));
 }
 
 // Reading on several threads changes neither the output nor the exit status: the camera
