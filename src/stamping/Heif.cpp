@@ -99,7 +99,7 @@ const Libheif& LoadedLibheif()
 }
 
 // The loaded library for reading the file at path; EHeif when it cannot be loaded.
-const Libheif& Lib(const std::string& path)
+const Libheif& LibheifFor(const std::string& path)
 {
     const Libheif& lib = LoadedLibheif();
     if (!lib.Failure.empty())
@@ -135,7 +135,7 @@ struct OpenHeif {
 
 OpenHeif Open(std::string_view bytes, const std::string& path)
 {
-    const Libheif& lib = Lib(path);
+    const Libheif& lib = LibheifFor(path);
     OpenHeif heif;
     heif.Context.reset(lib.heif_context_alloc());
     if (!heif.Context)
