@@ -112,7 +112,7 @@ bool IsIccProfile(const jpeg_saved_marker_ptr m)
 }  // namespace
 
 CoefficientStampResult StampCoefficients(std::string_view jpeg, const PixelBox& box, const RegionPainter& paint,
-                                         bool keepMetadata, std::string& out)
+                                         bool keepMetadata, std::string& out, ScanWalk walk)
 {
     Reading source;
     jpeg_decompress_struct& in = source.Info;
@@ -133,6 +133,11 @@ CoefficientStampResult StampCoefficients(std::string_view jpeg, const PixelBox& 
     JpegStructure s;
     if (std::string reason = DescribeFrame(in, s); !reason.empty())
         return {reason};
+    if (in.progressive_mode && !in.arith_code && in.restart_interval == 0) {
+        const ProgressiveSpliceResult spliced = SpliceProgressive(jpeg, s, box, paint, keepMetadata, out, walk);
+        if (spliced.Spliced)
+            return {{}, true, spliced.StampFitted, spliced.StampAligned};
+    }
     jvirt_barray_ptr* arrays = nullptr;
     code = LibjpegGuarded(source.Err, [&] { arrays = jpeg_read_coefficients(&in); });
     ThrowIfLibjpegFailed(source.Err, code);

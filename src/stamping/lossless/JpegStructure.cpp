@@ -229,6 +229,17 @@ JpegStructure ReadJpegStructure(std::string_view jpeg)
     return s;
 }
 
+bool KeptWithoutMetadata(std::string_view jpeg, const JpegSegment& seg)
+{
+    constexpr uint8_t kApp2 = 0xE2, kApp15 = 0xEF;
+    if (seg.Marker == 0 || seg.Marker == jpeg_marker::Com)
+        return false;
+    if (seg.Marker < jpeg_marker::App0 || seg.Marker > kApp15)
+        return true;
+    static constexpr std::string_view kIcc("ICC_PROFILE\0", 12);
+    return seg.Marker == kApp2 && seg.Body + kIcc.size() <= seg.End() && jpeg.substr(seg.Body, kIcc.size()) == kIcc;
+}
+
 void LayOutMcus(JpegStructure& s)
 {
     int hMax = 1, vMax = 1;

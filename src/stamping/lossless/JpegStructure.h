@@ -55,6 +55,10 @@ struct JpegStructure {
     bool Grey() const { return Components.size() == 1; }
 };
 
+// Whether a decoder needs the segment, or it is the ICC profile, which colour-managed
+// viewers need to show the colours right: what a stamped file keeps without its metadata.
+bool KeptWithoutMetadata(std::string_view jpeg, const JpegSegment& seg);
+
 // Sets the MCU layout (size, count, blocks in coding order) from Width, Height and the
 // components, for a scan of them all. ECorruptScan for an MCU of more than ten blocks.
 void LayOutMcus(JpegStructure& s);

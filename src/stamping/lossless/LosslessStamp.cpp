@@ -22,17 +22,8 @@ using namespace lossless;
 
 namespace {
 
-// The PSNR of a fitting's change: the squared pixel differences summed over the blocks'
-// samples, against the full 8-bit range.
-double FitPsnr(double change, size_t blocks)
-{
-    return change <= 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 * kBlockSize * double(blocks) / change);
-}
-// Below this the fitted stamp shows its blocks; above it the glyphs read as drawn.
-constexpr double kLeastFitPsnr = 30;
 
-constexpr uint8_t kDHT = 0xC4, kSOS = 0xDA, kAPP0 = 0xE0, kAPP2 = 0xE2,
-                  kAPP15 = 0xEF, kCOM = 0xFE, kRST0 = 0xD0;
+constexpr uint8_t kDHT = 0xC4, kSOS = 0xDA, kRST0 = 0xD0;
 
 // ---- Which MCUs ---------------------------------------------------------------------
 
@@ -130,18 +121,6 @@ struct McuMark {
 };
 
 // ---- The header -------------------------------------------------------------------------
-
-// Whether a decoder needs the segment, or it is the ICC profile, which colour-managed
-// viewers need to show the colours right.
-bool KeptWithoutMetadata(std::string_view jpeg, const JpegSegment& seg)
-{
-    if (seg.Marker == 0 || seg.Marker == kCOM)
-        return false;
-    if (seg.Marker < kAPP0 || seg.Marker > kAPP15)
-        return true;
-    static constexpr std::string_view kIcc("ICC_PROFILE\0", 12);
-    return seg.Marker == kAPP2 && seg.Body + kIcc.size() <= seg.End() && jpeg.substr(seg.Body, kIcc.size()) == kIcc;
-}
 
 // SOI and the segments up to the SOS; newTables, when given, replaces every DHT segment
 // and stands right before the SOS.
@@ -794,11 +773,16 @@ LosslessOutcome Stamp(std::string_view jpeg, const JpegStructure& s, const Pixel
     LosslessOutcome outcome;
     if (s.ViaCoefficients) {
         outcome.Jpeg = std::move(storage);
-        outcome.Reason = StampCoefficients(jpeg, box, paint, keepMetadata, outcome.Jpeg).Reason;
-        if (outcome.Reason.empty())
-            outcome.Way = LosslessWay::LosslessRecoded;
-        else
+        const CoefficientStampResult result = StampCoefficients(jpeg, box, paint, keepMetadata, outcome.Jpeg);
+        outcome.Reason = result.Reason;
+        if (!outcome.Reason.empty())
             outcome.Jpeg.clear();
+        else if (result.Spliced)
+            outcome.Way = LosslessWay::Lossless;
+        else
+            outcome.Way = LosslessWay::LosslessRecoded;
+        outcome.StampFitted = result.StampFitted;
+        outcome.StampAligned = result.StampAligned;
         return outcome;
     }
     if (!s.ReEncodeReason.empty()) {

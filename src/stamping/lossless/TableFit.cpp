@@ -1,6 +1,7 @@
 #include "stamping/lossless/TableFit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace morvik::lossless {
@@ -115,6 +116,11 @@ double FitAcToTable(Coef* block, const HuffmanEncoder& ac, const std::array<uint
         r = s.From;
     }
     return total;
+}
+
+double FitPsnr(double change, size_t blocks)
+{
+    return change <= 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 * kBlockSize * double(blocks) / change);
 }
 
 }  // namespace morvik::lossless

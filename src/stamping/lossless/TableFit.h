@@ -26,4 +26,10 @@ std::optional<int> NearestCodableDc(int wanted, int pred, std::optional<int> nex
 // (0 for a block the table codes as it is). The table must have an end-of-block code.
 double FitAcToTable(Coef* block, const HuffmanEncoder& ac, const std::array<uint16_t, 64>& quant);
 
+// The PSNR of a fitting's change: the squared pixel differences summed over the blocks'
+// samples, against the full 8-bit range.
+double FitPsnr(double change, size_t blocks);
+// Below this the fitted stamp shows its blocks; above it the glyphs read as drawn.
+constexpr double kLeastFitPsnr = 30;
+
 }  // namespace morvik::lossless
