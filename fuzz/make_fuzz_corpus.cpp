@@ -215,6 +215,16 @@ int main(int argc, char** argv)
         Put("fuzz_lossless_splice", arithmetic ? "arithmetic_corner" : "progressive_corner",
             morvik::fuzz::LosslessSpliceInput(-4, -4, 20, 12, true, jpeg));
     }
+    // Progressive pictures spliced scan by scan: the stamp in the upper half, grey and in
+    // colour, the codes before each scan's rest laid out to end on the source's bits.
+    for (const int components : {1, 3}) {
+        const std::string jpeg = morvik::test::EncodeWithLibjpeg(
+            40, 120, components, components == 1 ? JCS_GRAYSCALE : JCS_RGB, 80, true,
+            [](int x, int y, int c) { return uint8_t(x * 7 + y * 2 + c * 40 + (x * y) % 11 * 3); },
+            [](jpeg_compress_struct&) {});
+        Put("fuzz_lossless_splice", components == 1 ? "progressive_grey_top" : "progressive_colour_top",
+            morvik::fuzz::LosslessSpliceInput(4, 8, 24, 14, false, jpeg));
+    }
 
     // A HEIF's EXIF items as phones write them: the offset to the TIFF header, then the
     // block, with the JPEG section's header skipped or none.

@@ -741,7 +741,9 @@ TEST(LosslessStamp, ProgressiveFilesAreSplicedScanByScan)
                     info.comp_info[0].h_samp_factor = sampling.H;
                     info.comp_info[0].v_samp_factor = sampling.V;
                 });
-            for (const PixelBox& box : kBoxes)
+            std::vector<PixelBox> boxes(std::begin(kBoxes), std::end(kBoxes));
+            boxes.push_back({80, 160, 90, 170});  // outside: the file as it was
+            for (const PixelBox& box : boxes)
                 for (const lossless::ScanWalk walk : {lossless::ScanWalk::ToTheStamp, lossless::ScanWalk::WholeScans}) {
                     SCOPED_TRACE(std::string(sampling.Name) + ", quality " + std::to_string(quality) + ", box " +
                                  std::to_string(box.Left) + "," + std::to_string(box.Top) + "," +

@@ -484,11 +484,13 @@ void ProgressiveSplice::WalkScan(Scan& scan, int64_t units, bool keep)
     pred_.fill(0);
     eobRun_ = 0;
     BitReader in(jpeg_, scan.DataBegin, scan.DataEnd);
-    for (int64_t unit = 0; unit < units; ++unit) {
+    for (int64_t unit = 0; unit <= units; ++unit) {
         if (unit == scan.JoinUnit) {
             scan.JoinPos = in.Here();
             scan.JoinEobRun = std::min(eobRun_, scan.Units - unit);
         }
+        if (unit == units)
+            break;
         ForEachBlock(scan, unit, [&](size_t slot, int c, int row, int col) {
             if (keep && row < planes_[size_t(c)].RegionRows)
                 ReadBlock<true>(scan, slot, in, c, row, col);
@@ -498,13 +500,8 @@ void ProgressiveSplice::WalkScan(Scan& scan, int64_t units, bool keep)
         if (in.Overran())
             Decline();
     }
-    if (units == scan.Units) {
+    if (units == scan.Units)
         scan.End = in.Here();
-        if (scan.JoinUnit == scan.Units) {
-            scan.JoinPos = *scan.End;
-            scan.JoinEobRun = 0;
-        }
-    }
 }
 
 bool ProgressiveSplice::Restamp(const McuRect& touched, const McuRect& margin, const RegionPainter& paint)
