@@ -1,6 +1,7 @@
 #include "stamping/lossless/ProgressiveSplice.h"
 
 #include "platform/FileSystem.h"  // ReserveForReuse
+#include "stamping/Libjpeg.h"          // kMaxJpegScans
 #include "stamping/lossless/LosslessStamp.h"  // LosslessRoom
 #include "stamping/lossless/MultiPictureIndex.h"
 #include "stamping/lossless/TableFit.h"
@@ -272,6 +273,8 @@ void ProgressiveSplice::ReadScans()
                 Decline();  // cut short
             at = scan.DataEnd;
             scans_.push_back(std::move(scan));
+            if (scans_.size() > size_t(kMaxJpegScans))
+                Decline();  // libjpeg refuses it as a decode does
         } else if (!(m >= 0xE0 && m <= 0xEF) && m != jpeg_marker::Com) {
             Decline();  // DNL, arithmetic conditioning, …
         }
