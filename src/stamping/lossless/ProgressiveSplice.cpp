@@ -582,10 +582,60 @@ bool FitBand(Coef* block, const Scan& scan, const HuffmanEncoder& ac, const std:
 // value to the largest smaller category its run has a code for, or to zero; a new
 // non-zero value of a refining scan to zero. A scan of the component alone codes only
 // the blocks of its size (`coded`).
+// The first coefficient of the scan's band in the block whose code the scan's table
+// lacks (-1: none), with the run before it and, in a first scan, its category.
+struct MissingCode {
+    int At = -1;  // coding order
+    int Run = 0, Size = 0;
+};
+MissingCode FirstMissingCode(const Coef* block, const Scan& scan, const HuffmanEncoder& ac)
+{
+    auto has = [&](int symbol) { return ac.Length[size_t(symbol)] != 0; };
+    auto t = [&](int k) { return std::abs(int(block[kZigzagToNatural[size_t(k)]])) >> scan.Al; };
+    int r = 0;
+    if (scan.Ah == 0) {
+        for (int k = scan.Ss; k <= scan.Se; ++k) {
+            const int size = BitLength(unsigned(t(k)));
+            if (size == 0) {
+                ++r;
+                continue;
+            }
+            if (r > 15 && !has(kZeroRun))
+                return {k, 0, 0};
+            if (!has(((r & 15) << 4) | size))
+                return {k, r & 15, size};
+            r = 0;
+        }
+        return {};
+    }
+    int last = -1;
+    for (int k = scan.Ss; k <= scan.Se; ++k)
+        if (t(k) == 1)
+            last = k;
+    for (int k = scan.Ss; k <= last; ++k) {
+        if (t(k) == 0) {
+            ++r;
+            continue;
+        }
+        if (t(k) > 1)
+            continue;  // a correction bit
+        if ((r > 15 && !has(kZeroRun)) || !has(((r & 15) << 4) | 1))
+            return {k, r & 15, 1};
+        r = 0;
+    }
+    return {};
+}
+
+// Moves the block's AC coefficients until every scan of them has the codes they need. In
+// a first scan the band goes to its nearest codable values (FitBand), or a value to the
+// largest smaller category its run has a code for, or to zero. A value a refining scan
+// would code as new goes to zero, which leaves the scans before it as they are. A scan of
+// the component alone codes only the blocks of its size (`coded`).
 void ProgressiveSplice::FitAc(Coef* block, int c, bool coded, bool& fitted) const
 {
     if (!coded)
         return;
+    const auto& quant = s_.Quant[size_t(s_.Components[size_t(c)].QuantSlot)];
     for (size_t si = 0; si < scans_.size(); ++si) {
         const Scan& scan = scans_[si];
         if (scan.Dc() || scan.Comps[0] != c)
@@ -593,61 +643,26 @@ void ProgressiveSplice::FitAc(Coef* block, int c, bool coded, bool& fitted) cons
         const HuffmanEncoder& ac = encoders_[si][0];
         auto has = [&](int symbol) { return ac.Length[size_t(symbol)] != 0; };
         if (scan.Ah == 0 && has(0x00))
-            fitted = FitBand(block, scan, ac, s_.Quant[size_t(s_.Components[size_t(c)].QuantSlot)]) || fitted;
-        for (;;) {
-            // The first coefficient of the band whose code the table lacks.
-            int missing = -1, run = 0, size = 0;
-            if (scan.Ah == 0) {
-                int r = 0;
-                for (int k = scan.Ss; k <= scan.Se && missing < 0; ++k) {
-                    const int v = block[kZigzagToNatural[size_t(k)]];
-                    const int t = std::abs(v) >> scan.Al;
-                    if (t == 0) {
-                        ++r;
-                        continue;
-                    }
-                    if (r > 15 && !has(kZeroRun)) {
-                        missing = k;
-                        size = 0;
-                    } else if (!has(((r & 15) << 4) | BitLength(unsigned(t)))) {
-                        missing = k;
-                        run = r & 15;
-                        size = BitLength(unsigned(t));
-                    }
-                    r = 0;
-                }
-            } else {
-                int r = 0, last = -1;
-                for (int k = scan.Ss; k <= scan.Se; ++k)
-                    if ((std::abs(int(block[kZigzagToNatural[size_t(k)]])) >> scan.Al) == 1)
-                        last = k;
-                for (int k = scan.Ss; k <= last && missing < 0; ++k) {
-                    const int t = std::abs(int(block[kZigzagToNatural[size_t(k)]])) >> scan.Al;
-                    if (t == 0) {
-                        ++r;
-                        continue;
-                    }
-                    if (t > 1)
-                        continue;  // a correction bit
-                    if ((r > 15 && !has(kZeroRun)) || !has(((r & 15) << 4) | 1))
-                        missing = k;
-                    r = 0;
-                }
-            }
-            if (missing < 0)
-                break;
+            fitted = FitBand(block, scan, ac, quant) || fitted;
+        for (MissingCode missing = FirstMissingCode(block, scan, ac); missing.At >= 0;
+             missing = FirstMissingCode(block, scan, ac)) {
             fitted = true;
-            Coef& v = block[kZigzagToNatural[size_t(missing)]];
+            Coef& v = block[kZigzagToNatural[size_t(missing.At)]];
+            const int was = v;
+            if (scan.Ah != 0) {
+                v = 0;
+                continue;
+            }
             int smaller = 0;
-            for (int sz = size - 1; sz >= 1 && smaller == 0; --sz)
-                if (has((run << 4) | sz))
+            for (int sz = missing.Size - 1; sz >= 1 && smaller == 0; --sz)
+                if (has((missing.Run << 4) | sz))
                     smaller = sz;
             if (smaller == 0) {
                 v = 0;
             } else {
-                const int low = std::abs(int(v)) & ((1 << scan.Al) - 1);
+                const int low = std::abs(was) & ((1 << scan.Al) - 1);
                 const int magnitude = (((1 << smaller) - 1) << scan.Al) | low;
-                v = Coef(v < 0 ? -magnitude : magnitude);
+                v = Coef(was < 0 ? -magnitude : magnitude);
             }
         }
     }
