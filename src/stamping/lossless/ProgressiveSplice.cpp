@@ -1162,7 +1162,7 @@ private:
 // are laid out after it.
 std::optional<std::vector<uint8_t>> ProgressiveSplice::AlignByStamp(size_t si)
 {
-    constexpr size_t kMostSingles = 512, kMostPairs = 4096;
+    constexpr size_t kMostSingles = 256, kMostPairs = 1024;
     const Scan& scan = scans_[si];
     const int c = scan.Comps[0];
     Plane& p = planes_[size_t(c)];
