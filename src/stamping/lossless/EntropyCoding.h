@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -430,5 +431,8 @@ struct DhtEntry {
     const HuffmanTable* Table = nullptr;
 };
 std::string DhtSegment(const std::vector<DhtEntry>& tables);
+// The tables a DHT segment's body defines, into `tables` by class * 4 + slot (DC slots,
+// then AC slots); false for a body that is cut short or names a class or slot no file may.
+bool ReadDhtSegment(std::string_view body, std::array<std::optional<HuffmanTable>, 8>& tables);
 
 }  // namespace morvik::lossless

@@ -86,30 +86,6 @@ struct Plane {
     uint64_t* Mask(int row, int col) { return NonZero.empty() ? nullptr : &NonZero[size_t(row) * PaddedWide + col]; }
 };
 
-bool ParseDht(std::string_view body, std::array<std::optional<HuffmanTable>, 8>& tables)
-{
-    size_t p = 0;
-    while (p < body.size()) {
-        const int tc = uint8_t(body[p]) >> 4, th = uint8_t(body[p]) & 15;
-        if (tc > 1 || th > 3 || p + 17 > body.size())
-            return false;
-        HuffmanTable t;
-        size_t total = 0;
-        for (int len = 1; len <= 16; ++len) {
-            t.Counts[size_t(len)] = uint8_t(body[p + size_t(len)]);
-            total += t.Counts[size_t(len)];
-        }
-        p += 17;
-        if (total > 256 || p + total > body.size())
-            return false;
-        t.Symbols.assign(reinterpret_cast<const uint8_t*>(body.data()) + p,
-                         reinterpret_cast<const uint8_t*>(body.data()) + p + total);
-        p += total;
-        tables[size_t(tc * 4 + th)] = std::move(t);
-    }
-    return true;
-}
-
 class ProgressiveSplice {
 public:
     ProgressiveSplice(std::string_view jpeg, const JpegStructure& s) : jpeg_(jpeg), s_(s) {}
@@ -218,7 +194,7 @@ void ProgressiveSplice::ReadScans()
                 Decline();
             frameSeen = true;
         } else if (m == 0xC4) {
-            if (!ParseDht(body, tables))
+            if (!ReadDhtSegment(body, tables))
                 Decline();
         } else if (m == 0xDB) {
             if (!scans_.empty())
