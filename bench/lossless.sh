@@ -6,11 +6,14 @@
 # bottom-right corner, and at the bottom-right corner of the same pictures with a restart
 # marker every MCU row (made by jpegtran); the same pictures re-saved with optimised
 # Huffman tables (jpegtran -optimize, as editors and phones write them) at the top-left,
-# and made progressive (jpegtran -progressive) at the top-left. A plain copy of the files (dd, each flushed to
-# the disk as the program flushes its outputs) shows what reading and writing them alone
-# costs. They take turns for ROUNDS rounds; each figure is the median CPU time (user +
-# system, every thread) of its rounds. Peak memory of one job is the largest of one-file
-# runs against twice the file's size plus 16 MiB.
+# and made progressive (jpegtran -progressive) at the top-left. A plain copy of the files
+# (dd, each flushed to the disk as the program flushes its outputs) shows what reading and
+# writing them alone costs, and the walk over every MCU of the scans alone, in memory
+# (bench_scan_walk, the least of ROUNDS runs), what no bottom-right stamp can go below. The
+# others take turns for ROUNDS rounds; each of their figures is the median CPU time (user +
+# system, every thread) of its rounds.
+# Peak memory of one job is the largest of one-file runs against twice the file's size
+# plus 16 MiB.
 #   bash bench/lossless.sh [COUNT] [ROUNDS]          (build first: scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -101,4 +104,13 @@ report "stamp --lossless, bottom-right" bottomright 0.1000
 report "stamp --lossless, bottom-right, RST a row" restarts 0.1000
 report "stamp --lossless, optimised tables, top-left" optimised 0.0667
 report "stamp --lossless, progressive, top-left" progressive 0.5000
+# What a bottom-right stamp cannot go below: the walk over every MCU of each scan, with the
+# files already in memory, and libjpeg's own pass over the same MCUs when it skips rows.
+walk_out=$("$BUILD_DIR/bench/bench_scan_walk" "$ROUNDS" "$WORK"/src/*.jpg)
+seconds() { echo "$walk_out" | awk -v what="$1" 'index($0, what) { for (i = 1; i <= NF; i++) if ($i == "s") { print $(i - 1); exit } }'; }
+for line in "the walk of every whole scan, in memory|McuDecoder::Skip" \
+            "libjpeg skipping the same MCUs, in memory|jpeg_skip_scanlines"; do
+    printf '%-42s cpu %7.3f s   %s of the floor   (least of the rounds)\n' "${line%%|*}" "$(seconds "${line#*|}")" \
+        "$(echo "scale=4; $(seconds "${line#*|}") / $floor_cpu" | bc -l)"
+done
 echo "peak memory of one job / (2 x file + 16 MiB), worst file: $worst (target <= 1)"
