@@ -60,7 +60,13 @@ int main(int argc, char** argv)
     for (int i = first; i < argc; ++i) {
         std::ifstream in(argv[i], std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const JpegStructure s = ReadJpegStructure(bytes);
+        JpegStructure s;
+        try {
+            s = ReadJpegStructure(bytes);
+        } catch (const Exception& e) {  // no JPEG, or no file: nothing to measure
+            std::fprintf(stderr, "%s: %s\n", argv[i], e.what());
+            return 2;
+        }
         if (!s.ReEncodeReason.empty() || s.RestartInterval != 0) {
             std::fprintf(stderr, "%s: not a baseline scan without restart markers\n", argv[i]);
             return 2;
@@ -74,14 +80,20 @@ int main(int argc, char** argv)
     }
 
     int64_t sum = 0;  // the DC sums, so that the walk is not optimised away
-    const double walk = Least(rounds, files, [&](const std::string& f) {
-        const JpegStructure s = ReadJpegStructure(f);
-        const McuDecoder decoder(s);
-        BitReader in(f, s.ScanStart, f.size());
-        std::array<int, 4> pred{};
-        decoder.Skip(in, pred, s.McuCount());
-        sum += pred[0];
-    });
+    double walk = 0;
+    try {
+        walk = Least(rounds, files, [&](const std::string& f) {
+            const JpegStructure s = ReadJpegStructure(f);
+            const McuDecoder decoder(s);
+            BitReader in(f, s.ScanStart, f.size());
+            std::array<int, 4> pred{};
+            decoder.Skip(in, pred, s.McuCount());
+            sum += pred[0];
+        });
+    } catch (const Exception& e) {  // a damaged scan: its walk is no measure
+        std::fprintf(stderr, "%s\n", e.what());
+        return 2;
+    }
     const double library = Least(rounds, files, [](const std::string& f) {
         jpeg_decompress_struct d{};
         jpeg_error_mgr e{};
